@@ -1,0 +1,232 @@
+#include "gcVMMBase.h"
+
+#include <cstring>
+
+#include "../page/gcVMMPage.h"
+#include "../tree/gcVMMPageBase.h"
+#include "gcVMMPageHandler.h"
+#include "messages.h"
+
+using dwxvmm_detail::reportAddress;
+using dwxvmm_detail::reportLine;
+
+namespace {
+
+const char kNoTranslationRules[] =
+    "gcVMMBase::translateVirtualAddress(vmm_int iAddr): NO TRANSLATION RULES!";
+
+// The number of bytes of a block at iAddr that lie inside the address space.
+vmm_int clampToAddressSpace(vmm_int iAddr, vmm_int iSize) {
+  const std::uint64_t iRoom = (std::uint64_t{1} << 32) - iAddr;
+  return iSize <= iRoom ? iSize : static_cast<vmm_int>(iRoom);
+}
+
+}  // namespace
+
+gcVMMBase::gcVMMBase()
+    : pFirstTranslator(nullptr),
+      pLastTranslator(nullptr),
+      iStaticTablePMem(0),
+      iDynamicTablePMem(0),
+      iPagePMem(0),
+      iPageDMem(0) {}
+
+gcVMMBase::~gcVMMBase() {
+  if (pFirstTranslator != nullptr) delete pFirstTranslator;
+  pFirstTranslator = nullptr;
+}
+
+void gcVMMBase::addAddressTranslator(gcVMMPageBase* pTranslator) {
+  if (pTranslator == nullptr) return;
+  if (pLastTranslator == nullptr) {
+    pFirstTranslator = pLastTranslator = pTranslator;
+    return;
+  }
+  pLastTranslator->setNextTranslator(pTranslator);
+  try {
+    pLastTranslator->addPageBase(pTranslator);
+  } catch (...) {
+    // Nobody owns the new translator yet: release it and keep the chain.
+    pLastTranslator->setNextTranslator(nullptr);
+    delete pTranslator;
+    throw;
+  }
+  // A translator its predecessor did not keep (behind a page, or a table
+  // without entries) would be owned by nobody: the chain stays as it was.
+  if (pLastTranslator->getPageObject(pTranslator->getVAddr()) != pTranslator) {
+    pLastTranslator->setNextTranslator(nullptr);
+    delete pTranslator;
+    return;
+  }
+  pLastTranslator = pTranslator;
+}
+
+unsigned int gcVMMBase::getAddressSpaceBits() { return 32; }
+
+vmm_int gcVMMBase::getAddressSpaceEnd() {
+  const vmm_int iHalf = vmm_int{1} << (getAddressSpaceBits() - 1);
+  return (iHalf - 1) + iHalf;
+}
+
+vmm_int gcVMMBase::getPageSize() {
+  return pLastTranslator == nullptr ? 0 : pLastTranslator->getMaxSize();
+}
+
+gcVMMPage* gcVMMBase::getPage(vmm_int iAddr) {
+  gcVMMPageBase* pRoot = getFirstAddressTranslator();
+  if (pRoot == nullptr) {
+    reportLine(kNoTranslationRules);
+    return nullptr;
+  }
+  gcVMMPageBase* pNode = pRoot->getPageRecursive(iAddr);
+  return pNode == nullptr ? nullptr : pNode->isPage();
+}
+
+gcVMMPage* gcVMMBase::mapPage(vmm_int iAddr) {
+  gcVMMPageBase* pRoot = getFirstAddressTranslator();
+  if (pRoot == nullptr) {
+    reportLine(kNoTranslationRules);
+    return nullptr;
+  }
+  gcVMMPageBase* pNode = pRoot->mapPageRecursive(iAddr);
+  if (pNode == nullptr) {
+    reportAddress(
+        "gcVMMBase::translateVirtualAddress(vmm_int iAddr): UNABLE TO MAP PAGE "
+        "AT ADDRESS ",
+        iAddr);
+    return nullptr;
+  }
+  gcVMMPage* pPage = pNode->isPage();
+  if (pPage == nullptr)
+    reportAddress("gcVMMBase::translateVirtualAddress(vmm_int iAddr): BUGGY! ",
+                  iAddr);
+  return pPage;
+}
+
+void gcVMMBase::setByte(vmm_int iAddr, char value) {
+  gcVMMPage* pPage = mapPage(iAddr);
+  if (pPage != nullptr) pPage->setByte(iAddr, value);
+}
+
+char gcVMMBase::getByte(vmm_int iAddr) {
+  gcVMMPage* pPage = getPage(iAddr);
+  return pPage == nullptr ? 0 : pPage->getByte(iAddr);
+}
+
+bool gcVMMBase::isByteMapped(vmm_int iAddr) {
+  gcVMMPage* pPage = getPage(iAddr);
+  return pPage != nullptr && pPage->isByteMapped(iAddr);
+}
+
+void gcVMMBase::setBlock(vmm_int iAddr, void* pBuffer, vmm_int iSize) {
+  iSize = clampToAddressSpace(iAddr, iSize);
+  std::list<gcVMMPage*>* pPages =
+      createAndMapPageList(iAddr, iAddr + iSize - 1);
+  if (pPages == nullptr) return;
+  for (gcVMMPage* pPage : *pPages) pPage->putBlockPart(iAddr, pBuffer, iSize);
+  delete pPages;
+}
+
+void gcVMMBase::getBlock(vmm_int iAddr, void* pBuffer, vmm_int iSize) {
+  if (iSize != 0) std::memset(pBuffer, 0, iSize);
+  iSize = clampToAddressSpace(iAddr, iSize);
+  std::list<gcVMMPage*>* pPages =
+      createAndMapPageList(iAddr, iAddr + iSize - 1);
+  if (pPages == nullptr) return;
+  for (gcVMMPage* pPage : *pPages) pPage->getBlockPart(iAddr, pBuffer, iSize);
+  delete pPages;
+}
+
+bool gcVMMBase::forAllMappedPages(gcVMMPageHandler* handlePage,
+                                  bool bDeleteHandler) {
+  if (handlePage == nullptr) return true;
+  gcVMMPageBase* pRoot = getFirstAddressTranslator();
+  if (pRoot == nullptr) {
+    reportLine(
+        "forAllMappedPages(vmm_page_handler handlePage): NO ADDRESS "
+        "TRANSLATION RULES!");
+    return false;
+  }
+  if (!pRoot->forAllMappedPagesRecursive(handlePage)) return false;
+  handlePage->finish();
+  if (bDeleteHandler) delete handlePage;
+  return true;
+}
+
+void gcVMMBase::notifyStaticTablePAlloc(vmm_int iBytes) {
+  iStaticTablePMem += iBytes;
+  notifyPhysicalUsageChanged();
+}
+
+void gcVMMBase::notifyStaticTablePFree(vmm_int iBytes) {
+  iStaticTablePMem -= iBytes;
+  notifyPhysicalUsageChanged();
+}
+
+void gcVMMBase::notifyDynamicTablePAlloc(vmm_int iBytes) {
+  iDynamicTablePMem += iBytes;
+  notifyPhysicalUsageChanged();
+}
+
+void gcVMMBase::notifyDynamicTablePFree(vmm_int iBytes) {
+  iDynamicTablePMem -= iBytes;
+  notifyPhysicalUsageChanged();
+}
+
+void gcVMMBase::notifyPagePAlloc(vmm_int iBytes) {
+  iPagePMem += iBytes;
+  notifyPhysicalUsageChanged();
+}
+
+void gcVMMBase::notifyPagePFree(vmm_int iBytes) {
+  iPagePMem -= iBytes;
+  notifyPhysicalUsageChanged();
+}
+
+void gcVMMBase::notifyPageDAlloc(vmm_int iBytes) { iPageDMem += iBytes; }
+
+void gcVMMBase::notifyPageDFree(vmm_int iBytes) { iPageDMem -= iBytes; }
+
+void gcVMMBase::notifyPhysicalUsageChanged() {}
+
+vmm_int gcVMMBase::getUsedPhysicalMemory() {
+  return iStaticTablePMem + iDynamicTablePMem + iPagePMem;
+}
+
+std::list<gcVMMPage*>* gcVMMBase::createAndMapPageList(vmm_int iStartAddr,
+                                                       vmm_int iEndAddr) {
+  auto* pPages = new std::list<gcVMMPage*>;
+  const bool bEmptyBlock = iEndAddr == vmm_int(iStartAddr - 1);
+  // 64-bit, so that neither the cursor nor the end bound wraps to address 0.
+  std::uint64_t iCursor = iStartAddr;
+  try {
+    for (;;) {
+      const std::uint64_t iPageSize = getPageSize();
+      if (iCursor >= std::uint64_t{iEndAddr} + iPageSize) break;
+      // Every candidate after the first is a page start plus the block's
+      // offset; a page that starts past the block's end is never mapped.
+      if (iCursor != iStartAddr && iCursor - iCursor % iPageSize > iEndAddr)
+        break;
+      gcVMMPage* pPage = mapPage(static_cast<vmm_int>(iCursor));
+      if (pPage == nullptr) {
+        delete pPages;
+        return nullptr;
+      }
+      if (!pPage->isInPage(iStartAddr, iEndAddr)) break;
+      pPages->push_back(pPage);
+      const vmm_int iEnd = getAddressSpaceEnd();
+      if (bEmptyBlock || pPage->isInPage(iEnd, iEnd)) break;
+      const vmm_int iStep = getPageSize();
+      if (iStep == 0) break;
+      iCursor += iStep;
+    }
+  } catch (...) {
+    delete pPages;
+    throw;
+  }
+  return pPages;
+}
+
+gcVMMPageBase* gcVMMBase::getFirstAddressTranslator() {
+  return pFirstTranslator;
+}

@@ -1,0 +1,7 @@
+#include "gcVMMPageHandler.h"
+
+gcVMMPageHandler::~gcVMMPageHandler() = default;
+
+bool gcVMMPageHandler::handlePage(gcVMMPage*) { return true; }
+
+void gcVMMPageHandler::finish() {}

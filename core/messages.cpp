@@ -1,0 +1,13 @@
+#include "messages.h"
+
+#include <iostream>
+
+namespace dwxvmm_detail {
+
+void reportLine(const char* pText) { std::cerr << pText << std::endl; }
+
+void reportAddress(const char* pText, std::uint32_t iValue) {
+  std::cerr << pText << std::hex << iValue << std::dec << std::endl;
+}
+
+}  // namespace dwxvmm_detail

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the library and runs the test program vmmtest in a scratch folder
+# with the sample source.in, so that nothing is written into the checkout.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/deps.sh"
+build=$root/build/release
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DDWXVMM_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target vmmtest >/dev/null
+run=$(mktemp -d)
+trap 'rm -rf "$run"' EXIT
+cp "$root/examples/source.in" "$run/"
+cd "$run"
+status=0
+"$build/vmmtest" || status=$?
+echo "vmmtest exit status: $status"
+exit "$status"

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Installs the build into a fresh prefix, moves it (installs are relocated),
+# and builds and runs hosts against it the ways hosts do.
+# Usage: install_test.sh BUILD_DIR SOURCE_DIR CXX "EXTRA_FLAGS"
+set -euo pipefail
+build=$1 src=$2 cxx=$3 flags=${4:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export ASAN_OPTIONS=detect_leaks=0  # vmmtest keeps its VMM to the end
+
+cmake --install "$build" --prefix "$work/first" >/dev/null
+mv "$work/first" "$work/p"
+p=$work/p
+for f in include/dwxvmm/dwxvmm.h lib/libdwxvmm.so.1 lib/libdwxvmm.so \
+         lib/libdwxfiles.so.1 lib/pkgconfig/dwxvmm.pc \
+         lib/cmake/dwxvmm/dwxvmmConfig.cmake bin/vmmtest; do
+  test -e "$p/$f" || { echo "missing: $f"; exit 1; }
+done
+test "$(readlink "$p/lib/libdwxvmm.so")" = libdwxvmm.so.1
+! grep -q "$work/first" "$p/lib/pkgconfig/dwxvmm.pc"
+
+# A host with its own main(int, char**), built the plain way...
+# shellcheck disable=SC2086
+"$cxx" -std=c++17 $flags "$src/examples/host.cpp" -I"$p/include" -L"$p/lib" \
+  -ldwxvmm -o "$work/host_plain"
+LD_LIBRARY_PATH=$p/lib "$work/host_plain" | grep -q 'read "firmware v1" back'
+
+# ...with pkg-config...
+# shellcheck disable=SC2046,SC2086
+"$cxx" -std=c++17 $flags "$src/examples/host.cpp" \
+  $(PKG_CONFIG_PATH=$p/lib/pkgconfig pkg-config --cflags --libs dwxvmm) \
+  -o "$work/host_pc"
+LD_LIBRARY_PATH=$p/lib "$work/host_pc" >/dev/null
+
+# ...and with find_package.
+mkdir "$work/cm"
+cat >"$work/cm/CMakeLists.txt" <<CMAKE
+cmake_minimum_required(VERSION 3.16)
+project(host CXX)
+find_package(dwxvmm REQUIRED)
+add_executable(host "$src/examples/host.cpp")
+target_compile_options(host PRIVATE $flags)
+target_link_options(host PRIVATE $flags)
+target_link_libraries(host PRIVATE dwxvmm::dwxvmm)
+CMAKE
+cmake -S "$work/cm" -B "$work/cm/b" -DCMAKE_PREFIX_PATH="$p" \
+  -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
+cmake --build "$work/cm/b" >/dev/null
+"$work/cm/b/host" >/dev/null
+
+# The installed test program finds its libraries by its own location.
+mkdir "$work/run" && cp "$src/examples/source.in" "$work/run/"
+(cd "$work/run" && "$p/bin/vmmtest" 2>/dev/null)
+echo "install tree, host builds and vmmtest: ok"
