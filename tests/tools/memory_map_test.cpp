@@ -1,0 +1,109 @@
+#include <sys/stat.h>
+
+#include <map>
+
+#include "../support/recording_vmm.h"
+#include "../support/scratch_dir.h"
+
+namespace {
+
+// The report of one run of pages, built the plain way: an entry per byte,
+// sixteen to a line.
+std::string run(vmm_int first, std::uint64_t size,
+                const std::map<vmm_int, std::string>& written,
+                bool closed = true) {
+  char header[32];
+  std::snprintf(header, sizeof header, "- Address 0x%x - \n", first);
+  std::string s = header;
+  for (std::uint64_t i = 0; i < size; ++i) {
+    auto it = written.find(vmm_int(first + i));
+    s += it == written.end() ? "---- " : "0x" + it->second + " ";
+    if (i % 16 == 15) s += "\n";
+  }
+  return closed ? s + "\n\n" : s;
+}
+
+class MemoryMap : public ScratchDir {
+ protected:
+  MemoryMap() {
+    stderrOf([&] { vmm.setMemoryModell(new gcVMM32BitFast); });
+  }
+  gcVMM vmm;
+};
+
+TEST_F(MemoryMap, OneWrittenByte) {
+  vmm.setByte(0x3230, 0x41);
+  writeMemoryMap(&vmm);
+  EXPECT_EQ(run(0, 0x1000, {}) + run(0x3000, 0x1000, {{0x3230, "41"}}),
+            slurp("vmm.mmap"));
+}
+
+TEST_F(MemoryMap, NegativeBytesAndAdjacentPagesInOneRun) {
+  vmm.setByte(0x3230, char(0xAB));
+  vmm.setByte(0x4001, 0x7F);
+  vmm.setByte(0x6000, 0);
+  writeMemoryMap(&vmm);
+  EXPECT_EQ(run(0, 0x1000, {}) +
+                run(0x3000, 0x2000, {{0x3230, "ffffffab"}, {0x4001, "7f"}}) +
+                run(0x6000, 0x1000, {{0x6000, "0"}}),
+            slurp("vmm.mmap"));
+}
+
+// The last byte of the address space is reported, and the report ends with
+// it: no address follows, so no closing line feeds.
+TEST_F(MemoryMap, RunToTheTopOfTheAddressSpace) {
+  vmm.setByte(0xFFFFFFFF, 'z');
+  vmm.setByte(0xFFFFE000, 'y');
+  writeMemoryMap(&vmm);
+  EXPECT_EQ(
+      run(0, 0x1000, {}) + run(0xFFFFE000, 0x2000,
+                               {{0xFFFFE000, "79"}, {0xFFFFFFFF, "7a"}}, false),
+      slurp("vmm.mmap"));
+}
+
+TEST_F(MemoryMap, FileModeEmptyVMMAndUnwritableFile) {
+  const mode_t old = umask(0);
+  writeMemoryMap(&vmm);
+  umask(old);
+  struct stat st;
+  ASSERT_EQ(0, stat("vmm.mmap", &st));
+  EXPECT_EQ(0664u, st.st_mode & 0777);
+
+  gcVMM empty;
+  EXPECT_EQ("", stderrOf([&] { writeMemoryMap(&empty); }));
+  EXPECT_EQ("", slurp("vmm.mmap"));
+  writeMemoryMap(nullptr);
+
+  ASSERT_EQ(0, std::remove("vmm.mmap"));
+  ASSERT_EQ(0, mkdir("vmm.mmap", 0755));
+  EXPECT_EQ("Unable to create file!\n",
+            stderrOf([&] { writeMemoryMap(&vmm); }));
+}
+
+TEST_F(MemoryMap, DiscWriterDumpsTheRangeAsGetBlockSeesIt) {
+  vmm.setByte(0x3230, 'A');
+  writeVMMToDisc(&vmm, 0x3230, 0x3230);
+  EXPECT_EQ("A", slurp("dst.mmap"));
+  writeVMMToDisc(&vmm, 0x322F, 0x5001);
+  std::string expected(0x5001 - 0x322F + 1, '\0');
+  expected[1] = 'A';
+  EXPECT_EQ(expected, slurp("dst.mmap"));
+  EXPECT_NE(nullptr, vmm.getPage(0x5000));  // reading mapped the range
+
+  // Out of contract: no bytes, no pages.
+  writeVMMToDisc(&vmm, 0x9000, 0x8000);
+  EXPECT_EQ("", slurp("dst.mmap"));
+  EXPECT_EQ(nullptr, vmm.getPage(0x9000));
+  writeVMMToDisc(&vmm, 0, 0xFFFFFFFF);
+  EXPECT_EQ("", slurp("dst.mmap"));
+}
+
+TEST_F(MemoryMap, DiscWriterCopiesLargeRangesInChunks) {
+  std::string image(3 << 20, '\0');
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = char(i * 7 + 3);
+  vmm.setBlock(0x00F00000, image.data(), vmm_int(image.size()));
+  writeVMMToDisc(&vmm, 0x00F00000, 0x00F00000 + vmm_int(image.size()) - 1);
+  EXPECT_TRUE(image == slurp("dst.mmap"));
+}
+
+}  // namespace

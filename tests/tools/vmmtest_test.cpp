@@ -1,0 +1,66 @@
+#include <sys/wait.h>
+
+#include "../../files/gcFileSupport.h"
+#include "../support/recording_vmm.h"
+#include "../support/scratch_dir.h"
+
+namespace {
+
+// Runs the installed-style test program in the scratch folder; its VMM is
+// deliberately never deleted, so leak detection is off for it alone.
+class TestProgram : public ScratchDir {
+ protected:
+  int runProgram() {
+    const std::string command =
+        "ASAN_OPTIONS=detect_leaks=0 '" VMMTEST_PATH "' 2>err.txt";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  static std::string usageLine(const char* pWhen, vmm_int iBytes) {
+    return std::string("Memory usage ") + pWhen +
+           " map big blocks: " + std::to_string(iBytes) + " bytes.\n";
+  }
+  const vmm_int iBefore = 256 * kEntry + 4096 * kEntry + 2 * kTable + kPage;
+  const std::string kHead =
+      "VMM test v0.8\nCreate space for 256 base Entrys...\nCreate space for "
+      "4096 base Entrys...\n" +
+      usageLine("before", iBefore) + "Starting timer...\n";
+};
+
+TEST_F(TestProgram, WithoutSourceFile) {
+  EXPECT_EQ(77, runProgram());
+  EXPECT_EQ(kHead + "Unable to open Source File!\n", slurp("err.txt"));
+}
+
+TEST_F(TestProgram, WithSourceFile) {
+  spill("source.in", "");
+  EXPECT_EQ(0, runProgram());
+  const std::string err = slurp("err.txt");
+  ASSERT_EQ(kHead, err.substr(0, kHead.size()));
+  const std::string rest = err.substr(kHead.size());
+  EXPECT_EQ(0u, rest.find("Time ellapsed: "));
+  EXPECT_NE(
+      std::string::npos,
+      rest.find("\n" + usageLine("after ", iBefore + 4 * (kPage + 4608))));
+  EXPECT_EQ(7, std::count(err.begin(), err.end(), '\n'));
+
+  // The file operation saved the bytes from 0x3230 to 0x4001.
+  const std::string saved = slurp("test.bin");
+  ASSERT_EQ(0x4001u - 0x3230 + 1, saved.size());
+  EXPECT_EQ('A', saved.front());
+  EXPECT_EQ('A', saved.back());
+}
+
+TEST(FileSupport, KnowsOneTypeAndOwnsWhatItHandsOut) {
+  gcFileSupport support;
+  EXPECT_EQ(nullptr, support.createFileSupport("Intel hex"));
+  gcFileFormat* pFormat = support.createFileSupport("Binaray file");
+  ASSERT_NE(nullptr, pFormat);
+  gcVMM vmm;
+  EXPECT_FALSE(pFormat->saveFile("/nonexistent/x", &vmm, 0, 1, 0));
+  EXPECT_FALSE(pFormat->saveFile("x", &vmm, 5, 4, 0));
+  EXPECT_FALSE(pFormat->saveFile("x", nullptr, 0, 1, 0));
+  EXPECT_FALSE(pFormat->saveFile("x", &vmm, 0, 0x100000000u, 0));
+}
+
+}  // namespace
