@@ -1,6 +1,4 @@
-#include <map>
 #include <numeric>
-#include <random>
 
 #include "../support/recording_vmm.h"
 
@@ -109,17 +107,6 @@ TEST_F(Block, EmptyBlockMapsThePageOfItsAddressOnly) {
   EXPECT_EQ(0x7000u, pages->front()->getVAddr());
 }
 
-TEST_F(Block, RewritingTheSameBlockChangesNothing) {
-  std::vector<char> d = data(0x1800, 5);
-  vmm.setBlock(0x9F00, d.data(), 0x1800);
-  const std::vector<char> page(vmm.getPage(0xA000)->getPageBuffer(),
-                               vmm.getPage(0xA000)->getPageBuffer() + 4608);
-  vmm.setBlock(0x9F00, d.data(), 0x1800);
-  EXPECT_EQ(page,
-            std::vector<char>(vmm.getPage(0xA000)->getPageBuffer(),
-                              vmm.getPage(0xA000)->getPageBuffer() + 4608));
-}
-
 // One page of the block cannot be mapped: nothing is copied anywhere.
 TEST(BlockFailure, AllOrNothing) {
   struct HoleVMM : gcVMM {
@@ -143,45 +130,6 @@ TEST(BlockFailure, WithoutTranslators) {
   EXPECT_EQ("", stderrOf([&] { vmm.setBlock(0x10, c, 1); }));
   EXPECT_NE("", stderrOf([&] { vmm.getBlock(0x10, c, 2); }));
   EXPECT_EQ(0, c[0] | c[1]);
-}
-
-// Random blocks and bytes against a map of written bytes, every model.
-TEST(BlockRandom, AgreesWithAMapOfWrittenBytes) {
-  for (int model = 0; model < 3; ++model) {
-    gcVMM vmm;
-    stderrOf([&] {
-      vmm.setMemoryModell(model == 0   ? (gcVMemoryModell*)new gcVMM32BitFast
-                          : model == 1 ? (gcVMemoryModell*)new gcVMM32BitCompact
-                                       : new gcVMM32BitSmall);
-    });
-    std::map<vmm_int, char> shadow;
-    std::mt19937 rng(7 + model);
-    std::vector<char> buffer;
-    stderrOf([&] {
-      for (int i = 0; i < 400; ++i) {
-        const vmm_int a = (rng() % 4) * 0x55555555u + rng() % 0x30000u;
-        const vmm_int n = rng() % 0x5000u;
-        buffer.resize(n);
-        if (rng() % 2) {
-          for (char& c : buffer) c = static_cast<char>(rng());
-          vmm.setBlock(a, buffer.data(), n);
-          for (vmm_int j = 0; j < n && a + j >= a; ++j)
-            shadow[a + j] = buffer[j];
-        } else {
-          vmm.getBlock(a, buffer.data(), n);
-          for (vmm_int j = 0; j < n; ++j) {
-            if (a + j < a) {  // past the end of the address space
-              ASSERT_EQ(0, buffer[j]);
-              continue;
-            }
-            auto it = shadow.find(a + j);
-            ASSERT_EQ(it == shadow.end() ? 0 : it->second, buffer[j]);
-            ASSERT_EQ(it != shadow.end(), vmm.isByteMapped(a + j));
-          }
-        }
-      }
-    });
-  }
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
 #include <functional>
-#include <map>
-#include <random>
 
 #include "../support/recording_vmm.h"
 
@@ -74,31 +72,6 @@ TEST_P(Model, OneWriteCreatesTheRegionsTableAndOnePage) {
   vmm.setByte(0x0001FFFF, 1);
   EXPECT_EQ(0x0001FFFFu & ~(m.pageSize - 1),
             vmm.getPage(0x0001FFFF)->getVAddr());
-}
-
-// The same random stream of writes and reads gives the same bytes with
-// every model as a plain map of written bytes.
-TEST_P(Model, AgreesWithAMapOfWrittenBytes) {
-  std::mt19937 rng(42);
-  std::map<vmm_int, char> shadow;
-  auto address = [&] {
-    const vmm_int iRegion = rng() % 6 * 0x2A000000u;  // a few regions, 0 too
-    return iRegion + rng() % 0x30000u;
-  };
-  stderrOf([&] {
-    for (int i = 0; i < 20000; ++i) {
-      const vmm_int a = address();
-      if (rng() % 3 == 0) {
-        const char c = static_cast<char>(rng());
-        vmm.setByte(a, c);
-        shadow[a] = c;
-      } else {
-        auto it = shadow.find(a);
-        ASSERT_EQ(it != shadow.end(), vmm.isByteMapped(a)) << a;
-        ASSERT_EQ(it != shadow.end() ? it->second : 0, vmm.getByte(a)) << a;
-      }
-    }
-  });
 }
 
 INSTANTIATE_TEST_SUITE_P(AllModels, Model, testing::ValuesIn(kModels),

@@ -13,7 +13,7 @@
 // still be inspected.
 struct Ledger {
   struct Entry {
-    std::string kind;  // "static+", "static-", "dynamic+", ..., "pageD-"
+    std::string kind;  // "static+", "static-", "dynamic+", ..., "page-"
     vmm_int bytes;
     bool operator==(const Entry& o) const {
       return kind == o.kind && bytes == o.bytes;
@@ -39,30 +39,18 @@ class RecordingVMM : public gcVMM {
     pFirstTranslator = nullptr;
   }
 
-  void notifyStaticTablePAlloc(vmm_int n) override {
-    record("static+", n);
-    gcVMM::notifyStaticTablePAlloc(n);
+#define DWXVMM_RECORD(op, kind) \
+  void op(vmm_int n) override { \
+    record(kind, n);            \
+    gcVMM::op(n);               \
   }
-  void notifyStaticTablePFree(vmm_int n) override {
-    record("static-", n);
-    gcVMM::notifyStaticTablePFree(n);
-  }
-  void notifyDynamicTablePAlloc(vmm_int n) override {
-    record("dynamic+", n);
-    gcVMM::notifyDynamicTablePAlloc(n);
-  }
-  void notifyDynamicTablePFree(vmm_int n) override {
-    record("dynamic-", n);
-    gcVMM::notifyDynamicTablePFree(n);
-  }
-  void notifyPagePAlloc(vmm_int n) override {
-    record("page+", n);
-    gcVMM::notifyPagePAlloc(n);
-  }
-  void notifyPagePFree(vmm_int n) override {
-    record("page-", n);
-    gcVMM::notifyPagePFree(n);
-  }
+  DWXVMM_RECORD(notifyStaticTablePAlloc, "static+")
+  DWXVMM_RECORD(notifyStaticTablePFree, "static-")
+  DWXVMM_RECORD(notifyDynamicTablePAlloc, "dynamic+")
+  DWXVMM_RECORD(notifyDynamicTablePFree, "dynamic-")
+  DWXVMM_RECORD(notifyPagePAlloc, "page+")
+  DWXVMM_RECORD(notifyPagePFree, "page-")
+#undef DWXVMM_RECORD
   void notifyPhysicalUsageChanged() override {
     ++pLedger_->usageChanges;
     pLedger_->staticMem = iStaticTablePMem;
