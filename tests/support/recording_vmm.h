@@ -1,4 +1,4 @@
-// Test instruments: a VMM that records every accounting call, and helpers.
+// Test instruments: a VMM that logs every accounting call, and helpers.
 #ifndef DWXVMM_TESTS_SUPPORT_RECORDING_VMM_H_
 #define DWXVMM_TESTS_SUPPORT_RECORDING_VMM_H_
 
@@ -7,64 +7,49 @@
 
 #include <list>
 #include <string>
-#include <vector>
 
 // Outlives the VMM, so that the releases reported while it is destroyed can
 // still be inspected.
 struct Ledger {
-  struct Entry {
-    std::string kind;  // "static+", "static-", "dynamic+", ..., "page-"
-    vmm_int bytes;
-    bool operator==(const Entry& o) const {
-      return kind == o.kind && bytes == o.bytes;
-    }
-  };
-  std::vector<Entry> entries;
-  int usageChanges = 0;
-  vmm_int staticMem = 0, dynamicMem = 0, pageMem = 0;
+  std::string log;   // "S+48 P-56 ...": static tables, dynamic tables, pages
+  int changes = 0;   // calls of notifyPhysicalUsageChanged
+  vmm_int used = 0;  // the physical usage at the last change
 };
-
-inline void PrintTo(const Ledger::Entry& e, std::ostream* os) {
-  *os << e.kind << e.bytes;
-}
 
 class RecordingVMM : public gcVMM {
  public:
-  explicit RecordingVMM(Ledger* pLedger) : pLedger_(pLedger) {}
-  // Tears the tree down while this class's overrides still receive the
-  // reports (the base destructor would reach only its own).
+  explicit RecordingVMM(Ledger* pLedger) : pLedger(pLedger) {}
+  // Tears the tree down while the overrides below still hear the reports.
   ~RecordingVMM() override {
     unsetMemoryModell();
     delete pFirstTranslator;
     pFirstTranslator = nullptr;
   }
-
-#define DWXVMM_RECORD(op, kind) \
-  void op(vmm_int n) override { \
-    record(kind, n);            \
-    gcVMM::op(n);               \
+#define DWXVMM_RECORD(op, tag)                     \
+  void op(vmm_int n) override {                    \
+    pLedger->log += tag + std::to_string(n) + " "; \
+    gcVMM::op(n);                                  \
   }
-  DWXVMM_RECORD(notifyStaticTablePAlloc, "static+")
-  DWXVMM_RECORD(notifyStaticTablePFree, "static-")
-  DWXVMM_RECORD(notifyDynamicTablePAlloc, "dynamic+")
-  DWXVMM_RECORD(notifyDynamicTablePFree, "dynamic-")
-  DWXVMM_RECORD(notifyPagePAlloc, "page+")
-  DWXVMM_RECORD(notifyPagePFree, "page-")
+  DWXVMM_RECORD(notifyStaticTablePAlloc, "S+")
+  DWXVMM_RECORD(notifyStaticTablePFree, "S-")
+  DWXVMM_RECORD(notifyDynamicTablePAlloc, "D+")
+  DWXVMM_RECORD(notifyDynamicTablePFree, "D-")
+  DWXVMM_RECORD(notifyPagePAlloc, "P+")
+  DWXVMM_RECORD(notifyPagePFree, "P-")
 #undef DWXVMM_RECORD
   void notifyPhysicalUsageChanged() override {
-    ++pLedger_->usageChanges;
-    pLedger_->staticMem = iStaticTablePMem;
-    pLedger_->dynamicMem = iDynamicTablePMem;
-    pLedger_->pageMem = iPagePMem;
+    ++pLedger->changes;
+    pLedger->used = getUsedPhysicalMemory();
   }
-  vmm_int pageDMem() const { return iPageDMem; }
-
- private:
-  void record(const char* pKind, vmm_int n) {
-    pLedger_->entries.push_back({pKind, n});
-  }
-  Ledger* pLedger_;
+  Ledger* pLedger;
 };
+
+// The expected log: L("S+", 48, "P+", 56) is "S+48 P+56 ".
+inline std::string L() { return ""; }
+template <class... Rest>
+std::string L(const char* pTag, vmm_int n, Rest... rest) {
+  return pTag + std::to_string(n) + " " + L(rest...);
+}
 
 // Sizes as the library reports them.
 constexpr vmm_int kEntry = sizeof(gcVMMPageBase*);
@@ -74,7 +59,7 @@ constexpr vmm_int kPage = sizeof(gcVMMPage);
 constexpr vmm_int kList = sizeof(std::list<gcVMMPageBase*>);
 constexpr vmm_int kListElement = sizeof(std::_List_node<gcVMMPageBase*>);
 
-// Builds the fast model's chain by hand on any VMM.
+// The fast model's chain, built by hand.
 inline void addFastChain(gcVMMBase* pVMM) {
   pVMM->addAddressTranslator(new gcVMMPageTable(pVMM, 0xFF000000, 0));
   pVMM->addAddressTranslator(new gcVMMPageTable(pVMM, 0x00FFF000, 0));
@@ -94,10 +79,10 @@ std::string stderrOf(F f) {
   return testing::internal::GetCapturedStderr();
 }
 
-// The bitmap byte of data offset o of a page.
-inline unsigned char bitmapByte(gcVMMPage* pPage, vmm_int o) {
+// Bitmap byte i of a page.
+inline int bitmapByte(gcVMMPage* pPage, vmm_int i) {
   return static_cast<unsigned char>(
-      pPage->getPageBuffer()[pPage->getMaxSize() + o / 8]);
+      pPage->getPageBuffer()[pPage->getMaxSize() + i]);
 }
 
 #endif  // DWXVMM_TESTS_SUPPORT_RECORDING_VMM_H_
