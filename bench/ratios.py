@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Turns a run of dwxvmm_bench (its JSON output) into Markdown tables.
 
+Usage: ratios.py RESULTS.json [MACHINE-NOTE]
+
 Times are the median CPU time of the repetitions. A ratio is the time of the
 library with a model divided by the time of a peer in the same run. Exits 1
 when a workload reported an error (its read-back check failed).
@@ -64,7 +66,7 @@ def fmt(x, digits=2):
     return "—" if x is None else f"{x:.{digits}f}"
 
 
-def machine(context):
+def machine(context, extra):
     model = "?"
     try:
         with open("/proc/cpuinfo") as f:
@@ -77,8 +79,9 @@ def machine(context):
     except OSError:
         mem = 0
     return (f"{model}, {context.get('num_cpus', os.cpu_count())} cores, "
-            f"{mem:.0f} GiB, Linux {platform.release()}, "
-            f"{context.get('date', '')}")
+            f"{mem:.0f} GiB, Linux {platform.release()}"
+            + (f", {extra}" if extra else "")
+            + f", {context.get('date', '')}")
 
 
 def main():
@@ -92,7 +95,8 @@ def main():
         ta, tb = times.get((w, a)), times.get((w, b))
         return ta / tb if ta is not None and tb else None
 
-    print(f"Machine: {machine(context)}\n")
+    extra = sys.argv[2] if len(sys.argv) > 2 else ""
+    print(f"Machine: {machine(context, extra)}\n")
     print("Median CPU time per run, ms:\n")
     print("| workload | " + " | ".join(STORES) + " |")
     print("|---|" + "---:|" * len(STORES))

@@ -16,5 +16,7 @@ cmake --build "$build" --target dwxvmm_bench >/dev/null
   --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
   --benchmark_out="$build/results.json" --benchmark_out_format=json \
   "$@" 2>"$build/stderr.log"
+cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
 echo
-python3 "$root/bench/ratios.py" "$build/results.json"
+python3 "$root/bench/ratios.py" "$build/results.json" \
+  "$("$cxx" --version | head -1)"
