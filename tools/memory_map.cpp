@@ -17,8 +17,15 @@ namespace {
 // formatted straight into the buffer, without a stream or a string.
 class ReportWriter {
  public:
-  explicit ReportWriter(int iFd)
-      : iFd_(iFd), iUsed_(0), buffer_(new char[kSize]) {}
+  // Owns iFd from here on, also when the buffer cannot be had.
+  explicit ReportWriter(int iFd) : iFd_(iFd), iUsed_(0) {
+    try {
+      buffer_.reset(new char[kSize]);
+    } catch (...) {
+      close(iFd_);
+      throw;
+    }
+  }
   ~ReportWriter() {
     flush();
     close(iFd_);
