@@ -49,7 +49,7 @@ bool gcVMMPage::forAllMappedPagesRecursive(gcVMMPageHandler* handler) {
   return handler == nullptr ? true : handler->handlePage(this);
 }
 
-bool gcVMMPage::prepareAccess() {
+inline bool gcVMMPage::prepareAccess() {
   if (isSwapped()) unswap();
   if (!isPhysical()) mapPhysical();
   return pPageBuffer != nullptr;

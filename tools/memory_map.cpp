@@ -5,19 +5,27 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
-#include <string>
 
 #include "../core/gcVMMBase.h"
 #include "../core/messages.h"
 
 namespace {
 
-// Buffers the report and hands it to the file in large writes; the per-entry
-// cost of a stream is what made the report slow.
+// Buffers the report and hands it to the file in large writes; entries are
+// formatted straight into the buffer, without a stream or a string.
 class ReportWriter {
  public:
-  explicit ReportWriter(int iFd) : iFd_(iFd) { sText_.reserve(kFlushAt + 64); }
+  // Owns iFd from here on, also when the buffer cannot be had.
+  explicit ReportWriter(int iFd) : iFd_(iFd), iUsed_(0) {
+    try {
+      buffer_.reset(new char[kSize]);
+    } catch (...) {
+      close(iFd_);
+      throw;
+    }
+  }
   ~ReportWriter() {
     flush();
     close(iFd_);
@@ -25,36 +33,41 @@ class ReportWriter {
   ReportWriter(const ReportWriter&) = delete;
   ReportWriter& operator=(const ReportWriter&) = delete;
 
-  void text(const char* pText) {
-    sText_ += pText;
-    if (sText_.size() >= kFlushAt) flush();
+  template <std::size_t N>
+  void text(const char (&text)[N]) {
+    room(N - 1);
+    std::memcpy(&buffer_[iUsed_], text, N - 1);
+    iUsed_ += N - 1;
   }
   void hex(std::uint32_t iValue) {
-    char digits[9];
-    int n = 0;
-    do {
-      digits[n++] = "0123456789abcdef"[iValue & 0xF];
-      iValue >>= 4;
-    } while (iValue != 0);
-    while (n > 0) sText_ += digits[--n];
+    room(8);
+    int n = 1;
+    while (n < 8 && (iValue >> (4 * n)) != 0) ++n;
+    for (int i = n - 1; i >= 0; --i, iValue >>= 4)
+      buffer_[iUsed_ + i] = "0123456789abcdef"[iValue & 0xF];
+    iUsed_ += n;
   }
 
  private:
+  void room(std::size_t n) {
+    if (iUsed_ + n > kSize) flush();
+  }
   void flush() {
-    const char* p = sText_.data();
-    std::size_t iLeft = sText_.size();
+    const char* p = buffer_.get();
+    std::size_t iLeft = iUsed_;
     while (iLeft > 0) {
       const ssize_t n = write(iFd_, p, iLeft);
       if (n <= 0) break;  // write errors are not reported
       p += n;
       iLeft -= static_cast<std::size_t>(n);
     }
-    sText_.clear();
+    iUsed_ = 0;
   }
 
-  static constexpr std::size_t kFlushAt = 1 << 16;
+  static constexpr std::size_t kSize = 1 << 16;
   int iFd_;
-  std::string sText_;
+  std::size_t iUsed_;
+  std::unique_ptr<char[]> buffer_;
 };
 
 const vmm_int kTop = 0xFFFFFFFF;

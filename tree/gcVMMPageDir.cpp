@@ -42,7 +42,9 @@ gcVMMPageDir::~gcVMMPageDir() {
 
 gcVMMPageBase* gcVMMPageDir::getPageObject(vmm_int iAddr) {
   if (pPageBaseList == nullptr) return nullptr;
-  const vmm_int iMask = getAddrMask();
+  // Every byte access passes here: the directory's own mask is read
+  // directly rather than through its accessor.
+  const vmm_int iMask = iAddrMask;
   const vmm_int iKey = iAddr & iMask;
   if (pLastPageBase != nullptr && (pLastPageBase->getVAddr() & iMask) == iKey)
     return pLastPageBase;

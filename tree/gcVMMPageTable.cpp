@@ -24,8 +24,10 @@ gcVMMPageTable::~gcVMMPageTable() {
 
 gcVMMPageBase* gcVMMPageTable::getPageObject(vmm_int iAddr) {
   if (pPageBaseList == nullptr) return nullptr;
-  const vmm_int i = (iAddr & getAddrMask()) >> getAddrShift();
-  if (i >= getMaxSize()) {
+  // Every byte access passes here: the node's own fixed geometry is read
+  // directly rather than through its accessors.
+  const vmm_int i = (iAddr & iAddrMask) >> iAddrShift;
+  if (i >= iMaxSize) {
     reportLine(
         "gcVMMPageTable::translateVirtualAddress(vmm_int iAddr): BUGGY PAGE "
         "FAULT!");
