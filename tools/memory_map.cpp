@@ -17,7 +17,14 @@ namespace {
 // cost of a stream is what made the report slow.
 class ReportWriter {
  public:
-  explicit ReportWriter(int iFd) : iFd_(iFd) { sText_.reserve(kFlushAt + 64); }
+  explicit ReportWriter(int iFd) : iFd_(iFd) {
+    try {
+      sText_.reserve(kFlushAt + 64);
+    } catch (...) {
+      close(iFd_);  // no destructor runs for an object never built
+      throw;
+    }
+  }
   ~ReportWriter() {
     flush();
     close(iFd_);

@@ -4,6 +4,9 @@
 // caller, the counters are what the tree and the heap hold, the bytes
 // written before are intact and the operation succeeds when retried;
 // deleting the VMM brings every counter and the heap back to zero.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -124,21 +127,19 @@ TEST_F(AllocationFailure, FirstWriteIntoANewRegion) {
   }
 }
 
+// Written and read back, so that both block operations meet the failures.
 TEST_F(AllocationFailure, BlockAcrossARegionBoundary) {
-  static char block[0x3000];
+  static char block[0x3000], back[sizeof block];
   for (std::size_t i = 0; i < sizeof block; ++i) block[i] = char(i * 7 + 1);
   for (int model = 0; model < 3; ++model) {
     SCOPED_TRACE(model);
-    injectEveryAllocation({model,
-                           [](gcVMM& vmm, Journal&) {
-                             vmm.setBlock(0x00FFE800, block, sizeof block);
-                           },
-                           [](gcVMM& vmm) {
-                             static char back[sizeof block];
-                             vmm.getBlock(0x00FFE800, back, sizeof back);
-                             EXPECT_EQ(0,
-                                       std::memcmp(block, back, sizeof block));
-                           }});
+    injectEveryAllocation(
+        {model,
+         [](gcVMM& vmm, Journal&) {
+           vmm.setBlock(0x00FFE800, block, sizeof block);
+           vmm.getBlock(0x00FFE800, back, sizeof back);
+         },
+         [](gcVMM&) { EXPECT_EQ(0, std::memcmp(block, back, sizeof block)); }});
   }
 }
 
@@ -191,6 +192,36 @@ TEST_F(AllocationFailure, LoadFromAFile) {
                            }});
   }
   unlink(name);
+}
+
+int openFiles() {
+  int n = 0;
+  DIR* pDir = opendir("/proc/self/fd");
+  while (readdir(pDir) != nullptr) ++n;
+  closedir(pDir);
+  return n;
+}
+
+// The report buffers its text: the file must not stay open when the buffer
+// cannot be had.
+TEST_F(AllocationFailure, MemoryMapReport) {
+  char dir[] = "/tmp/dwxvmm_stress.XXXXXX";
+  ASSERT_NE(nullptr, mkdtemp(dir));
+  const int home = open(".", O_RDONLY);
+  ASSERT_EQ(0, chdir(dir));
+  const int files = openFiles();
+  injectEveryAllocation({2, [](gcVMM& vmm, Journal&) { writeMemoryMap(&vmm); },
+                         [&](gcVMM&) {
+                           EXPECT_EQ(files, openFiles());
+                           struct stat report;
+                           EXPECT_EQ(0, stat("vmm.mmap", &report));
+                           EXPECT_LT(0, report.st_size);
+                         }});
+  EXPECT_EQ(files, openFiles());
+  unlink("vmm.mmap");
+  EXPECT_EQ(0, fchdir(home));
+  close(home);
+  rmdir(dir);
 }
 
 }  // namespace
