@@ -453,18 +453,16 @@ void trace(std::size_t step, const Op& op) {
                  kOpNames[op.kind], op.addr, op.size, op.data.size());
 }
 
-[[noreturn]] void diverged(const char* what, std::size_t step, const Op* pOp) {
+// Aborts, naming the step and the operation, unless ok.
+void check(bool ok, const char* what, std::size_t step,
+           const Op* pOp = nullptr) {
+  if (ok) return;
   std::fprintf(stderr, "DIVERGENCE in %s at step %zu", what, step);
   if (pOp != nullptr)
     std::fprintf(stderr, " (%s addr 0x%x size 0x%x)", kOpNames[pOp->kind],
                  pOp->addr, pOp->size);
   std::fprintf(stderr, "\n");
   std::abort();
-}
-
-void check(bool ok, const char* what, std::size_t step,
-           const Op* pOp = nullptr) {
-  if (!ok) diverged(what, step, pOp);
 }
 
 gcVMemoryModell* newModel(int model) {
