@@ -50,8 +50,8 @@ class AllocationFailure : public QuietTest {
   void injectEveryAllocation(const Scenario& s) {
     for (const bool bOnce : {true, false}) {
       for (long k = 1;; ++k) {
-        SCOPED_TRACE(testing::Message()
-                     << "allocation " << k << (bOnce ? " fails" : " on fail"));
+        SCOPED_TRACE(testing::Message() << "allocation " << k
+                                        << (bOnce ? " fails" : " and on fail"));
         if (!runWithFailureAt(s, k, bOnce) || HasFailure()) break;
       }
     }
@@ -78,6 +78,9 @@ class AllocationFailure : public QuietTest {
         s.act(vmm, journal);
       } catch (const std::bad_alloc&) {
         bThrew = true;
+      } catch (...) {
+        heap::disarm();
+        throw;
       }
       bInjected = heap::disarm();
       // Past the first failed expectation, the messages gtest keeps on the

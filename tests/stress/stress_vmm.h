@@ -80,6 +80,9 @@ inline Counters heldByTree(gcVMMBase& vmm) {
 // The counters are what the tree holds, and the usage is what the library
 // holds on the heap since iBytesBefore (the model object aside: the VMM
 // owns it but does not count it).
+static_assert(sizeof(gcVMM32BitFast) == sizeof(gcVMM32BitCompact) &&
+                  sizeof(gcVMM32BitFast) == sizeof(gcVMM32BitSmall),
+              "every model object has one size");
 inline void expectHonest(StressVMM& vmm, const Counters& counters,
                          std::size_t iBytesBefore) {
   const std::size_t iHeap = heap::liveBytes() - iBytesBefore -
