@@ -5,6 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
+"$root/scripts/deps.sh" clang libclang-rt-dev  # the fuzz targets' corpus replay
 jobs=$(nproc)
 
 run_suite() {  # name, cmake options...
