@@ -35,8 +35,6 @@ constexpr vmm_int kMaxBlock = 9000;         // crosses two 4 KiB page edges
 constexpr vmm_int kMaxReport = 128 * 1024;  // addresses a report may cover
 constexpr std::size_t kMaxSteps = 64;
 
-std::string gTempDir;  // where loads and reports write their files
-
 vmm_int pageSizeOf(int model) { return model == kSmall ? 0x10000 : 0x1000; }
 
 // The part of a block at a that lies inside the address space.
@@ -408,20 +406,28 @@ Outcome run(gcVMM& vmm, const Op& op) {
     case Op::kUsage:
       out.usage = vmm.getUsedPhysicalMemory();
       break;
-    case Op::kLoad: {
-      const std::string name = gTempDir + "/load.bin";
-      std::ofstream(name, std::ios::binary) << op.data;
-      loadBinaryToVMM(&vmm, &std::string(name)[0], op.addr, op.size);
+    case Op::kLoad: {  // from a file of its own, gone afterwards
+      char name[] = "/tmp/dwxvmm_fuzz_load.XXXXXX";
+      const int fd = mkstemp(name);
+      if (fd < 0 || write(fd, op.data.data(), op.data.size()) !=
+                        static_cast<ssize_t>(op.data.size()))
+        std::abort();
+      close(fd);
+      loadBinaryToVMM(&vmm, name, op.addr, op.size);
+      unlink(name);
       break;
     }
-    default: {
+    default: {  // the report is written into the working folder
+      char dir[] = "/tmp/dwxvmm_fuzz_report.XXXXXX";
       const int home = open(".", O_RDONLY);
-      if (chdir(gTempDir.c_str()) != 0) std::abort();
+      if (mkdtemp(dir) == nullptr || chdir(dir) != 0) std::abort();
       writeMemoryMap(&vmm);
       std::ifstream in("vmm.mmap", std::ios::binary);
       out.data.assign(std::istreambuf_iterator<char>(in), {});
+      unlink("vmm.mmap");
       if (fchdir(home) != 0) std::abort();
       close(home);
+      rmdir(dir);
       break;
     }
   }
@@ -525,14 +531,6 @@ void fastAgainstCompact(Decoder& in) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::cerr.rdbuf(nullptr);  // the library's notices are not under test here
-  char dir[] = "/tmp/dwxvmm_fuzz.XXXXXX";
-  if (mkdtemp(dir) == nullptr) std::abort();
-  gTempDir = dir;
-  std::atexit([] {
-    unlink((gTempDir + "/load.bin").c_str());
-    unlink((gTempDir + "/vmm.mmap").c_str());
-    rmdir(gTempDir.c_str());
-  });
   return 0;
 }
 
