@@ -1,6 +1,7 @@
 #include "gcVMM.h"
 
 #include "../models/gcVMemoryModell.h"
+#include "../tree/gcVMMPageBase.h"
 
 gcVMM::gcVMM() : pMemoryModell(nullptr) {}
 
@@ -16,7 +17,17 @@ void gcVMM::setMemoryModell(gcVMemoryModell* pModell) {
     unsetMemoryModell();
     return;
   }
-  pModell->initializeAddressConversion(this);
+  try {
+    pModell->initializeAddressConversion(this);
+  } catch (...) {
+    // A chain cut short would stay for good (a VMM keeps the chain it has)
+    // and map nothing: drop it with the model, so that the call can be
+    // repeated.
+    delete pFirstTranslator;
+    pFirstTranslator = pLastTranslator = nullptr;
+    unsetMemoryModell();
+    throw;
+  }
   reloadVMM();
 }
 

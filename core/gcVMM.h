@@ -19,7 +19,9 @@ class DWXVMM_EXPORT gcVMM : public gcVMMBase {
   // builds nothing. A VMM keeps the chain it has: on a VMM that already
   // holds translators the new model is released unused and nothing changes,
   // so every byte stays readable and getPageSize() stays that of the chain
-  // in use. Throws bad_alloc from the chain's construction.
+  // in use. Throws bad_alloc from the chain's construction; the part of the
+  // chain built so far and pModell are then released, which leaves the VMM
+  // as a new one, so that the call can be repeated.
   virtual void setMemoryModell(gcVMemoryModell* pModell);
   // Hook before a new model is stored: releases the current model.
   virtual void stopVMM();

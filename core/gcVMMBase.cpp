@@ -1,6 +1,7 @@
 #include "gcVMMBase.h"
 
 #include <cstring>
+#include <memory>
 
 #include "../page/gcVMMPage.h"
 #include "../tree/gcVMMPageBase.h"
@@ -118,23 +119,22 @@ bool gcVMMBase::isByteMapped(vmm_int iAddr) {
   return pPage != nullptr && pPage->isByteMapped(iAddr);
 }
 
+// The list goes also when a page cannot get its memory (bad_alloc).
 void gcVMMBase::setBlock(vmm_int iAddr, void* pBuffer, vmm_int iSize) {
   iSize = clampToAddressSpace(iAddr, iSize);
-  std::list<gcVMMPage*>* pPages =
-      createAndMapPageList(iAddr, iAddr + iSize - 1);
+  const std::unique_ptr<std::list<gcVMMPage*>> pPages(
+      createAndMapPageList(iAddr, iAddr + iSize - 1));
   if (pPages == nullptr) return;
   for (gcVMMPage* pPage : *pPages) pPage->putBlockPart(iAddr, pBuffer, iSize);
-  delete pPages;
 }
 
 void gcVMMBase::getBlock(vmm_int iAddr, void* pBuffer, vmm_int iSize) {
   if (iSize != 0) std::memset(pBuffer, 0, iSize);
   iSize = clampToAddressSpace(iAddr, iSize);
-  std::list<gcVMMPage*>* pPages =
-      createAndMapPageList(iAddr, iAddr + iSize - 1);
+  const std::unique_ptr<std::list<gcVMMPage*>> pPages(
+      createAndMapPageList(iAddr, iAddr + iSize - 1));
   if (pPages == nullptr) return;
   for (gcVMMPage* pPage : *pPages) pPage->getBlockPart(iAddr, pBuffer, iSize);
-  delete pPages;
 }
 
 bool gcVMMBase::forAllMappedPages(gcVMMPageHandler* handlePage,

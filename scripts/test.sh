@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: a normal build, then an ASan+UBSan build.
+# Then runs the two fuzz targets for a bounded time (FUZZ_SECONDS each,
+# default 30).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
+"$root/scripts/deps.sh" clang libclang-rt-dev  # the fuzz targets' corpus replay
 jobs=$(nproc)
 
 run_suite() {  # name, cmake options...
@@ -17,3 +20,4 @@ run_suite() {  # name, cmake options...
 run_suite test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite sanitize -DCMAKE_BUILD_TYPE=Debug -DDWXVMM_SANITIZE=ON
+"$root/scripts/fuzz.sh" "${FUZZ_SECONDS:-30}"

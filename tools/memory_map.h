@@ -13,7 +13,8 @@ class gcVMMBase;
 // that reaches 0xFFFFFFFF ends with that address's entry and the file with
 // it. Reading makes the pages of a run physical. A null VMM is ignored; a
 // VMM without translators gets an empty file; a file that cannot be opened
-// gives "Unable to create file!".
+// gives "Unable to create file!". Throws bad_alloc, the file closed, when
+// the report's buffer cannot be had.
 DWXVMM_EXPORT void writeMemoryMap(gcVMMBase* pVMM);
 
 // Writes the raw bytes of [iFirst, iLast] to "dst.mmap" (fopen mode "w+") as

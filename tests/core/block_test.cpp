@@ -1,3 +1,4 @@
+#include <new>
 #include <numeric>
 
 #include "../support/recording_vmm.h"
@@ -108,6 +109,30 @@ TEST(BlockFailure, AllOrNothing) {
   gcVMMBase bare;  // one byte: an empty walk, no message
   EXPECT_EQ("", stderrOf([&] { bare.setBlock(0x10, d, 1); }));
   EXPECT_NE("", stderrOf([&] { bare.getBlock(0x10, back, 2); }));
+}
+
+// A page that cannot get its memory: the failure reaches the caller and the
+// block's page list goes with it (the sanitizer run checks).
+TEST(BlockFailure, PageWithoutMemory) {
+  struct ScarcePage : gcVMMPage {
+    using gcVMMPage::gcVMMPage;
+    gcVMMPageBase* createObject(vmm_int iAddr) override {
+      return new ScarcePage(getVMMBase(), getAddrMask(), iAddr);
+    }
+    bool mapPhysical() override {
+      if (getVAddr() != 0x1000) throw std::bad_alloc();
+      return gcVMMPage::mapPhysical();
+    }
+  };
+  gcVMMBase vmm;
+  stderrOf([&] {
+    vmm.addAddressTranslator(new gcVMMPageTable(&vmm, 0xFF000000, 0));
+    vmm.addAddressTranslator(new gcVMMPageTable(&vmm, 0x00FFF000, 0));
+    vmm.addAddressTranslator(new ScarcePage(&vmm, 0x00000FFF, 0));
+  });
+  char block[0x1800] = {'x'};
+  EXPECT_THROW(vmm.setBlock(0x1800, block, sizeof block), std::bad_alloc);
+  EXPECT_THROW(vmm.getBlock(0x1800, block, sizeof block), std::bad_alloc);
 }
 
 }  // namespace

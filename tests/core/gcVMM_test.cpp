@@ -79,9 +79,9 @@ TEST(VMM, DeletingTheVMMDeletesTheModelFirstThenTheTree) {
   EXPECT_EQ(0u, ledger.used);
 }
 
-// Memory runs out half-way through the chain: the model is already held,
-// the translators appended so far stay, reloadVMM is not called.
-TEST(VMM, FailedChainConstructionKeepsWhatWasAppended) {
+// A model that fails half-way would leave a chain that maps nothing and that
+// no later model could replace: the VMM is left as new instead.
+TEST(VMM, ModelThatFailsLeavesTheVMMAsNew) {
   struct FailingModel : gcVMemoryModell {
     void initializeAddressConversion(gcVMM* pVMM) override {
       pVMM->addAddressTranslator(new gcVMMPageDir(pVMM, 0xFF000000, 0));
@@ -89,13 +89,14 @@ TEST(VMM, FailedChainConstructionKeepsWhatWasAppended) {
     }
     std::string getShortDescription() override { return ""; }
   };
-  struct HookedVMM : gcVMM {
-    bool reloaded = false;
-    void reloadVMM() override { reloaded = true; }
-  } vmm;
+  Ledger ledger;
+  RecordingVMM vmm(&ledger);
   EXPECT_THROW(vmm.setMemoryModell(new FailingModel), std::bad_alloc);
-  EXPECT_FALSE(vmm.reloaded);
-  EXPECT_NE(nullptr, vmm.getFirstAddressTranslator());
+  EXPECT_EQ(nullptr, vmm.getFirstAddressTranslator());
+  EXPECT_EQ(0u, vmm.getUsedPhysicalMemory());
+  stderrOf([&] { vmm.setMemoryModell(new gcVMM32BitCompact); });
+  vmm.setByte(0x12345678, 'y');
+  EXPECT_EQ('y', vmm.getByte(0x12345678));
 }
 
 }  // namespace

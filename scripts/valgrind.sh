@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs the test programs under valgrind's memcheck, in a build without
+# sanitizers: any memory error or leak fails the run.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/deps.sh"
+"$root/scripts/deps.sh" valgrind clang libclang-rt-dev
+build=$root/build/valgrind
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$build" -j "$(nproc)" >/dev/null
+memcheck=(valgrind -q --error-exitcode=1 --leak-check=full
+          --errors-for-leak-kinds=definite,indirect,possible)
+run=$(mktemp -d)
+trap 'rm -rf "$run"' EXIT
+cd "$run"  # the tools write their files into the working folder
+echo "== memcheck tests/dwxvmm_tests"
+"${memcheck[@]}" "$build/tests/dwxvmm_tests" --gtest_brief=1
+# The stress tests count and fail allocations in their own operator new:
+# valgrind must leave it in place (it still sees the malloc beneath).
+echo "== memcheck tests/dwxvmm_stress_tests"
+"${memcheck[@]}" --soname-synonyms=somalloc=nouserintercepts \
+  "$build/tests/dwxvmm_stress_tests" --gtest_brief=1
+for mode in shadow models; do
+  echo "== memcheck corpus replay ($mode)"
+  "${memcheck[@]}" "$build/fuzz/dwxvmm_fuzz_replay_$mode" "$root/fuzz/corpus"
+done
+echo "valgrind memcheck: no errors"
