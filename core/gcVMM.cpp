@@ -36,6 +36,6 @@ void gcVMM::stopVMM() { unsetMemoryModell(); }
 void gcVMM::reloadVMM() {}
 
 void gcVMM::unsetMemoryModell() {
-  if (pMemoryModell != nullptr) delete pMemoryModell;
+  delete pMemoryModell;
   pMemoryModell = nullptr;
 }

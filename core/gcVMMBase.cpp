@@ -33,7 +33,7 @@ gcVMMBase::gcVMMBase()
       iPageDMem(0) {}
 
 gcVMMBase::~gcVMMBase() {
-  if (pFirstTranslator != nullptr) delete pFirstTranslator;
+  delete pFirstTranslator;
   pFirstTranslator = nullptr;
 }
 

@@ -152,7 +152,6 @@ bool gcVMMPage::mapPhysical() {
   if (isPhysical()) return true;
   const vmm_int iSize = getPageMemSize();
   pPageBuffer = new char[iSize];
-  if (pPageBuffer == nullptr) return false;  // a replaced allocator may say so
   if (getVMMBase() != nullptr) getVMMBase()->notifyPagePAlloc(iSize);
   std::memset(pPageBuffer, getUninitializedValue(), iSize);
   return true;

@@ -45,6 +45,7 @@ TEST(Page, BitmapIsMostSignificantBitFirst) {
   for (vmm_int a = 0; a < 0xFF; ++a) page.setByte(a, 1);
   EXPECT_TRUE(page.isAllPageDataMapped());
   EXPECT_FALSE(page.swap() || page.unswap() || page.isSwapped());
+  EXPECT_TRUE(page.forAllMappedPagesRecursive(nullptr));
 }
 
 // A derived page changes one behaviour; the others follow it.
@@ -55,6 +56,15 @@ TEST(Page, DerivedFillValueAndRefusedMemory) {
   } filled(nullptr, 0xFFF, 0);
   EXPECT_EQ(char(0xAA), filled.getByte(12));
 
+  struct SwappedPage : gcVMMPage {  // every access brings it back first
+    using gcVMMPage::gcVMMPage;
+    int unswaps = 0;
+    bool isSwapped() override { return true; }
+    bool unswap() override { return ++unswaps > 0; }
+  } swapped(nullptr, 0xFFF, 0);
+  swapped.setByte(1, 1);
+  EXPECT_EQ(2, swapped.unswaps);  // setByte and the bit it sets
+
   struct NoMemoryPage : gcVMMPage {
     using gcVMMPage::gcVMMPage;
     bool mapPhysical() override { return false; }
@@ -64,6 +74,7 @@ TEST(Page, DerivedFillValueAndRefusedMemory) {
   empty.putBlockPart(0, buffer, 4);
   empty.getBlockPart(0, buffer, 4);
   EXPECT_FALSE(empty.isByteMapped(1) || empty.isAllPageDataMapped());
+  EXPECT_EQ(0, empty.getByte(1));
   EXPECT_EQ(nullptr, empty.getPageBuffer());
   EXPECT_EQ(4, buffer[3]);
 }

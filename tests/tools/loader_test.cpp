@@ -41,6 +41,8 @@ TEST_F(Loader, EmptyFileAndChunkZeroLoadNothing) {
   load("", 0x1000, 4096);
   load("abc", 0x1000, 0);
   EXPECT_TRUE(vmm.calls.empty());
+  char name[] = "in.bin";
+  loadBinaryToVMM(nullptr, name, 0, 2);  // read, written nowhere
 }
 
 TEST_F(Loader, AddressesWrapBetweenChunks) {
@@ -56,6 +58,8 @@ TEST_F(Loader, MissingFileEndsTheProcessWith77) {
   char name[] = "no-such-file";
   EXPECT_EXIT(loadBinaryToVMM(&vmm, name, 0, 16), testing::ExitedWithCode(77),
               "Unable to open Source File!");
+  EXPECT_EXIT(loadBinaryToVMM(&vmm, nullptr, 0, 16),
+              testing::ExitedWithCode(77), "Unable to open Source File!");
 }
 
 TEST(PageCounter, CountsPagesAndTellsOnDestruction) {

@@ -96,6 +96,9 @@ TEST_F(MemoryMap, DiscWriterDumpsTheRangeAsGetBlockSeesIt) {
   EXPECT_EQ(nullptr, vmm.getPage(0x9000));
   writeVMMToDisc(&vmm, 0, 0xFFFFFFFF);
   EXPECT_EQ("", slurp("dst.mmap"));
+  ASSERT_EQ(0, std::remove("dst.mmap"));
+  ASSERT_EQ(0, mkdir("dst.mmap", 0755));  // cannot be opened: silence
+  EXPECT_EQ("", stderrOf([&] { writeVMMToDisc(&vmm, 0, 1); }));
 }
 
 }  // namespace

@@ -10,9 +10,9 @@ namespace {
 // deliberately never deleted, so leak detection is off for it alone.
 class TestProgram : public ScratchDir {
  protected:
-  int runProgram() {
+  int runProgram(const std::string& env = "") {
     const std::string command =
-        "ASAN_OPTIONS=detect_leaks=0 '" VMMTEST_PATH "' 2>err.txt";
+        env + " ASAN_OPTIONS=detect_leaks=0 '" VMMTEST_PATH "' 2>err.txt";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -49,6 +49,14 @@ TEST_F(TestProgram, WithSourceFile) {
   ASSERT_EQ(0x4001u - 0x3230 + 1, saved.size());
   EXPECT_EQ('A', saved.front());
   EXPECT_EQ('A', saved.back());
+}
+
+TEST_F(TestProgram, WithAFileLibraryThatKnowsNoFormat) {
+  spill("source.in", "");
+  EXPECT_EQ(122, runProgram("LD_LIBRARY_PATH='" NO_FORMATS_DIR "'"));
+  const std::string err = slurp("err.txt");
+  EXPECT_EQ(kHead, err.substr(0, kHead.size()));
+  EXPECT_EQ("unknown file support type!\n", err.substr(kHead.size()));
 }
 
 TEST(FileSupport, KnowsOneTypeAndOwnsWhatItHandsOut) {

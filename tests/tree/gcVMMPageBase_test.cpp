@@ -32,6 +32,11 @@ TEST(PageBase, PlainNodesFailTheMappingCleanly) {
   EXPECT_EQ(nullptr, node.isPage());
   EXPECT_EQ(nullptr, node.mapPageRecursive(0x1000));
   EXPECT_EQ(nullptr, node.createObject(0x1000));
+  gcVMMPage prototype(nullptr, 0xFFF, 0);
+  node.setNextTranslator(&prototype);
+  std::unique_ptr<gcVMMPageBase> made(node.createObject(0x1000));
+  EXPECT_EQ(0xFFFu, made->getAddrMask());
+  EXPECT_EQ(nullptr, node.createNewPageBase(0x1000));  // not kept: released
 
   auto unable = [](gcVMMBase* pVMM) {
     return stderrOf([&] { EXPECT_EQ(nullptr, pVMM->mapPage(0x5000)); });
@@ -53,6 +58,15 @@ TEST(PageBase, PlainNodesFailTheMappingCleanly) {
   EXPECT_EQ(kUnable, unable(&plainParent));
   EXPECT_EQ(kUnable, unable(&pageAlone));
   EXPECT_EQ(nullptr, pageAlone.getPage(0));
+
+  struct Liar : gcVMMPageBase {  // a walk that ends on a node, not a page
+    using gcVMMPageBase::gcVMMPageBase;
+    gcVMMPageBase* mapPageRecursive(vmm_int) override { return this; }
+  };
+  gcVMMBase lied;
+  lied.addAddressTranslator(new Liar(&lied, 0, 0));
+  EXPECT_EQ("gcVMMBase::translateVirtualAddress(vmm_int iAddr): BUGGY! 5000\n",
+            unable(&lied));
 }
 
 TEST(PageBase, WalksCreateOnlyWhenMapping) {

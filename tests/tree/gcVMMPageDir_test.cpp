@@ -64,4 +64,17 @@ TEST_F(PageDir, WalksChildrenInTheOrderTheyWereAdded) {
   delete pEmpty;
 }
 
+// Without an owner a tree reports nothing and works all the same.
+TEST(PageDirAlone, WorksWithoutAnOwner) {
+  gcVMMPageDir dir(nullptr, 0xFF000000, 0);
+  EXPECT_EQ(nullptr, dir.getPageObject(0));
+  EXPECT_TRUE(dir.forAllMappedPagesRecursive(nullptr));
+  auto* pTable = new gcVMMPageTable(nullptr, 0x00FFF000, 0x05000000);
+  dir.addPageBase(pTable);
+  dir.addPageBase(new gcVMMPage(nullptr, 0x00FFFFFF, 0x07000000));
+  pTable->addPageBase(new gcVMMPage(nullptr, 0xFFF, 0x05001000));
+  EXPECT_EQ(pTable, dir.getPageObject(0x05001234));  // found past the hint
+  EXPECT_NE(nullptr, dir.getPageRecursive(0x05001234));
+}
+
 }  // namespace

@@ -26,6 +26,17 @@ TEST(PageTable, EntriesReportsAndReleaseOrder) {
   EXPECT_EQ(0u, ledger.used);
 }
 
+TEST(PageTable, WithoutItsArrayItHoldsNothing) {
+  stderrOf([] {
+    gcVMMPageTable table(nullptr, 0x00FFF000, 0);
+    table.destroyPageBaseList();
+    gcVMMPage page(nullptr, 0xFFF, 0);
+    table.addPageBase(&page);
+    EXPECT_EQ(nullptr, table.getPageObject(0));
+    EXPECT_TRUE(table.forAllMappedPagesRecursive(nullptr));
+  });
+}
+
 TEST(PageTable, RebuildingTheArrayDropsTheChildren) {
   Ledger ledger;
   RecordingVMM vmm(&ledger);

@@ -1,0 +1,8 @@
+// A file library that knows no format, put in front of the real one to see
+// the test program give up.
+#include "../../files/gcFileSupport.h"
+
+gcFileSupport::gcFileSupport() = default;
+gcFileSupport::~gcFileSupport() = default;
+gcFileFormat* gcFileSupport::createFileSupport(std::string) { return nullptr; }
+gcFileFormat::~gcFileFormat() = default;
