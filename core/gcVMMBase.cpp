@@ -197,24 +197,16 @@ std::list<gcVMMPage*>* gcVMMBase::createAndMapPageList(vmm_int iStartAddr,
                                                        vmm_int iEndAddr) {
   auto* pPages = new std::list<gcVMMPage*>;
   const bool bEmptyBlock = iEndAddr == vmm_int(iStartAddr - 1);
-  // 64-bit, so that neither the cursor nor the end bound wraps to address 0.
-  std::uint64_t iCursor = iStartAddr;
   try {
-    // The chain's page size and the end of the address space do not change
-    // during a block: each is asked once, not once per page.
+    // Neither changes during a block: asked once, not once per page.
     const std::uint64_t iPageSize = getPageSize();
-    // A page's size is a power of two (its mask is S - 1), so a mask finds
-    // the start of a page without a division.
-    const bool bPowerOfTwo = (iPageSize & (iPageSize - 1)) == 0;
-    bool bHaveEnd = false;
-    vmm_int iEnd = 0;
-    for (;;) {
-      if (iCursor >= std::uint64_t{iEndAddr} + iPageSize) break;
-      // Every candidate after the first is a page start plus the block's
-      // offset; a page that starts past the block's end is never mapped.
-      if (iCursor != iStartAddr &&
-          (bPowerOfTwo ? iCursor & ~(iPageSize - 1)
-                       : iCursor - iCursor % iPageSize) > iEndAddr)
+    const vmm_int iSpaceEnd = getAddressSpaceEnd();
+    // 64-bit, so that neither the cursor nor the end bound wraps to 0. Every
+    // candidate after the first is a page start plus the block's offset; a
+    // page that starts past the block's end is never mapped.
+    for (std::uint64_t iCursor = iStartAddr;
+         iCursor < std::uint64_t{iEndAddr} + iPageSize; iCursor += iPageSize) {
+      if (iCursor != iStartAddr && iCursor - iCursor % iPageSize > iEndAddr)
         break;
       gcVMMPage* pPage = mapPage(static_cast<vmm_int>(iCursor));
       if (pPage == nullptr) {
@@ -223,13 +215,9 @@ std::list<gcVMMPage*>* gcVMMBase::createAndMapPageList(vmm_int iStartAddr,
       }
       if (!pPage->isInPage(iStartAddr, iEndAddr)) break;
       pPages->push_back(pPage);
-      if (!bHaveEnd) {
-        iEnd = getAddressSpaceEnd();
-        bHaveEnd = true;
-      }
-      if (bEmptyBlock || pPage->isInPage(iEnd, iEnd)) break;
-      if (iPageSize == 0) break;
-      iCursor += iPageSize;
+      if (bEmptyBlock || iPageSize == 0 ||
+          pPage->isInPage(iSpaceEnd, iSpaceEnd))
+        break;
     }
   } catch (...) {
     delete pPages;
