@@ -1,5 +1,5 @@
-// Runs the fuzz target once over every file named on the command line and
-// every file in the folders named there, so that any compiler's test build
+// Runs the fuzz target over every file named on the command line and every
+// file in the folders named there, so that any compiler's test build
 // replays the corpus and the findings kept in it.
 #include <algorithm>
 #include <cstdint>
@@ -17,14 +17,12 @@ int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   LLVMFuzzerInitialize(&argc, &argv);
   std::vector<fs::path> inputs;
-  for (int i = 1; i < argc; ++i) {
-    if (!fs::is_directory(argv[i])) {
+  for (int i = 1; i < argc; ++i)
+    if (fs::is_directory(argv[i]))
+      for (const fs::directory_entry& e : fs::directory_iterator(argv[i]))
+        inputs.push_back(e.path());
+    else
       inputs.push_back(argv[i]);
-      continue;
-    }
-    for (const fs::directory_entry& e : fs::directory_iterator(argv[i]))
-      inputs.push_back(e.path());
-  }
   std::sort(inputs.begin(), inputs.end());
   for (const fs::path& p : inputs) {
     std::ifstream in(p, std::ios::binary);
