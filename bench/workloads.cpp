@@ -87,6 +87,17 @@ void writeImage(S* s, const std::vector<char>& img, std::uint32_t iBlock) {
     s->setBlock(kBase + o, img.data() + o, iBlock);
 }
 
+// A store that is not preallocated starts fresh in every iteration, built
+// and torn down outside the timing.
+template <class S>
+void renew(benchmark::State& st, std::unique_ptr<S>* pStore, const Range& r) {
+  if (S::kPreallocated) return;
+  st.PauseTiming();
+  pStore->reset();
+  pStore->reset(new S(r));
+  st.ResumeTiming();
+}
+
 // ---------------------------------------------------------------------------
 // Bytes.
 
@@ -96,12 +107,7 @@ void byteWriteSeq(benchmark::State& st) {
   std::unique_ptr<S> s;
   if (S::kPreallocated) s.reset(new S(r));
   for (auto _ : st) {
-    if (!S::kPreallocated) {
-      st.PauseTiming();
-      s.reset();
-      s.reset(new S(r));
-      st.ResumeTiming();
-    }
+    renew(st, &s, r);
     for (std::uint32_t a = kBase; a != kBase + kSeqSize; ++a)
       s->setByte(a, byteAt(a));
   }
@@ -186,12 +192,7 @@ void blockWriteFresh(benchmark::State& st, std::uint32_t iBlock) {
   std::unique_ptr<S> s;
   if (S::kPreallocated) s.reset(new S(r));
   for (auto _ : st) {
-    if (!S::kPreallocated) {
-      st.PauseTiming();
-      s.reset();
-      s.reset(new S(r));
-      st.ResumeTiming();
-    }
+    renew(st, &s, r);
     writeImage(s.get(), img, iBlock);
   }
   if (!sameImage(s.get(), img)) return st.SkipWithError("read back differs");
@@ -411,12 +412,7 @@ void loadBinary(benchmark::State& st) {
   std::unique_ptr<S> s;
   if (S::kPreallocated) s.reset(new S(r));
   for (auto _ : st) {
-    if (!S::kPreallocated) {
-      st.PauseTiming();
-      s.reset();
-      s.reset(new S(r));
-      st.ResumeTiming();
-    }
+    renew(st, &s, r);
     if constexpr (IsVmm<S>::value)
       loadBinaryToVMM(s->vmm(), kImageFile, kBase, kChunk);
     else
