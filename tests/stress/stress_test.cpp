@@ -6,7 +6,6 @@
 // the bytes written before are intact and a retry succeeds; deleting the VMM
 // brings every counter and the heap back to zero.
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +20,7 @@
 #include <vector>
 
 #include "../support/recording_vmm.h"
+#include "../support/scratch_dir.h"
 
 namespace heap {
 std::size_t blocks = 0, bytes = 0;  // live
@@ -129,7 +129,8 @@ void expectHonest(StressVMM& vmm, const Counters& counters,
             vmm.getUsedPhysicalMemory());
 }
 
-class Stress : public testing::Test {
+// Each case runs in a scratch folder: the tools write into the working one.
+class Stress : public ScratchDir {
  protected:
   // The library's notices (a line per table) would drown the output.
   void SetUp() override { pSaved_ = std::cerr.rdbuf(nullptr); }
@@ -290,15 +291,9 @@ int openFiles() {
 // The report buffers its text: the file must not stay open when the buffer
 // cannot be had.
 TEST_F(Stress, FailedAllocationsWhileLoadingOrReporting) {
-  char dir[] = "/tmp/dwxvmm_stress.XXXXXX";
-  ASSERT_NE(nullptr, mkdtemp(dir));
-  const int home = open(".", O_RDONLY);
-  ASSERT_EQ(0, chdir(dir));
   std::string image(0x2800, '\0');
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = char(i % 251);
-  FILE* pFile = std::fopen("image", "wb");
-  std::fwrite(image.data(), 1, image.size(), pFile);
-  std::fclose(pFile);
+  spill("image", image);
   const int files = openFiles();
   for (int model = 0; model < 3; ++model) {
     SCOPED_TRACE(model);
@@ -322,11 +317,6 @@ TEST_F(Stress, FailedAllocationsWhileLoadingOrReporting) {
         EXPECT_LT(0, report.st_size);
       });
   EXPECT_EQ(files, openFiles());
-  unlink("vmm.mmap");
-  unlink("image");
-  EXPECT_EQ(0, fchdir(home));
-  close(home);
-  rmdir(dir);
 }
 
 }  // namespace
