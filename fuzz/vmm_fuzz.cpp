@@ -16,6 +16,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -393,8 +394,84 @@ gcVMemoryModell* newModel(int model) {
   return new gcVMM32BitSmall;
 }
 
+// A plain gcVMM takes the direct path through the nodes and pages that are
+// exactly ours; a derived VMM with derived nodes takes every virtual call.
+// Twins runs each operation on both and requires the same outcome, the same
+// messages and the same accounting calls. The plain VMM's nodes report to a
+// witness, its derived pages or tables (by mix) take it off the direct path
+// there.
+class Ledger : public gcVMM {  // its overrides only forward, after a note
+ public:
+#define DWXVMM_FORWARD(op)                     \
+  void op(vmm_int n) override {                \
+    log += #op " " + std::to_string(n) + "\n"; \
+    gcVMM::op(n);                              \
+  }
+  DWXVMM_FORWARD(notifyStaticTablePAlloc)
+  DWXVMM_FORWARD(notifyStaticTablePFree)
+  DWXVMM_FORWARD(notifyDynamicTablePAlloc)
+  DWXVMM_FORWARD(notifyDynamicTablePFree)
+  DWXVMM_FORWARD(notifyPagePAlloc)
+  DWXVMM_FORWARD(notifyPagePFree)
+#undef DWXVMM_FORWARD
+  void notifyPhysicalUsageChanged() override { log += "changed\n"; }
+  std::string log;
+};
+
+template <class Node>
+struct Derived : Node {  // makes nodes of its own kind, as Node does
+  using Node::Node;
+  gcVMMPageBase* createObject(vmm_int a) override {
+    return new Derived(this->getVMMBase(), this->getAddrMask(), a);
+  }
+};
+
+template <class Node>
+gcVMMPageBase* node(bool bDerived, gcVMMBase* pOwner, vmm_int mask) {
+  return bDerived ? new Derived<Node>(pOwner, mask, 0)
+                  : new Node(pOwner, mask, 0);
+}
+
+struct Twins {
+  Twins(int model, int mix) {
+    chain(&plain, &witness, model, mix);
+    chain(&derived, &derived, model, 3);
+    witness.log = derived.log = "";
+  }
+  // mix: bit 0 derived tables below the root, bit 1 derived pages.
+  static void chain(gcVMM* pVMM, gcVMMBase* pOwner, int model, int mix) {
+    const vmm_int second = model == kSmall ? 0x00FF0000 : 0x00FFF000;
+    pVMM->addAddressTranslator(
+        model == kFast ? node<gcVMMPageTable>(false, pOwner, 0xFF000000)
+                       : node<gcVMMPageDir>(false, pOwner, 0xFF000000));
+    pVMM->addAddressTranslator(node<gcVMMPageTable>(mix & 1, pOwner, second));
+    pVMM->addAddressTranslator(
+        node<gcVMMPage>(mix & 2, pOwner, (second & (0 - second)) - 1));
+  }
+  // Everything an operation shows: what it returned, its messages, its
+  // accounting calls in order and the usage after it.
+  std::string shown(gcVMM& vmm, Ledger& ledger, const Op& op) {
+    std::stringbuf messages;
+    std::cerr.rdbuf(&messages);
+    Outcome out = run(vmm, op);
+    std::cerr.rdbuf(nullptr);
+    std::string s = out.data + "|" + messages.str() + "|" + ledger.log + "|" +
+                    std::to_string(ledger.getUsedPhysicalMemory());
+    for (vmm_int page : out.pages) s += " " + hex(page);
+    ledger.log.clear();
+    return s;
+  }
+  bool same(const Op& op) {
+    return shown(plain, witness, op) == shown(derived, derived, op);
+  }
+  Ledger witness;  // first, so that it outlives the plain VMM's tree
+  gcVMM plain;
+  Ledger derived;
+};
+
 // One model against the shadow, after every operation and at the end.
 void againstShadow(Input& in) {
+  const int mix = in.remaining_bytes() % 4;  // no input byte of its own
   const int model = in.ConsumeIntegralInRange(0, 2);
   // A report steps through the whole address space page by page, a million
   // lookups with 4 KiB pages: only VMMs with 64 KiB pages end with one, one
@@ -406,10 +483,11 @@ void againstShadow(Input& in) {
   vmm.setMemoryModell(newModel(model));
   Shadow shadow(model);
   in.pageSize = shadow.pageSize;
+  Twins twins(model, mix);
   auto same = [&](const Op& op) {
     Outcome expected;
     kKinds[op.kind].expect(shadow, op, expected);
-    return run(vmm, op) == expected;
+    return run(vmm, op) == expected && twins.same(op);
   };
   std::size_t step = 0;
   for (; in.remaining_bytes() > 0 && step < 64; ++step) {
@@ -424,7 +502,9 @@ void againstShadow(Input& in) {
         (bReport && shadow.pages.size() * shadow.pageSize <= kMaxReport))
       check(same(last), "final outcome", step, last);
   }
-  check(contents(vmm) == shadow.contents(), "final contents", step, last);
+  check(contents(vmm) == shadow.contents() &&
+            contents(twins.plain) == contents(twins.derived),
+        "final contents", step, last);
 }
 
 // The fast and the compact model agree on everything but the page order

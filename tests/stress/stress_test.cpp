@@ -319,4 +319,48 @@ TEST_F(Stress, FailedAllocationsWhileLoadingOrReporting) {
   EXPECT_EQ(files, openFiles());
 }
 
+// A plain gcVMM takes the direct path, which makes nodes and pages and gives
+// pages their memory on its own: every allocation failure there must leave
+// the VMM as sound as on the virtual path (heap and usage agree, bytes kept,
+// a retry completes), in each model.
+TEST_F(Stress, FailedAllocationsOnTheDirectPath) {
+  static char block[0x2100], back[sizeof block], zeros[0x1000];
+  for (std::size_t i = 0; i < sizeof block; ++i) block[i] = char(i * 5 + 3);
+  auto act = [](gcVMM& vmm) {
+    vmm.setByte(0x05123456, 'n');           // a new region: table, page, memory
+    vmm.mapPage(0x03000000);                // a page without memory ...
+    EXPECT_EQ(0, vmm.getByte(0x03000000));  // ... that a read gives some
+    vmm.setBlock(0x00FFF800, block, sizeof block);  // fresh pages, whole
+    vmm.getBlock(0x00FFF800, back, sizeof back);    // and in part
+    vmm.getBlock(0x09FFFF00, zeros, sizeof zeros);  // never written
+  };
+  for (int model = 0; model < 3; ++model)
+    for (const bool bOnce : {true, false})
+      for (long k = 1; !HasFailure(); ++k) {
+        SCOPED_TRACE(testing::Message() << "model " << model << ", allocation "
+                                        << k << (bOnce ? "" : " and on"));
+        const std::size_t iBlocksBefore = heap::blocks;
+        bool bInjected;
+        {
+          gcVMM vmm;
+          const std::size_t iBytesBefore = heap::bytes + sizeof(gcVMM32BitFast);
+          vmm.setMemoryModell(newModel(model));
+          vmm.setByte(0x10, 'a');
+          heap::arm(k, bOnce);
+          try {
+            act(vmm);
+          } catch (const std::bad_alloc&) {
+          }
+          bInjected = heap::disarm();
+          EXPECT_EQ(heap::bytes - iBytesBefore, vmm.getUsedPhysicalMemory());
+          EXPECT_EQ('a', vmm.getByte(0x10));
+          act(vmm);
+          EXPECT_EQ('n', vmm.getByte(0x05123456));
+          EXPECT_EQ(0, std::memcmp(block, back, sizeof block));
+        }
+        EXPECT_EQ(iBlocksBefore, heap::blocks);
+        if (!bInjected) break;
+      }
+}
+
 }  // namespace
