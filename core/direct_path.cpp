@@ -159,7 +159,8 @@ gcVMMPage* gcVMMBase::findPage(vmm_int iAddr, bool bMap) {
 }
 
 // The byte operations of gcVMMBase and gcVMMPage in one, for pages of ours.
-void gcVMMBase::setByteDirect(vmm_int iAddr, char value) {
+// Out of line, so that the virtual path in gcVMMBase stays as it was.
+__attribute__((noinline)) void gcVMMBase::setByteDirect(vmm_int iAddr, char value) {
   gcVMMPage* pPage = pageFor(iAddr, true);
   if (pPage == nullptr) return;
   if (pPage != pRecentPage && kindOf(pPage) != kPage)
@@ -173,7 +174,7 @@ void gcVMMBase::setByteDirect(vmm_int iAddr, char value) {
       static_cast<char>(0x80u >> (iOffset & 7));
 }
 
-char gcVMMBase::getByteDirect(vmm_int iAddr) {
+__attribute__((noinline)) char gcVMMBase::getByteDirect(vmm_int iAddr) {
   gcVMMPage* pPage = pageFor(iAddr, false);
   if (pPage == nullptr) return 0;
   if (pPage != pRecentPage && kindOf(pPage) != kPage)
@@ -183,7 +184,7 @@ char gcVMMBase::getByteDirect(vmm_int iAddr) {
   return pMemory == nullptr ? 0 : pMemory[iAddr & pPage->iAddrMask];
 }
 
-bool gcVMMBase::isByteMappedDirect(vmm_int iAddr) {
+__attribute__((noinline)) bool gcVMMBase::isByteMappedDirect(vmm_int iAddr) {
   gcVMMPage* pPage = pageFor(iAddr, false);
   if (pPage == nullptr) return false;
   if (pPage != pRecentPage && kindOf(pPage) != kPage)

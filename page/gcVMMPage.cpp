@@ -207,13 +207,17 @@ void gcVMMPage::putPart(vmm_int iAddr, const char* pBuffer, vmm_int iSize) {
   vmm_int iSkip, iOffset, iCount;
   if (!partOf(iVAddr, iMaxSize, iAddr, iSize, &iSkip, &iOffset, &iCount))
     return putBlockPart(iAddr, const_cast<char*>(pBuffer), iSize);
-  if (pPageBuffer == nullptr && iCount == iMaxSize) {
-    // mapPhysical, less the data fill that the copy makes moot.
+  if (pPageBuffer == nullptr && iCount == iMaxSize && iMaxSize % 8 == 0) {
+    // mapPhysical and the copy, less the fills that the copy makes moot:
+    // every data byte is copied, every bit set.
     const vmm_int iMemSize = iMaxSize + (iMaxSize >> 3);
     pPageBuffer = new char[iMemSize];
     if (pVMMBase != nullptr) pVMMBase->notifyPagePAlloc(iMemSize);
-    std::memset(pPageBuffer + iMaxSize, 0, iMemSize - iMaxSize);
-  } else if (pPageBuffer == nullptr) {
+    std::memcpy(pPageBuffer, pBuffer + iSkip, iCount);
+    std::memset(pPageBuffer + iMaxSize, 0xFF, iMemSize - iMaxSize);
+    return;
+  }
+  if (pPageBuffer == nullptr) {
     mapPhysical();
     if (pPageBuffer == nullptr) return;
   }
