@@ -158,9 +158,42 @@ gcVMMPage* gcVMMBase::findPage(vmm_int iAddr, bool bMap) {
   return pEnd == nullptr ? nullptr : pEnd->isPage();
 }
 
+// findPage in few instructions for its common case, tables of ours down to
+// a page of ours: random access lives on how many lookups overlap. Null
+// where findPage must decide.
+inline gcVMMPage* gcVMMBase::pageInTables(vmm_int iAddr) {
+  gcVMMPageBase* pNode = pDirectRoot;
+  vmm_int iMask = 0;
+  while (&typeid(*pNode) == &typeid(gcVMMPageTable)) {
+    auto* pTable = static_cast<gcVMMPageTable*>(pNode);
+    const vmm_int i = (iAddr & pTable->iAddrMask) >> pTable->iAddrShift;
+    if (pTable->pPageBaseList == nullptr || i >= pTable->iMaxSize)
+      return nullptr;
+    iMask |= pTable->iAddrMask;
+    pNode = pTable->pPageBaseList[i];
+    if (pNode == nullptr) return nullptr;
+    if (&typeid(*pNode) == &typeid(gcVMMPage)) {
+      pRecentPage = static_cast<gcVMMPage*>(pNode);
+      iRecentMask = iMask;
+      iRecentKey = iAddr & iMask;
+      iRecentEpoch = dwxvmm_detail::treeEpoch();
+      return pRecentPage;
+    }
+  }
+  return nullptr;
+}
+
+// mapPage (bMap) or getPage on the direct path.
+gcVMMPage* gcVMMBase::pageFor(vmm_int iAddr, bool bMap) {
+  if (isRecent(iAddr)) return pRecentPage;
+  gcVMMPage* pPage = pageInTables(iAddr);
+  return pPage != nullptr ? pPage : findPage(iAddr, bMap);
+}
+
 // The byte operations of gcVMMBase and gcVMMPage in one, for pages of ours.
 // Out of line, so that the virtual path in gcVMMBase stays as it was.
-__attribute__((noinline)) void gcVMMBase::setByteDirect(vmm_int iAddr, char value) {
+__attribute__((noinline)) void gcVMMBase::setByteDirect(vmm_int iAddr,
+                                                        char value) {
   gcVMMPage* pPage = pageFor(iAddr, true);
   if (pPage == nullptr) return;
   if (pPage != pRecentPage && kindOf(pPage) != kPage)

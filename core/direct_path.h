@@ -35,8 +35,4 @@ inline bool gcVMMBase::isRecent(vmm_int iAddr) const {
          iRecentEpoch == dwxvmm_detail::treeEpoch();
 }
 
-inline gcVMMPage* gcVMMBase::pageFor(vmm_int iAddr, bool bMap) {
-  return isRecent(iAddr) ? pRecentPage : findPage(iAddr, bMap);
-}
-
 #endif  // DWXVMM_CORE_DIRECT_PATH_H_

@@ -123,6 +123,7 @@ class DWXVMM_EXPORT gcVMMBase {
  private:
   gcVMMPage* findPage(vmm_int iAddr, bool bMap);
   gcVMMPage* pageFor(vmm_int iAddr, bool bMap);
+  gcVMMPage* pageInTables(vmm_int iAddr);
   static bool childOf(gcVMMPageBase* pNode, vmm_int iAddr,
                       gcVMMPageBase** ppChild);
   bool isRecent(vmm_int iAddr) const;
