@@ -194,7 +194,7 @@ gcVMMPage* gcVMMBase::pageFor(vmm_int iAddr, bool bMap) {
 // Out of line, so that the virtual path in gcVMMBase stays as it was.
 __attribute__((noinline)) void gcVMMBase::setByteDirect(vmm_int iAddr,
                                                         char value) {
-  gcVMMPage* pPage = pageFor(iAddr, true);
+  gcVMMPage* pPage = isRecent(iAddr) ? pRecentPage : pageFor(iAddr, true);
   if (pPage == nullptr) return;
   if (pPage != pRecentPage && kindOf(pPage) != kPage)
     return pPage->setByte(iAddr, value);
@@ -208,7 +208,7 @@ __attribute__((noinline)) void gcVMMBase::setByteDirect(vmm_int iAddr,
 }
 
 __attribute__((noinline)) char gcVMMBase::getByteDirect(vmm_int iAddr) {
-  gcVMMPage* pPage = pageFor(iAddr, false);
+  gcVMMPage* pPage = isRecent(iAddr) ? pRecentPage : pageFor(iAddr, false);
   if (pPage == nullptr) return 0;
   if (pPage != pRecentPage && kindOf(pPage) != kPage)
     return pPage->getByte(iAddr);
@@ -218,7 +218,7 @@ __attribute__((noinline)) char gcVMMBase::getByteDirect(vmm_int iAddr) {
 }
 
 __attribute__((noinline)) bool gcVMMBase::isByteMappedDirect(vmm_int iAddr) {
-  gcVMMPage* pPage = pageFor(iAddr, false);
+  gcVMMPage* pPage = isRecent(iAddr) ? pRecentPage : pageFor(iAddr, false);
   if (pPage == nullptr) return false;
   if (pPage != pRecentPage && kindOf(pPage) != kPage)
     return pPage->isByteMapped(iAddr);
