@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the two fuzz targets with clang (libFuzzer, ASan, UBSan) and runs
-# each for SECONDS (default 30) from the committed corpus. New inputs go to
+# Builds the differential fuzz target with clang (libFuzzer, ASan, UBSan) and
+# runs it for SECONDS (default 30) from the committed corpus. New inputs go to
 # a scratch folder, or to fuzz/corpus with KEEP=1. A divergence or a
 # sanitizer report fails the run; the input is left in build/fuzz/findings/.
 # Usage: scripts/fuzz.sh [SECONDS]
@@ -12,22 +12,19 @@ build=$root/build/fuzz
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DDWXVMM_FUZZ=ON -DDWXVMM_BUILD_TESTS=OFF \
   >/dev/null
-cmake --build "$build" -j "$(nproc)" --target dwxvmm_fuzz_shadow \
-  dwxvmm_fuzz_models >/dev/null
+cmake --build "$build" -j "$(nproc)" --target dwxvmm_fuzz >/dev/null
 mkdir -p "$build/findings"
-for mode in shadow models; do
-  echo "== fuzz $mode, ${seconds}s"
-  out=$(mktemp -d)
-  [ "${KEEP:-0}" = 1 ] && out=$root/fuzz/corpus
-  log=$build/fuzz-$mode.log
-  if ! "$build/fuzz/dwxvmm_fuzz_$mode" "$out" "$root/fuzz/corpus" \
-      -max_total_time="$seconds" -len_control=0 -max_len=1024 -timeout=60 \
-      -artifact_prefix="$build/findings/$mode-" -print_final_stats=1 \
-      >"$log" 2>&1; then
-    tail -n 60 "$log"
-    echo "fuzz $mode: FAILED (input in $build/findings/)"
-    exit 1
-  fi
-  grep -E '^stat::(number_of_executed_units|new_units_added)' "$log"
-  [ "${KEEP:-0}" = 1 ] || rm -rf "$out"
-done
+echo "== fuzz, ${seconds}s"
+out=$(mktemp -d)
+[ "${KEEP:-0}" = 1 ] && out=$root/fuzz/corpus
+log=$build/fuzz.log
+if ! "$build/fuzz/dwxvmm_fuzz" "$out" "$root/fuzz/corpus" \
+    -max_total_time="$seconds" -len_control=0 -max_len=1024 -timeout=60 \
+    -artifact_prefix="$build/findings/" -print_final_stats=1 \
+    >"$log" 2>&1; then
+  tail -n 60 "$log"
+  echo "fuzz: FAILED (input in $build/findings/)"
+  exit 1
+fi
+grep -E '^stat::(number_of_executed_units|new_units_added)' "$log"
+[ "${KEEP:-0}" = 1 ] || rm -rf "$out"
