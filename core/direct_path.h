@@ -35,4 +35,10 @@ inline bool gcVMMBase::isRecent(vmm_int iAddr) const {
          iRecentEpoch == dwxvmm_detail::treeEpoch();
 }
 
+// The memory of the recent page when it holds iAddr and has memory, else
+// null: the byte operations' common case, inline in them.
+inline char* gcVMMBase::recentMemory(vmm_int iAddr) const {
+  return isRecent(iAddr) ? pRecentPage->pPageBuffer : nullptr;
+}
+
 #endif  // DWXVMM_CORE_DIRECT_PATH_H_

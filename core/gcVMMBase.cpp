@@ -126,19 +126,39 @@ gcVMMPage* dwxvmm_detail::mappedPage(gcVMMPageBase* pEnd, vmm_int iAddr) {
 }
 
 void gcVMMBase::setByte(vmm_int iAddr, char value) {
-  if (pDirectRoot != nullptr) return setByteDirect(iAddr, value);
+  if (pDirectRoot != nullptr) {
+    if (char* pMemory = recentMemory(iAddr)) {
+      const vmm_int iOffset = iAddr & pRecentPage->iAddrMask;
+      pMemory[iOffset] = value;
+      pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] |=
+          static_cast<char>(0x80u >> (iOffset & 7));
+      return;
+    }
+    return setByteDirect(iAddr, value);
+  }
   gcVMMPage* pPage = mapPage(iAddr);
   if (pPage != nullptr) pPage->setByte(iAddr, value);
 }
 
 char gcVMMBase::getByte(vmm_int iAddr) {
-  if (pDirectRoot != nullptr) return getByteDirect(iAddr);
+  if (pDirectRoot != nullptr) {
+    if (const char* pMemory = recentMemory(iAddr))
+      return pMemory[iAddr & pRecentPage->iAddrMask];
+    return getByteDirect(iAddr);
+  }
   gcVMMPage* pPage = getPage(iAddr);
   return pPage == nullptr ? 0 : pPage->getByte(iAddr);
 }
 
 bool gcVMMBase::isByteMapped(vmm_int iAddr) {
-  if (pDirectRoot != nullptr) return isByteMappedDirect(iAddr);
+  if (pDirectRoot != nullptr) {
+    if (const char* pMemory = recentMemory(iAddr)) {
+      const vmm_int iOffset = iAddr & pRecentPage->iAddrMask;
+      return (pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] &
+              (0x80u >> (iOffset & 7))) != 0;
+    }
+    return isByteMappedDirect(iAddr);
+  }
   gcVMMPage* pPage = getPage(iAddr);
   return pPage != nullptr && pPage->isByteMapped(iAddr);
 }

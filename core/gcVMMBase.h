@@ -127,6 +127,7 @@ class DWXVMM_EXPORT gcVMMBase {
   static bool childOf(gcVMMPageBase* pNode, vmm_int iAddr,
                       gcVMMPageBase** ppChild);
   bool isRecent(vmm_int iAddr) const;
+  char* recentMemory(vmm_int iAddr) const;
   void setByteDirect(vmm_int iAddr, char value);
   char getByteDirect(vmm_int iAddr);
   bool isByteMappedDirect(vmm_int iAddr);
