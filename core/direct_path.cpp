@@ -66,6 +66,7 @@ void gcVMMBase::decideDirectPath() {
   pRecentPage = nullptr;
   iRecentMask = 0;
   iRecentKey = 1;  // matches no address
+  pCheckedDir = nullptr;
   const std::type_info& type = typeid(*this);
   if (type != typeid(gcVMMBase) && type != typeid(gcVMM)) return;
   if (pFirstTranslator == nullptr) return;
@@ -92,17 +93,22 @@ bool gcVMMBase::childOf(gcVMMPageBase* pNode, vmm_int iAddr,
   }
   auto* pDir = static_cast<gcVMMPageDir*>(pNode);
   if (pDir->pPageBaseList == nullptr) return true;
+  // Its lookup asks each child it passes for its address: only children of
+  // ours answer with their field. Checked once until a child is added.
+  if (pDir != pCheckedDir || iCheckedEpoch != dwxvmm_detail::treeEpoch()) {
+    for (gcVMMPageBase* pChild : *pDir->pPageBaseList)
+      if (kindOf(pChild) == kOther) return false;
+    pCheckedDir = pDir;
+    iCheckedEpoch = dwxvmm_detail::treeEpoch();
+  }
   const vmm_int iMask = pDir->iAddrMask;
   const vmm_int iKey = iAddr & iMask;
+  // The hint, if any, is in the list: addPageBase sets it to what it adds.
   gcVMMPageBase* pHint = pDir->pLastPageBase;
-  if (pHint != nullptr) {
-    if (kindOf(pHint) == kOther) return false;
-    if ((pHint->iVAddr & iMask) == iKey) return *ppChild = pHint, true;
-  }
-  for (gcVMMPageBase* pChild : *pDir->pPageBaseList) {
-    if (kindOf(pChild) == kOther) return false;
+  if (pHint != nullptr && (pHint->iVAddr & iMask) == iKey)
+    return *ppChild = pHint, true;
+  for (gcVMMPageBase* pChild : *pDir->pPageBaseList)
     if ((pChild->iVAddr & iMask) == iKey) return *ppChild = pChild, true;
-  }
   return true;
 }
 

@@ -37,7 +37,9 @@ gcVMMBase::gcVMMBase()
       pRecentPage(nullptr),
       iRecentMask(0),
       iRecentKey(1),
-      iRecentEpoch(0) {}
+      iRecentEpoch(0),
+      pCheckedDir(nullptr),
+      iCheckedEpoch(0) {}
 
 gcVMMBase::~gcVMMBase() {
   delete pFirstTranslator;

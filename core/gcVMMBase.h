@@ -113,19 +113,20 @@ class DWXVMM_EXPORT gcVMMBase {
   vmm_int iPagePMem;
   vmm_int iPageDMem;
   // The direct path (direct_path.cpp). Null root: every call is virtual.
-  gcVMMPageBase* pDirectRoot;  // the root, a table or directory of ours
-  vmm_int iDirectPageSize;     // the page size for blocks; 0: blocks virtual
-  gcVMMPage* pRecentPage;      // a page of ours, reached by every address
-  vmm_int iRecentMask;         // with (address & mask) == key, as long as
-  vmm_int iRecentKey;          // no node has let a child go or added one
-  std::uint64_t iRecentEpoch;  // to a directory since
+  gcVMMPageBase* pDirectRoot;   // the root, a table or directory of ours
+  vmm_int iDirectPageSize;      // the page size for blocks; 0: blocks virtual
+  gcVMMPage* pRecentPage;       // a page of ours, reached by every address
+  vmm_int iRecentMask;          // with (address & mask) == key, as long as
+  vmm_int iRecentKey;           // no node has let a child go or added one
+  std::uint64_t iRecentEpoch;   // to a directory since
+  gcVMMPageBase* pCheckedDir;   // a directory whose children are all ours,
+  std::uint64_t iCheckedEpoch;  // as long as the tree's epoch is this one
 
  private:
   gcVMMPage* findPage(vmm_int iAddr, bool bMap);
   gcVMMPage* pageFor(vmm_int iAddr, bool bMap);
   gcVMMPage* pageInTables(vmm_int iAddr);
-  static bool childOf(gcVMMPageBase* pNode, vmm_int iAddr,
-                      gcVMMPageBase** ppChild);
+  bool childOf(gcVMMPageBase* pNode, vmm_int iAddr, gcVMMPageBase** ppChild);
   bool isRecent(vmm_int iAddr) const;
   char* recentMemory(vmm_int iAddr) const;
   void setByteDirect(vmm_int iAddr, char value);
