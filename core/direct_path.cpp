@@ -19,6 +19,21 @@ namespace {
 
 enum Kind { kOther, kBase, kTable, kDir, kPage };
 
+// The start of the page of size iPageSize that holds iAddr: a mask for the
+// usual power of two, where a division would cost more than a small block's
+// whole walk.
+std::uint64_t pageStart(std::uint64_t iAddr, std::uint64_t iPageSize) {
+  if ((iPageSize & (iPageSize - 1)) == 0) return iAddr & ~(iPageSize - 1);
+  return iAddr - iAddr % iPageSize;
+}
+
+std::uint64_t pagesBetween(std::uint64_t iFrom, std::uint64_t iTo,
+                           std::uint64_t iPageSize) {
+  if ((iPageSize & (iPageSize - 1)) == 0)
+    return (iTo - iFrom) >> __builtin_ctzll(iPageSize);
+  return (iTo - iFrom) / iPageSize;
+}
+
 // Which of our classes p is exactly. The identity of the type_info is
 // compared, never its name: a type seen twice only costs the direct path.
 Kind kindOf(gcVMMPageBase* p) {
@@ -36,8 +51,10 @@ class PageRun {
   // A block of more pages goes the virtual way, which fails where it fails.
   static constexpr std::uint64_t kMost = (std::uint64_t{1} << 20) + 1;
 
-  PageRun(vmm_int iFirst, vmm_int iLast, vmm_int iPageSize)
-      : iRoom(iLast / iPageSize - iFirst / iPageSize + std::uint64_t{1}) {}
+  PageRun(vmm_int iFirst, vmm_int iLast, std::uint64_t iPageSize)
+      : iRoom(pagesBetween(pageStart(iFirst, iPageSize),
+                           pageStart(iLast, iPageSize), iPageSize) +
+              1) {}
   PageRun(const PageRun&) = delete;
   PageRun& operator=(const PageRun&) = delete;
 
@@ -246,7 +263,7 @@ bool gcVMMBase::listPages(vmm_int iFirst, vmm_int iLast, gcVMMPage** pPages,
   vmm_int n = 0;
   for (std::uint64_t iCursor = iFirst;
        iCursor < std::uint64_t{iLast} + iPageSize; iCursor += iPageSize) {
-    if (iCursor != iFirst && iCursor - iCursor % iPageSize > iLast) break;
+    if (iCursor != iFirst && pageStart(iCursor, iPageSize) > iLast) break;
     gcVMMPage* pPage = pageFor(static_cast<vmm_int>(iCursor), true);
     if (pPage == nullptr) return false;
     const bool bOurs = kindOf(pPage) == kPage;
