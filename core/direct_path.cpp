@@ -206,8 +206,10 @@ inline gcVMMPage* gcVMMBase::pageInTables(vmm_int iAddr) {
   return nullptr;
 }
 
-// mapPage (bMap) or getPage on the direct path.
-gcVMMPage* gcVMMBase::pageFor(vmm_int iAddr, bool bMap) {
+// mapPage (bMap) or getPage on the direct path. Out of line, so that the
+// virtual path's mapPage and getPage stay as short as they were.
+__attribute__((noinline)) gcVMMPage* gcVMMBase::pageFor(vmm_int iAddr,
+                                                        bool bMap) {
   if (isRecent(iAddr)) return pRecentPage;
   gcVMMPage* pPage = pageInTables(iAddr);
   return pPage != nullptr ? pPage : findPage(iAddr, bMap);

@@ -127,40 +127,49 @@ gcVMMPage* dwxvmm_detail::mappedPage(gcVMMPageBase* pEnd, vmm_int iAddr) {
   return pPage;
 }
 
+// The byte operations: the direct path's common case inline, the rest of
+// it and the virtual path out of line, each compiled as if alone.
 void gcVMMBase::setByte(vmm_int iAddr, char value) {
-  if (pDirectRoot != nullptr) {
-    if (char* pMemory = recentMemory(iAddr)) {
-      const vmm_int iOffset = iAddr & pRecentPage->iAddrMask;
-      pMemory[iOffset] = value;
-      pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] |=
-          static_cast<char>(0x80u >> (iOffset & 7));
-      return;
-    }
-    return setByteDirect(iAddr, value);
+  if (pDirectRoot == nullptr) return setByteVirtually(iAddr, value);
+  if (char* pMemory = recentMemory(iAddr)) {
+    const vmm_int iOffset = iAddr & pRecentPage->iAddrMask;
+    pMemory[iOffset] = value;
+    pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] |=
+        static_cast<char>(0x80u >> (iOffset & 7));
+    return;
   }
+  setByteDirect(iAddr, value);
+}
+
+char gcVMMBase::getByte(vmm_int iAddr) {
+  if (pDirectRoot == nullptr) return getByteVirtually(iAddr);
+  if (const char* pMemory = recentMemory(iAddr))
+    return pMemory[iAddr & pRecentPage->iAddrMask];
+  return getByteDirect(iAddr);
+}
+
+bool gcVMMBase::isByteMapped(vmm_int iAddr) {
+  if (pDirectRoot == nullptr) return isByteMappedVirtually(iAddr);
+  if (const char* pMemory = recentMemory(iAddr)) {
+    const vmm_int iOffset = iAddr & pRecentPage->iAddrMask;
+    return (pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] &
+            (0x80u >> (iOffset & 7))) != 0;
+  }
+  return isByteMappedDirect(iAddr);
+}
+
+__attribute__((noinline)) void gcVMMBase::setByteVirtually(vmm_int iAddr,
+                                                           char value) {
   gcVMMPage* pPage = mapPage(iAddr);
   if (pPage != nullptr) pPage->setByte(iAddr, value);
 }
 
-char gcVMMBase::getByte(vmm_int iAddr) {
-  if (pDirectRoot != nullptr) {
-    if (const char* pMemory = recentMemory(iAddr))
-      return pMemory[iAddr & pRecentPage->iAddrMask];
-    return getByteDirect(iAddr);
-  }
+__attribute__((noinline)) char gcVMMBase::getByteVirtually(vmm_int iAddr) {
   gcVMMPage* pPage = getPage(iAddr);
   return pPage == nullptr ? 0 : pPage->getByte(iAddr);
 }
 
-bool gcVMMBase::isByteMapped(vmm_int iAddr) {
-  if (pDirectRoot != nullptr) {
-    if (const char* pMemory = recentMemory(iAddr)) {
-      const vmm_int iOffset = iAddr & pRecentPage->iAddrMask;
-      return (pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] &
-              (0x80u >> (iOffset & 7))) != 0;
-    }
-    return isByteMappedDirect(iAddr);
-  }
+__attribute__((noinline)) bool gcVMMBase::isByteMappedVirtually(vmm_int iAddr) {
   gcVMMPage* pPage = getPage(iAddr);
   return pPage != nullptr && pPage->isByteMapped(iAddr);
 }

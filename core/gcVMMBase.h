@@ -129,6 +129,9 @@ class DWXVMM_EXPORT gcVMMBase {
   bool childOf(gcVMMPageBase* pNode, vmm_int iAddr, gcVMMPageBase** ppChild);
   bool isRecent(vmm_int iAddr) const;
   char* recentMemory(vmm_int iAddr) const;
+  void setByteVirtually(vmm_int iAddr, char value);
+  char getByteVirtually(vmm_int iAddr);
+  bool isByteMappedVirtually(vmm_int iAddr);
   void setByteDirect(vmm_int iAddr, char value);
   char getByteDirect(vmm_int iAddr);
   bool isByteMappedDirect(vmm_int iAddr);
