@@ -5,4 +5,3 @@
 gcFileSupport::gcFileSupport() = default;
 gcFileSupport::~gcFileSupport() = default;
 gcFileFormat* gcFileSupport::createFileSupport(std::string) { return nullptr; }
-gcFileFormat::~gcFileFormat() = default;
