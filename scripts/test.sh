@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: a normal build, then an ASan+UBSan build.
-# Then runs the two fuzz targets for a bounded time (FUZZ_SECONDS each,
+# Then runs the fuzz targets for a bounded time (FUZZ_SECONDS each,
 # default 30).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 "$root/scripts/deps.sh" clang libclang-rt-dev  # the fuzz targets' corpus replay
+"$root/scripts/deps.sh" srecord python3-intelhex  # the image formats' peers
 jobs=$(nproc)
 
 run_suite() {  # name, cmake options...
