@@ -2,32 +2,39 @@
 #ifndef DWXFILES_GCHEXCODEC_H_
 #define DWXFILES_GCHEXCODEC_H_
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
-// Value of each character as a hex digit, -1 for any other.
-constexpr std::array<signed char, 256> makeHexValues() {
-  std::array<signed char, 256> values{};
-  for (int c = 0; c < 256; ++c)
-    values[c] = c >= '0' && c <= '9'   ? c - '0'
-                : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                       : -1;
-  return values;
-}
-inline constexpr std::array<signed char, 256> kHexValues = makeHexValues();
+// The byte that two hex digits (in memory order, as one 16-bit load) give,
+// or 0x100 when either is no hex digit: one look-up per byte.
+const std::uint16_t* hexPairValues();
 
-// Decodes n bytes from 2n digits; false if any is no hex digit.
-inline bool decodeHex(const char* p, std::size_t n, unsigned char* pOut) {
-  int bad = 0;
+// Decodes n bytes from 2n digits into pOut and adds them to *pSum; false
+// if any is no hex digit.
+inline bool decodeHex(const char* p, std::size_t n, unsigned char* pOut,
+                      unsigned int* pSum) {
+  const std::uint16_t* pPairs = hexPairValues();
+  unsigned int bad = 0, sum = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    const int hi = kHexValues[static_cast<unsigned char>(p[2 * i])];
-    const int lo = kHexValues[static_cast<unsigned char>(p[2 * i + 1])];
-    bad |= hi | lo;  // negative once any digit was bad
-    pOut[i] = static_cast<unsigned char>((hi & 15) << 4 | (lo & 15));
+    std::uint16_t pair;
+    std::memcpy(&pair, p + 2 * i, 2);
+    const unsigned int v = pPairs[pair];
+    bad |= v;
+    sum += v;
+    pOut[i] = static_cast<unsigned char>(v);
   }
-  return bad >= 0;
+  *pSum += sum;
+  return bad < 0x100;
+}
+
+// Two upper-case hex digits of each byte, in memory order.
+const std::uint16_t* hexPairDigits();
+
+inline char* encodeHex(char* p, const std::uint16_t* pDigits,
+                       unsigned int iByte) {
+  std::memcpy(p, pDigits + (iByte & 0xFF), 2);
+  return p + 2;
 }
 
 // The big-endian number in n bytes.

@@ -40,13 +40,6 @@ class gcImageSave {
     return buffer.get() + iUsed;
   }
   void advance(char* pEnd) { iUsed = pEnd - buffer.get(); }
-  // Two upper-case hex digits.
-  static char* hex(char* p, unsigned int iByte) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    p[0] = kDigits[iByte >> 4 & 15];
-    p[1] = kDigits[iByte & 15];
-    return p + 2;
-  }
   char* lineEnd(char* p) const {
     if (bCrlf) *p++ = '\r';
     *p++ = '\n';

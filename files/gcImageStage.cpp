@@ -16,7 +16,8 @@ u64 bitRange(u64* pWords, u64 o, u64 n, bool bSet) {
   while (n > 0) {
     const u64 k = std::min<u64>(n, 64 - o % 64);
     const u64 mask = (k == 64 ? ~u64{0} : (u64{1} << k) - 1) << o % 64;
-    iSet += __builtin_popcountll(pWords[o / 64] & mask);
+    if ((pWords[o / 64] & mask) != 0)
+      iSet += __builtin_popcountll(pWords[o / 64] & mask);
     if (bSet) pWords[o / 64] |= mask;
     o += k, n -= k;
   }
@@ -41,13 +42,17 @@ gcImageStage::gcImageStage(gcVMMBase* pTarget, bool bWins)
       iLastBase(~u64{0}),
       pLastPage(nullptr),
       iTargetBase(~u64{0}),
+      iTargetSize(pTarget->getPageSize()),
       pTargetData(nullptr),
       iBytes(0) {}
 
 gcImageStage::Page& gcImageStage::page(u64 iBase) {
   if (iBase == iLastBase) return *pLastPage;
   std::unique_ptr<Page>& p = pages[iBase];
-  if (!p) p.reset(new Page());  // zeroed: nothing staged
+  if (!p) {
+    p.reset(new Page);
+    std::memset(p->bits, 0, sizeof p->bits);  // nothing staged yet
+  }
   iLastBase = iBase;
   pLastPage = p.get();
   return *p;
@@ -103,9 +108,8 @@ u64 gcImageStage::findConflict(Page& p, u64 iAddr, const unsigned char* pData,
 // no memory (so nothing written); never creates a page or gives it memory.
 const unsigned char* gcImageStage::targetPage(u64 iAddr, u64* pBase,
                                               u64* pSize) {
-  const u64 size = pVMM->getPageSize();
-  *pBase = iAddr - iAddr % size;
-  *pSize = size;
+  *pBase = iAddr & ~(iTargetSize - 1);
+  *pSize = iTargetSize;
   if (*pBase != iTargetBase) {
     gcVMMPage* pPage = pVMM->getPage(static_cast<vmm_int>(iAddr));
     pTargetData = pPage != nullptr && pPage->isPhysical()

@@ -78,12 +78,11 @@ bool readRecord(IntelState& s, const char* pLine, std::size_t iLength) {
   const std::size_t n = iLength / 2;
   if (n < 5) return s.load.fail("record too short");
   if (n > sizeof record) return s.load.fail("record too long");
-  if (!decodeHex(pLine + 1, n, record))
+  unsigned int sum = 0;
+  if (!decodeHex(pLine + 1, n, record, &sum))
     return s.load.fail("invalid hex digit");
   if (record[0] + 5u != n)
     return s.load.fail("byte count does not match the record");
-  unsigned int sum = 0;
-  for (std::size_t i = 0; i < n; ++i) sum += record[i];
   if ((sum & 0xFF) != 0) return s.load.fail("checksum mismatch");
   const unsigned int type = record[3];
   char reason[48];
@@ -121,16 +120,17 @@ class IntelWriter : public gcSegmentHandler {
   }
   void record(unsigned int type, unsigned int offset,
               const unsigned char* pData, unsigned int n) {
+    const std::uint16_t* pDigits = hexPairDigits();
     char* p = save_.room(2 * n + 16);
     unsigned int sum = n + (offset >> 8) + (offset & 0xFF) + type;
     *p++ = ':';
-    p = gcImageSave::hex(gcImageSave::hex(p, n), offset >> 8);
-    p = gcImageSave::hex(gcImageSave::hex(p, offset & 0xFF), type);
+    p = encodeHex(encodeHex(p, pDigits, n), pDigits, offset >> 8);
+    p = encodeHex(encodeHex(p, pDigits, offset), pDigits, type);
     for (unsigned int i = 0; i < n; ++i) {
-      p = gcImageSave::hex(p, pData[i]);
+      p = encodeHex(p, pDigits, pData[i]);
       sum += pData[i];
     }
-    save_.advance(save_.lineEnd(gcImageSave::hex(p, -sum & 0xFF)));
+    save_.advance(save_.lineEnd(encodeHex(p, pDigits, -sum)));
   }
   u64 bytes() const { return iBytes_; }
 

@@ -75,12 +75,11 @@ bool readRecord(SRecordState& s, const char* pLine, std::size_t iLength) {
   if (iLength % 2 != 0) return s.load.fail("odd number of hex digits");
   const std::size_t n = iLength / 2 - 1;
   if (n > sizeof record) return s.load.fail("record too long");
-  if (!decodeHex(pLine + 2, n, record))
+  unsigned int sum = 0;
+  if (!decodeHex(pLine + 2, n, record, &sum))
     return s.load.fail("invalid hex digit");
   if (n == 0 || record[0] + 1u != n)
     return s.load.fail("byte count does not match the record");
-  unsigned int sum = 0;
-  for (std::size_t i = 0; i < n; ++i) sum += record[i];
   if ((sum & 0xFF) != 0xFF) return s.load.fail("checksum mismatch");
   const SRecordType& kind = kSRecordTypes[type];
   if (record[0] < kind.iAddressBytes + 1)
@@ -105,20 +104,21 @@ class SRecordWriter : public gcSegmentHandler {
   }
   void record(char type, unsigned int iWidth, u64 iAddr,
               const unsigned char* pData, unsigned int n) {
+    const std::uint16_t* pDigits = hexPairDigits();
     char* p = save_.room(2 * n + 20);
     *p++ = 'S';
     *p++ = type;
     unsigned int sum = iWidth + n + 1;
-    p = gcImageSave::hex(p, sum);
+    p = encodeHex(p, pDigits, sum);
     for (unsigned int i = iWidth; i-- > 0;) {
-      p = gcImageSave::hex(p, iAddr >> 8 * i & 0xFF);
+      p = encodeHex(p, pDigits, iAddr >> 8 * i & 0xFF);
       sum += iAddr >> 8 * i & 0xFF;
     }
     for (unsigned int i = 0; i < n; ++i) {
-      p = gcImageSave::hex(p, pData[i]);
+      p = encodeHex(p, pDigits, pData[i]);
       sum += pData[i];
     }
-    save_.advance(save_.lineEnd(gcImageSave::hex(p, ~sum & 0xFF)));
+    save_.advance(save_.lineEnd(encodeHex(p, pDigits, ~sum)));
   }
   u64 records() const { return iRecords_; }
   u64 bytes() const { return iBytes_; }
