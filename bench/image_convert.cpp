@@ -18,7 +18,8 @@ int make(const std::string& dir) {
   gcVMM vmm;
   vmm.setMemoryModell(new gcVMM32BitFast);
   const std::uint64_t kStride = 0x11000, kRun = 0x10000, kSkew = 0x123;
-  const std::uint64_t top = (std::uint64_t{1} << 32) - (kSkew + 63 * kStride + kRun);
+  const std::uint64_t top =
+      (std::uint64_t{1} << 32) - (kSkew + 63 * kStride + kRun);
   std::vector<char> run(kRun);
   std::uint32_t x = 2463534242u;
   for (std::uint64_t base : {std::uint64_t{0}, std::uint64_t{0x08000000},
@@ -38,7 +39,8 @@ int make(const std::string& dir) {
     gcFileSupport support;
     const gcFileResult r = support.createFileSupport(type)->saveImage(
         dir + name, &vmm, gcImageOptions(), &info);
-    if (!r.isOk()) return std::fprintf(stderr, "%s\n", r.getMessage().c_str()), 1;
+    if (!r.isOk())
+      return std::fprintf(stderr, "%s\n", r.getMessage().c_str()), 1;
   }
   return 0;
 }
@@ -48,7 +50,8 @@ int make(const std::string& dir) {
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "make") return make(argv[2]);
   if (argc != 4) {
-    std::fprintf(stderr, "usage: image_convert TYPE IN OUT | image_convert make DIR\n");
+    std::fprintf(stderr,
+                 "usage: image_convert TYPE IN OUT | image_convert make DIR\n");
     return 2;
   }
   gcFileSupport support;

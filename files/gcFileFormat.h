@@ -45,8 +45,7 @@ class DWXFILES_EXPORT gcFileFormat {
   // an earlier load, or an earlier record of the file) is an error unless
   // options ask the later to win. Throws bad_alloc; if that happens while
   // the staged bytes are written into the VMM, part of them may be there.
-  virtual gcFileResult loadImage(const std::string& sFileName,
-                                 gcVMMBase* pVMM,
+  virtual gcFileResult loadImage(const std::string& sFileName, gcVMMBase* pVMM,
                                  const gcImageOptions& options,
                                  gcImageInfo* pInfo) = 0;
 
@@ -54,8 +53,7 @@ class DWXFILES_EXPORT gcFileFormat {
   // the lowest to the highest written byte) to sFileName, with what of
   // *pInfo (may be null) the format can hold. On failure (bad options, no
   // VMM, a failed write) no file is left. Maps nothing, gives no page memory.
-  virtual gcFileResult saveImage(const std::string& sFileName,
-                                 gcVMMBase* pVMM,
+  virtual gcFileResult saveImage(const std::string& sFileName, gcVMMBase* pVMM,
                                  const gcImageOptions& options,
                                  const gcImageInfo* pInfo) = 0;
 };

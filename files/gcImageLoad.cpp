@@ -55,7 +55,8 @@ bool gcImageLoad::nextLine(const char** ppLine, std::size_t* pLength) {
     std::memmove(buffer.get(), pStart, iEnd - iPos);
     iEnd -= iPos;
     iPos = 0;
-    const std::size_t n = std::fread(buffer.get() + iEnd, 1, kBuffer - iEnd, pFile);
+    const std::size_t n =
+        std::fread(buffer.get() + iEnd, 1, kBuffer - iEnd, pFile);
     if (n == 0 && std::ferror(pFile)) return fail("read error", false);
     bEof = n == 0;
     iEnd += n;

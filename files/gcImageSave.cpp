@@ -20,8 +20,8 @@ gcImageSave::gcImageSave(const std::string& sName, gcVMMBase* pVMM,
     return;
   }
   vmm_int iLow = 0, iHigh = 0;
-  const bool bData =
-      findWrittenBounds(pVMM, options.getFirst(), options.getLast(), &iLow, &iHigh);
+  const bool bData = findWrittenBounds(pVMM, options.getFirst(),
+                                       options.getLast(), &iLow, &iHigh);
   if (bData) iHighest = iHigh;
   if (!options.hasRange()) {
     if (bData) iFirst = iLow, iLast = iHigh;

@@ -64,7 +64,8 @@ bool gcImageStage::put(u64 iAddr, const unsigned char* pData, u64 n,
   // nothing of the record.
   for (u64 a = iAddr; !bLaterWins && a < iAddr + n;) {
     const u64 k = std::min(iAddr + n - a, kPage - a % kPage);
-    const u64 bad = findConflict(page(a - a % kPage), a, pData + (a - iAddr), k);
+    const u64 bad =
+        findConflict(page(a - a % kPage), a, pData + (a - iAddr), k);
     if (bad != a + k) {
       *pConflict = static_cast<std::uint32_t>(bad);
       return false;
@@ -112,10 +113,10 @@ const unsigned char* gcImageStage::targetPage(u64 iAddr, u64* pBase,
   *pSize = iTargetSize;
   if (*pBase != iTargetBase) {
     gcVMMPage* pPage = pVMM->getPage(static_cast<vmm_int>(iAddr));
-    pTargetData = pPage != nullptr && pPage->isPhysical()
-                      ? reinterpret_cast<const unsigned char*>(
-                            pPage->getPageBuffer())
-                      : nullptr;
+    pTargetData =
+        pPage != nullptr && pPage->isPhysical()
+            ? reinterpret_cast<const unsigned char*>(pPage->getPageBuffer())
+            : nullptr;
     iTargetBase = *pBase;
   }
   return pTargetData;

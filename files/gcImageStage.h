@@ -53,7 +53,7 @@ class gcImageStage {
   std::uint64_t iLastBase;
   Page* pLastPage;
   std::uint64_t iTargetBase;
-  std::uint64_t iTargetSize;  // a power of two
+  std::uint64_t iTargetSize;         // a power of two
   const unsigned char* pTargetData;  // null: nothing written there
   std::uint64_t iBytes;
 };

@@ -92,8 +92,8 @@ bool readRecord(IntelState& s, const char* pLine, std::size_t iLength) {
   }
   const IntelRecordType& kind = kIntelTypes[type];
   if (kind.iLength >= 0 && record[0] != kind.iLength) {
-    std::snprintf(reason, sizeof reason,
-                  "record type %02X needs %d data bytes", type, kind.iLength);
+    std::snprintf(reason, sizeof reason, "record type %02X needs %d data bytes",
+                  type, kind.iLength);
     return s.load.fail(reason);
   }
   return kind.handle(s, record);
@@ -114,7 +114,8 @@ class IntelWriter : public gcSegmentHandler {
     const auto* p = reinterpret_cast<const unsigned char*>(pData);
     for (u64 i = 0; i < iLength; i += iRecordLength_)
       record(0, (iFirst + i) & 0xFFFF, p + i,
-             static_cast<unsigned int>(std::min<u64>(iRecordLength_, iLength - i)));
+             static_cast<unsigned int>(
+                 std::min<u64>(iRecordLength_, iLength - i)));
     iBytes_ += iLength;
     return save_.isOk();
   }
@@ -173,9 +174,10 @@ gcFileResult gcIntelHexFile::saveImage(const std::string& sFileName,
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
   if (pInfo != nullptr && pInfo->hasStartAddress()) {
     const std::uint32_t a = pInfo->getStartAddress();
-    const unsigned char start[4] = {
-        static_cast<unsigned char>(a >> 24), static_cast<unsigned char>(a >> 16),
-        static_cast<unsigned char>(a >> 8), static_cast<unsigned char>(a)};
+    const unsigned char start[4] = {static_cast<unsigned char>(a >> 24),
+                                    static_cast<unsigned char>(a >> 16),
+                                    static_cast<unsigned char>(a >> 8),
+                                    static_cast<unsigned char>(a)};
     writer.record(pInfo->isSegmentedStart() ? 3 : 5, 0, start, 4);
   }
   writer.record(1, 0, nullptr, 0);

@@ -59,8 +59,15 @@ const SRecordType kSRecordTypes[10] = {
        s.info.setHeader(std::string(reinterpret_cast<const char*>(pData), n));
        return true;
      }},
-    {2, data},  {3, data}, {4, data}, {0, nullptr}, {2, count},
-    {3, count}, {4, start}, {3, start}, {2, start},
+    {2, data},
+    {3, data},
+    {4, data},
+    {0, nullptr},
+    {2, count},
+    {3, count},
+    {4, start},
+    {3, start},
+    {2, start},
 };
 
 bool readRecord(SRecordState& s, const char* pLine, std::size_t iLength) {
@@ -98,7 +105,8 @@ class SRecordWriter : public gcSegmentHandler {
     const auto* p = reinterpret_cast<const unsigned char*>(pData);
     for (u64 i = 0; i < iLength; i += iRecordLength_, ++iRecords_)
       record(char('0' + iWidth_ - 1), iWidth_, iFirst + i, p + i,
-             static_cast<unsigned int>(std::min<u64>(iRecordLength_, iLength - i)));
+             static_cast<unsigned int>(
+                 std::min<u64>(iRecordLength_, iLength - i)));
     iBytes_ += iLength;
     return save_.isOk();
   }
@@ -169,12 +177,16 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
   if (iWidth < 2 || iWidth > 4) {
     save.fail("address width must be 2, 3 or 4 bytes");
   } else if (iWidth < iNeeded) {
-    std::snprintf(reason, sizeof reason, "addresses up to 0x%08llX do not fit in S%u records",
-                  static_cast<unsigned long long>(std::max(save.getHighest(), iStart)), iWidth - 1);
+    std::snprintf(
+        reason, sizeof reason,
+        "addresses up to 0x%08llX do not fit in S%u records",
+        static_cast<unsigned long long>(std::max(save.getHighest(), iStart)),
+        iWidth - 1);
     save.fail(reason);
   } else if (iRecordLength < 1 || iRecordLength > 254 - iWidth) {
-    std::snprintf(reason, sizeof reason, "record length must be 1 to %u for S%u records",
-                  254 - iWidth, iWidth - 1);
+    std::snprintf(reason, sizeof reason,
+                  "record length must be 1 to %u for S%u records", 254 - iWidth,
+                  iWidth - 1);
     save.fail(reason);
   }
   const std::string header = pInfo != nullptr ? pInfo->getHeader() : "";
@@ -182,7 +194,8 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
   if (!save.open()) return save.finish(0, 0);
   SRecordWriter writer(save, iRecordLength, iWidth);
   if (!header.empty())
-    writer.record('0', 2, 0, reinterpret_cast<const unsigned char*>(header.data()),
+    writer.record('0', 2, 0,
+                  reinterpret_cast<const unsigned char*>(header.data()),
                   static_cast<unsigned int>(header.size()));
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
   if (writer.records() <= 0xFFFFFF) {

@@ -100,8 +100,7 @@ void roundTrip(FuzzedDataProvider& in) {
   back.setMemoryModell(newModel(model));
   std::map<vmm_int, char> shadow;
   // Binary saves every address between the ends: keep the span small.
-  const vmm_int base = type == 0 ? in.ConsumeIntegral<vmm_int>() & ~0xFFFFu
-                                 : 0;
+  const vmm_int base = type == 0 ? in.ConsumeIntegral<vmm_int>() & ~0xFFFFu : 0;
   for (int runs = in.ConsumeIntegralInRange(1, 6); runs > 0; --runs) {
     vmm_int a = base + in.ConsumeIntegral<std::uint16_t>();
     if (type != 0 && in.ConsumeBool()) a = in.ConsumeIntegral<vmm_int>();
@@ -109,7 +108,8 @@ void roundTrip(FuzzedDataProvider& in) {
         in.ConsumeIntegralInRange(1, 600), (std::uint64_t{1} << 32) - a);
     std::string data(n, '\0');
     for (std::uint64_t i = 0; i < n; ++i)
-      shadow[a + i] = data[i] = static_cast<char>(in.ConsumeIntegral<std::uint8_t>() ^ i);
+      shadow[a + i] = data[i] =
+          static_cast<char>(in.ConsumeIntegral<std::uint8_t>() ^ i);
     vmm.setBlock(a, &data[0], n);
   }
   gcImageOptions options;
@@ -153,8 +153,8 @@ void readText(FuzzedDataProvider& in) {
   std::ofstream(gFile, std::ios::binary) << (bMend ? mend(text) : text);
   const std::string before = snapshot(vmm);
   gcFileSupport support;
-  const gcFileResult r =
-      support.createFileSupport(kTypes[type])->loadImage(gFile, &vmm, options, nullptr);
+  const gcFileResult r = support.createFileSupport(kTypes[type])
+                             ->loadImage(gFile, &vmm, options, nullptr);
   check(r.isOk() || snapshot(vmm) == before, "a failed load changed the VMM");
 }
 

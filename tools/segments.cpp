@@ -50,12 +50,14 @@ u64 bitWord(const unsigned char* pBits, u64 iBytes, u64 iByte) {
 #endif
     return w;
   }
-  for (u64 i = 0; iByte + i < iBytes; ++i) w |= u64{pBits[iByte + i]} << (56 - 8 * i);
+  for (u64 i = 0; iByte + i < iBytes; ++i)
+    w |= u64{pBits[iByte + i]} << (56 - 8 * i);
   return w;
 }
 
 // The first offset in [o, end) whose bit is bSet, or end.
-u64 scanBits(const unsigned char* pBits, u64 iBytes, u64 o, u64 end, bool bSet) {
+u64 scanBits(const unsigned char* pBits, u64 iBytes, u64 o, u64 end,
+             bool bSet) {
   while (o < end) {
     u64 w = bitWord(pBits, iBytes, o / 8);
     w = (bSet ? w : ~w) << (o % 8);  // shifted-in zeros never match
@@ -109,7 +111,8 @@ class RunJoiner {
     const char* pData = bGathered_ ? buffer_.data() : pDirect_;
     const u64 n = iLength_;
     iLength_ = 0;
-    const bool bGoOn = pHandler_->handleSegment(static_cast<vmm_int>(iStart_), n, pData);
+    const bool bGoOn =
+        pHandler_->handleSegment(static_cast<vmm_int>(iStart_), n, pData);
     buffer_.clear();
     return bGoOn;
   }
@@ -143,10 +146,11 @@ bool findWrittenBounds(gcVMMBase* pVMM, u64 iFirst, u64 iLast, vmm_int* pLow,
   u64 low = 0, high = 0;
   bool bFound = false;
   for (auto [base, pPage] : pages)  // the first run found gives the low end
-    if (!forRunsInPage(base, pPage, iFirst, iLast, [&](u64 a, u64, const char*) {
-          low = a, bFound = true;
-          return false;
-        }))
+    if (!forRunsInPage(base, pPage, iFirst, iLast,
+                       [&](u64 a, u64, const char*) {
+                         low = a, bFound = true;
+                         return false;
+                       }))
       break;
   if (!bFound) return false;
   bool bHigh = false;  // the last run of the last page with one
