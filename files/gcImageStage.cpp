@@ -10,19 +10,6 @@ namespace {
 
 typedef std::uint64_t u64;
 
-// Counts the bits of [o, o + n) already set; with bSet, then sets them.
-inline u64 bitRange(u64* pWords, u64 o, u64 n, bool bSet) {
-  u64 iSet = 0;
-  for (const u64 end = o + n; o < end; o += 64 - o % 64) {
-    const u64 bits = std::min<u64>(64 - o % 64, end - o);  // 1 to 64
-    const u64 mask = ~u64{0} >> (64 - bits) << o % 64;
-    u64& word = pWords[o / 64];
-    if ((word & mask) != 0) iSet += __builtin_popcountll(word & mask);
-    if (bSet) word |= mask;
-  }
-  return iSet;
-}
-
 // The first offset from o whose bit is bSet, or iEnd.
 u64 nextBit(const u64* pWords, u64 o, u64 iEnd, bool bSet) {
   while (o < iEnd) {
@@ -63,27 +50,36 @@ bool gcImageStage::put(u64 iAddr, const unsigned char* pData, u64 n,
   while (n > 0) {
     const u64 o = iAddr % kPage, k = std::min(n, kPage - o);
     Page& p = page(iAddr - o);
-    const u64 bad = bLaterWins ? iAddr + k : findConflict(p, iAddr, pData, k);
+    // One pass over the bitmap words: compare the bytes staged before (the
+    // data is not yet overwritten), then mark the new ones.
+    for (u64 b = o; b < o + k; b += 64 - b % 64) {
+      const u64 bits = std::min(64 - b % 64, o + k - b);  // 1 to 64
+      const u64 mask = ~u64{0} >> (64 - bits) << b % 64;
+      u64& word = p.bits[b / 64];
+      for (u64 old = word & mask; old != 0; old &= old - 1) {
+        const u64 t = b - b % 64 + __builtin_ctzll(old);
+        if (!bLaterWins && p.data[t] != pData[t - o]) {
+          *pConflict = static_cast<std::uint32_t>(iAddr - o + t);
+          return false;
+        }
+        --iBytes;  // staged before: not a new byte
+      }
+      word |= mask;
+    }
+    const u64 bad = bLaterWins ? iAddr + k : findConflict(iAddr, pData, k);
     if (bad != iAddr + k) {
       *pConflict = static_cast<std::uint32_t>(bad);
       return false;
     }
     std::memcpy(p.data + o, pData, k);
-    iBytes += k - bitRange(p.bits, o, k, true);
+    iBytes += k;
     iAddr += k, pData += k, n -= k;
   }
   return true;
 }
 
-u64 gcImageStage::findConflict(Page& p, u64 iAddr, const unsigned char* pData,
-                               u64 n) {
-  const u64 o = iAddr % kPage;
-  if (bitRange(p.bits, o, n, false) != 0)
-    for (u64 i = 0; i < n; ++i)
-      if ((p.bits[(o + i) / 64] >> (o + i) % 64 & 1) != 0 &&
-          p.data[o + i] != pData[i])
-        return iAddr + i;
-  for (u64 a = iAddr; a < iAddr + n;) {  // the VMM, a page of its own at a time
+u64 gcImageStage::findConflict(u64 iAddr, const unsigned char* pData, u64 n) {
+  for (u64 a = iAddr; a < iAddr + n;) {  // a page of the VMM at a time
     u64 base = 0, size = 0;
     const unsigned char* pPage = targetPage(a, &base, &size);
     const u64 end = std::min(iAddr + n, base + size);

@@ -40,10 +40,10 @@ class gcImageStage {
     std::uint64_t bits[kPage / 64];  // bit o % 64 of word o / 64: offset o
   };
   Page& page(std::uint64_t iBase);
-  // The first address in [iAddr, iAddr + n) that holds another value than
-  // pData in the stage or in the VMM, or iAddr + n.
-  std::uint64_t findConflict(Page& p, std::uint64_t iAddr,
-                             const unsigned char* pData, std::uint64_t n);
+  // The first address in [iAddr, iAddr + n) that the VMM holds written with
+  // another value than pData, or iAddr + n.
+  std::uint64_t findConflict(std::uint64_t iAddr, const unsigned char* pData,
+                             std::uint64_t n);
   const unsigned char* targetPage(std::uint64_t iAddr, std::uint64_t* pBase,
                                   std::uint64_t* pSize);
 
