@@ -136,7 +136,7 @@ class IntelWriter : public gcSegmentHandler {
  private:
   gcImageSave& save_;
   unsigned int iRecordLength_;
-  u64 iUpper_ = 0;
+  u64 iUpper_ = ~u64{0};  // an 04 record before the first data record
   u64 iBytes_ = 0;
 };
 

@@ -10,7 +10,8 @@
 // data records that follow (02: the offset wraps within its 64 KiB segment;
 // 04: linear, wrapping at 4 GiB); 03 (CS:IP) and 05 give the start address.
 // Every record's byte count and checksum is checked before it is used.
-// Writing: 04 records wherever the upper 16 bits change, data records that
+// Writing: an 04 record before the first data record (so that files can be
+// concatenated) and wherever the upper 16 bits change, data records that
 // never cross a 64 KiB boundary nor cover a hole, a 03 or 05 record for a
 // start address, then the end record.
 class DWXFILES_EXPORT gcIntelHexFile : public gcFileFormat {
