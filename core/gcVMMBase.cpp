@@ -54,7 +54,14 @@ void gcVMMBase::addAddressTranslator(gcVMMPageBase* pTranslator) {
   }
   // A translator its predecessor did not keep (behind a page, or a table
   // without entries) would be owned by nobody: the chain stays as it was.
-  if (pLastTranslator->getPageObject(pTranslator->getVAddr()) != pTranslator) {
+  // The lookup is this check's own and prints nothing.
+  bool bKept;
+  {
+    dwxvmm_detail::QuietErrors quiet;
+    bKept =
+        pLastTranslator->getPageObject(pTranslator->getVAddr()) == pTranslator;
+  }
+  if (!bKept) {
     pLastTranslator->setNextTranslator(nullptr);
     delete pTranslator;
     return;

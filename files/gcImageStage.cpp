@@ -11,15 +11,14 @@ namespace {
 typedef std::uint64_t u64;
 
 // Counts the bits of [o, o + n) already set; with bSet, then sets them.
-u64 bitRange(u64* pWords, u64 o, u64 n, bool bSet) {
+inline u64 bitRange(u64* pWords, u64 o, u64 n, bool bSet) {
   u64 iSet = 0;
-  while (n > 0) {
-    const u64 k = std::min<u64>(n, 64 - o % 64);
-    const u64 mask = (k == 64 ? ~u64{0} : (u64{1} << k) - 1) << o % 64;
-    if ((pWords[o / 64] & mask) != 0)
-      iSet += __builtin_popcountll(pWords[o / 64] & mask);
-    if (bSet) pWords[o / 64] |= mask;
-    o += k, n -= k;
+  for (const u64 end = o + n; o < end; o += 64 - o % 64) {
+    const u64 bits = std::min<u64>(64 - o % 64, end - o);  // 1 to 64
+    const u64 mask = ~u64{0} >> (64 - bits) << o % 64;
+    u64& word = pWords[o / 64];
+    if ((word & mask) != 0) iSet += __builtin_popcountll(word & mask);
+    if (bSet) word |= mask;
   }
   return iSet;
 }
@@ -60,24 +59,18 @@ gcImageStage::Page& gcImageStage::page(u64 iBase) {
 
 bool gcImageStage::put(u64 iAddr, const unsigned char* pData, u64 n,
                        std::uint32_t* pConflict) {
-  // Checked whole before anything is staged, so that a conflict stages
-  // nothing of the record.
-  for (u64 a = iAddr; !bLaterWins && a < iAddr + n;) {
-    const u64 k = std::min(iAddr + n - a, kPage - a % kPage);
-    const u64 bad =
-        findConflict(page(a - a % kPage), a, pData + (a - iAddr), k);
-    if (bad != a + k) {
+  // A conflict may leave part of the bytes staged: the load fails anyway.
+  while (n > 0) {
+    const u64 o = iAddr % kPage, k = std::min(n, kPage - o);
+    Page& p = page(iAddr - o);
+    const u64 bad = bLaterWins ? iAddr + k : findConflict(p, iAddr, pData, k);
+    if (bad != iAddr + k) {
       *pConflict = static_cast<std::uint32_t>(bad);
       return false;
     }
-    a += k;
-  }
-  for (u64 a = iAddr; a < iAddr + n;) {
-    const u64 k = std::min(iAddr + n - a, kPage - a % kPage);
-    Page& p = page(a - a % kPage);
-    std::memcpy(p.data + a % kPage, pData + (a - iAddr), k);
-    iBytes += k - bitRange(p.bits, a % kPage, k, true);
-    a += k;
+    std::memcpy(p.data + o, pData, k);
+    iBytes += k - bitRange(p.bits, o, k, true);
+    iAddr += k, pData += k, n -= k;
   }
   return true;
 }

@@ -21,9 +21,9 @@ class gcImageStage {
   gcImageStage(const gcImageStage&) = delete;
   gcImageStage& operator=(const gcImageStage&) = delete;
 
-  // Stages n bytes from iAddr. False, with nothing staged, when a byte
-  // differs from one staged or written before (unless the later wins):
-  // *pConflict is then its address. Throws bad_alloc.
+  // Stages n bytes from iAddr. False when a byte differs from one staged or
+  // written before (unless the later wins): *pConflict is then its address,
+  // and the stage must not be committed. Throws bad_alloc.
   // REQUIRES: iAddr + n <= 2^32.
   bool put(std::uint64_t iAddr, const unsigned char* pData, std::uint64_t n,
            std::uint32_t* pConflict);

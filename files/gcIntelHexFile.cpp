@@ -43,7 +43,8 @@ const IntelRecordType kIntelTypes[] = {
        const u64 wrap = s.bSegmented ? 0x10000 - offset : kSpace - first;
        const u64 k = std::min(n, wrap);
        return s.load.put(first, pRecord + 4, k) &&
-              s.load.put(s.bSegmented ? s.iBase : 0, pRecord + 4 + k, n - k);
+              (k == n ||
+               s.load.put(s.bSegmented ? s.iBase : 0, pRecord + 4 + k, n - k));
      }},
     {0,  // 01 end of file
      [](IntelState& s, const unsigned char*) { return s.bEnd = true; }},
@@ -127,10 +128,7 @@ class IntelWriter : public gcSegmentHandler {
     *p++ = ':';
     p = encodeHex(encodeHex(p, pDigits, n), pDigits, offset >> 8);
     p = encodeHex(encodeHex(p, pDigits, offset), pDigits, type);
-    for (unsigned int i = 0; i < n; ++i) {
-      p = encodeHex(p, pDigits, pData[i]);
-      sum += pData[i];
-    }
+    p = encodeHex(p, pData, n, &sum);
     save_.advance(save_.lineEnd(encodeHex(p, pDigits, -sum)));
   }
   u64 bytes() const { return iBytes_; }

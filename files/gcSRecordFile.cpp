@@ -122,10 +122,7 @@ class SRecordWriter : public gcSegmentHandler {
       p = encodeHex(p, pDigits, iAddr >> 8 * i & 0xFF);
       sum += iAddr >> 8 * i & 0xFF;
     }
-    for (unsigned int i = 0; i < n; ++i) {
-      p = encodeHex(p, pDigits, pData[i]);
-      sum += pData[i];
-    }
+    p = encodeHex(p, pData, n, &sum);
     save_.advance(save_.lineEnd(encodeHex(p, pDigits, ~sum)));
   }
   u64 records() const { return iRecords_; }

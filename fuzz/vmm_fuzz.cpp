@@ -1,10 +1,11 @@
 // The differential fuzz target. The input picks a memory model and a stream
 // of operations; each runs on a gcVMM and on Shadow, the plainest record of
-// what the library promises, and the first divergence aborts. Built with
-// DWXVMM_FUZZ_MODELS, the stream runs on the fast and the compact model
-// instead, which must agree on every byte, bit and page.
+// what the library promises (bytes, written bits, pages, page memory, walk
+// order, usage), and the first divergence aborts. An operation may first be
+// tried with one of its allocations failing (or every one from the k-th on):
+// bad_alloc must reach the caller, and a retry must leave what one clean run
+// leaves; leaks are the sanitizers' to find.
 #include <dwxvmm/dwxvmm.h>
-#include <fcntl.h>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
@@ -13,38 +14,50 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <map>
+#include <new>
 #include <set>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
-#ifndef DWXVMM_FUZZ_MODELS
-#define DWXVMM_FUZZ_MODELS 0
-#endif
+namespace heap {
+long seen = 0, failAt = 0;  // failAt 0: no failures
+bool from = false, injected = false;
+}  // namespace heap
+
+void* operator new(std::size_t n) {
+  using namespace heap;
+  if (failAt > 0 && (++seen == failAt || (from && seen > failAt))) {
+    injected = true;
+    throw std::bad_alloc();
+  }
+  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+  throw std::bad_alloc();
+}
+// Out of line, or gcc would see its free() applied to new's pointers.
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+// libFuzzer's own nothrow allocations come back through the delete above.
+extern "C" const char* __asan_default_options() {
+  return "alloc_dealloc_mismatch=0";
+}
 
 namespace {
 
 enum Model { kFast, kCompact, kSmall };
+enum Kind { kSet, kGet, kMapped, kSetBlock, kGetBlock, kWalk, kUsage, kLoad };
 constexpr std::uint64_t kSpace = std::uint64_t{1} << 32;
 constexpr vmm_int kRegion = 1u << 24;
-constexpr vmm_int kMaxBlock = 9000;         // crosses two 4 KiB page edges
-constexpr vmm_int kMaxReport = 128 * 1024;  // addresses a report may cover
+constexpr vmm_int kMaxBlock = 9000;  // crosses two 4 KiB page edges
 
 // The part of a block at a that lies inside the address space.
 vmm_int clamp(vmm_int a, vmm_int n) {
   return static_cast<vmm_int>(std::min<std::uint64_t>(n, kSpace - a));
 }
 
-std::string hex(std::uint32_t v) {
-  char s[12];
-  std::snprintf(s, sizeof s, "%x", v);
-  return s;
-}
-
-// Fuzz bytes as addresses and lengths biased to page and region edges, 0,
-// 0xFFFFFFFF and the end of the address space.
+// Fuzz bytes as operations, with addresses and lengths biased to page and
+// region edges, 0 and the end of the address space.
 struct Input : FuzzedDataProvider {
   using FuzzedDataProvider::FuzzedDataProvider;
   vmm_int address() {
@@ -82,17 +95,41 @@ struct Op {
   vmm_int size = 0;  // block length, load chunk, or pages until a walk stops
   std::string data;  // bytes to write or to load
   bool deleteHandler = false;
+  long failAt = 0;  // the allocation that fails on the first try, or 0
+  bool failFrom = false;
 };
 
-// What an operation showed: bytes and bits read, a walk's result, a report.
-struct Outcome {
-  std::string data;
-  std::vector<vmm_int> pages;
-  vmm_int usage = 0;
-  bool operator==(const Outcome& o) const {
-    return std::tie(data, pages, usage) == std::tie(o.data, o.pages, o.usage);
+Op next(Input& in) {
+  Op op;
+  op.kind = in.ConsumeIntegralInRange(0, 7);
+  op.addr = in.address();
+  if (op.kind == kSet) op.data.assign(1, in.ConsumeIntegral<char>());
+  if (op.kind == kSetBlock || op.kind == kGetBlock) {
+    op.size = in.length(op.addr);
+    const bool bWrite = op.kind == kSetBlock;
+    if (bWrite ? clamp(op.addr, op.size) > kMaxBlock : op.size > 2 * kMaxBlock)
+      op.size %= kMaxBlock + 1;
+    if (bWrite) op.data = in.pattern(clamp(op.addr, op.size));
   }
-};
+  if (op.kind == kWalk) {
+    op.size = in.ConsumeIntegralInRange(0, 6);
+    op.deleteHandler = in.ConsumeBool();
+  }
+  const int fail = in.ConsumeIntegralInRange(0, 11);
+  op.failAt = fail < 4 ? 0 : (fail - 4) / 2 + 1;
+  op.failFrom = fail % 2 != 0;
+  if (op.kind == kLoad) {
+    op.data = in.pattern(in.ConsumeIntegralInRange<vmm_int>(0, kMaxBlock));
+    op.size = in.ConsumeBool()
+                  ? in.pageSize
+                  : in.ConsumeIntegralInRange<vmm_int>(0, op.data.size() + 1);
+  }
+  return op;
+}
+
+// What an operation showed: bytes or bits read, a walk's pages and result,
+// the usage.
+using Outcome = std::string;
 
 // The library's promises, kept the plainest way: the bytes ever written,
 // the pages that must exist and those whose memory was touched.
@@ -128,6 +165,39 @@ struct Shadow {
   bool written(vmm_int a) const { return bytes.count(a) != 0; }
   char byte(vmm_int a) const { return written(a) ? bytes.at(a) : 0; }
 
+  Outcome run(const Op& op) {
+    Outcome out;
+    if (op.kind == kSet || op.kind == kSetBlock) write(op.addr, op.data);
+    if (op.kind == kGet || op.kind == kMapped) {
+      read(op.addr);
+      out = op.kind == kGet    ? std::string(1, byte(op.addr))
+            : written(op.addr) ? "1"
+                               : "0";
+    }
+    if (op.kind == kGetBlock) {
+      block(op.addr, clamp(op.addr, op.size));
+      out.assign(op.size, '\0');
+      for (vmm_int i = 0; i < clamp(op.addr, op.size); ++i)
+        out[i] = byte(op.addr + i);
+    }
+    if (op.kind == kWalk) {
+      const std::vector<vmm_int> pages = order();
+      const bool bStops = op.size != 0 && op.size <= pages.size();
+      for (std::size_t i = 0; i < (bStops ? op.size : pages.size()); ++i)
+        out += std::to_string(pages[i]) + " ";
+      // A walk that stops calls no finish() and deletes nothing.
+      out += !bStops ? op.deleteHandler ? "finished true deleted"
+                                        : "finished true kept"
+                     : "false kept";
+    }
+    if (op.kind == kUsage) out = std::to_string(usage());
+    for (std::size_t at = 0;
+         op.kind == kLoad && op.size != 0 && at < op.data.size();
+         at += op.size)  // in chunks; the address wraps
+      write(op.addr + static_cast<vmm_int>(at), op.data.substr(at, op.size));
+    return out;
+  }
+
   // A directory lists its regions in the order of their first node (region
   // 0 first), a table in address order.
   std::vector<vmm_int> order() const {
@@ -162,25 +232,8 @@ struct Shadow {
         bits[(it->first - page) / 8] |=
             static_cast<char>(0x80 >> it->first % 8);
       }
-      out += hex(page) + (physical.count(page) ? "+" : "-") + data + bits;
-    }
-    return out;
-  }
-  // Runs of consecutive pages: a header, sixteen entries a line.
-  std::string report() const {
-    std::string out;
-    for (auto it = pages.begin(); it != pages.end();) {
-      out += "- Address 0x" + hex(*it) + " - \n";
-      for (vmm_int page = *it; it != pages.end() && *it == page; ++it) {
-        for (vmm_int a = page; a - page < pageSize; ++a) {
-          out += written(a) ? "0x" + hex(int{static_cast<signed char>(byte(a))})
-                            : "----";
-          out += (a + 1) % 16 == 0 ? " \n" : " ";
-        }
-        page += pageSize;
-        if (page == 0) return out;  // reached the top
-      }
-      out += "\n\n";
+      out += std::to_string(page) + (physical.count(page) ? "+" : "-") + data +
+             bits;
     }
     return out;
   }
@@ -193,262 +246,89 @@ struct Shadow {
 };
 
 // Records the pages visited and stops after stopAfter (0: never).
-class Recorder : public gcVMMPageHandler {
- public:
-  Recorder(Outcome* pOut, std::size_t stopAfter, bool* pDeleted)
-      : out_(pOut), stopAfter_(stopAfter), deleted_(pDeleted) {}
-  ~Recorder() override { *deleted_ = true; }
+struct Recorder : gcVMMPageHandler {
+  Recorder(Outcome* pOut, std::size_t n, bool* p)
+      : out(pOut), stopAfter(n), deleted(p) {}
+  ~Recorder() override { *deleted = true; }
   bool handlePage(gcVMMPage* pPage) override {
-    out_->pages.push_back(pPage->getVAddr());
-    return out_->pages.size() != stopAfter_;
+    *out += std::to_string(pPage->getVAddr()) + " ";
+    return ++seen != stopAfter;
   }
-  void finish() override { out_->data += "finished "; }
-
- private:
-  Outcome* out_;
-  std::size_t stopAfter_;
-  bool* deleted_;
+  void finish() override { *out += "finished "; }
+  Outcome* out;
+  std::size_t stopAfter, seen = 0;
+  bool* deleted;
 };
 
-// Each operation: how it is decoded, run on a VMM, and what the shadow
-// expects of it.
-struct Kind {
-  const char* name;
-  void (*decode)(Input&, Op&);
-  void (*run)(gcVMM&, const Op&, Outcome&);
-  void (*expect)(Shadow&, const Op&, Outcome&);
-};
-const Kind kKinds[] = {
-    {"setByte",
-     [](Input& in, Op& op) {
-       op.data = std::string(1, in.ConsumeIntegral<char>());
-     },
-     [](gcVMM& vmm, const Op& op, Outcome&) {
-       vmm.setByte(op.addr, op.data[0]);
-     },
-     [](Shadow& s, const Op& op, Outcome&) { s.write(op.addr, op.data); }},
-    {"getByte", [](Input&, Op&) {},
-     [](gcVMM& vmm, const Op& op, Outcome& out) {
-       out.data = vmm.getByte(op.addr);
-     },
-     [](Shadow& s, const Op& op, Outcome& out) {
-       s.read(op.addr);
-       out.data = s.byte(op.addr);
-     }},
-    {"isByteMapped", [](Input&, Op&) {},
-     [](gcVMM& vmm, const Op& op, Outcome& out) {
-       out.data = vmm.isByteMapped(op.addr) ? "1" : "0";
-     },
-     [](Shadow& s, const Op& op, Outcome& out) {
-       s.read(op.addr);
-       out.data = s.written(op.addr) ? "1" : "0";
-     }},
-    {"setBlock",
-     [](Input& in, Op& op) {
-       op.size = in.length(op.addr);
-       if (clamp(op.addr, op.size) > kMaxBlock) op.size %= kMaxBlock + 1;
-       op.data = in.pattern(clamp(op.addr, op.size));
-     },
-     [](gcVMM& vmm, const Op& op, Outcome&) {
-       std::string data = op.data;  // exactly the part the block may read
-       vmm.setBlock(op.addr, &data[0], op.size);
-     },
-     [](Shadow& s, const Op& op, Outcome&) { s.write(op.addr, op.data); }},
-    {"getBlock",
-     [](Input& in, Op& op) {
-       op.size = in.length(op.addr);
-       if (op.size > 2 * kMaxBlock) op.size %= kMaxBlock + 1;
-     },
-     [](gcVMM& vmm, const Op& op, Outcome& out) {
-       out.data.assign(op.size, '\x5A');
-       vmm.getBlock(op.addr, &out.data[0], op.size);
-     },
-     [](Shadow& s, const Op& op, Outcome& out) {
-       s.block(op.addr, clamp(op.addr, op.size));
-       out.data.assign(op.size, '\0');
-       for (vmm_int i = 0; i < clamp(op.addr, op.size); ++i)
-         out.data[i] = s.byte(op.addr + i);
-     }},
-    {"forAllMappedPages",
-     [](Input& in, Op& op) {
-       op.size = in.ConsumeIntegralInRange(0, 6);
-       op.deleteHandler = in.ConsumeBool();
-     },
-     [](gcVMM& vmm, const Op& op, Outcome& out) {
-       bool deleted = false;
-       auto* pHandler = new Recorder(&out, op.size, &deleted);
-       out.data +=
-           vmm.forAllMappedPages(pHandler, op.deleteHandler) ? "true" : "false";
-       out.data += deleted ? " deleted" : " kept";
-       if (!deleted) delete pHandler;
-     },
-     [](Shadow& s, const Op& op, Outcome& out) {
-       out.pages = s.order();
-       if (op.size != 0 && op.size <= out.pages.size()) {
-         out.pages.resize(op.size);
-         out.data = "false kept";  // no finish(), nothing deleted
-       } else {
-         out.data =
-             op.deleteHandler ? "finished true deleted" : "finished true kept";
-       }
-     }},
-    {"usage", [](Input&, Op&) {},
-     [](gcVMM& vmm, const Op&, Outcome& out) {
-       out.usage = vmm.getUsedPhysicalMemory();
-     },
-     [](Shadow& s, const Op&, Outcome& out) { out.usage = s.usage(); }},
-    {"load",
-     [](Input& in, Op& op) {
-       op.data = in.pattern(in.ConsumeIntegralInRange<vmm_int>(0, kMaxBlock));
-       op.size = in.ConsumeBool() ? in.pageSize
-                                  : in.ConsumeIntegralInRange<vmm_int>(
-                                        0, op.data.size() + 1);
-     },
-     [](gcVMM& vmm, const Op& op, Outcome&) {  // from a file of its own
-       char name[] = "/tmp/dwxvmm_fuzz_load.XXXXXX";
-       const int fd = mkstemp(name);
-       if (fd < 0 || write(fd, op.data.data(), op.data.size()) !=
-                         static_cast<ssize_t>(op.data.size()))
-         std::abort();
-       close(fd);
-       loadBinaryToVMM(&vmm, name, op.addr, op.size);
-       unlink(name);
-     },
-     [](Shadow& s, const Op& op, Outcome&) {  // chunks; the address wraps
-       for (std::size_t at = 0; op.size != 0 && at < op.data.size();
-            at += op.size)
-         s.write(op.addr + static_cast<vmm_int>(at),
-                 op.data.substr(at, op.size));
-     }},
-    {"report", [](Input&, Op&) {},
-     [](gcVMM& vmm, const Op&, Outcome& out) {  // written to the working dir
-       char dir[] = "/tmp/dwxvmm_fuzz_report.XXXXXX";
-       const int home = open(".", O_RDONLY);
-       if (mkdtemp(dir) == nullptr || chdir(dir) != 0) std::abort();
-       writeMemoryMap(&vmm);
-       std::ifstream in("vmm.mmap", std::ios::binary);
-       out.data.assign(std::istreambuf_iterator<char>(in), {});
-       unlink("vmm.mmap");
-       if (fchdir(home) != 0) std::abort();
-       close(home);
-       rmdir(dir);
-     },
-     [](Shadow& s, const Op&, Outcome& out) {
-       out.data = s.report();
-       s.physical = s.pages;
-     }},
-};
-enum { kWalk = 5, kUsage = 6, kReport = 8 };  // the report only ends a run
-
-Op next(Input& in) {
-  Op op;
-  op.kind = in.ConsumeIntegralInRange(0, 7);
-  op.addr = in.address();
-  kKinds[op.kind].decode(in, op);
-  return op;
-}
-
-Outcome run(gcVMM& vmm, const Op& op) {
+Outcome attempt(gcVMM& vmm, const Op& op) {
   Outcome out;
-  return kKinds[op.kind].run(vmm, op, out), out;
+  std::string data = op.data;  // exactly the bytes a write may read
+  if (op.kind == kSet) vmm.setByte(op.addr, op.data[0]);
+  if (op.kind == kGet) out.assign(1, vmm.getByte(op.addr));
+  if (op.kind == kMapped) out = vmm.isByteMapped(op.addr) ? "1" : "0";
+  if (op.kind == kSetBlock) vmm.setBlock(op.addr, &data[0], op.size);
+  if (op.kind == kGetBlock) {
+    out.assign(op.size, '\x5A');
+    vmm.getBlock(op.addr, &out[0], op.size);
+  }
+  if (op.kind == kWalk) {
+    bool deleted = false;
+    auto* pHandler = new Recorder(&out, op.size, &deleted);
+    out += vmm.forAllMappedPages(pHandler, op.deleteHandler) ? "true" : "false";
+    out += deleted ? " deleted" : " kept";
+    if (!deleted) delete pHandler;
+  }
+  if (op.kind == kUsage) out = std::to_string(vmm.getUsedPhysicalMemory());
+  if (op.kind == kLoad) {  // from a file of its own
+    const std::string name = "/tmp/dwxvmm_fuzz." + std::to_string(getpid());
+    std::ofstream(name, std::ios::binary) << data;
+    loadBinaryToVMM(&vmm, &std::string(name)[0], op.addr, op.size);
+    std::remove(name.c_str());
+  }
+  return out;
 }
 
-// Every page in address order: whether it has memory, data and bitmap.
-std::string contents(gcVMM& vmm) {
-  struct Collect : gcVMMPageHandler {
-    std::map<vmm_int, gcVMMPage*> pages;
-    bool handlePage(gcVMMPage* p) override {
-      return pages.emplace(p->getVAddr(), p).second;
-    }
-  } collect;
-  vmm.forAllMappedPages(&collect, false);
+// Runs fn with allocation k failing (and every later one with bFrom).
+// Whether it failed is reported; that bad_alloc reached us is checked.
+template <class F>
+bool failing(long k, bool bFrom, F fn) {
+  heap::seen = 0, heap::failAt = k, heap::from = bFrom;
+  bool bThrew = false;
+  try {
+    fn();
+  } catch (const std::bad_alloc&) {
+    bThrew = true;
+  }
+  heap::failAt = 0;
+  if (std::exchange(heap::injected, false) != bThrew) std::abort();
+  return bThrew;
+}
+
+// A walk's handler allocates in its own right: walks are not failed.
+Outcome run(gcVMM& vmm, const Op& op) {
+  if (op.failAt != 0 && op.kind != kWalk)
+    failing(op.failAt, op.failFrom, [&] { attempt(vmm, op); });
+  return attempt(vmm, op);
+}
+
+// The shadow's pages (the final walk showed they are the VMM's) in address
+// order: whether each has memory, its data and its bitmap.
+std::string contents(gcVMM& vmm, const Shadow& shadow) {
   std::string out;
-  for (auto [addr, p] : collect.pages) {
-    out += hex(addr) + (p->isPhysical() ? "+" : "-");
+  for (vmm_int addr : shadow.pages) {
+    gcVMMPage* p = vmm.getPage(addr);
+    out += std::to_string(addr) + (p->isPhysical() ? "+" : "-");
     out.append(p->getPageBuffer(), p->getPageMemSize());
   }
   return out;
 }
 
-// With DWXVMM_FUZZ_TRACE set every operation is listed as it runs: the way
-// to turn a finding into a regression test.
-const bool kTrace = std::getenv("DWXVMM_FUZZ_TRACE") != nullptr;
-void say(const char* what, std::size_t step, const Op& op) {
-  std::fprintf(stderr, "%s at step %zu (%s addr 0x%x size 0x%x, %zu bytes)\n",
-               what, step, kKinds[op.kind].name, op.addr, op.size,
-               op.data.size());
-}
-
 // Aborts, naming the step and the operation, unless ok.
 void check(bool ok, const char* what, std::size_t step, const Op& op) {
   if (ok) return;
-  std::fprintf(stderr, "DIVERGENCE in ");
-  say(what, step, op);
+  std::fprintf(stderr, "DIVERGENCE in %s at step %zu (kind %d, 0x%x, 0x%x)\n",
+               what, step, op.kind, op.addr, op.size);
   std::abort();
-}
-
-gcVMemoryModell* newModel(int model) {
-  if (model == kFast) return new gcVMM32BitFast;
-  if (model == kCompact) return new gcVMM32BitCompact;
-  return new gcVMM32BitSmall;
-}
-
-// One model against the shadow, after every operation and at the end.
-void againstShadow(Input& in) {
-  const int model = in.ConsumeIntegralInRange(0, 2);
-  // A report steps through the whole address space page by page, a million
-  // lookups with 4 KiB pages: only VMMs with 64 KiB pages end with one, one
-  // input in four, and only if it stays small.
-  const bool bReport = in.ConsumeIntegralInRange(0, 3) == 3 && model == kSmall;
-  if (kTrace)
-    std::fprintf(stderr, "model %d%s\n", model, bReport ? ", report" : "");
-  gcVMM vmm;
-  vmm.setMemoryModell(newModel(model));
-  Shadow shadow(model);
-  in.pageSize = shadow.pageSize;
-  auto same = [&](const Op& op) {
-    Outcome expected;
-    kKinds[op.kind].expect(shadow, op, expected);
-    return run(vmm, op) == expected;
-  };
-  std::size_t step = 0;
-  for (; in.remaining_bytes() > 0 && step < 64; ++step) {
-    const Op op = next(in);
-    if (kTrace) say("run", step, op);
-    check(same(op), "outcome", step, op);
-  }
-  Op last;  // a full walk, the usage, maybe a report
-  for (int kind : {kWalk, kUsage, kReport}) {
-    last.kind = kind;
-    if (kind != kReport ||
-        (bReport && shadow.pages.size() * shadow.pageSize <= kMaxReport))
-      check(same(last), "final outcome", step, last);
-  }
-  check(contents(vmm) == shadow.contents(), "final contents", step, last);
-}
-
-// The fast and the compact model agree on everything but the page order
-// and the cost.
-void fastAgainstCompact(Input& in) {
-  in.ConsumeIntegralInRange(0, 2);  // the model
-  gcVMM fast, compact;
-  fast.setMemoryModell(newModel(kFast));
-  compact.setMemoryModell(newModel(kCompact));
-  std::size_t step = 0;
-  Op op;
-  for (; in.remaining_bytes() > 0 && step < 64; ++step) {
-    op = next(in);
-    if (kTrace) say("run", step, op);
-    Outcome a = run(fast, op), b = run(compact, op);
-    for (Outcome* p : {&a, &b}) {
-      std::sort(p->pages.begin(), p->pages.end());
-      if (op.kind == kWalk && op.size != 0)  // each saw its own first pages
-        p->pages.assign(p->pages.size(), 0);
-      p->usage = 0;
-    }
-    check(a == b, "outcome", step, op);
-  }
-  check(contents(fast) == contents(compact), "final contents", step, op);
 }
 
 }  // namespace
@@ -461,6 +341,33 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData,
                                       std::size_t iSize) {
   Input in(pData, iSize);
-  (DWXVMM_FUZZ_MODELS ? fastAgainstCompact : againstShadow)(in);
+  const int model = in.ConsumeIntegralInRange(0, 2);
+  const long failModelAt = in.ConsumeIntegralInRange(0, 3) * 2;
+  gcVMM vmm;
+  auto setModel = [&] {
+    if (model == kFast) vmm.setMemoryModell(new gcVMM32BitFast);
+    if (model == kCompact) vmm.setMemoryModell(new gcVMM32BitCompact);
+    if (model == kSmall) vmm.setMemoryModell(new gcVMM32BitSmall);
+  };
+  // A model that fails half-way leaves the VMM as new, ready for another.
+  if (failModelAt != 0 && failing(failModelAt, false, setModel) &&
+      (vmm.getFirstAddressTranslator() != nullptr ||
+       vmm.getUsedPhysicalMemory() != 0))
+    std::abort();
+  if (vmm.getFirstAddressTranslator() == nullptr) setModel();
+  Shadow shadow(model);
+  in.pageSize = shadow.pageSize;
+  std::size_t step = 0;
+  Op op;
+  for (; in.remaining_bytes() > 0 && step < 64; ++step) {
+    op = next(in);
+    check(run(vmm, op) == shadow.run(op), "outcome", step, op);
+  }
+  for (int kind : {kWalk, kUsage}) {  // a full walk, the usage
+    op = Op();
+    op.kind = kind;
+    check(run(vmm, op) == shadow.run(op), "final outcome", step, op);
+  }
+  check(contents(vmm, shadow) == shadow.contents(), "final contents", step, op);
   return 0;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Line and branch coverage of the library (core, tree, page, models, tools)
-# by the whole test suite, stress tests and corpus replay included, printed
+# by the whole test suite, corpus replay included, printed
 # by gcovr. Branches that only exception handling takes are not counted.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

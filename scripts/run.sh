@@ -5,6 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 build=$root/build/release
+echo "== building the library and vmmtest in $build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DDWXVMM_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target vmmtest >/dev/null
@@ -12,6 +13,7 @@ run=$(mktemp -d)
 trap 'rm -rf "$run"' EXIT
 cp "$root/examples/source.in" "$run/"
 cd "$run"
+echo "== running vmmtest in a scratch folder"
 status=0
 "$build/vmmtest" || status=$?
 echo "vmmtest exit status: $status"

@@ -1,24 +1,51 @@
 #!/usr/bin/env bash
-# Builds and runs every test twice: a normal build, then an ASan+UBSan build.
-# Then runs the fuzz targets for a bounded time (FUZZ_SECONDS each,
-# default 30).
-set -euo pipefail
+# Builds and runs every test twice, in a normal build and in an ASan+UBSan
+# build, then runs the fuzz targets for FUZZ_SECONDS each (default 30). Ends with
+# one line "summary: N passed, N failed"; exits 1 if anything failed.
+set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/deps.sh"
-"$root/scripts/deps.sh" clang libclang-rt-dev  # the fuzz targets' corpus replay
-"$root/scripts/deps.sh" srecord python3-intelhex  # the image formats' peers
+"$root/scripts/deps.sh" || exit 1
+"$root/scripts/deps.sh" clang libclang-rt-dev || exit 1  # corpus replay
+"$root/scripts/deps.sh" srecord python3-intelhex || exit 1  # formats' peers
 jobs=$(nproc)
+passed=0 failed=0 tally=()
 
 run_suite() {  # name, cmake options...
-  local build=$root/build/$1
+  local name=$1 build=$root/build/$1
   shift
-  echo "== $(basename "$build")"
-  cmake -S "$root" -B "$build" -G Ninja "$@" >/dev/null
-  cmake --build "$build" -j "$jobs"
-  ctest --test-dir "$build" -j "$jobs" --output-on-failure
+  echo "== $name: building"
+  if ! cmake -S "$root" -B "$build" -G Ninja "$@" >/dev/null ||
+      ! cmake --build "$build" -j "$jobs"; then
+    failed=$((failed + 1)) tally+=("$name: build failed")
+    return
+  fi
+  echo "== $name: testing"
+  local log=$build/ctest.log
+  ctest --test-dir "$build" -j "$jobs" --output-on-failure | tee "$log"
+  local line
+  line=$(grep -E '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1)) tally+=("$name: no tests ran")
+    return
+  fi
+  local bad all
+  bad=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+  all=$(sed -E 's/.* tests failed out of ([0-9]+).*/\1/' <<<"$line")
+  passed=$((passed + all - bad)) failed=$((failed + bad))
+  tally+=("$all $name")
 }
 
-run_suite test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite normal -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  run_suite sanitize -DCMAKE_BUILD_TYPE=Debug -DDWXVMM_SANITIZE=ON
-"$root/scripts/fuzz.sh" "${FUZZ_SECONDS:-30}"
+  run_suite sanitized -DCMAKE_BUILD_TYPE=Debug -DDWXVMM_SANITIZE=ON
+seconds=${FUZZ_SECONDS:-30}
+if "$root/scripts/fuzz.sh" "$seconds"; then
+  passed=$((passed + 1)) findings=0
+else
+  failed=$((failed + 1)) findings=1
+fi
+tally+=("2 fuzz targets x $seconds s, $findings findings")
+line=$(printf '%s, ' "${tally[@]}")
+echo "${line%, }"
+echo "summary: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,5 +1,7 @@
 #include "gcVMMPageBase.h"
 
+#include "../core/messages.h"
+
 gcVMMPageBase::gcVMMPageBase(gcVMMBase* pVMMBase, vmm_int iAddrMask,
                              vmm_int iVAddr)
     : pVMMBase(pVMMBase),
@@ -92,8 +94,14 @@ gcVMMPageBase* gcVMMPageBase::createNewPageBase(vmm_int iAddr) {
   }
   // A child this node refused (a table without entries, a plain base node)
   // would be owned by nobody and leak below the walk: fail the mapping. The
-  // child's own address is what the node stored it under.
-  if (getPageObject(pChild->getVAddr()) != pChild) {
+  // child's own address is what the node stored it under. The lookup is
+  // ours, not the caller's: whatever it would print stays unsaid.
+  bool bKept;
+  {
+    dwxvmm_detail::QuietErrors quiet;
+    bKept = getPageObject(pChild->getVAddr()) == pChild;
+  }
+  if (!bKept) {
     delete pChild;
     return nullptr;
   }

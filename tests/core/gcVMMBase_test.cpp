@@ -1,126 +1,153 @@
+// What random operation streams cannot see: messages and reports in their
+// order, and which virtual operations each public one goes through.
+#include <functional>
 #include <new>
 
 #include "../support/recording_vmm.h"
 
 namespace {
 
+const std::string kNoRules =
+    "gcVMMBase::translateVirtualAddress(vmm_int iAddr): NO TRANSLATION "
+    "RULES!\n";
+
 TEST(VMMBase, WithoutTranslatorsEveryAccessIsRefused) {
+  Transcript log;
   gcVMMBase vmm;
   EXPECT_EQ(0xFFFFFFFFu, vmm.getAddressSpaceEnd());
   EXPECT_EQ(0u, vmm.getPageSize());
   vmm.addAddressTranslator(nullptr);  // ignored
   EXPECT_EQ(nullptr, vmm.getFirstAddressTranslator());
-  const std::string kLine =
-      "gcVMMBase::translateVirtualAddress(vmm_int iAddr): NO TRANSLATION "
-      "RULES!\n";
-  EXPECT_EQ(kLine + kLine + kLine + kLine, stderrOf([&] {
-              vmm.setByte(0x1234, 'A');
-              EXPECT_EQ(0, vmm.getByte(0x1234));
-              EXPECT_FALSE(vmm.isByteMapped(0x1234));
-              EXPECT_EQ(nullptr, vmm.mapPage(0x1234));
-            }));
+  char buffer[2] = {1, 1};
+  vmm.setByte(0x1234, 'A');
+  EXPECT_EQ(0, vmm.getByte(0x1234));
+  EXPECT_FALSE(vmm.isByteMapped(0x1234));
+  EXPECT_EQ(nullptr, vmm.mapPage(0x1234));
+  vmm.setBlock(0x10, buffer, 1);  // an empty walk: no message
+  vmm.getBlock(0x10, buffer, 2);
+  EXPECT_EQ(0, buffer[0] | buffer[1]);
+  gcVMMPageHandler handler;
+  EXPECT_TRUE(vmm.forAllMappedPages(nullptr, true));
+  EXPECT_FALSE(vmm.forAllMappedPages(&handler, true));
+  EXPECT_EQ(kNoRules + kNoRules + kNoRules + kNoRules + kNoRules +
+                "forAllMappedPages(vmm_page_handler handlePage): NO ADDRESS "
+                "TRANSLATION RULES!\n",
+            log.take());
   EXPECT_EQ(0u, vmm.getUsedPhysicalMemory());
 }
 
-// One write through a chain built by hand, from the reports it causes to the
-// bit it sets, and the counters back at 0 once the VMM is gone.
-TEST(VMMBase, HandBuiltChainWritesAndReadsAnywhere) {
-  Ledger ledger;
-  {
-    RecordingVMM vmm(&ledger);
-    stderrOf([&] {
-      addFastChain(&vmm);
-      vmm.addAddressTranslator(nullptr);  // the chain stays as it was
-    });
-    EXPECT_EQ(4096u, vmm.getPageSize());
-    EXPECT_EQ(L("S+", 256 * kEntry, "S+", kTable, "S+", 4096 * kEntry, "S+",
-                kTable, "P+", kPage),
-              ledger.log);
-    EXPECT_EQ(5, ledger.changes);
-    ledger.log.clear();
-
-    EXPECT_EQ("Create space for 4096 base Entrys...\n",
-              stderrOf([&] { vmm.setByte(0x12345678, 'x'); }));
-    EXPECT_EQ(L("S+", 4096 * kEntry, "S+", kTable, "P+", kPage, "P+", 4608),
-              ledger.log);
-    gcVMMPage* pPage = vmm.getPage(0x12345678);
-    EXPECT_EQ(0x12345000u, pPage->getVAddr());
-    EXPECT_EQ(0x80, bitmapByte(pPage, 0xCF));
-    EXPECT_EQ('x', vmm.getByte(0x12345678));
-    EXPECT_FALSE(vmm.isByteMapped(0x12345679));
-    EXPECT_EQ(pPage, vmm.mapPage(0x12345FFF));
-
-    const vmm_int iUsage = vmm.getUsedPhysicalMemory();
-    EXPECT_EQ(0, vmm.getByte(0x00123456));  // no page: nothing changes
-    EXPECT_EQ(nullptr, vmm.getPage(0x00123456));
-    EXPECT_EQ(iUsage, vmm.getUsedPhysicalMemory());
-    EXPECT_EQ(0, vmm.getByte(0x10));  // the page of 0 gets its memory
-    EXPECT_EQ(iUsage + 4608, vmm.getUsedPhysicalMemory());
-
-    stderrOf([&] { vmm.setByte(0xFFFFFFFF, char(0xFF)); });
-    EXPECT_EQ(char(0xFF), vmm.getByte(0xFFFFFFFF));
-  }
-  EXPECT_EQ(0u, ledger.used);
-}
-
 TEST(VMMBase, CountersWrapAndOnlyPhysicalOnesCallTheHook) {
-  Ledger ledger;
-  RecordingVMM vmm(&ledger);
+  Transcript log;
+  RecordingVMM vmm(&log);
   vmm.notifyStaticTablePAlloc(100);
   vmm.notifyDynamicTablePAlloc(20);
   vmm.notifyPagePAlloc(3);
   vmm.notifyPageDAlloc(1000);
   vmm.notifyPageDFree(1);
   EXPECT_EQ(123u, vmm.getUsedPhysicalMemory());
-  EXPECT_EQ(3, ledger.changes);
+  EXPECT_EQ(3, log.changes);
   vmm.notifyPagePFree(8);
   vmm.notifyDynamicTablePFree(20);
   vmm.notifyStaticTablePFree(100);
   EXPECT_EQ(0xFFFFFFFBu, vmm.getUsedPhysicalMemory());
 }
 
-// The byte operations reach the page through the VMM's virtual operations.
-TEST(VMMBase, DerivedOverridesAreHonoured) {
-  struct CountingVMM : gcVMMBase {
-    int maps = 0, gets = 0;
-    gcVMMPage* mapPage(vmm_int a) override {
-      ++maps;
-      return gcVMMBase::mapPage(a);
-    }
-    gcVMMPage* getPage(vmm_int a) override {
-      ++gets;
-      return gcVMMBase::getPage(a);
-    }
-    unsigned int getAddressSpaceBits() override { return 16; }
-  } vmm;
-  stderrOf([&] { addFastChain(&vmm); });
-  vmm.setByte(7, 1);
-  vmm.getByte(7);
-  vmm.isByteMapped(7);
-  EXPECT_EQ(1, vmm.maps);
-  EXPECT_EQ(2, vmm.gets);
-  EXPECT_EQ(0xFFFFu, vmm.getAddressSpaceEnd());
+// A derived VMM and page log the virtual operations they are asked for.
+#define TRACE(Base, R, op, params, args) \
+  R op params override {                 \
+    calls += #op " ";                    \
+    return Base::op args;                \
+  }
+struct TracingPage : gcVMMPage {
+  TracingPage(gcVMMBase* pVMM, vmm_int iMask, vmm_int iAddr, std::string& c)
+      : gcVMMPage(pVMM, iMask, iAddr), calls(c) {}
+  gcVMMPageBase* createObject(vmm_int a) override {
+    return new TracingPage(getVMMBase(), getAddrMask(), a, calls);
+  }
+  TRACE(gcVMMPage, void, setByte, (vmm_int a, char v), (a, v))
+  TRACE(gcVMMPage, char, getByte, (vmm_int a), (a))
+  TRACE(gcVMMPage, bool, isByteMapped, (vmm_int a), (a))
+  TRACE(gcVMMPage, void, putBlockPart, (vmm_int a, void* p, vmm_int n),
+        (a, p, n))
+  TRACE(gcVMMPage, void, getBlockPart, (vmm_int a, void* p, vmm_int n),
+        (a, p, n))
+  TRACE(gcVMMPage, bool, mapPhysical, (), ())
+  TRACE(gcVMMPage, bool, isPhysical, (), ())
+  TRACE(gcVMMPage, bool, isSwapped, (), ())
+  TRACE(gcVMMPage, void, notifyByteMapped, (vmm_int a), (a))
+  TRACE(gcVMMPage, bool, isInPage, (vmm_int a, vmm_int b), (a, b))
+  std::string& calls;
+};
+struct TracingVMM : gcVMMBase {
+  TracingVMM() {
+    addAddressTranslator(new gcVMMPageTable(this, 0xFF000000, 0));
+    addAddressTranslator(new gcVMMPageTable(this, 0x00FFF000, 0));
+    addAddressTranslator(new TracingPage(this, 0xFFF, 0, calls));
+  }
+  TRACE(gcVMMBase, gcVMMPage*, getPage, (vmm_int a), (a))
+  TRACE(gcVMMBase, gcVMMPage*, mapPage, (vmm_int a), (a))
+  TRACE(gcVMMBase, vmm_int, getPageSize, (), ())
+  TRACE(gcVMMBase, vmm_int, getAddressSpaceEnd, (), ())
+  TRACE(gcVMMBase, unsigned int, getAddressSpaceBits, (), ())
+  TRACE(gcVMMBase, std::list<gcVMMPage*>*, createAndMapPageList,
+        (vmm_int a, vmm_int b), (a, b))
+  std::string calls;
+};
+#undef TRACE
+
+TEST(VMMBase, OperationsGoThroughTheirVirtualSiblings) {
+  Transcript log;
+  TracingVMM vmm;
+  char block[0x20] = {};
+  const std::string kPut = "putBlockPart isSwapped isPhysical ";
+  const std::string kList =
+      "createAndMapPageList getPageSize getAddressSpaceEnd "
+      "getAddressSpaceBits mapPage isInPage isInPage mapPage isInPage "
+      "isInPage ";
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { vmm.setByte(0x3230, 1); },
+       "mapPage setByte isSwapped isPhysical mapPhysical isPhysical "
+       "notifyByteMapped isSwapped isPhysical "},
+      {[&] { vmm.getByte(0x3230); }, "getPage getByte isSwapped isPhysical "},
+      {[&] { vmm.isByteMapped(0x3231); },
+       "getPage isByteMapped isSwapped isPhysical "},
+      {[&] { vmm.getByte(0x9000); }, "getPage "},
+      {[&] { vmm.setBlock(0x3FF0, block, sizeof block); },
+       kList + kPut + kPut + "mapPhysical isPhysical "},
+      {[&] { vmm.getBlock(0x3FF0, block, sizeof block); },
+       kList + "getBlockPart isSwapped isPhysical getBlockPart isSwapped "
+               "isPhysical "},
+  };
+  for (const auto& [run, expected] : cases) {
+    vmm.calls.clear();
+    run();
+    EXPECT_EQ(expected, vmm.calls);
+  }
 }
 
-// A prototype that cannot make its node: the failure reaches the caller and
-// nothing is left half-built (the sanitizer run checks for leaks).
-TEST(VMMBase, AllocationFailurePassesToTheCaller) {
-  struct FailingPage : gcVMMPage {
-    using gcVMMPage::gcVMMPage;
-    gcVMMPageBase* createObject(vmm_int) override { throw std::bad_alloc(); }
-  };
-  Ledger ledger;
-  {
-    RecordingVMM vmm(&ledger);
-    stderrOf([&] {
-      vmm.addAddressTranslator(new gcVMMPageTable(&vmm, 0xFF000000, 0));
-      vmm.addAddressTranslator(new gcVMMPageTable(&vmm, 0x00FFF000, 0));
-      vmm.addAddressTranslator(new FailingPage(&vmm, 0x00000FFF, 0));
-      EXPECT_THROW(vmm.setByte(0x05001000, 1), std::bad_alloc);
-    });
-    EXPECT_EQ(nullptr, vmm.getPage(0x05001000));
-  }
-  EXPECT_EQ(0u, ledger.used);
+TEST(VMMBase, EmptyAndFailingBlocks) {
+  Transcript log;
+  struct HoleVMM : gcVMM {  // the page at 0x3000 cannot be mapped
+    gcVMMPage* mapPage(vmm_int a) override {
+      return (a & ~0xFFFu) == 0x3000 ? nullptr : gcVMM::mapPage(a);
+    }
+  } vmm;
+  vmm.setMemoryModell(new gcVMM32BitFast);
+  log.take();
+  char d[0x200] = {1}, back[4] = {9, 9, 9, 9};
+  vmm.setBlock(0x5000, d, 0);  // an empty block maps its address's page
+  vmm.getBlock(0x6000, nullptr, 0);
+  EXPECT_EQ(
+      "gcVMMPage::putBlockPart(...): Invalid Destination for this Block!\n"
+      "gcVMMPage::getBlockPart(...): Invalid Destination for this Block!\n",
+      log.take());
+  EXPECT_NE(nullptr, vmm.getPage(0x6000));
+  EXPECT_FALSE(vmm.isByteMapped(0x5000));
+  vmm.setBlock(0x2F00, d, sizeof d);  // all or nothing
+  vmm.getBlock(0x2FFE, back, 4);
+  EXPECT_NE(nullptr, vmm.getPage(0x2000));  // mapped before the failure
+  EXPECT_FALSE(vmm.isByteMapped(0x2F00));
+  EXPECT_EQ(0, back[0] | back[3]);
 }
 
 }  // namespace

@@ -152,6 +152,8 @@ const Load kLoads[] = {
   {"Intel HEX", ":0000000\n", ":1: odd number of hex digits", 0},
   {"Intel HEX", ":00000001\n", ":1: record too short", 0},
   {"Intel HEX", ":0G000001FF\n", ":1: invalid hex digit", 0},
+  {"Intel HEX", ":1000000000112233445566778899AABBCCDD\xB0" "EFF00\n",
+   ":1: invalid hex digit", 0},
   {"Intel HEX", ":02000000FE\n", ":1: byte count does not match the record", 0},
   {"Intel HEX", ":0100200011CE\r\n:00000001FE\r\n", ":2: checksum mismatch", 0},
   {"Intel HEX", ":00000006FA\n", ":1: unknown record type 06", 0},

@@ -1,34 +1,49 @@
-// Test instruments: a VMM that logs every accounting call, and helpers.
+// Test instruments: one transcript of what the library says and reports, in
+// the order it happens, and the sizes it reports.
 #ifndef DWXVMM_TESTS_SUPPORT_RECORDING_VMM_H_
 #define DWXVMM_TESTS_SUPPORT_RECORDING_VMM_H_
 
 #include <dwxvmm/dwxvmm.h>
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <list>
+#include <sstream>
 #include <string>
 
-// Outlives the VMM, so that the releases reported while it is destroyed can
-// still be inspected.
-struct Ledger {
-  std::string log;   // "S+48 P-56 ...": static tables, dynamic tables, pages
+// Takes the standard error stream while it lives. A RecordingVMM writes its
+// accounting calls there too ("S+48 P-56 ": static tables, dynamic tables,
+// pages), so messages and reports stand in one text in their order.
+class Transcript : public std::stringbuf {
+ public:
+  Transcript() : pSaved_(std::cerr.rdbuf(this)) {}
+  ~Transcript() override { std::cerr.rdbuf(pSaved_); }
+  // What was written since the last call.
+  std::string take() {
+    std::string s = str();
+    str("");
+    return s;
+  }
   int changes = 0;   // calls of notifyPhysicalUsageChanged
   vmm_int used = 0;  // the physical usage at the last change
+
+ private:
+  std::streambuf* pSaved_;
 };
 
 class RecordingVMM : public gcVMM {
  public:
-  explicit RecordingVMM(Ledger* pLedger) : pLedger(pLedger) {}
+  explicit RecordingVMM(Transcript* pLog) : pLog(pLog) {}
   // Tears the tree down while the overrides below still hear the reports.
   ~RecordingVMM() override {
     unsetMemoryModell();
     delete pFirstTranslator;
     pFirstTranslator = nullptr;
   }
-#define DWXVMM_RECORD(op, tag)                     \
-  void op(vmm_int n) override {                    \
-    pLedger->log += tag + std::to_string(n) + " "; \
-    gcVMM::op(n);                                  \
+#define DWXVMM_RECORD(op, tag)    \
+  void op(vmm_int n) override {   \
+    std::cerr << tag << n << ' '; \
+    gcVMM::op(n);                 \
   }
   DWXVMM_RECORD(notifyStaticTablePAlloc, "S+")
   DWXVMM_RECORD(notifyStaticTablePFree, "S-")
@@ -38,17 +53,20 @@ class RecordingVMM : public gcVMM {
   DWXVMM_RECORD(notifyPagePFree, "P-")
 #undef DWXVMM_RECORD
   void notifyPhysicalUsageChanged() override {
-    ++pLedger->changes;
-    pLedger->used = getUsedPhysicalMemory();
+    ++pLog->changes;
+    pLog->used = getUsedPhysicalMemory();
   }
-  Ledger* pLedger;
+  Transcript* pLog;
 };
 
-// The expected log: L("S+", 48, "P+", 56) is "S+48 P+56 ".
+// The expected reports: L("S+", 48, "P+", 56) is "S+48 P+56 ".
 inline std::string L() { return ""; }
 template <class... Rest>
 std::string L(const char* pTag, vmm_int n, Rest... rest) {
   return pTag + std::to_string(n) + " " + L(rest...);
+}
+inline std::string created(vmm_int iEntries) {
+  return "Create space for " + std::to_string(iEntries) + " base Entrys...\n";
 }
 
 // Sizes as the library reports them.
@@ -58,31 +76,5 @@ constexpr vmm_int kDir = sizeof(gcVMMPageDir);
 constexpr vmm_int kPage = sizeof(gcVMMPage);
 constexpr vmm_int kList = sizeof(std::list<gcVMMPageBase*>);
 constexpr vmm_int kListElement = sizeof(std::_List_node<gcVMMPageBase*>);
-
-// The fast model's chain, built by hand.
-inline void addFastChain(gcVMMBase* pVMM) {
-  pVMM->addAddressTranslator(new gcVMMPageTable(pVMM, 0xFF000000, 0));
-  pVMM->addAddressTranslator(new gcVMMPageTable(pVMM, 0x00FFF000, 0));
-  pVMM->addAddressTranslator(new gcVMMPage(pVMM, 0x00000FFF, 0));
-}
-
-// Runs f and returns what it wrote to the standard error stream.
-template <class F>
-std::string stderrOf(F f) {
-  testing::internal::CaptureStderr();
-  try {
-    f();
-  } catch (...) {
-    testing::internal::GetCapturedStderr();
-    throw;
-  }
-  return testing::internal::GetCapturedStderr();
-}
-
-// Bitmap byte i of a page.
-inline int bitmapByte(gcVMMPage* pPage, vmm_int i) {
-  return static_cast<unsigned char>(
-      pPage->getPageBuffer()[pPage->getMaxSize() + i]);
-}
 
 #endif  // DWXVMM_TESTS_SUPPORT_RECORDING_VMM_H_

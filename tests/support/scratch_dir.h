@@ -5,23 +5,20 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
 class ScratchDir : public testing::Test {
  protected:
-  ScratchDir() {
+  ScratchDir() : old_(std::filesystem::current_path()) {
     char name[] = "/tmp/dwxvmm_test_XXXXXX";
-    dir_ = mkdtemp(name);
-    old_ = getcwd(nullptr, 0);
-    EXPECT_EQ(0, chdir(dir_.c_str()));
+    std::filesystem::current_path(dir_ = mkdtemp(name));
   }
   ~ScratchDir() override {
-    EXPECT_EQ(0, chdir(old_));
-    std::free(old_);
-    std::system(("rm -rf '" + dir_ + "'").c_str());
+    std::filesystem::current_path(old_);
+    std::filesystem::remove_all(dir_);
   }
   static std::string slurp(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
@@ -30,10 +27,7 @@ class ScratchDir : public testing::Test {
   static void spill(const std::string& name, const std::string& bytes) {
     std::ofstream(name, std::ios::binary) << bytes;
   }
-  std::string dir_;
-
- private:
-  char* old_;
+  std::filesystem::path dir_, old_;
 };
 
 #endif  // DWXVMM_TESTS_SUPPORT_SCRATCH_DIR_H_
