@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmark suite (Release), runs every workload for the library
 # and its peers with repetitions, and prints the table of ratios; then times
-# the image formats against srec_cat (bench/formats.py; FORMATS_ONLY=1 runs
-# only that).
+# the image formats (bench/formats.py) and the command-line tool
+# (bench/cli.py) against srec_cat; FORMATS_ONLY=1 runs only those.
 # Arguments go to the benchmark binary (e.g. --benchmark_filter=block_).
 # REPS sets the repetitions (default 5). The raw results stay in
 # build/bench/results.json, the library's messages in build/bench/stderr.log.
@@ -13,7 +13,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/bench
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DDWXVMM_BUILD_BENCHMARKS=ON -DDWXVMM_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target dwxvmm_bench image_convert >/dev/null
+cmake --build "$build" --target dwxvmm_bench image_convert dwxvmm_cli \
+  >/dev/null
 if [ "${FORMATS_ONLY:-0}" != 1 ]; then
   "$build/bench/dwxvmm_bench" --benchmark_repetitions="${REPS:-5}" \
     --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
@@ -28,3 +29,6 @@ echo
 mkdir -p "$build/formats"
 /usr/bin/python3 "$root/bench/formats.py" "$build/bench/image_convert" \
   "$build/formats" "${REPS:-5}"
+echo
+/usr/bin/python3 "$root/bench/cli.py" "$build/cli/dwxvmm" "$build/cli-images" \
+  "${REPS:-5}"
