@@ -67,7 +67,10 @@ class CountingPageHandler : public gcVMMPageHandler {
   std::uint64_t iPages = 0;
 };
 
-template <class Model>
+// A host's own VMM class that changes nothing: the library's virtual path.
+class DerivedVMM : public gcVMM {};
+
+template <class Model, class Vmm = gcVMM>
 class VmmStore {
  public:
   // kBytes: has byte access. kPreallocated: keeps its memory, so a "fresh"
@@ -75,7 +78,7 @@ class VmmStore {
   static constexpr bool kBytes = true;
   static constexpr bool kPreallocated = false;
 
-  explicit VmmStore(const Range&) : vmm_(new gcVMM) {
+  explicit VmmStore(const Range&) : vmm_(new Vmm) {
     vmm_->setMemoryModell(new Model);
   }
   void setByte(std::uint32_t a, char v) { vmm_->setByte(a, v); }
@@ -331,6 +334,7 @@ class MapStore {
 using FastStore = VmmStore<gcVMM32BitFast>;
 using CompactStore = VmmStore<gcVMM32BitCompact>;
 using SmallStore = VmmStore<gcVMM32BitSmall>;
+using DerivedStore = VmmStore<gcVMM32BitFast, DerivedVMM>;
 
 }  // namespace bench
 

@@ -402,8 +402,8 @@ void loadWithStdio(S* s) {
 
 template <class S>
 struct IsVmm : std::false_type {};
-template <class M>
-struct IsVmm<VmmStore<M>> : std::true_type {};
+template <class M, class V>
+struct IsVmm<VmmStore<M, V>> : std::true_type {};
 
 template <class S>
 void loadBinary(benchmark::State& st) {
@@ -501,6 +501,7 @@ void forEachStore(F f) {
   f(Tag<FastStore>{}, "fast");
   f(Tag<CompactStore>{}, "compact");
   f(Tag<SmallStore>{}, "small");
+  f(Tag<DerivedStore>{}, "derived");
   f(Tag<MemcpyStore>{}, "memcpy");
   f(Tag<FlatStore>{}, "flat");
   f(Tag<SrecordStore>{}, "srecord");

@@ -25,6 +25,7 @@ void gcVMM::setMemoryModell(gcVMemoryModell* pModell) {
     // repeated.
     delete pFirstTranslator;
     pFirstTranslator = pLastTranslator = nullptr;
+    decideDirectPath();
     unsetMemoryModell();
     throw;
   }

@@ -5,6 +5,7 @@
 
 #include "../page/gcVMMPage.h"
 #include "../tree/gcVMMPageBase.h"
+#include "direct_path.h"
 #include "gcVMMPageHandler.h"
 #include "messages.h"
 
@@ -30,7 +31,15 @@ gcVMMBase::gcVMMBase()
       iStaticTablePMem(0),
       iDynamicTablePMem(0),
       iPagePMem(0),
-      iPageDMem(0) {}
+      iPageDMem(0),
+      pDirectRoot(nullptr),
+      iDirectPageSize(0),
+      pRecentPage(nullptr),
+      iRecentMask(0),
+      iRecentKey(1),
+      iRecentEpoch(0),
+      pCheckedDir(nullptr),
+      iCheckedEpoch(0) {}
 
 gcVMMBase::~gcVMMBase() {
   delete pFirstTranslator;
@@ -41,6 +50,7 @@ void gcVMMBase::addAddressTranslator(gcVMMPageBase* pTranslator) {
   if (pTranslator == nullptr) return;
   if (pLastTranslator == nullptr) {
     pFirstTranslator = pLastTranslator = pTranslator;
+    decideDirectPath();
     return;
   }
   pLastTranslator->setNextTranslator(pTranslator);
@@ -67,6 +77,7 @@ void gcVMMBase::addAddressTranslator(gcVMMPageBase* pTranslator) {
     return;
   }
   pLastTranslator = pTranslator;
+  decideDirectPath();
 }
 
 unsigned int gcVMMBase::getAddressSpaceBits() { return 32; }
@@ -81,6 +92,7 @@ vmm_int gcVMMBase::getPageSize() {
 }
 
 gcVMMPage* gcVMMBase::getPage(vmm_int iAddr) {
+  if (pDirectRoot != nullptr) return pageFor(iAddr, false);
   gcVMMPageBase* pRoot = getFirstAddressTranslator();
   if (pRoot == nullptr) {
     reportLine(kNoTranslationRules);
@@ -91,20 +103,24 @@ gcVMMPage* gcVMMBase::getPage(vmm_int iAddr) {
 }
 
 gcVMMPage* gcVMMBase::mapPage(vmm_int iAddr) {
+  if (pDirectRoot != nullptr) return pageFor(iAddr, true);
   gcVMMPageBase* pRoot = getFirstAddressTranslator();
   if (pRoot == nullptr) {
     reportLine(kNoTranslationRules);
     return nullptr;
   }
-  gcVMMPageBase* pNode = pRoot->mapPageRecursive(iAddr);
-  if (pNode == nullptr) {
+  return dwxvmm_detail::mappedPage(pRoot->mapPageRecursive(iAddr), iAddr);
+}
+
+gcVMMPage* dwxvmm_detail::mappedPage(gcVMMPageBase* pEnd, vmm_int iAddr) {
+  if (pEnd == nullptr) {
     reportAddress(
         "gcVMMBase::translateVirtualAddress(vmm_int iAddr): UNABLE TO MAP PAGE "
         "AT ADDRESS ",
         iAddr);
     return nullptr;
   }
-  gcVMMPage* pPage = pNode->isPage();
+  gcVMMPage* pPage = pEnd->isPage();
   if (pPage == nullptr)
     reportAddress("gcVMMBase::translateVirtualAddress(vmm_int iAddr): BUGGY! ",
                   iAddr);
@@ -112,16 +128,39 @@ gcVMMPage* gcVMMBase::mapPage(vmm_int iAddr) {
 }
 
 void gcVMMBase::setByte(vmm_int iAddr, char value) {
+  if (pDirectRoot != nullptr) {
+    if (char* pMemory = recentMemory(iAddr)) {
+      const vmm_int iOffset = iAddr & pRecentPage->iAddrMask;
+      pMemory[iOffset] = value;
+      pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] |=
+          static_cast<char>(0x80u >> (iOffset & 7));
+      return;
+    }
+    return setByteDirect(iAddr, value);
+  }
   gcVMMPage* pPage = mapPage(iAddr);
   if (pPage != nullptr) pPage->setByte(iAddr, value);
 }
 
 char gcVMMBase::getByte(vmm_int iAddr) {
+  if (pDirectRoot != nullptr) {
+    if (const char* pMemory = recentMemory(iAddr))
+      return pMemory[iAddr & pRecentPage->iAddrMask];
+    return getByteDirect(iAddr);
+  }
   gcVMMPage* pPage = getPage(iAddr);
   return pPage == nullptr ? 0 : pPage->getByte(iAddr);
 }
 
 bool gcVMMBase::isByteMapped(vmm_int iAddr) {
+  if (pDirectRoot != nullptr) {
+    if (const char* pMemory = recentMemory(iAddr)) {
+      const vmm_int iOffset = iAddr & pRecentPage->iAddrMask;
+      return (pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] &
+              (0x80u >> (iOffset & 7))) != 0;
+    }
+    return isByteMappedDirect(iAddr);
+  }
   gcVMMPage* pPage = getPage(iAddr);
   return pPage != nullptr && pPage->isByteMapped(iAddr);
 }
@@ -129,6 +168,9 @@ bool gcVMMBase::isByteMapped(vmm_int iAddr) {
 // The list goes also when a page cannot get its memory (bad_alloc).
 void gcVMMBase::setBlock(vmm_int iAddr, void* pBuffer, vmm_int iSize) {
   iSize = clampToAddressSpace(iAddr, iSize);
+  if (iDirectPageSize != 0 && iSize != 0 &&
+      setBlockDirect(iAddr, static_cast<const char*>(pBuffer), iSize))
+    return;
   const std::unique_ptr<std::list<gcVMMPage*>> pPages(
       createAndMapPageList(iAddr, iAddr + iSize - 1));
   if (pPages == nullptr) return;
@@ -136,6 +178,11 @@ void gcVMMBase::setBlock(vmm_int iAddr, void* pBuffer, vmm_int iSize) {
 }
 
 void gcVMMBase::getBlock(vmm_int iAddr, void* pBuffer, vmm_int iSize) {
+  if (iDirectPageSize != 0 && iSize != 0) {
+    const vmm_int iInSpace = clampToAddressSpace(iAddr, iSize);
+    std::memset(static_cast<char*>(pBuffer) + iInSpace, 0, iSize - iInSpace);
+    if (getBlockDirect(iAddr, static_cast<char*>(pBuffer), iInSpace)) return;
+  }
   if (iSize != 0) std::memset(pBuffer, 0, iSize);
   iSize = clampToAddressSpace(iAddr, iSize);
   const std::unique_ptr<std::list<gcVMMPage*>> pPages(

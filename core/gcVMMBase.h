@@ -2,6 +2,7 @@
 #ifndef DWXVMM_CORE_GCVMMBASE_H_
 #define DWXVMM_CORE_GCVMMBASE_H_
 
+#include <cstdint>
 #include <list>
 
 #include "vmm_types.h"
@@ -15,6 +16,9 @@ class gcVMMPageHandler;
 // changes one behaviour by overriding one operation. The slot order of the
 // virtual operations is part of the binary interface: append, never insert.
 // Not thread-safe: even reads may allocate page memory.
+// Direct path: a VMM that is exactly a gcVMMBase or gcVMM (decided whenever
+// its chain changes) walks the nodes and pages that are exactly ours in place
+// and keeps its last page; all else stays virtual. No caller can tell.
 class DWXVMM_EXPORT gcVMMBase {
  public:
   // An empty VMM: no translators, all counters 0. Prints nothing.
@@ -98,12 +102,40 @@ class DWXVMM_EXPORT gcVMMBase {
   gcVMMPageBase* getFirstAddressTranslator();
 
  protected:
+  // Decides the direct path afresh from the dynamic types of this VMM and of
+  // its chain, and forgets the recent page. Every change of the chain calls it.
+  void decideDirectPath();
+
   gcVMMPageBase* pFirstTranslator;  // owned
   gcVMMPageBase* pLastTranslator;   // owned by the node before it
   vmm_int iStaticTablePMem;
   vmm_int iDynamicTablePMem;
   vmm_int iPagePMem;
   vmm_int iPageDMem;
+  // The direct path (direct_path.cpp). Null root: every call is virtual.
+  gcVMMPageBase* pDirectRoot;   // the root, a table or directory of ours
+  vmm_int iDirectPageSize;      // the page size for blocks; 0: blocks virtual
+  gcVMMPage* pRecentPage;       // a page of ours, reached by every address
+  vmm_int iRecentMask;          // with (address & mask) == key, as long as
+  vmm_int iRecentKey;           // no node has let a child go or added one
+  std::uint64_t iRecentEpoch;   // to a directory since
+  gcVMMPageBase* pCheckedDir;   // a directory whose children are all ours,
+  std::uint64_t iCheckedEpoch;  // as long as the tree's epoch is this one
+
+ private:
+  gcVMMPage* findPage(vmm_int iAddr, bool bMap);
+  gcVMMPage* pageFor(vmm_int iAddr, bool bMap);
+  gcVMMPage* pageInTables(vmm_int iAddr);
+  bool childOf(gcVMMPageBase* pNode, vmm_int iAddr, gcVMMPageBase** ppChild);
+  bool isRecent(vmm_int iAddr) const;
+  char* recentMemory(vmm_int iAddr) const;
+  void setByteDirect(vmm_int iAddr, char value);
+  char getByteDirect(vmm_int iAddr);
+  bool isByteMappedDirect(vmm_int iAddr);
+  bool listPages(vmm_int iFirst, vmm_int iLast, gcVMMPage** pPages,
+                 vmm_int* pCount);
+  bool setBlockDirect(vmm_int iAddr, const char* pBuffer, vmm_int iSize);
+  bool getBlockDirect(vmm_int iAddr, char* pBuffer, vmm_int iSize);
 };
 
 #endif  // DWXVMM_CORE_GCVMMBASE_H_

@@ -17,6 +17,7 @@
 #include <map>
 #include <new>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -288,6 +289,81 @@ Outcome attempt(gcVMM& vmm, const Op& op) {
   return out;
 }
 
+// A plain gcVMM takes the direct path through the nodes and pages that are
+// exactly ours; a derived VMM with derived nodes takes every virtual call.
+// Twins runs each operation on both and requires the same outcome, messages
+// and accounting calls. The plain VMM's nodes report to a witness; by mix,
+// its tables below the root or its pages are derived, where the direct path
+// must hand over to the virtual one.
+class Ledger : public gcVMM {  // its overrides only forward, after a note
+ public:
+#define DWXVMM_FORWARD(op)                     \
+  void op(vmm_int n) override {                \
+    log += #op " " + std::to_string(n) + "\n"; \
+    gcVMM::op(n);                              \
+  }
+  DWXVMM_FORWARD(notifyStaticTablePAlloc)
+  DWXVMM_FORWARD(notifyStaticTablePFree)
+  DWXVMM_FORWARD(notifyDynamicTablePAlloc)
+  DWXVMM_FORWARD(notifyDynamicTablePFree)
+  DWXVMM_FORWARD(notifyPagePAlloc)
+  DWXVMM_FORWARD(notifyPagePFree)
+#undef DWXVMM_FORWARD
+  void notifyPhysicalUsageChanged() override { log += "changed\n"; }
+  std::string log;
+};
+
+template <class Node>
+struct Derived : Node {  // makes nodes of its own kind, as Node does
+  using Node::Node;
+  gcVMMPageBase* createObject(vmm_int a) override {
+    return new Derived(this->getVMMBase(), this->getAddrMask(), a);
+  }
+};
+
+template <class Node>
+gcVMMPageBase* node(bool bDerived, gcVMMBase* pOwner, vmm_int mask) {
+  if (bDerived) return new Derived<Node>(pOwner, mask, 0);
+  return new Node(pOwner, mask, 0);
+}
+
+struct Twins {
+  Twins(int model, int mix) {
+    chain(&plain, &witness, model, mix);
+    chain(&derived, &derived, model, 3);
+    witness.log = derived.log = "";
+  }
+  // mix: bit 0 derived tables below the root, bit 1 derived pages.
+  static void chain(gcVMM* pVMM, gcVMMBase* pOwner, int model, int mix) {
+    const vmm_int second = model == kSmall ? 0x00FF0000 : 0x00FFF000;
+    pVMM->addAddressTranslator(
+        model == kFast ? node<gcVMMPageTable>(false, pOwner, 0xFF000000)
+                       : node<gcVMMPageDir>(false, pOwner, 0xFF000000));
+    pVMM->addAddressTranslator(node<gcVMMPageTable>(mix & 1, pOwner, second));
+    pVMM->addAddressTranslator(
+        node<gcVMMPage>(mix & 2, pOwner, (second & (0 - second)) - 1));
+  }
+  // What an operation showed, its messages, its accounting calls in order
+  // and the usage after it.
+  static std::string shown(gcVMM& vmm, Ledger& ledger, const Op& op) {
+    std::stringbuf messages;
+    std::cerr.rdbuf(&messages);
+    // The plain VMM's usage is its witness's: the ledger shows it below.
+    const Outcome out = op.kind == kUsage ? "" : attempt(vmm, op);
+    std::cerr.rdbuf(nullptr);
+    const std::string s = out + "|" + messages.str() + "|" + ledger.log + "|" +
+                          std::to_string(ledger.getUsedPhysicalMemory());
+    ledger.log.clear();
+    return s;
+  }
+  bool same(const Op& op) {
+    return shown(plain, witness, op) == shown(derived, derived, op);
+  }
+  Ledger witness;  // first, so that it outlives the plain VMM's tree
+  gcVMM plain;
+  Ledger derived;
+};
+
 // Runs fn with allocation k failing (and every later one with bFrom).
 // Whether it failed is reported; that bad_alloc reached us is checked.
 template <class F>
@@ -357,17 +433,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData,
   if (vmm.getFirstAddressTranslator() == nullptr) setModel();
   Shadow shadow(model);
   in.pageSize = shadow.pageSize;
+  Twins twins(model, static_cast<int>(iSize % 4));  // no input byte of its own
   std::size_t step = 0;
   Op op;
   for (; in.remaining_bytes() > 0 && step < 64; ++step) {
     op = next(in);
     check(run(vmm, op) == shadow.run(op), "outcome", step, op);
+    check(twins.same(op), "direct against virtual", step, op);
   }
   for (int kind : {kWalk, kUsage}) {  // a full walk, the usage
     op = Op();
     op.kind = kind;
     check(run(vmm, op) == shadow.run(op), "final outcome", step, op);
+    check(twins.same(op), "direct against virtual", step, op);
   }
-  check(contents(vmm, shadow) == shadow.contents(), "final contents", step, op);
+  check(contents(vmm, shadow) == shadow.contents() &&
+            contents(twins.plain, shadow) == contents(twins.derived, shadow),
+        "final contents", step, op);
   return 0;
 }

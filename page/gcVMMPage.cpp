@@ -25,6 +25,33 @@ void markRun(unsigned char* pBitmap, vmm_int iFirst, vmm_int iLast) {
   pBitmap[b1] |= tail;
 }
 
+// The part of a block (first address, length) that falls in the page of size
+// iPageSize at iPageAddr. All unsigned and ordered so that nothing wraps,
+// whatever the distance. False when the block has no byte there.
+bool partOf(vmm_int iPageAddr, vmm_int iPageSize, vmm_int iAddr, vmm_int iSize,
+            vmm_int* pSkip, vmm_int* pOffset, vmm_int* pCount) {
+  vmm_int iSkip = 0;
+  vmm_int iOffset = 0;
+  if (iAddr < iPageAddr)
+    iSkip = iPageAddr - iAddr;
+  else
+    iOffset = iAddr - iPageAddr;
+  if (iSize <= iSkip || iOffset >= iPageSize) return false;
+  vmm_int iCount = iSize - iSkip;
+  if (iCount > iPageSize - iOffset) iCount = iPageSize - iOffset;
+  *pSkip = iSkip;
+  *pOffset = iOffset;
+  *pCount = iCount;
+  return true;
+}
+
+bool rangeReaches(vmm_int iPageAddr, vmm_int iPageSize, vmm_int iFirst,
+                  vmm_int iLast) {
+  if (iFirst > iPageAddr + (iPageSize - 1)) return false;
+  if (iFirst >= iPageAddr) return true;
+  return iLast >= iPageAddr;
+}
+
 }  // namespace
 
 gcVMMPage::gcVMMPage(gcVMMBase* pVMMBase, vmm_int iAddrMask, vmm_int iVAddr)
@@ -95,25 +122,12 @@ bool gcVMMPage::isAllPageDataMapped() {
 bool gcVMMPage::blockPart(vmm_int iAddr, vmm_int iSize,
                           const char* pOperationMessage, vmm_int* pSkip,
                           vmm_int* pOffset, vmm_int* pCount) {
-  // All unsigned and ordered so that nothing wraps, whatever the distance.
   const vmm_int iPageAddr = getVAddr();
   const vmm_int iPageSize = getMaxSize();
-  vmm_int iSkip = 0;
-  vmm_int iOffset = 0;
-  if (iAddr < iPageAddr)
-    iSkip = iPageAddr - iAddr;
-  else
-    iOffset = iAddr - iPageAddr;
-  if (iSize <= iSkip || iOffset >= iPageSize) {
-    dwxvmm_detail::reportLine(pOperationMessage);
-    return false;
-  }
-  vmm_int iCount = iSize - iSkip;
-  if (iCount > iPageSize - iOffset) iCount = iPageSize - iOffset;
-  *pSkip = iSkip;
-  *pOffset = iOffset;
-  *pCount = iCount;
-  return true;
+  if (partOf(iPageAddr, iPageSize, iAddr, iSize, pSkip, pOffset, pCount))
+    return true;
+  dwxvmm_detail::reportLine(pOperationMessage);
+  return false;
 }
 
 void gcVMMPage::putBlockPart(vmm_int iAddr, void* pBuffer, vmm_int iSize) {
@@ -171,9 +185,7 @@ bool gcVMMPage::unswap() { return false; }
 
 bool gcVMMPage::isInPage(vmm_int iFirst, vmm_int iLast) {
   const vmm_int iPageAddr = getVAddr();
-  if (iFirst > iPageAddr + (getMaxSize() - 1)) return false;
-  if (iFirst >= iPageAddr) return true;
-  return iLast >= iPageAddr;
+  return rangeReaches(iPageAddr, getMaxSize(), iFirst, iLast);
 }
 
 char* gcVMMPage::getPageBuffer() {
@@ -185,4 +197,47 @@ vmm_int gcVMMPage::getPageBitmapSize() { return getMaxSize() >> 3; }
 
 vmm_int gcVMMPage::getPageMemSize() {
   return getMaxSize() + getPageBitmapSize();
+}
+
+bool gcVMMPage::reaches(vmm_int iFirst, vmm_int iLast) const {
+  return rangeReaches(iVAddr, iMaxSize, iFirst, iLast);
+}
+
+void gcVMMPage::putPart(vmm_int iAddr, const char* pBuffer, vmm_int iSize) {
+  vmm_int iSkip, iOffset, iCount;
+  if (!partOf(iVAddr, iMaxSize, iAddr, iSize, &iSkip, &iOffset, &iCount))
+    return putBlockPart(iAddr, const_cast<char*>(pBuffer), iSize);
+  if (pPageBuffer == nullptr && iCount == iMaxSize && iMaxSize % 8 == 0) {
+    // mapPhysical and the copy, less the fills that the copy makes moot:
+    // every data byte is copied, every bit set.
+    const vmm_int iMemSize = iMaxSize + (iMaxSize >> 3);
+    pPageBuffer = new char[iMemSize];
+    if (pVMMBase != nullptr) pVMMBase->notifyPagePAlloc(iMemSize);
+    std::memcpy(pPageBuffer, pBuffer + iSkip, iCount);
+    std::memset(pPageBuffer + iMaxSize, 0xFF, iMemSize - iMaxSize);
+    return;
+  }
+  if (pPageBuffer == nullptr) {
+    mapPhysical();
+    if (pPageBuffer == nullptr) return;
+  }
+  std::memcpy(pPageBuffer + iOffset, pBuffer + iSkip, iCount);
+  markRun(reinterpret_cast<unsigned char*>(pPageBuffer) + iMaxSize, iOffset,
+          iOffset + iCount - 1);
+}
+
+vmm_int gcVMMPage::getPart(vmm_int iAddr, char* pBuffer, vmm_int iSize,
+                           vmm_int iFilled) {
+  vmm_int iSkip, iOffset, iCount;
+  if (!partOf(iVAddr, iMaxSize, iAddr, iSize, &iSkip, &iOffset, &iCount)) {
+    getBlockPart(iAddr, pBuffer, iSize);
+    return iFilled;
+  }
+  if (iSkip > iFilled) std::memset(pBuffer + iFilled, 0, iSkip - iFilled);
+  if (pPageBuffer == nullptr) mapPhysical();
+  if (pPageBuffer == nullptr)
+    std::memset(pBuffer + iSkip, 0, iCount);
+  else
+    std::memcpy(pBuffer + iSkip, pPageBuffer + iOffset, iCount);
+  return iSkip + iCount > iFilled ? iSkip + iCount : iFilled;
 }

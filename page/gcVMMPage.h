@@ -65,6 +65,17 @@ class DWXVMM_EXPORT gcVMMPage : public gcVMMPageBase {
   bool bSwapped;
 
  private:
+  // The direct path of an exact VMM (gcVMMBase.h) calls these on pages that
+  // are exactly gcVMMPage: isInPage, putBlockPart and getBlockPart with the
+  // page's own fields for its virtual calls. A fresh page that putPart fills
+  // whole gets its data copied and its bitmap set, with no fill before.
+  // getPart also zeroes the destination from iFilled up to its part and
+  // returns how far the destination is now filled.
+  friend class gcVMMBase;
+  bool reaches(vmm_int iFirst, vmm_int iLast) const;
+  void putPart(vmm_int iAddr, const char* pBuffer, vmm_int iSize);
+  vmm_int getPart(vmm_int iAddr, char* pBuffer, vmm_int iSize, vmm_int iFilled);
+
   // The access preamble: true when the page has memory afterwards.
   bool prepareAccess();
   // The part of a block in this page, or false (after pOperationMessage).

@@ -65,6 +65,9 @@ class DWXVMM_EXPORT gcVMMPageBase {
   virtual void addPageBase(gcVMMPageBase* pNew);
 
  protected:
+  // The direct path of an exact VMM reads the fields of exact nodes.
+  friend class gcVMMBase;
+
   gcVMMBase* pVMMBase;
   vmm_int iAddrMask;
   std::uint32_t iAddrShift;

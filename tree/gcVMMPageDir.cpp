@@ -1,5 +1,6 @@
 #include "gcVMMPageDir.h"
 
+#include "../core/direct_path.h"
 #include "../core/gcVMMBase.h"
 
 namespace {
@@ -29,6 +30,7 @@ gcVMMPageDir::gcVMMPageDir(gcVMMBase* pVMMBase, vmm_int iAddrMask,
 gcVMMPageDir::~gcVMMPageDir() {
   gcVMMBase* pOwner = getVMMBase();
   if (pPageBaseList != nullptr) {
+    dwxvmm_detail::treeChanged();
     for (gcVMMPageBase* pChild : *pPageBaseList) {
       if (pOwner != nullptr) pOwner->notifyDynamicTablePFree(listElementSize());
       delete pChild;
@@ -72,6 +74,8 @@ void gcVMMPageDir::addPageBase(gcVMMPageBase* pNew) {
       getVMMBase()->notifyDynamicTablePAlloc(sizeof(ChildList));
   }
   pPageBaseList->push_back(pNew);
+  // The new hint may stand before an older child with the same key.
+  dwxvmm_detail::treeChanged();
   if (getVMMBase() != nullptr)
     getVMMBase()->notifyDynamicTablePAlloc(listElementSize());
   pLastPageBase = pNew;

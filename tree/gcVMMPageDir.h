@@ -31,6 +31,9 @@ class DWXVMM_EXPORT gcVMMPageDir : public gcVMMPageBase {
   void addPageBase(gcVMMPageBase* pNew) override;
 
  protected:
+  // The direct path of an exact VMM reads the fields of exact nodes.
+  friend class gcVMMBase;
+
   std::list<gcVMMPageBase*>* pPageBaseList;
   gcVMMPageBase* pLastPageBase;  // the hint; not owning
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "../core/direct_path.h"
 #include "../core/gcVMMBase.h"
 #include "../core/messages.h"
 
@@ -76,6 +77,7 @@ void gcVMMPageTable::createPageBaseList() {
 void gcVMMPageTable::destroyPageBaseList() {
   const vmm_int n = getMaxSize();
   if (pPageBaseList == nullptr) return;
+  dwxvmm_detail::treeChanged();
   for (vmm_int i = 0; i < n; ++i) {
     if (pPageBaseList[i] != nullptr) {
       delete pPageBaseList[i];

@@ -34,6 +34,9 @@ class DWXVMM_EXPORT gcVMMPageTable : public gcVMMPageBase {
   virtual void destroyPageBaseList();
 
  protected:
+  // The direct path of an exact VMM reads the fields of exact nodes.
+  friend class gcVMMBase;
+
   gcVMMPageBase** pPageBaseList;
 };
 

@@ -1,0 +1,44 @@
+// Internal: what the direct path of gcVMMBase shares with the nodes.
+#ifndef DWXVMM_CORE_DIRECT_PATH_H_
+#define DWXVMM_CORE_DIRECT_PATH_H_
+
+#include <atomic>
+#include <cstdint>
+
+#include "../page/gcVMMPage.h"
+#include "gcVMMBase.h"
+
+namespace dwxvmm_detail {
+
+// Moves whenever a node lets its children go or a directory adds a child:
+// the only changes after which an address may reach another page than
+// before. One counter for every VMM, so that a node need not know whose
+// tree it hangs in.
+extern std::atomic<std::uint64_t> gTreeEpoch;
+
+inline std::uint64_t treeEpoch() {
+  return gTreeEpoch.load(std::memory_order_relaxed);
+}
+
+inline void treeChanged() {
+  gTreeEpoch.fetch_add(1, std::memory_order_relaxed);
+}
+
+// The end of mapPage: the page the mapping walk ended at, or null after the
+// message for a walk that ended at nothing or at a node that is no page.
+gcVMMPage* mappedPage(gcVMMPageBase* pEnd, vmm_int iAddr);
+
+}  // namespace dwxvmm_detail
+
+inline bool gcVMMBase::isRecent(vmm_int iAddr) const {
+  return (iAddr & iRecentMask) == iRecentKey &&
+         iRecentEpoch == dwxvmm_detail::treeEpoch();
+}
+
+// The memory of the recent page when it holds iAddr and has memory, else
+// null: the byte operations' common case, inline in them.
+inline char* gcVMMBase::recentMemory(vmm_int iAddr) const {
+  return isRecent(iAddr) ? pRecentPage->pPageBuffer : nullptr;
+}
+
+#endif  // DWXVMM_CORE_DIRECT_PATH_H_
