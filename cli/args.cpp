@@ -7,16 +7,24 @@ namespace cli {
 Args::Args(std::string command, std::vector<std::string> words)
     : command_(std::move(command)), words_(std::move(words)) {}
 
-bool Args::isOption() const {
-  const std::string& w = peek();
-  return w.size() > 1 && w[0] == '-';
+std::string Args::next(std::vector<Input>* pInputs) {
+  while (next_ < words_.size()) {
+    const std::string& word = words_[next_++];
+    // "-" alone is a path, like any other word that is not an option.
+    if (word.size() > 1 && word[0] == '-') {
+      option_ = word;
+      return word.substr(0, word.find('='));
+    }
+    pInputs->push_back(parseInput(word));
+  }
+  return "";
 }
 
-std::string Args::value(const std::string& option) {
-  const std::size_t eq = option.find('=');
-  if (eq != std::string::npos) return option.substr(eq + 1);
-  if (done()) throw UsageError(option + " needs a value");
-  return take();
+std::string Args::value() {
+  const std::size_t eq = option_.find('=');
+  if (eq != std::string::npos) return option_.substr(eq + 1);
+  if (next_ >= words_.size()) throw UsageError(option_ + " needs a value");
+  return words_[next_++];
 }
 
 std::uint64_t parseNumber(const std::string& text, std::uint64_t iMax,

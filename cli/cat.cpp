@@ -36,33 +36,27 @@ int cat(Args& args) {
   std::string sOutput, sFormat;
   gcImageOptions options;
   bool bLaterWins = false;
-  while (!args.done()) {
-    if (!args.isOption()) {
-      inputs.push_back(parseInput(args.take()));
-      continue;
-    }
-    const std::string option = args.take();
-    const std::string name = option.substr(0, option.find('='));
+  for (std::string name; !(name = args.next(&inputs)).empty();) {
     if (name == "-o" || name == "--output") {
-      sOutput = args.value(option);
+      sOutput = args.value();
     } else if (name == "--format") {
-      sFormat = args.value(option);
+      sFormat = args.value();
     } else if (name == "--range") {
       std::uint64_t iFirst, iLast;
-      parseRange(args.value(option), &iFirst, &iLast);
+      parseRange(args.value(), &iFirst, &iLast);
       options.setRange(iFirst, iLast);
     } else if (name == "--fill") {
       options.setFillByte(static_cast<std::uint8_t>(
-          parseNumber(args.value(option), 255, "fill byte")));
+          parseNumber(args.value(), 255, "fill byte")));
     } else if (name == "--line-bytes") {
-      options.setRecordLength(static_cast<unsigned>(
-          parseNumber(args.value(option), 255, "line length")));
+      options.setRecordLength(
+          static_cast<unsigned>(parseNumber(args.value(), 255, "line length")));
       if (options.getRecordLength() == 0)
         throw UsageError("bad line length '0' (1 to 255)");
     } else if (name == "--overwrite") {
       bLaterWins = true;
     } else {
-      throw UsageError("unknown option " + option);
+      throw UsageError("unknown option " + name);
     }
   }
   if (inputs.empty()) throw UsageError("no input");

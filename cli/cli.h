@@ -27,24 +27,25 @@ struct InputError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+struct Input;
+
 // The words after the command, taken one at a time.
 class Args {
  public:
   Args(std::string command, std::vector<std::string> words);
-  bool done() const { return next_ >= words_.size(); }
-  // The next word; a word that begins with "-" but is not "-" is an option.
-  const std::string& peek() const { return words_[next_]; }
-  bool isOption() const;
-  std::string take() { return words_[next_++]; }
-  // The value of the option just taken (from "--name=value" or the next
+  // Takes words until an option: each input goes to *pInputs. Returns the
+  // option's name ("--range" also for "--range=0-9"); empty at the end.
+  std::string next(std::vector<Input>* pInputs);
+  // The value of the option just returned (from "--name=value" or the next
   // word); a UsageError if there is none.
-  std::string value(const std::string& option);
+  std::string value();
   const std::string& command() const { return command_; }
 
  private:
   std::string command_;
   std::vector<std::string> words_;
   std::size_t next_ = 0;
+  std::string option_;  // as written
 };
 
 // "0x1F", "31": a UsageError naming what unless it lies in [0, iMax].

@@ -74,10 +74,8 @@ std::string byteText(int value) {
 
 int cmp(Args& args) {
   std::vector<Input> inputs;
-  while (!args.done()) {
-    if (args.isOption()) throw UsageError("unknown option " + args.take());
-    inputs.push_back(parseInput(args.take()));
-  }
+  const std::string option = args.next(&inputs);
+  if (!option.empty()) throw UsageError("unknown option " + option);
   if (inputs.size() != 2) throw UsageError("cmp takes two inputs");
   Image a, b;
   load(&a, {inputs[0]}, false);

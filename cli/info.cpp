@@ -112,12 +112,7 @@ void printJson(Image& image, const Summary& s) {
 int info(Args& args) {
   bool bJson = false;
   std::vector<Input> inputs;
-  while (!args.done()) {
-    if (!args.isOption()) {
-      inputs.push_back(parseInput(args.take()));
-      continue;
-    }
-    const std::string option = args.take();
+  for (std::string option; !(option = args.next(&inputs)).empty();) {
     if (option != "--json") throw UsageError("unknown option " + option);
     bJson = true;
   }

@@ -12,16 +12,10 @@ namespace cli {
 int map(Args& args) {
   std::vector<Input> inputs;
   std::string sOutput;
-  while (!args.done()) {
-    if (!args.isOption()) {
-      inputs.push_back(parseInput(args.take()));
-      continue;
-    }
-    const std::string option = args.take();
-    const std::string name = option.substr(0, option.find('='));
+  for (std::string name; !(name = args.next(&inputs)).empty();) {
     if (name != "-o" && name != "--output")
-      throw UsageError("unknown option " + option);
-    sOutput = args.value(option);
+      throw UsageError("unknown option " + name);
+    sOutput = args.value();
   }
   if (inputs.empty()) throw UsageError("no input");
   if (sOutput.empty()) throw UsageError("no output: give -o REPORT");

@@ -59,7 +59,8 @@ t 0 "cat a.hex ab.bin@0x16 -o out.bin" \
 same out.bin "$(printf '\x01\x02\x03\x04\xff\xffAB')"
 t 0 "cat a.srec --range 0x11-0x12 -o out.hex --line-bytes 1" \
   "out.hex: Intel HEX, 2 data bytes"
-same out.hex ":0100110002EC
+same out.hex ":020000040000FA
+:0100110002EC
 :0100120003EA
 :0400000500000123D3
 :00000001FF"
@@ -81,7 +82,8 @@ t 0 "--verbose info a.hex" # the library's notices then reach stderr
 grep -q "Create space for 4096 base Entrys" stderr.txt ||
   { echo "FAIL: --verbose"; failed=$((failed + 1)); }
 t 0 "cat a.hex clash.hex --overwrite -o out.hex" "out.hex: Intel HEX, 4 data bytes"
-same out.hex ":0400100009020304DA
+same out.hex ":020000040000FA
+:0400100009020304DA
 :00000001FF"
 t 0 "info noend.hex" "*" "dwxvmm: warning: noend.hex: no end record"
 t 0 "--help"
@@ -94,7 +96,8 @@ t 2 "cat a.hex clash.hex -o out.hex" "" \
   "dwxvmm: clash.hex:1: address 0x00000010 already holds another value"
 t 2 "info bad.hex" "" "dwxvmm: bad.hex:1: checksum mismatch"
 t 2 "cat bad.hex -o out.hex" "" "dwxvmm: bad.hex:1: checksum mismatch"
-same out.hex ":0400100009020304DA
+same out.hex ":020000040000FA
+:0400100009020304DA
 :00000001FF"
 t 2 "info missing.hex" "" \
   "dwxvmm: missing.hex: cannot open: No such file or directory"
