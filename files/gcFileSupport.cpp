@@ -2,44 +2,36 @@
 
 #include <cstdio>
 
-#include "../core/gcVMM.h"
-
-namespace {
-
-class BinaryFileFormat : public gcFileFormat {
- public:
-  bool saveFile(std::string sFileName, gcVMM* pVMM, std::uint64_t iFirst,
-                std::uint64_t iLast, std::uint64_t iBlockSize) override {
-    if (pVMM == nullptr || iFirst > iLast || iLast > 0xFFFFFFFFu) return false;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(
-        std::fopen(sFileName.c_str(), "wb"), &std::fclose);
-    if (!file) return false;
-    if (iBlockSize == 0 || iBlockSize > kMaxBlock) iBlockSize = kMaxBlock;
-    std::vector<char> block(iBlockSize);
-    for (std::uint64_t iAddr = iFirst; iAddr <= iLast; iAddr += iBlockSize) {
-      const std::uint64_t n =
-          iLast - iAddr + 1 < iBlockSize ? iLast - iAddr + 1 : iBlockSize;
-      pVMM->getBlock(static_cast<vmm_int>(iAddr), block.data(),
-                     static_cast<vmm_int>(n));
-      if (std::fwrite(block.data(), 1, n, file.get()) != n) return false;
-    }
-    return true;
-  }
-
- private:
-  static constexpr std::uint64_t kMaxBlock = 1 << 16;
-};
-
-}  // namespace
-
-gcFileFormat::~gcFileFormat() = default;
-
 gcFileSupport::gcFileSupport() = default;
 
 gcFileSupport::~gcFileSupport() = default;
 
 gcFileFormat* gcFileSupport::createFileSupport(std::string sTypeName) {
-  if (sTypeName != "Binaray file") return nullptr;
-  formats_.push_back(std::make_unique<BinaryFileFormat>());
+  std::unique_ptr<gcFileFormat> format;
+  if (sTypeName == "Binaray file" || sTypeName == "Binary file")
+    format.reset(new gcBinaryFile);
+  else if (sTypeName == "Intel HEX")
+    format.reset(new gcIntelHexFile);
+  else if (sTypeName == "Motorola S-record")
+    format.reset(new gcSRecordFile);
+  else
+    return nullptr;
+  formats_.push_back(std::move(format));
   return formats_.back().get();
+}
+
+std::string gcFileSupport::detectType(const char* pHead, std::size_t iSize) {
+  if (iSize >= 1 && pHead[0] == ':') return "Intel HEX";
+  if (iSize >= 2 && pHead[0] == 'S' && pHead[1] >= '0' && pHead[1] <= '9')
+    return "Motorola S-record";
+  return "Binary file";
+}
+
+std::string gcFileSupport::detectFileType(const std::string& sFileName) {
+  FILE* pFile = std::fopen(sFileName.c_str(), "rb");
+  if (pFile == nullptr) return std::string();
+  char head[2];
+  const std::size_t n = std::fread(head, 1, sizeof head, pFile);
+  std::fclose(pFile);
+  return detectType(head, n);
 }

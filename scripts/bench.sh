@@ -1,22 +1,34 @@
 #!/usr/bin/env bash
 # Builds the benchmark suite (Release), runs every workload for the library
-# and its peers with repetitions, and prints the table of ratios.
+# and its peers with repetitions, and prints the table of ratios; then times
+# the image formats (bench/formats.py) and the command-line tool
+# (bench/cli.py) against srec_cat; FORMATS_ONLY=1 runs only those.
 # Arguments go to the benchmark binary (e.g. --benchmark_filter=block_).
 # REPS sets the repetitions (default 5). The raw results stay in
 # build/bench/results.json, the library's messages in build/bench/stderr.log.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh" cmake ninja-build g++ pkg-config python3 \
-  libbenchmark-dev libsrecord-dev libboost-dev
+  libbenchmark-dev libsrecord-dev libboost-dev srecord
 build=$root/build/bench
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DDWXVMM_BUILD_BENCHMARKS=ON -DDWXVMM_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target dwxvmm_bench >/dev/null
-"$build/bench/dwxvmm_bench" --benchmark_repetitions="${REPS:-5}" \
-  --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
-  --benchmark_out="$build/results.json" --benchmark_out_format=json \
-  "$@" 2>"$build/stderr.log"
-cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
+cmake --build "$build" --target dwxvmm_bench image_convert dwxvmm_cli \
+  >/dev/null
+if [ "${FORMATS_ONLY:-0}" != 1 ]; then
+  "$build/bench/dwxvmm_bench" --benchmark_repetitions="${REPS:-5}" \
+    --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
+    --benchmark_out="$build/results.json" --benchmark_out_format=json \
+    "$@" 2>"$build/stderr.log"
+  cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
+  echo
+  python3 "$root/bench/ratios.py" "$build/results.json" \
+    "$("$cxx" --version | head -1)"
+fi
 echo
-python3 "$root/bench/ratios.py" "$build/results.json" \
-  "$("$cxx" --version | head -1)"
+mkdir -p "$build/formats"
+/usr/bin/python3 "$root/bench/formats.py" "$build/bench/image_convert" \
+  "$build/formats" "${REPS:-5}"
+echo
+/usr/bin/python3 "$root/bench/cli.py" "$build/cli/dwxvmm" "$build/cli-images" \
+  "${REPS:-5}"

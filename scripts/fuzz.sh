@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the differential fuzz target with clang (libFuzzer, ASan, UBSan) and
-# runs it for SECONDS (default 30) from the committed corpus. New inputs go to
-# a scratch folder, or to fuzz/corpus with KEEP=1. A divergence or a
+# Builds the differential fuzz targets with clang (libFuzzer, ASan, UBSan) and
+# runs each for SECONDS (default 30) from its committed corpus (fuzz/corpus;
+# fuzz/corpus-files for the image formats). New inputs go to a scratch
+# folder, or to the corpus with KEEP=1. A divergence or a
 # sanitizer report fails the run; the input is left in build/fuzz/findings/.
 # Usage: scripts/fuzz.sh [SECONDS]
 set -euo pipefail
@@ -12,19 +13,24 @@ build=$root/build/fuzz
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DDWXVMM_FUZZ=ON -DDWXVMM_BUILD_TESTS=OFF \
   >/dev/null
-cmake --build "$build" -j "$(nproc)" --target dwxvmm_fuzz >/dev/null
+cmake --build "$build" -j "$(nproc)" --target dwxvmm_fuzz dwxfiles_fuzz \
+  >/dev/null
 mkdir -p "$build/findings"
-echo "== fuzz, ${seconds}s"
-out=$(mktemp -d)
-[ "${KEEP:-0}" = 1 ] && out=$root/fuzz/corpus
-log=$build/fuzz.log
-if ! "$build/fuzz/dwxvmm_fuzz" "$out" "$root/fuzz/corpus" \
-    -max_total_time="$seconds" -len_control=0 -max_len=1024 -timeout=60 \
-    -artifact_prefix="$build/findings/" -print_final_stats=1 \
-    >"$log" 2>&1; then
-  tail -n 60 "$log"
-  echo "fuzz: FAILED (input in $build/findings/)"
-  exit 1
-fi
-grep -E '^stat::(number_of_executed_units|new_units_added)' "$log"
-[ "${KEEP:-0}" = 1 ] || rm -rf "$out"
+for target in dwxvmm_fuzz dwxfiles_fuzz; do
+  corpus=$root/fuzz/corpus
+  [ $target = dwxfiles_fuzz ] && corpus=$root/fuzz/corpus-files
+  echo "== $target, ${seconds}s"
+  out=$(mktemp -d)
+  [ "${KEEP:-0}" = 1 ] && out=$corpus
+  log=$build/$target.log
+  if ! "$build/fuzz/$target" "$out" "$corpus" \
+      -max_total_time="$seconds" -len_control=0 -max_len=1024 -timeout=60 \
+      -artifact_prefix="$build/findings/$target-" -print_final_stats=1 \
+      >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "$target: FAILED (input in $build/findings/)"
+    exit 1
+  fi
+  grep -E '^stat::(number_of_executed_units|new_units_added)' "$log"
+  [ "${KEEP:-0}" = 1 ] || rm -rf "$out"
+done

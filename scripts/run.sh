@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds the library and runs the test program vmmtest in a scratch folder
-# with the sample source.in, so that nothing is written into the checkout.
+# with the sample source.in, so that nothing is written into the checkout;
+# then shows what the command-line tool makes of the sample image.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 build=$root/build/release
-echo "== building the library and vmmtest in $build"
+echo "== building the libraries, vmmtest and dwxvmm in $build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DDWXVMM_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target vmmtest >/dev/null
+cmake --build "$build" --target vmmtest dwxvmm_cli >/dev/null
 run=$(mktemp -d)
 trap 'rm -rf "$run"' EXIT
 cp "$root/examples/source.in" "$run/"
@@ -17,4 +18,6 @@ echo "== running vmmtest in a scratch folder"
 status=0
 "$build/vmmtest" || status=$?
 echo "vmmtest exit status: $status"
-exit "$status"
+[ "$status" -eq 0 ] || exit "$status"
+echo "== dwxvmm info examples/firmware.hex"
+"$build/cli/dwxvmm" info "$root/examples/firmware.hex"

@@ -4,7 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
-"$root/scripts/deps.sh" valgrind clang libclang-rt-dev
+"$root/scripts/deps.sh" valgrind clang libclang-rt-dev srecord python3-intelhex
 build=$root/build/valgrind
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
@@ -20,4 +20,7 @@ echo "== memcheck tests/dwxvmm_tests"
 echo "== memcheck corpus replay"
 "${memcheck[@]}" --soname-synonyms=somalloc=nouserintercepts \
   "$build/fuzz/dwxvmm_fuzz_replay" "$root/fuzz/corpus"
+echo "== memcheck tests/dwxfiles_tests and the formats' corpus replay"
+"${memcheck[@]}" "$build/tests/dwxfiles_tests" --gtest_brief=1
+"${memcheck[@]}" "$build/fuzz/dwxfiles_fuzz_replay" "$root/fuzz/corpus-files"
 echo "valgrind memcheck: no errors"

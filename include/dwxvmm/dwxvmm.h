@@ -13,6 +13,7 @@
 #include "tools/gcPageCountHandler.h"
 #include "tools/loader.h"
 #include "tools/memory_map.h"
+#include "tools/segments.h"
 #include "tools/tStopClock.h"
 #include "tree/gcVMMPageBase.h"
 #include "tree/gcVMMPageDir.h"

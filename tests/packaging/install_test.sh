@@ -13,7 +13,7 @@ mv "$work/first" "$work/p"
 p=$work/p
 for f in include/dwxvmm/dwxvmm.h lib/libdwxvmm.so.1 lib/libdwxvmm.so \
          lib/libdwxfiles.so.1 lib/pkgconfig/dwxvmm.pc \
-         lib/cmake/dwxvmm/dwxvmmConfig.cmake bin/vmmtest; do
+         lib/cmake/dwxvmm/dwxvmmConfig.cmake bin/vmmtest bin/dwxvmm; do
   test -e "$p/$f" || { echo "missing: $f"; exit 1; }
 done
 test "$(readlink "$p/lib/libdwxvmm.so")" = libdwxvmm.so.1
@@ -51,4 +51,6 @@ cmake --build "$work/cm/b" >/dev/null
 # The installed test program finds its libraries by its own location.
 mkdir "$work/run" && cp "$src/examples/source.in" "$work/run/"
 (cd "$work/run" && "$p/bin/vmmtest" 2>/dev/null)
-echo "install tree, host builds and vmmtest: ok"
+# So does the command-line tool.
+"$p/bin/dwxvmm" info "$src/examples/firmware.hex" | grep -q '^data bytes: *144$'
+echo "install tree, host builds, vmmtest and dwxvmm: ok"

@@ -1,0 +1,67 @@
+// The image-format benchmark's program: loads an image and saves it again
+// in the same format, as a whole process, so that it can be timed beside
+// srec_cat doing the same. "make DIR" writes the benchmark's image.
+// Usage: image_convert TYPE IN OUT | image_convert make DIR
+#include <dwxvmm/dwxvmm.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "gcFileSupport.h"
+
+namespace {
+
+// 256 runs of 64 KiB in four regions, each run starting off any 64 KiB
+// boundary and followed by a 4 KiB hole; the last run ends at 0xFFFFFFFF.
+int make(const std::string& dir) {
+  gcVMM vmm;
+  vmm.setMemoryModell(new gcVMM32BitFast);
+  const std::uint64_t kStride = 0x11000, kRun = 0x10000, kSkew = 0x123;
+  const std::uint64_t top =
+      (std::uint64_t{1} << 32) - (kSkew + 63 * kStride + kRun);
+  std::vector<char> run(kRun);
+  std::uint32_t x = 2463534242u;
+  for (std::uint64_t base : {std::uint64_t{0}, std::uint64_t{0x08000000},
+                             std::uint64_t{0x20000000}, top})
+    for (std::uint64_t i = 0; i < 64; ++i) {
+      for (char& c : run) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        c = static_cast<char>(x);
+      }
+      vmm.setBlock(static_cast<vmm_int>(base + kSkew + i * kStride), run.data(),
+                   kRun);
+    }
+  gcImageInfo info;
+  info.setStartAddress(0x08000123);
+  for (auto [type, name] : {std::pair{"Intel HEX", "/image.hex"},
+                            std::pair{"Motorola S-record", "/image.srec"}}) {
+    gcFileSupport support;
+    const gcFileResult r = support.createFileSupport(type)->saveImage(
+        dir + name, &vmm, gcImageOptions(), &info);
+    if (!r.isOk())
+      return std::fprintf(stderr, "%s\n", r.getMessage().c_str()), 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "make") return make(argv[2]);
+  if (argc != 4) {
+    std::fprintf(stderr,
+                 "usage: image_convert TYPE IN OUT | image_convert make DIR\n");
+    return 2;
+  }
+  gcFileSupport support;
+  gcFileFormat* pFormat = support.createFileSupport(argv[1]);
+  if (pFormat == nullptr) return std::fprintf(stderr, "unknown type\n"), 2;
+  gcVMM vmm;
+  vmm.setMemoryModell(new gcVMM32BitFast);
+  gcImageInfo info;
+  gcFileResult r = pFormat->loadImage(argv[2], &vmm, gcImageOptions(), &info);
+  if (r.isOk()) r = pFormat->saveImage(argv[3], &vmm, gcImageOptions(), &info);
+  if (!r.isOk()) return std::fprintf(stderr, "%s\n", r.getMessage().c_str()), 1;
+  return 0;
+}

@@ -1,0 +1,83 @@
+#include <cstdio>
+
+#include "cli.h"
+
+namespace cli {
+
+Args::Args(std::string command, std::vector<std::string> words)
+    : command_(std::move(command)), words_(std::move(words)) {}
+
+std::string Args::next(std::vector<Input>* pInputs) {
+  while (next_ < words_.size()) {
+    const std::string& word = words_[next_++];
+    // "-" alone is a path, like any other word that is not an option.
+    if (word.size() > 1 && word[0] == '-') {
+      option_ = word;
+      return word.substr(0, word.find('='));
+    }
+    pInputs->push_back(parseInput(word));
+  }
+  return "";
+}
+
+std::string Args::value() {
+  const std::size_t eq = option_.find('=');
+  if (eq != std::string::npos) return option_.substr(eq + 1);
+  if (next_ >= words_.size()) throw UsageError(option_ + " needs a value");
+  return words_[next_++];
+}
+
+std::uint64_t parseNumber(const std::string& text, std::uint64_t iMax,
+                          const std::string& what) {
+  const bool bHex =
+      text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  std::uint64_t value = 0;
+  bool bValid = !text.empty() && text.size() <= (bHex ? 18 : 19);
+  for (std::size_t i = bHex ? 2 : 0; bValid && i < text.size(); ++i) {
+    const char c = text[i];
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (bHex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (bHex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    bValid = digit >= 0;
+    value = value * (bHex ? 16 : 10) + digit;
+  }
+  if (!bValid || value > iMax)
+    throw UsageError("bad " + what + " '" + text + "' (0 to " +
+                     (iMax > 255 ? hex(iMax) : std::to_string(iMax)) + ")");
+  return value;
+}
+
+void parseRange(const std::string& text, std::uint64_t* pFirst,
+                std::uint64_t* pLast) {
+  // The separator is the first '-' after the first digit, so "0x10-0x1f".
+  const std::size_t dash = text.find('-', 1);
+  if (dash == std::string::npos)
+    throw UsageError("bad range '" + text + "' (FIRST-LAST)");
+  *pFirst = parseNumber(text.substr(0, dash), 0xFFFFFFFF, "range start");
+  *pLast = parseNumber(text.substr(dash + 1), 0xFFFFFFFF, "range end");
+  if (*pFirst > *pLast)
+    throw UsageError("bad range '" + text + "': FIRST is above LAST");
+}
+
+std::string hex(std::uint64_t iValue, int iDigits) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%0*llx", iDigits,
+                static_cast<unsigned long long>(iValue));
+  return text;
+}
+
+Input parseInput(const std::string& arg) {
+  Input input;
+  input.path = arg;
+  const std::size_t at = arg.rfind('@');
+  if (at != std::string::npos && at > 0) {
+    input.path = arg.substr(0, at);
+    input.placed = true;
+    input.address = static_cast<std::uint32_t>(parseNumber(
+        arg.substr(at + 1), 0xFFFFFFFF, "address in '" + arg + "'"));
+  }
+  return input;
+}
+
+}  // namespace cli

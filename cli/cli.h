@@ -1,0 +1,117 @@
+// The dwxvmm command-line tool: what its commands share.
+#ifndef DWXVMM_CLI_CLI_H_
+#define DWXVMM_CLI_CLI_H_
+
+#include <dwxvmm/dwxvmm.h>
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "gcFileSupport.h"
+
+namespace cli {
+
+// Exit statuses, stable for scripts.
+enum Status { kOk = 0, kDiffer = 1, kError = 2 };
+
+// A bad command line: reported as "dwxvmm: reason" with a usage hint.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+// Bad input or a failed write: reported as "dwxvmm: reason", where the
+// reason names the file (and the line, for bad input).
+struct InputError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct Input;
+
+// The words after the command, taken one at a time.
+class Args {
+ public:
+  Args(std::string command, std::vector<std::string> words);
+  // Takes words until an option: each input goes to *pInputs. Returns the
+  // option's name ("--range" also for "--range=0-9"); empty at the end.
+  std::string next(std::vector<Input>* pInputs);
+  // The value of the option just returned (from "--name=value" or the next
+  // word); a UsageError if there is none.
+  std::string value();
+  const std::string& command() const { return command_; }
+
+ private:
+  std::string command_;
+  std::vector<std::string> words_;
+  std::size_t next_ = 0;
+  std::string option_;  // as written
+};
+
+// "0x1F", "31": a UsageError naming what unless it lies in [0, iMax].
+std::uint64_t parseNumber(const std::string& text, std::uint64_t iMax,
+                          const std::string& what);
+// "FIRST-LAST", inclusive, within the 32-bit address space.
+void parseRange(const std::string& text, std::uint64_t* pFirst,
+                std::uint64_t* pLast);
+std::string hex(std::uint64_t iValue, int iDigits = 8);
+
+// An input: a path whose format is found from its first bytes, or
+// PATH@ADDRESS for a binary file placed at ADDRESS.
+struct Input {
+  std::string path;
+  bool placed = false;
+  std::uint32_t address = 0;
+  std::string type;  // the format's type name, once loaded
+};
+Input parseInput(const std::string& arg);
+
+// A VMM with the inputs loaded in order, and what they carry beside data.
+struct Image {
+  Image();
+  gcVMM vmm;
+  gcImageInfo info;  // start address and header: the last input's that has
+  std::vector<Input> inputs;
+  gcFileSupport formats;
+};
+// Loads every input into image (bLaterWins: a later byte replaces an earlier
+// one of another value, else that is an error). Throws InputError.
+void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins);
+
+// Writes with pWrite(tempName) into a file beside sPath, then renames it to
+// sPath, so that sPath is never left half-written. pWrite returns an error
+// message, or "" on success; on error the temporary file is removed and an
+// InputError thrown.
+template <class Write>
+void writeBeside(const std::string& sPath, Write write);
+void renameInto(const std::string& sTemp, const std::string& sPath);
+std::string makeTemp(const std::string& sPath, bool bDirectory);
+
+// Every run of written bytes in ascending order (first, length).
+std::vector<std::pair<std::uint32_t, std::uint64_t>> runs(gcVMMBase* pVMM);
+
+int info(Args& args);
+int cat(Args& args);
+int cmp(Args& args);
+int map(Args& args);
+
+template <class Write>
+void writeBeside(const std::string& sPath, Write write) {
+  const std::string sTemp = makeTemp(sPath, false);
+  std::string sError;
+  try {
+    sError = write(sTemp);
+  } catch (...) {
+    std::remove(sTemp.c_str());
+    throw;
+  }
+  if (!sError.empty()) {
+    std::remove(sTemp.c_str());
+    throw InputError(sError);
+  }
+  renameInto(sTemp, sPath);
+}
+
+}  // namespace cli
+
+#endif  // DWXVMM_CLI_CLI_H_

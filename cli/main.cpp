@@ -1,0 +1,131 @@
+// dwxvmm: inspect, convert and compare memory images from the shell.
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "cli.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: dwxvmm [--verbose] COMMAND [OPTIONS] INPUT...\n"
+    "\n"
+    "Commands:\n"
+    "  info   what an image holds: formats, data bytes, runs, addresses\n"
+    "  cat    load inputs in order and write them as one image\n"
+    "  cmp    compare the written bytes of two inputs\n"
+    "  map    write the memory-map report of an image\n"
+    "\n"
+    "An INPUT is a path, its format (Intel HEX, Motorola S-record, binary)\n"
+    "found from its first bytes, or PATH@ADDRESS for a binary file placed at\n"
+    "ADDRESS (0x hex or decimal; a binary input without it starts at 0).\n"
+    "Holes stay holes: only written bytes are data.\n"
+    "\n"
+    "  --verbose   let the library's own notices through to standard error\n"
+    "  --help      this text; 'dwxvmm COMMAND --help' for a command\n"
+    "  --version   the version\n"
+    "\n"
+    "Exit status: 0 success; 1 cmp found differences; 2 an error (bad input,\n"
+    "bad command line, failed write), said in one line on standard error.\n";
+
+struct Command {
+  const char* name;
+  int (*run)(cli::Args&);
+  const char* help;
+};
+
+const Command kCommands[] = {
+    {"info", cli::info,
+     "usage: dwxvmm info [--json] INPUT...\n"
+     "\n"
+     "Loads the inputs into one image and prints the format of each input, "
+     "the\n"
+     "number of data bytes, the runs of written bytes (first and last "
+     "address,\n"
+     "inclusive, and length: the first 20 and a count of the rest), the "
+     "lowest\n"
+     "and highest written address, the start address and header where the\n"
+     "inputs have them, and the pages and memory the image occupies.\n"
+     "  --json   the same as one JSON object\n"},
+    {"cat", cli::cat,
+     "usage: dwxvmm cat INPUT... -o OUTPUT [--format ihex|srec|binary]\n"
+     "                  [--range FIRST-LAST] [--fill BYTE] [--line-bytes N]\n"
+     "                  [--overwrite]\n"
+     "\n"
+     "Loads the inputs in order into one image and writes it to OUTPUT (first\n"
+     "to a file beside it, then renamed: never half-written).\n"
+     "  -o, --output OUTPUT  the file to write\n"
+     "  --format F     ihex, srec or binary; else from OUTPUT's extension:\n"
+     "                 .hex .ihex .ihx, .srec .s19 .s28 .s37 .mot, .bin\n"
+     "  --range F-L    only the addresses F to L, inclusive\n"
+     "  --fill BYTE    binary output: the byte for holes (default 0xff); the\n"
+     "                 range is F-L or the lowest to the highest written byte\n"
+     "  --line-bytes N data bytes per record, 1 to 255 (default 32)\n"
+     "  --overwrite    a later input's byte replaces an earlier one of "
+     "another\n"
+     "                 value (without it that is an error)\n"},
+    {"cmp", cli::cmp,
+     "usage: dwxvmm cmp A B\n"
+     "\n"
+     "Compares which bytes the two inputs write and their values; prints the\n"
+     "number of differing addresses and the first ten. Exit status 0 when\n"
+     "they are the same, 1 when they differ.\n"},
+    {"map", cli::map,
+     "usage: dwxvmm map INPUT... -o REPORT\n"
+     "\n"
+     "Loads the inputs into one image and writes the library's memory-map\n"
+     "report of it to REPORT: per run of pages a header, then sixteen bytes a\n"
+     "line, 0x<hex> for a written byte, ---- for one never written.\n"},
+};
+
+int usageError(const std::string& sReason, const char* pCommand) {
+  std::fprintf(
+      stderr, "dwxvmm: %s\nTry 'dwxvmm %s--help'.\n", sReason.c_str(),
+      pCommand == nullptr ? "" : (std::string(pCommand) + " ").c_str());
+  return cli::kError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> words(argv + 1, argv + argc);
+  bool bVerbose = false;
+  const Command* pCommand = nullptr;
+  std::vector<std::string> rest;
+  for (const std::string& w : words) {
+    if (pCommand == nullptr && w == "--version") {
+      std::printf("dwxvmm %s\n", DWXVMM_VERSION);
+      return cli::kOk;
+    }
+    if (w == "--verbose") {
+      bVerbose = true;
+    } else if (w == "--help" || w == "-h") {
+      std::fputs(pCommand == nullptr ? kUsage : pCommand->help, stdout);
+      return cli::kOk;
+    } else if (pCommand == nullptr) {
+      for (const Command& c : kCommands)
+        if (w == c.name) pCommand = &c;
+      if (pCommand == nullptr)
+        return usageError(
+            w[0] == '-' ? "unknown option " + w : "unknown command '" + w + "'",
+            nullptr);
+    } else {
+      rest.push_back(w);
+    }
+  }
+  if (pCommand == nullptr) return usageError("no command", nullptr);
+  // The library's notices ("Create space for ...") are not this tool's
+  // output; the tool writes its own lines with stdio.
+  if (!bVerbose) std::cerr.rdbuf(nullptr);
+  try {
+    cli::Args args(pCommand->name, rest);
+    return pCommand->run(args);
+  } catch (const cli::UsageError& e) {
+    return usageError(e.what(), pCommand->name);
+  } catch (const cli::InputError& e) {
+    std::fprintf(stderr, "dwxvmm: %s\n", e.what());
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "dwxvmm: out of memory\n");
+  }
+  return cli::kError;
+}

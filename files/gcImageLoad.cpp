@@ -1,0 +1,101 @@
+#include "gcImageLoad.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "../core/gcVMMBase.h"
+
+gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
+                         const gcImageOptions& options)
+    : sFileName(sName),
+      pVMM(pTarget),
+      pFile(nullptr),
+      iPos(0),
+      iEnd(0),
+      bEof(false),
+      iLine(0) {
+  if (pVMM == nullptr || pVMM->getPageSize() == 0) {
+    fail("no VMM with a memory model to load into", false);
+    return;
+  }
+  pFile = std::fopen(sFileName.c_str(), "rb");
+  if (pFile == nullptr) {
+    fail(std::string("cannot open: ") + std::strerror(errno), false);
+    return;
+  }
+  buffer.reset(new char[kBuffer]);
+  stage.reset(new gcImageStage(pVMM, options.getLaterWins()));
+}
+
+gcImageLoad::~gcImageLoad() {
+  if (pFile != nullptr) std::fclose(pFile);
+}
+
+bool gcImageLoad::isOpen() const { return pFile != nullptr && result.isOk(); }
+
+bool gcImageLoad::nextLine(const char** ppLine, std::size_t* pLength) {
+  for (;;) {
+    char* pStart = buffer.get() + iPos;
+    auto* pEnd = static_cast<char*>(std::memchr(pStart, '\n', iEnd - iPos));
+    const bool bNewline = pEnd != nullptr;
+    if (!bNewline && bEof && iPos < iEnd) pEnd = buffer.get() + iEnd;
+    if (pEnd != nullptr) {
+      iPos = pEnd - buffer.get() + bNewline;
+      *ppLine = pStart;
+      *pLength = pEnd - pStart - (pEnd > pStart && pEnd[-1] == '\r');
+      ++iLine;
+      return true;
+    }
+    if (bEof || !result.isOk()) return false;
+    if (iPos == 0 && iEnd == kBuffer) {
+      ++iLine;
+      return fail("line too long");
+    }
+    std::memmove(buffer.get(), pStart, iEnd - iPos);
+    iEnd -= iPos;
+    iPos = 0;
+    const std::size_t n =
+        std::fread(buffer.get() + iEnd, 1, kBuffer - iEnd, pFile);
+    if (n == 0 && std::ferror(pFile)) return fail("read error", false);
+    bEof = n == 0;
+    iEnd += n;
+  }
+}
+
+std::size_t gcImageLoad::nextBlock(const char** ppData) {
+  const std::size_t n = std::fread(buffer.get(), 1, kBuffer, pFile);
+  if (n == 0 && std::ferror(pFile)) fail("read error", false);
+  *ppData = buffer.get();
+  return n;
+}
+
+std::uint64_t gcImageLoad::getLine() const { return iLine; }
+
+bool gcImageLoad::put(std::uint64_t iAddr, const unsigned char* pData,
+                      std::uint64_t n) {
+  std::uint32_t iConflict = 0;
+  if (stage->put(iAddr, pData, n, &iConflict)) return true;
+  char reason[80];
+  std::snprintf(reason, sizeof reason,
+                "address 0x%08X already holds another value", iConflict);
+  return fail(reason, iLine != 0);
+}
+
+bool gcImageLoad::fail(const std::string& sReason, bool bAtLine) {
+  if (result.isOk())
+    result = gcFileResult::failure(sFileName, bAtLine ? iLine : 0, sReason);
+  return false;
+}
+
+void gcImageLoad::warn(const std::string& sReason) {
+  result.addWarning(sFileName, 0, sReason);
+}
+
+gcFileResult gcImageLoad::finish(const gcImageInfo& info, gcImageInfo* pInfo) {
+  if (!result.isOk()) return result;
+  stage->commit();
+  result.setDataBytes(stage->getBytes());
+  if (pInfo != nullptr) *pInfo = info;
+  return result;
+}

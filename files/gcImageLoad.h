@@ -1,0 +1,60 @@
+// Internal: one load in progress, shared by the formats.
+#ifndef DWXFILES_GCIMAGELOAD_H_
+#define DWXFILES_GCIMAGELOAD_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "gcFileResult.h"
+#include "gcImageOptions.h"
+#include "gcImageStage.h"
+
+class gcVMMBase;
+
+// Opens the file, streams it through a read buffer of fixed size (a line
+// at a time, or a block at a time), stages the bytes, and keeps the first
+// error with its line. finish() commits only when there was none.
+class gcImageLoad {
+ public:
+  // On failure (no VMM, no model, file not readable) isOpen() is false and
+  // finish() returns the error.
+  gcImageLoad(const std::string& sFileName, gcVMMBase* pVMM,
+              const gcImageOptions& options);
+  ~gcImageLoad();
+  gcImageLoad(const gcImageLoad&) = delete;
+  gcImageLoad& operator=(const gcImageLoad&) = delete;
+
+  bool isOpen() const;
+  // The next line without its "\n" or "\r\n"; false at the end of the file
+  // or after an error (a line longer than the buffer, a read error).
+  bool nextLine(const char** ppLine, std::size_t* pLength);
+  // The next block of the file; 0 at the end or after a read error.
+  std::size_t nextBlock(const char** ppData);
+  // The line nextLine returned last (1-based).
+  std::uint64_t getLine() const;
+  // Stages n bytes at iAddr; false after fail() on a conflict.
+  // REQUIRES: iAddr + n <= 2^32.
+  bool put(std::uint64_t iAddr, const unsigned char* pData, std::uint64_t n);
+  // Records the first error, at the current line (0: none); returns false.
+  bool fail(const std::string& sReason, bool bAtLine = true);
+  void warn(const std::string& sReason);
+  // Commits the staged bytes and hands info on when there was no error.
+  gcFileResult finish(const gcImageInfo& info, gcImageInfo* pInfo);
+
+ protected:
+  static constexpr std::size_t kBuffer = 1 << 16;
+  std::string sFileName;
+  gcVMMBase* pVMM;
+  std::unique_ptr<gcImageStage> stage;
+  FILE* pFile;
+  std::unique_ptr<char[]> buffer;
+  std::size_t iPos;
+  std::size_t iEnd;
+  bool bEof;
+  std::uint64_t iLine;
+  gcFileResult result;
+};
+
+#endif  // DWXFILES_GCIMAGELOAD_H_

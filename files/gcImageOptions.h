@@ -1,0 +1,85 @@
+// What a caller asks of a load or a save, and what an image carries beside
+// its data.
+#ifndef DWXFILES_GCIMAGEOPTIONS_H_
+#define DWXFILES_GCIMAGEOPTIONS_H_
+
+#include <cstdint>
+#include <string>
+
+#include "gcFileResult.h"
+
+// Settings with defaults; each setter returns the object, so that they
+// chain. A setting that a format has no use for is ignored by it.
+class DWXFILES_EXPORT gcImageOptions {
+ public:
+  gcImageOptions();
+
+  // Loading. Where a binary file's first byte goes (default 0).
+  gcImageOptions& setLoadAddress(std::uint32_t iAddr);
+  std::uint32_t getLoadAddress() const;
+  // Whether a byte loaded over a written byte of another value replaces it
+  // (default false: the load fails). Equal values are never an error.
+  gcImageOptions& setLaterWins(bool bLaterWins);
+  bool getLaterWins() const;
+
+  // Saving. The inclusive range to save (default: from the lowest to the
+  // highest written byte). A save fails for iFirst > iLast or an iLast
+  // beyond 0xFFFFFFFF.
+  gcImageOptions& setRange(std::uint64_t iFirst, std::uint64_t iLast);
+  bool hasRange() const;
+  std::uint64_t getFirst() const;
+  std::uint64_t getLast() const;
+  // Data bytes per record of the text formats, 1 to 255 (default 32).
+  gcImageOptions& setRecordLength(unsigned int iBytes);
+  unsigned int getRecordLength() const;
+  // S-record address width in bytes: 2 (S1), 3 (S2), 4 (S3), or 0 (default)
+  // for the narrowest that holds the highest address and the start address.
+  gcImageOptions& setAddressBytes(unsigned int iBytes);
+  unsigned int getAddressBytes() const;
+  // "\r\n" line ends instead of "\n" (default false).
+  gcImageOptions& setCrlf(bool bCrlf);
+  bool getCrlf() const;
+  // The byte a binary save writes for every hole (default 0xFF).
+  gcImageOptions& setFillByte(std::uint8_t iFill);
+  std::uint8_t getFillByte() const;
+
+ protected:
+  std::uint32_t iLoadAddress;
+  bool bLaterWins;
+  bool bRange;
+  std::uint64_t iFirst;
+  std::uint64_t iLast;
+  unsigned int iRecordLength;
+  unsigned int iAddressBytes;
+  bool bCrlf;
+  std::uint8_t iFillByte;
+};
+
+// What an image carries beside its data: a start address (Intel HEX 03 or
+// 05, S-record S7/S8/S9) and a header text (S-record S0). A load fills it
+// in; a save writes what the format can hold.
+class DWXFILES_EXPORT gcImageInfo {
+ public:
+  gcImageInfo();
+
+  bool hasStartAddress() const;
+  // For a segmented start (Intel HEX 03): CS in the upper, IP in the lower
+  // 16 bits; its linear address is CS * 16 + IP.
+  std::uint32_t getStartAddress() const;
+  bool isSegmentedStart() const;
+  std::uint32_t getLinearStartAddress() const;
+  void setStartAddress(std::uint32_t iAddr, bool bSegmented = false);
+  void clearStartAddress();
+
+  // Any bytes; an S-record header holds at most 252.
+  const std::string& getHeader() const;
+  void setHeader(const std::string& sHeader);
+
+ protected:
+  bool bStart;
+  bool bSegmentedStart;
+  std::uint32_t iStartAddress;
+  std::string sHeader;
+};
+
+#endif  // DWXFILES_GCIMAGEOPTIONS_H_

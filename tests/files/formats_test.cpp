@@ -1,0 +1,255 @@
+// The image formats against srecord (srec_cat, srec_cmp) and
+// python3-intelhex, both ways; bad input; options and metadata.
+#include <dwxvmm/dwxvmm.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../../files/gcFileSupport.h"
+#include "../support/scratch_dir.h"
+
+namespace {
+
+typedef std::vector<std::pair<std::uint64_t, std::uint64_t>> Spans;
+
+char valueAt(std::uint64_t a) { return static_cast<char>(a * 7 + (a >> 12)); }
+
+std::map<vmm_int, char> expected(const Spans& spans) {
+  std::map<vmm_int, char> bytes;
+  for (auto [first, n] : spans)
+    for (std::uint64_t a = first; a < first + n; ++a)
+      bytes[static_cast<vmm_int>(a)] = valueAt(a);
+  return bytes;
+}
+
+std::map<vmm_int, char> written(gcVMMBase& vmm) {
+  struct Collect : gcSegmentHandler {
+    std::map<vmm_int, char> bytes;
+    bool handleSegment(vmm_int a, std::uint64_t n, const char* p) override {
+      for (std::uint64_t i = 0; i < n; ++i) bytes[a + i] = p[i];
+      return true;
+    }
+  } collect;
+  forAllSegments(&vmm, &collect);
+  return collect.bytes;
+}
+
+int sh(const std::string& command) { return std::system(command.c_str()); }
+
+struct Interop {
+  const char* type;
+  Spans spans;
+  const char* start;  // "EIP" or "CS IP" in hex, or ""
+  unsigned int iRecordLength, iAddressBytes;
+  bool bCrlf;
+  const char* theirOptions;  // srec_cat's output options
+  const char* oursHas;       // in the file we write
+  const char* theirsHas;     // in the file srec_cat writes
+};
+
+// clang-format off
+const Interop kInterop[] = {
+  {"Intel HEX", {{0x100, 0x30}, {0x140, 1}, {0xFFF0, 0x30}}, "", 32, 0, false,
+   "", ":020000040001F9\n:20000000", ""},
+  {"Intel HEX", {{0, 5}, {0xFFFFFF00, 0x100}}, "FFFFFFF0", 255, 0, false,
+   "", ":02000004FFFFFC\n:FFFF0000", ""},
+  {"Intel HEX", {{0x12345, 0x40}}, "1234 0005", 16, 0, true,
+   "-crlf", ":0400000312340005AE\r\n", "\r\n"},
+  {"Intel HEX", {{0x4FFF8, 0x10}, {0x9FFF0, 0x20}}, "", 16, 0, false,
+   "-address-length=3", ":020000040004F6", ":02000002"},
+  {"Motorola S-record", {{0, 0x20}, {0xFFF0, 0x10}}, "", 32, 0, false,
+   "", "\nS113FFF0", "S1"},
+  {"Motorola S-record", {{0x10000, 0x21}}, "123456", 16, 0, true,
+   "-crlf", "S5030003F9\r\nS804123456", "S2"},
+  {"Motorola S-record", {{0x200, 0x10}, {0xFFFFFFF0, 0x10}}, "", 250, 0, false,
+   "-address-length=4", "S70500000000FA", "S3"},
+  {"Motorola S-record", {{0x200, 0x10}}, "", 8, 4, false,
+   "", "S30D00000200", "S1"},
+};
+// clang-format on
+
+class Formats : public ScratchDir {};
+
+TEST_F(Formats, AgreeWithSrecordAndIntelhexBothWays) {
+  ASSERT_EQ(0, sh("command -v srec_cat srec_cmp >/dev/null && /usr/bin/python3"
+                  " -c 'import intelhex'"))
+      << "scripts/deps.sh srecord python3-intelhex";
+  const std::string check = "/usr/bin/python3 " INTEROP_PY " ";
+  gcFileSupport support;
+  for (const Interop& c : kInterop) {
+    SCOPED_TRACE(c.oursHas);
+    const bool bHex = std::string(c.type) == "Intel HEX";
+    const std::string flag = bHex ? " -intel" : " -motorola";
+    gcFileFormat* pFormat = support.createFileSupport(c.type);
+    gcVMM vmm;
+    vmm.setMemoryModell(new gcVMM32BitCompact);
+    std::ostringstream desc;  // the image for interop.py
+    for (auto [a, v] : expected(c.spans)) {
+      vmm.setByte(a, v);
+      char line[24];
+      std::snprintf(line, sizeof line, "%x %02x\n", a, v & 0xFF);
+      desc << line;
+    }
+    gcImageInfo info;
+    unsigned int cs = 0, ip = 0;
+    const int iWords = std::sscanf(c.start, "%x %x", &cs, &ip);
+    if (iWords > 0) {
+      info.setStartAddress(iWords == 2 ? cs << 16 | ip : cs, iWords == 2);
+      desc << "start " << c.start << '\n';
+    }
+    spill("desc", desc.str());
+    ASSERT_EQ(0, sh(check + "write desc ref.hex"));
+
+    // Ours, read by theirs; no Intel data record crosses 64 KiB.
+    gcImageOptions options;
+    options.setRecordLength(c.iRecordLength).setAddressBytes(c.iAddressBytes);
+    ASSERT_TRUE(
+        pFormat->saveImage("ours", &vmm, options.setCrlf(c.bCrlf), &info)
+            .isOk());
+    const std::string ours = slurp("ours");
+    EXPECT_NE(std::string::npos, ours.find(c.oursHas)) << ours;
+    std::istringstream lines(ours);
+    for (std::string l; bHex && std::getline(lines, l);) {
+      unsigned int n = 0, offset = 0, type = 0;
+      std::sscanf(l.c_str(), ":%2x%4x%2x", &n, &offset, &type);
+      EXPECT_TRUE(type != 0 || offset + n <= 0x10000) << l;
+    }
+    EXPECT_EQ(0, sh("srec_cmp ours" + flag + " ref.hex -intel"));
+    EXPECT_EQ(0, sh("srec_cat ours" + flag + " -o conv.hex -intel && " + check +
+                    "check desc conv.hex"));
+    EXPECT_EQ(0, sh(bHex ? check + "check desc ours" : "true"));
+
+    // Theirs, read by ours.
+    ASSERT_EQ(0, sh("srec_cat ref.hex -intel -o theirs" + flag + " " +
+                    c.theirOptions));
+    EXPECT_NE(std::string::npos, slurp("theirs").find(c.theirsHas));
+    gcVMM back;
+    back.setMemoryModell(new gcVMM32BitFast);
+    gcImageInfo got;
+    const gcFileResult r = pFormat->loadImage("theirs", &back, {}, &got);
+    EXPECT_TRUE(r.isOk()) << r.getMessage();  // srec_cat may write no S9
+    EXPECT_EQ(expected(c.spans), written(back));
+    EXPECT_EQ(expected(c.spans).size(), r.getDataBytes());
+    EXPECT_EQ(info.getLinearStartAddress(), got.getLinearStartAddress());
+  }
+}
+
+struct Load {
+  const char* type;
+  const char* text;
+  const char* message;  // after the file name; empty for a success
+  std::uint32_t iLoadAddress;
+};
+
+// clang-format off
+const Load kLoads[] = {
+  {"Intel HEX", "junk\n", ":1: record does not start with ':'", 0},
+  {"Intel HEX", ":0000000\n", ":1: odd number of hex digits", 0},
+  {"Intel HEX", ":00000001\n", ":1: record too short", 0},
+  {"Intel HEX", ":0G000001FF\n", ":1: invalid hex digit", 0},
+  {"Intel HEX", ":1000000000112233445566778899AABBCCDD\xB0" "EFF00\n",
+   ":1: invalid hex digit", 0},
+  {"Intel HEX", ":02000000FE\n", ":1: byte count does not match the record", 0},
+  {"Intel HEX", ":0100200011CE\r\n:00000001FE\r\n", ":2: checksum mismatch", 0},
+  {"Intel HEX", ":00000006FA\n", ":1: unknown record type 06", 0},
+  {"Intel HEX", ":0100000401FA\n", ":1: record type 04 needs 2 data bytes", 0},
+  {"Intel HEX", ":01001000AA45\n",
+   ":1: address 0x00000010 already holds another value", 0},
+  {"Intel HEX", ":0100200011CE\n\n:0100200022BD\n",
+   ":3: address 0x00000020 already holds another value", 0},
+  {"Intel HEX", ":0100200011CE\n:0100200011CE\n:01001000559A\n:01003000ab24\n",
+   "", 0},
+  {"Motorola S-record", "X1\n", ":1: record does not start with 'S'", 0},
+  {"Motorola S-record", "S1\n", ":1: byte count does not match the record", 0},
+  {"Motorola S-record", "S4030000FC\n", ":1: unknown record type S4", 0},
+  {"Motorola S-record", "S1040010AA41\n",
+   ":1: address 0x00000010 already holds another value", 0},
+  {"Motorola S-record", "S104002011CA\nS5030002FA\n",
+   ":2: count record says 2 data records, 1 were read", 0},
+  {"Motorola S-record", "S307FFFFFFFF0102F9\n",
+   ":1: data beyond address 0xFFFFFFFF", 0},
+  {"Motorola S-record", "S104002011CB\n", ":1: checksum mismatch", 0},
+  {"Binary file", "\xAA", ": address 0x00000010 already holds another value",
+   0x10},
+  {"Binary file", "\x55\x01", "", 0x10},
+  {"Binary file", "ab", ": file runs past address 0xFFFFFFFF", 0xFFFFFFFF},
+  {"Binary file", "", ": cannot open: No such file or directory", 0},
+};
+// clang-format on
+
+// A file with any error leaves the VMM as it was: the same bytes, pages
+// and memory in use.
+TEST_F(Formats, BadInputNamesFileLineAndReasonAndChangesNothing) {
+  gcFileSupport support;
+  for (const Load& c : kLoads) {
+    SCOPED_TRACE(c.text);
+    gcVMM vmm;
+    vmm.setMemoryModell(new gcVMM32BitCompact);
+    vmm.setByte(0x10, 0x55);
+    const vmm_int iUsage = vmm.getUsedPhysicalMemory();
+    std::remove("e");  // an empty text: no file
+    if (*c.text != '\0') spill("e", c.text);
+    gcImageOptions options;
+    const gcFileResult r = support.createFileSupport(c.type)->loadImage(
+        "e", &vmm, options.setLoadAddress(c.iLoadAddress), nullptr);
+    EXPECT_EQ(*c.message == '\0' ? "" : "e" + std::string(c.message),
+              r.getMessage());
+    if (r.isOk()) continue;
+    EXPECT_EQ((std::map<vmm_int, char>{{0x10, 0x55}}), written(vmm));
+    EXPECT_EQ(iUsage, vmm.getUsedPhysicalMemory());
+  }
+}
+
+TEST_F(Formats, OptionsAndMetadata) {
+  gcFileSupport support;
+  gcVMM vmm;
+  vmm.setMemoryModell(new gcVMM32BitSmall);
+  vmm.setByte(0x10, 0x55);
+  // The later wins only when asked; a missing end record is a warning.
+  spill("a.hex", ":01001000AA45\n");
+  gcImageOptions options;
+  gcFileFormat* pHex = support.createFileSupport("Intel HEX");
+  const gcFileResult r =
+      pHex->loadImage("a.hex", &vmm, options.setLaterWins(true), nullptr);
+  EXPECT_EQ(std::vector<std::string>{"a.hex: no end record"}, r.getWarnings());
+  EXPECT_EQ('\xAA', vmm.getByte(0x10));
+  // The S-record header and start address, read and written back.
+  gcFileFormat* pSrec = support.createFileSupport("Motorola S-record");
+  spill("h.srec", "S00600004844521B\nS9030000FC\nnot read\n");
+  gcImageInfo info;
+  ASSERT_TRUE(pSrec->loadImage("h.srec", &vmm, {}, &info).isOk());
+  EXPECT_EQ("HDR", info.getHeader());
+  ASSERT_TRUE(
+      pSrec->saveImage("o.srec", &vmm, options.setRange(0, 0), &info).isOk());
+  EXPECT_EQ("S00600004844521B\nS5030000FC\nS9030000FC\n", slurp("o.srec"));
+  // Binary: holes take the fill byte, and are counted.
+  gcFileFormat* pBinary = support.createFileSupport("Binaray file");
+  vmm.setByte(0x14, 1);
+  options.setRange(0x0E, 0x14).setFillByte(0);
+  EXPECT_EQ(5u,
+            pBinary->saveImage("b", &vmm, options, nullptr).getFilledBytes());
+  EXPECT_EQ(std::string("\0\0\xAA\0\0\0\x01", 7), slurp("b"));
+  EXPECT_EQ(3u, pBinary->saveImage("b", &vmm, {}, nullptr).getFilledBytes());
+  EXPECT_EQ("\xAA\xFF\xFF\xFF\x01", slurp("b"));
+  EXPECT_TRUE(pBinary->saveFile("t.bin", &vmm, 0x10, 0x20, 10));
+  EXPECT_EQ(std::string("\xAA\xFF\xFF\xFF\x01") + std::string(12, '\xFF'),
+            slurp("t.bin"));
+  EXPECT_FALSE(pBinary->saveFile("/nonexistent/b", &vmm, 0, 1, 0));
+  // Type names and detection.
+  EXPECT_EQ(nullptr, support.createFileSupport("Intel Hex"));
+  EXPECT_STREQ("Binary file",
+               support.createFileSupport("Binary file")->getTypeName());
+  for (auto [head, type] : {std::pair{":1", "Intel HEX"},
+                            {"S3", "Motorola S-record"},
+                            {"S", "Binary file"},
+                            {"Sx", "Binary file"}})
+    EXPECT_EQ(type, gcFileSupport::detectType(head, std::strlen(head)));
+  EXPECT_EQ("", gcFileSupport::detectFileType("/nonexistent"));
+}
+
+}  // namespace

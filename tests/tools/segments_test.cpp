@@ -1,0 +1,78 @@
+// The segment walk: runs of written bytes in address order, whatever the
+// model's page order, joined across pages, cut where asked; the bounds.
+#include <dwxvmm/dwxvmm.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Case {
+  int iModel;  // 0 fast, 1 compact, 2 small
+  std::vector<std::pair<vmm_int, vmm_int>> writes;  // address, length
+  std::uint64_t iFirst, iLast;
+  vmm_int iCut;
+  const char* segments;  // "address+length ..." in hex
+  vmm_int iLow, iHigh;
+};
+
+// clang-format off
+const Case kCases[] = {
+  {1, {{0x20000000, 2}, {0x01000000, 1}, {0, 1}}, 0, 0xFFFFFFFF, 0,
+   "0+1 1000000+1 20000000+2", 0, 0x20000001},
+  {0, {{0xFF0, 0x20}, {0x3000, 0x3000}}, 0, 0xFFFFFFFF, 0,
+   "ff0+20 3000+3000", 0xFF0, 0x5FFF},
+  {0, {{0xFF0, 0x20}, {0x3000, 0x3000}}, 0, 0xFFFFFFFF, 0x1000,
+   "ff0+10 1000+10 3000+1000 4000+1000 5000+1000", 0xFF0, 0x5FFF},
+  {2, {{0xFFF0, 0x20}}, 0xFFF8, 0x10003, 0, "fff8+c", 0xFFF8, 0x10003},
+  {0, {{3, 1}, {5, 3}, {0x3F, 2}, {0x7F, 0x47}, {0xFFF, 1}}, 0, 0xFFFFFFFF, 0,
+   "3+1 5+3 3f+2 7f+47 fff+1", 3, 0xFFF},
+  {2, {{0xFFFF0000, 0x10000}, {0x8000, 1}}, 0, 0xFFFFFFFF, 0,
+   "8000+1 ffff0000+10000", 0x8000, 0xFFFFFFFF},
+  {1, {{0xFFFFFFF0, 0x10}}, 0xFFFFFFFF, 0xFFFFFFFF, 0, "ffffffff+1",
+   0xFFFFFFFF, 0xFFFFFFFF},
+};
+// clang-format on
+
+char valueAt(std::uint64_t a) { return static_cast<char>(a ^ a >> 8); }
+
+TEST(Segments, InAddressOrderJoinedAcrossPagesAndCutWhereAsked) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.segments);
+    gcVMM vmm;
+    vmm.setMemoryModell(
+        c.iModel == 0   ? new gcVMM32BitFast
+        : c.iModel == 1 ? static_cast<gcVMemoryModell*>(new gcVMM32BitCompact)
+                        : new gcVMM32BitSmall);
+    for (auto [a, n] : c.writes)
+      for (std::uint64_t i = a; i < std::uint64_t{a} + n; ++i)
+        vmm.setByte(static_cast<vmm_int>(i), valueAt(i));
+    vmm.getByte(0x7000);  // a page with memory and nothing written
+    const vmm_int iUsage = vmm.getUsedPhysicalMemory();
+    struct Collect : gcSegmentHandler {
+      std::string out;
+      bool bData = true;
+      bool handleSegment(vmm_int a, std::uint64_t n, const char* p) override {
+        char s[40];
+        std::snprintf(s, sizeof s, " %x+%llx", a,
+                      static_cast<unsigned long long>(n));
+        out += s;
+        for (std::uint64_t i = 0; i < n; ++i)
+          bData = bData && p[i] == valueAt(a + i);
+        return true;
+      }
+    } collect;
+    EXPECT_TRUE(forAllSegments(&vmm, &collect, c.iFirst, c.iLast, c.iCut));
+    EXPECT_EQ(std::string(" ") + c.segments, collect.out);
+    EXPECT_TRUE(collect.bData);
+    EXPECT_EQ(iUsage, vmm.getUsedPhysicalMemory());  // no page got memory
+    vmm_int low = 0, high = 0;
+    EXPECT_TRUE(findWrittenBounds(&vmm, c.iFirst, c.iLast, &low, &high));
+    EXPECT_EQ(c.iLow, low);
+    EXPECT_EQ(c.iHigh, high);
+  }
+}
+
+}  // namespace
