@@ -219,7 +219,8 @@ __attribute__((noinline)) gcVMMPage* gcVMMBase::pageFor(vmm_int iAddr,
 // Out of line, so that the virtual path in gcVMMBase stays as it was.
 __attribute__((noinline)) void gcVMMBase::setByteDirect(vmm_int iAddr,
                                                         char value) {
-  gcVMMPage* pPage = isRecent(iAddr) ? pRecentPage : pageFor(iAddr, true);
+  gcVMMPage* pPage = isRecent(iAddr) ? pRecentPage : pageInTables(iAddr);
+  if (pPage == nullptr) pPage = findPage(iAddr, true);
   if (pPage == nullptr) return;
   if (pPage != pRecentPage && kindOf(pPage) != kPage)
     return pPage->setByte(iAddr, value);
@@ -233,7 +234,8 @@ __attribute__((noinline)) void gcVMMBase::setByteDirect(vmm_int iAddr,
 }
 
 __attribute__((noinline)) char gcVMMBase::getByteDirect(vmm_int iAddr) {
-  gcVMMPage* pPage = isRecent(iAddr) ? pRecentPage : pageFor(iAddr, false);
+  gcVMMPage* pPage = isRecent(iAddr) ? pRecentPage : pageInTables(iAddr);
+  if (pPage == nullptr) pPage = findPage(iAddr, false);
   if (pPage == nullptr) return 0;
   if (pPage != pRecentPage && kindOf(pPage) != kPage)
     return pPage->getByte(iAddr);
@@ -243,7 +245,8 @@ __attribute__((noinline)) char gcVMMBase::getByteDirect(vmm_int iAddr) {
 }
 
 __attribute__((noinline)) bool gcVMMBase::isByteMappedDirect(vmm_int iAddr) {
-  gcVMMPage* pPage = isRecent(iAddr) ? pRecentPage : pageFor(iAddr, false);
+  gcVMMPage* pPage = isRecent(iAddr) ? pRecentPage : pageInTables(iAddr);
+  if (pPage == nullptr) pPage = findPage(iAddr, false);
   if (pPage == nullptr) return false;
   if (pPage != pRecentPage && kindOf(pPage) != kPage)
     return pPage->isByteMapped(iAddr);
