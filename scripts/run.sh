@@ -20,4 +20,5 @@ status=0
 echo "vmmtest exit status: $status"
 [ "$status" -eq 0 ] || exit "$status"
 echo "== dwxvmm info examples/firmware.hex"
-"$build/cli/dwxvmm" info "$root/examples/firmware.hex"
+cd "$root"
+"$build/cli/dwxvmm" info examples/firmware.hex
