@@ -32,6 +32,17 @@ class gcImageLoad {
   bool nextLine(const char** ppLine, std::size_t* pLength);
   // The next block of the file; 0 at the end or after a read error.
   std::size_t nextBlock(const char** ppData);
+  // Hands each non-empty line to readRecord(line, length) until it returns
+  // false, the file ends or *pbEnd is set (by an end record); warns "no end
+  // record" when the file ended without one.
+  template <class ReadRecord>
+  void readRecords(const bool* pbEnd, ReadRecord readRecord) {
+    const char* pLine = nullptr;
+    std::size_t iLength = 0;
+    while (isOpen() && !*pbEnd && nextLine(&pLine, &iLength))
+      if (iLength != 0 && !readRecord(pLine, iLength)) break;
+    if (isOpen() && !*pbEnd) warn("no end record");
+  }
   // The line nextLine returned last (1-based).
   std::uint64_t getLine() const;
   // Stages n bytes at iAddr; false after fail() on a conflict.

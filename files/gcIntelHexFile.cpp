@@ -151,11 +151,9 @@ gcFileResult gcIntelHexFile::loadImage(const std::string& sFileName,
   gcImageLoad load(sFileName, pVMM, options);
   gcImageInfo info;
   IntelState state{load, info, 0, false, false};
-  const char* pLine = nullptr;
-  std::size_t iLength = 0;
-  while (load.isOpen() && !state.bEnd && load.nextLine(&pLine, &iLength))
-    if (iLength != 0 && !readRecord(state, pLine, iLength)) break;
-  if (load.isOpen() && !state.bEnd) load.warn("no end record");
+  load.readRecords(&state.bEnd, [&](const char* pLine, std::size_t iLength) {
+    return readRecord(state, pLine, iLength);
+  });
   return load.finish(info, pInfo);
 }
 
