@@ -125,6 +125,37 @@ TEST(VMMBase, OperationsGoThroughTheirVirtualSiblings) {
   }
 }
 
+// A VMM of ours hands a page of a derived class to the page's own
+// operations, which then call theirs as they always do.
+TEST(VMMBase, PagesOfADerivedClassKeepTheirOperations) {
+  Transcript log;
+  std::string calls;
+  gcVMMBase vmm;
+  vmm.addAddressTranslator(new gcVMMPageTable(&vmm, 0xFF000000, 0));
+  vmm.addAddressTranslator(new gcVMMPageTable(&vmm, 0x00FFF000, 0));
+  vmm.addAddressTranslator(new TracingPage(&vmm, 0xFFF, 0, calls));
+  char block[0x20] = {};
+  const std::string kInPage = "isInPage isInPage isInPage isInPage ";
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { vmm.setByte(0x3230, 1); },
+       "setByte isSwapped isPhysical mapPhysical isPhysical notifyByteMapped "
+       "isSwapped isPhysical "},
+      {[&] { vmm.getByte(0x3230); }, "getByte isSwapped isPhysical "},
+      {[&] { vmm.isByteMapped(0x3231); }, "isByteMapped isSwapped isPhysical "},
+      {[&] { vmm.setBlock(0x3FF0, block, sizeof block); },
+       kInPage + "putBlockPart isSwapped isPhysical putBlockPart isSwapped "
+                 "isPhysical mapPhysical isPhysical "},
+      {[&] { vmm.getBlock(0x3FF0, block, sizeof block); },
+       kInPage + "getBlockPart isSwapped isPhysical getBlockPart isSwapped "
+                 "isPhysical "},
+  };
+  for (const auto& [run, expected] : cases) {
+    calls.clear();
+    run();
+    EXPECT_EQ(expected, calls);
+  }
+}
+
 TEST(VMMBase, EmptyAndFailingBlocks) {
   Transcript log;
   struct HoleVMM : gcVMM {  // the page at 0x3000 cannot be mapped

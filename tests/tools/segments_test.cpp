@@ -68,6 +68,14 @@ TEST(Segments, InAddressOrderJoinedAcrossPagesAndCutWhereAsked) {
     EXPECT_EQ(std::string(" ") + c.segments, collect.out);
     EXPECT_TRUE(collect.bData);
     EXPECT_EQ(iUsage, vmm.getUsedPhysicalMemory());  // no page got memory
+    struct Stop : gcSegmentHandler {                 // says no to the first run
+      int calls = 0;
+      bool handleSegment(vmm_int, std::uint64_t, const char*) override {
+        return ++calls > 1;
+      }
+    } stop;
+    EXPECT_FALSE(forAllSegments(&vmm, &stop, c.iFirst, c.iLast, c.iCut));
+    EXPECT_EQ(1, stop.calls);
     vmm_int low = 0, high = 0;
     EXPECT_TRUE(findWrittenBounds(&vmm, c.iFirst, c.iLast, &low, &high));
     EXPECT_EQ(c.iLow, low);

@@ -35,6 +35,18 @@ TEST(PageDir, ReportsAndLookups) {
   EXPECT_EQ(0u, log.used);
 }
 
+// A key twice: a VMM's lookups find what the directory's own lookup finds,
+// the child added last.
+TEST(PageDir, AVMMFindsTheChildTheDirectoryFinds) {
+  Transcript log;
+  gcVMM vmm;
+  vmm.setMemoryModell(new gcVMM32BitCompact);
+  vmm.setByte(0x05000000, 1);
+  vmm.getFirstAddressTranslator()->addPageBase(
+      new gcVMMPageTable(&vmm, 0x00FFF000, 0x05000000));
+  EXPECT_FALSE(vmm.isByteMapped(0x05000000));  // the twin has no page
+}
+
 // Without an owner a tree reports nothing and works all the same.
 TEST(PageDir, WorksWithoutAnOwner) {
   gcVMMPageDir dir(nullptr, 0xFF000000, 0);
