@@ -156,6 +156,24 @@ TEST(VMMBase, PagesOfADerivedClassKeepTheirOperations) {
   }
 }
 
+// One page of a derived class added by hand among pages of ours: a block
+// that reaches it hands it its part through its own operations.
+TEST(VMMBase, APageOfADerivedClassAmongOurs) {
+  Transcript log;
+  std::string calls;
+  gcVMM vmm;
+  vmm.setMemoryModell(new gcVMM32BitFast);
+  vmm.getFirstAddressTranslator()->getPageObject(0)->addPageBase(
+      new TracingPage(&vmm, 0xFFF, 0x4000, calls));
+  char block[0x20] = {};
+  vmm.setBlock(0x3FF0, block, sizeof block);
+  vmm.getBlock(0x3FF0, block, sizeof block);
+  EXPECT_EQ(
+      "isInPage isInPage putBlockPart isSwapped isPhysical mapPhysical "
+      "isPhysical isInPage isInPage getBlockPart isSwapped isPhysical ",
+      calls);
+}
+
 TEST(VMMBase, EmptyAndFailingBlocks) {
   Transcript log;
   struct HoleVMM : gcVMM {  // the page at 0x3000 cannot be mapped

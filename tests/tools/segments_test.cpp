@@ -49,7 +49,8 @@ TEST(Segments, InAddressOrderJoinedAcrossPagesAndCutWhereAsked) {
     for (auto [a, n] : c.writes)
       for (std::uint64_t i = a; i < std::uint64_t{a} + n; ++i)
         vmm.setByte(static_cast<vmm_int>(i), valueAt(i));
-    vmm.getByte(0x7000);  // a page with memory and nothing written
+    vmm.getByte(0x7000);      // a page with memory and nothing written
+    vmm.mapPage(0xFFFF0000);  // and the highest page, without memory
     const vmm_int iUsage = vmm.getUsedPhysicalMemory();
     struct Collect : gcSegmentHandler {
       std::string out;
