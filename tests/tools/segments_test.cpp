@@ -50,7 +50,8 @@ TEST(Segments, InAddressOrderJoinedAcrossPagesAndCutWhereAsked) {
       for (std::uint64_t i = a; i < std::uint64_t{a} + n; ++i)
         vmm.setByte(static_cast<vmm_int>(i), valueAt(i));
     vmm.getByte(0x7000);      // a page with memory and nothing written
-    vmm.mapPage(0xFFFF0000);  // and the highest page, without memory
+    vmm.mapPage(0xFFFF0000);  // and the highest page likewise
+    vmm.getByte(0xFFFF0000);
     const vmm_int iUsage = vmm.getUsedPhysicalMemory();
     struct Collect : gcSegmentHandler {
       std::string out;
