@@ -19,6 +19,7 @@
 #include <string>
 
 #include "../files/gcFileSupport.h"
+#include "../tests/support/written_bytes.h"
 
 namespace {
 
@@ -35,18 +36,6 @@ gcVMemoryModell* newModel(int i) {
   if (i == 0) return new gcVMM32BitFast;
   if (i == 1) return new gcVMM32BitCompact;
   return new gcVMM32BitSmall;
-}
-
-std::map<vmm_int, char> bytes(gcVMM& vmm) {
-  struct Collect : gcSegmentHandler {
-    std::map<vmm_int, char> out;
-    bool handleSegment(vmm_int a, std::uint64_t n, const char* p) override {
-      for (std::uint64_t i = 0; i < n; ++i) out[a + i] = p[i];
-      return true;
-    }
-  } collect;
-  forAllSegments(&vmm, &collect);
-  return collect.out;
 }
 
 // Everything a failed load must leave as it was: the pages, their memory,
@@ -129,7 +118,7 @@ void roundTrip(FuzzedDataProvider& in) {
   if (type == 0)  // the holes hold the fill byte
     for (vmm_int a = shadow.begin()->first; a != shadow.rbegin()->first; ++a)
       shadow.emplace(a, static_cast<char>(options.getFillByte()));
-  check(bytes(back) == shadow, "bytes loaded");
+  check(writtenBytes(back) == shadow, "bytes loaded");
   if (type != 0 && info.hasStartAddress())
     check(got.getLinearStartAddress() == info.getLinearStartAddress(), "start");
   const std::string before = snapshot(back);  // equal values are no conflict

@@ -12,6 +12,7 @@
 
 #include "../../files/gcFileSupport.h"
 #include "../support/scratch_dir.h"
+#include "../support/written_bytes.h"
 
 namespace {
 
@@ -25,18 +26,6 @@ std::map<vmm_int, char> expected(const Spans& spans) {
     for (std::uint64_t a = first; a < first + n; ++a)
       bytes[static_cast<vmm_int>(a)] = valueAt(a);
   return bytes;
-}
-
-std::map<vmm_int, char> written(gcVMMBase& vmm) {
-  struct Collect : gcSegmentHandler {
-    std::map<vmm_int, char> bytes;
-    bool handleSegment(vmm_int a, std::uint64_t n, const char* p) override {
-      for (std::uint64_t i = 0; i < n; ++i) bytes[a + i] = p[i];
-      return true;
-    }
-  } collect;
-  forAllSegments(&vmm, &collect);
-  return collect.bytes;
 }
 
 int sh(const std::string& command) { return std::system(command.c_str()); }
@@ -133,7 +122,7 @@ TEST_F(Formats, AgreeWithSrecordAndIntelhexBothWays) {
     gcImageInfo got;
     const gcFileResult r = pFormat->loadImage("theirs", &back, {}, &got);
     EXPECT_TRUE(r.isOk()) << r.getMessage();  // srec_cat may write no S9
-    EXPECT_EQ(expected(c.spans), written(back));
+    EXPECT_EQ(expected(c.spans), writtenBytes(back));
     EXPECT_EQ(expected(c.spans).size(), r.getDataBytes());
     EXPECT_EQ(info.getLinearStartAddress(), got.getLinearStartAddress());
   }
@@ -200,7 +189,7 @@ TEST_F(Formats, BadInputNamesFileLineAndReasonAndChangesNothing) {
     EXPECT_EQ(*c.message == '\0' ? "" : "e" + std::string(c.message),
               r.getMessage());
     if (r.isOk()) continue;
-    EXPECT_EQ((std::map<vmm_int, char>{{0x10, 0x55}}), written(vmm));
+    EXPECT_EQ((std::map<vmm_int, char>{{0x10, 0x55}}), writtenBytes(vmm));
     EXPECT_EQ(iUsage, vmm.getUsedPhysicalMemory());
   }
 }
