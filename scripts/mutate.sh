@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Mutation testing: plants one small fault at a time in a copy of the library
-# (a flipped comparison, an off-by-one, a dropped accounting call or message,
+# Mutation testing: plants one small fault at a time in a copy of the
+# libraries and the command-line tool (a flipped comparison, an off-by-one, a dropped accounting call or message,
 # a wrong bitmap bit, an inverted result), rebuilds, runs the test suite and
 # counts the fault as found when a test fails. The sample is drawn from a
 # fixed seed and keyed on the mutated text, not on line numbers, so an edit
@@ -13,6 +13,7 @@ count=${1:-50}
 seed=${2:-1}
 "$root/scripts/deps.sh"
 "$root/scripts/deps.sh" clang libclang-rt-dev python3
+"$root/scripts/deps.sh" srecord python3-intelhex  # the formats' peers
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -34,7 +35,7 @@ swaps = [(" < ", " <= "), (" <= ", " < "), (" > ", " >= "), (" >= ", " > "),
          ("return false;", "return true;"), ("++", "--")]
 drops = re.compile(r"\b(notify\w+|reportLine|reportAddress)\(")
 files = sorted(os.path.join(d, f) for d in ("core", "tree", "page", "models",
-               "tools") for f in os.listdir(os.path.join(work, d))
+               "tools", "files", "cli") for f in os.listdir(os.path.join(work, d))
                if f.endswith(".cpp"))
 mutants = []
 for path in files:
