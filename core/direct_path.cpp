@@ -14,6 +14,13 @@
 #include "gcVMM.h"
 
 std::atomic<std::uint64_t> dwxvmm_detail::gTreeEpoch{0};
+std::atomic<std::uint64_t> dwxvmm_detail::gHandOvers{0};
+
+std::uint64_t dwxvmm_detail::handOvers() {
+  return gHandOvers.load(std::memory_order_relaxed);
+}
+
+using dwxvmm_detail::handOver;
 
 namespace {
 
@@ -142,6 +149,7 @@ gcVMMPage* gcVMMBase::findPage(vmm_int iAddr, bool bMap) {
   for (;;) {
     gcVMMPageBase* pChild;
     if (!childOf(pNode, iAddr, &pChild)) {
+      handOver();
       pEnd = bMap ? pNode->mapPageRecursive(iAddr)
                   : pNode->getPageRecursive(iAddr);
       break;
@@ -168,6 +176,7 @@ gcVMMPage* gcVMMBase::findPage(vmm_int iAddr, bool bMap) {
       return pPage;
     }
     if (kind != kTable && kind != kDir) {
+      handOver();
       if (pChild->isPage() != nullptr)
         pEnd = pChild;
       else
@@ -222,8 +231,10 @@ __attribute__((noinline)) void gcVMMBase::setByteDirect(vmm_int iAddr,
   gcVMMPage* pPage = isRecent(iAddr) ? pRecentPage : pageInTables(iAddr);
   if (pPage == nullptr) pPage = findPage(iAddr, true);
   if (pPage == nullptr) return;
-  if (pPage != pRecentPage && kindOf(pPage) != kPage)
+  if (pPage != pRecentPage && kindOf(pPage) != kPage) {
+    handOver();
     return pPage->setByte(iAddr, value);
+  }
   if (pPage->pPageBuffer == nullptr) pPage->mapPhysical();
   char* pMemory = pPage->pPageBuffer;
   if (pMemory == nullptr) return;
@@ -237,8 +248,10 @@ __attribute__((noinline)) char gcVMMBase::getByteDirect(vmm_int iAddr) {
   gcVMMPage* pPage = isRecent(iAddr) ? pRecentPage : pageInTables(iAddr);
   if (pPage == nullptr) pPage = findPage(iAddr, false);
   if (pPage == nullptr) return 0;
-  if (pPage != pRecentPage && kindOf(pPage) != kPage)
+  if (pPage != pRecentPage && kindOf(pPage) != kPage) {
+    handOver();
     return pPage->getByte(iAddr);
+  }
   if (pPage->pPageBuffer == nullptr) pPage->mapPhysical();
   const char* pMemory = pPage->pPageBuffer;
   return pMemory == nullptr ? 0 : pMemory[iAddr & pPage->iAddrMask];
@@ -248,8 +261,10 @@ __attribute__((noinline)) bool gcVMMBase::isByteMappedDirect(vmm_int iAddr) {
   gcVMMPage* pPage = isRecent(iAddr) ? pRecentPage : pageInTables(iAddr);
   if (pPage == nullptr) pPage = findPage(iAddr, false);
   if (pPage == nullptr) return false;
-  if (pPage != pRecentPage && kindOf(pPage) != kPage)
+  if (pPage != pRecentPage && kindOf(pPage) != kPage) {
+    handOver();
     return pPage->isByteMapped(iAddr);
+  }
   if (pPage->pPageBuffer == nullptr) pPage->mapPhysical();
   const char* pMemory = pPage->pPageBuffer;
   if (pMemory == nullptr) return false;
@@ -290,14 +305,19 @@ bool gcVMMBase::setBlockDirect(vmm_int iAddr, const char* pBuffer,
                                vmm_int iSize) {
   const vmm_int iLast = iAddr + iSize - 1;
   PageRun run(iAddr, iLast, iDirectPageSize);
-  if (!run.fits()) return false;
+  if (!run.fits()) {
+    handOver();
+    return false;
+  }
   gcVMMPage** pPages = run.pages();
   if (!listPages(iAddr, iLast, pPages, &run.iCount)) return true;
   for (vmm_int i = 0; i < run.iCount; ++i) {
-    if (kindOf(pPages[i]) == kPage)
+    if (kindOf(pPages[i]) == kPage) {
       pPages[i]->putPart(iAddr, pBuffer, iSize);
-    else
+    } else {
+      handOver();
       pPages[i]->putBlockPart(iAddr, const_cast<char*>(pBuffer), iSize);
+    }
   }
   return true;
 }
@@ -307,7 +327,10 @@ bool gcVMMBase::setBlockDirect(vmm_int iAddr, const char* pBuffer,
 bool gcVMMBase::getBlockDirect(vmm_int iAddr, char* pBuffer, vmm_int iSize) {
   const vmm_int iLast = iAddr + iSize - 1;
   PageRun run(iAddr, iLast, iDirectPageSize);
-  if (!run.fits()) return false;
+  if (!run.fits()) {
+    handOver();
+    return false;
+  }
   gcVMMPage** pPages = nullptr;
   bool bListed = false;
   try {
@@ -321,6 +344,7 @@ bool gcVMMBase::getBlockDirect(vmm_int iAddr, char* pBuffer, vmm_int iSize) {
   bool bOurs = bListed;
   for (vmm_int i = 0; i < n && bOurs; ++i) bOurs = kindOf(pPages[i]) == kPage;
   if (!bOurs) {
+    if (bListed) handOver();
     std::memset(pBuffer, 0, iSize);
     for (vmm_int i = 0; i < n; ++i)
       pPages[i]->getBlockPart(iAddr, pBuffer, iSize);

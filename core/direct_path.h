@@ -24,6 +24,13 @@ inline void treeChanged() {
   gTreeEpoch.fetch_add(1, std::memory_order_relaxed);
 }
 
+// How often the direct path handed a call on to a virtual operation: for a
+// node or page not of ours, or a block of too many pages. Exported for the
+// tests only, which see with it that the direct path is taken where it can.
+DWXVMM_EXPORT std::uint64_t handOvers();
+extern std::atomic<std::uint64_t> gHandOvers;
+inline void handOver() { gHandOvers.fetch_add(1, std::memory_order_relaxed); }
+
 // The end of mapPage: the page the mapping walk ended at, or null after the
 // message for a walk that ended at nothing or at a node that is no page.
 gcVMMPage* mappedPage(gcVMMPageBase* pEnd, vmm_int iAddr);

@@ -1,8 +1,10 @@
 // What random operation streams cannot see: messages and reports in their
 // order, and which virtual operations each public one goes through.
+#include <cstdio>
 #include <functional>
 #include <new>
 
+#include "../core/direct_path.h"
 #include "../support/recording_vmm.h"
 
 namespace {
@@ -75,7 +77,15 @@ struct TracingPage : gcVMMPage {
   TRACE(gcVMMPage, bool, isPhysical, (), ())
   TRACE(gcVMMPage, bool, isSwapped, (), ())
   TRACE(gcVMMPage, void, notifyByteMapped, (vmm_int a), (a))
-  TRACE(gcVMMPage, bool, isInPage, (vmm_int a, vmm_int b), (a, b))
+  bool isInPage(vmm_int a, vmm_int b) override {  // where block walks ask
+    calls += "isInPage(" + hex(a) + "," + hex(b) + ") ";
+    return gcVMMPage::isInPage(a, b);
+  }
+  static std::string hex(vmm_int a) {
+    char s[12];
+    std::snprintf(s, sizeof s, "%x", a);
+    return s;
+  }
   std::string& calls;
 };
 struct TracingVMM : gcVMMBase {
@@ -100,10 +110,12 @@ TEST(VMMBase, OperationsGoThroughTheirVirtualSiblings) {
   TracingVMM vmm;
   char block[0x20] = {};
   const std::string kPut = "putBlockPart isSwapped isPhysical ";
+  const std::string kInPage =
+      "isInPage(3ff0,400f) isInPage(ffffffff,ffffffff) ";
   const std::string kList =
       "createAndMapPageList getPageSize getAddressSpaceEnd "
-      "getAddressSpaceBits mapPage isInPage isInPage mapPage isInPage "
-      "isInPage ";
+      "getAddressSpaceBits mapPage " +
+      kInPage + "mapPage " + kInPage;
   const std::pair<std::function<void()>, std::string> cases[] = {
       {[&] { vmm.setByte(0x3230, 1); },
        "mapPage setByte isSwapped isPhysical mapPhysical isPhysical "
@@ -135,7 +147,9 @@ TEST(VMMBase, PagesOfADerivedClassKeepTheirOperations) {
   vmm.addAddressTranslator(new gcVMMPageTable(&vmm, 0x00FFF000, 0));
   vmm.addAddressTranslator(new TracingPage(&vmm, 0xFFF, 0, calls));
   char block[0x20] = {};
-  const std::string kInPage = "isInPage isInPage isInPage isInPage ";
+  const std::string kInPage =
+      "isInPage(3ff0,400f) isInPage(ffffffff,ffffffff) "
+      "isInPage(3ff0,400f) isInPage(ffffffff,ffffffff) ";
   const std::pair<std::function<void()>, std::string> cases[] = {
       {[&] { vmm.setByte(0x3230, 1); },
        "setByte isSwapped isPhysical mapPhysical isPhysical notifyByteMapped "
@@ -156,22 +170,36 @@ TEST(VMMBase, PagesOfADerivedClassKeepTheirOperations) {
   }
 }
 
-// One page of a derived class added by hand among pages of ours: a block
-// that reaches it hands it its part through its own operations.
-TEST(VMMBase, APageOfADerivedClassAmongOurs) {
+// Pages added by hand among ours: one of a derived class, to which a block
+// hands its part through its own operations (the direct path's only
+// hand-overs here), and a half-sized one of ours, whose missing half reads
+// as 0 like every byte no page holds.
+TEST(VMMBase, PagesAddedByHandAmongOurs) {
   Transcript log;
   std::string calls;
   gcVMM vmm;
   vmm.setMemoryModell(new gcVMM32BitFast);
-  vmm.getFirstAddressTranslator()->getPageObject(0)->addPageBase(
-      new TracingPage(&vmm, 0xFFF, 0x4000, calls));
+  gcVMMPageBase* pTable = vmm.getFirstAddressTranslator()->getPageObject(0);
+  pTable->addPageBase(new TracingPage(&vmm, 0xFFF, 0x4000, calls));
+  pTable->addPageBase(new gcVMMPage(&vmm, 0x7FF, 0x6000));
+  const std::uint64_t iHandedOn = dwxvmm_detail::handOvers();
   char block[0x20] = {};
   vmm.setBlock(0x3FF0, block, sizeof block);
   vmm.getBlock(0x3FF0, block, sizeof block);
   EXPECT_EQ(
-      "isInPage isInPage putBlockPart isSwapped isPhysical mapPhysical "
-      "isPhysical isInPage isInPage getBlockPart isSwapped isPhysical ",
+      "isInPage(3ff0,400f) isInPage(ffffffff,ffffffff) putBlockPart "
+      "isSwapped isPhysical mapPhysical isPhysical isInPage(3ff0,400f) "
+      "isInPage(ffffffff,ffffffff) getBlockPart isSwapped isPhysical ",
       calls);
+  std::string data(0x1020, '\0'), back(0x1020, '\x5A');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = char(i % 251 + 1);
+  vmm.setBlock(0x5FF0, &data[0], 0x1020);
+  vmm.getBlock(0x5FF0, &back[0], 0x1020);
+  data.replace(0x810, 0x800, 0x800, '\0');  // 0x6800 to 0x6FFF: no page
+  EXPECT_EQ(data, back);
+  vmm.getBlock(0x6900, &back[0], 0x10);  // starts in the hole
+  EXPECT_EQ(std::string(0x10, '\0'), back.substr(0, 0x10));
+  EXPECT_EQ(iHandedOn + 4, dwxvmm_detail::handOvers());  // found, its part
 }
 
 TEST(VMMBase, EmptyAndFailingBlocks) {

@@ -1,5 +1,7 @@
 #include <functional>
+#include <vector>
 
+#include "../core/direct_path.h"
 #include "../support/recording_vmm.h"
 
 namespace {
@@ -48,6 +50,35 @@ TEST(Models, BuildTheirChainAtZeroAndGrowByRegion) {
     EXPECT_EQ("gcPageCountHandler:: 2 pages are mapped.\n", log.take());
     delete pVMM;
     EXPECT_EQ(0u, log.used);
+  }
+}
+
+// Only speed would tell that a plain VMM went the virtual way: the direct
+// path's decision and its count of calls handed on show it.
+TEST(Models, APlainVMMTakesTheDirectPathThroughout) {
+  struct Peek : gcVMM {  // reads the decision of another VMM
+    static bool direct(gcVMMBase& vmm) {
+      return vmm.*(&Peek::pDirectRoot) != nullptr &&
+             vmm.*(&Peek::iDirectPageSize) != 0;
+    }
+  };
+  for (const ModelCase& m : kModels) {
+    SCOPED_TRACE(m.name);
+    Transcript log;
+    const std::uint64_t iHandedOn = dwxvmm_detail::handOvers();
+    gcVMM vmm;
+    vmm.setMemoryModell(m.make());
+    EXPECT_TRUE(Peek::direct(vmm));
+    std::vector<char> block(2 * m.pageSize + 16);
+    for (vmm_int a : {0u, 0x12345678u, 0x12FFFFF8u, 0xFFFFFFF0u}) {
+      vmm.setByte(a, 'x');
+      vmm.getByte(a + m.pageSize);
+      vmm.isByteMapped(a + 1);
+      vmm.setBlock(a - 8, block.data(), block.size());
+      vmm.getBlock(a + 8, block.data(), block.size());
+      vmm.getPage(a - m.pageSize);
+    }
+    EXPECT_EQ(iHandedOn, dwxvmm_detail::handOvers());
   }
 }
 
