@@ -78,6 +78,7 @@ TEST(Segments, InAddressOrderJoinedAcrossPagesAndCutWhereAsked) {
     } stop;
     EXPECT_FALSE(forAllSegments(&vmm, &stop, c.iFirst, c.iLast, c.iCut));
     EXPECT_EQ(1, stop.calls);
+    EXPECT_TRUE(forAllSegments(&vmm, nullptr, c.iFirst, c.iLast, c.iCut));
     vmm_int low = 0, high = 0;
     EXPECT_TRUE(findWrittenBounds(&vmm, c.iFirst, c.iLast, &low, &high));
     EXPECT_EQ(c.iLow, low);
