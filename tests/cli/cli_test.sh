@@ -41,16 +41,18 @@ printf 'S00600004844521B\nS107001001020304DE\nS9030123D8\n' >a.srec
 printf 'AB' >ab.bin
 usage() { printf "dwxvmm: %s\nTry 'dwxvmm %s--help'." "$1" "${2:+$2 }"; }
 
-t 0 "info a.hex" "inputs:
+t 0 "info a.hex ab.bin@0x20" "inputs:
   a.hex (Intel HEX)
-data bytes:    4
-runs:          1
+  ab.bin@0x00000020 (Binary file)
+data bytes:    6
+runs:          2
   0x00000010-0x00000013  4 bytes
+  0x00000020-0x00000021  2 bytes
 lowest:        0x00000010
-highest:       0x00000013
+highest:       0x00000021
 pages:         1
 memory:        N bytes" ""
-t 0 "info --json a.srec ab.bin@0xfffffffe" '{"inputs":[{"path":"a.srec","format":"Motorola S-record"},{"path":"ab.bin","address":4294967294,"format":"Binary file"}],"data_bytes":6,"run_count":2,"runs":[{"first":16,"last":19,"length":4},{"first":4294967294,"last":4294967295,"length":2}],"more_runs":0,"lowest":16,"highest":4294967295,"start_address":291,"header":"HDR","pages":2,"memory":N}'
+t 0 "info --json a.srec ab.bin@4294967294" '{"inputs":[{"path":"a.srec","format":"Motorola S-record"},{"path":"ab.bin","address":4294967294,"format":"Binary file"}],"data_bytes":6,"run_count":2,"runs":[{"first":16,"last":19,"length":4},{"first":4294967294,"last":4294967295,"length":2}],"more_runs":0,"lowest":16,"highest":4294967295,"start_address":291,"header":"HDR","pages":2,"memory":N}'
 t 0 "cat a.hex ab.bin@0x14 -o out.bin --fill 0xee" \
   "out.bin: Binary file, 6 data bytes, 0 bytes filled with 0xee"
 same out.bin "$(printf '\x01\x02\x03\x04\x41\x42')"
@@ -115,6 +117,8 @@ t 2 "cat a.hex -o x.hex --line-bytes 256" "" \
   "$(usage "bad line length '256' (0 to 255)" cat)"
 t 2 "cat a.hex -o x.bin --fill 0x100" "" \
   "$(usage "bad fill byte '0x100' (0 to 255)" cat)"
+t 2 "cat a.hex -o x.bin --fill 18446744073709551617" "" \
+  "$(usage "bad fill byte '18446744073709551617' (0 to 255)" cat)"  # 2^64 + 1
 t 2 "cat a.hex" "" "$(usage "no output: give -o OUTPUT" cat)"
 t 2 "info a.bin@0x100000000" "" \
   "$(usage "bad address in 'a.bin@0x100000000' '0x100000000' (0 to 0xffffffff)" info)"

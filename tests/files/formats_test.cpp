@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../../files/gcFileSupport.h"
@@ -228,7 +229,28 @@ TEST_F(Formats, OptionsAndMetadata) {
   EXPECT_TRUE(pBinary->saveFile("t.bin", &vmm, 0x10, 0x20, 10));
   EXPECT_EQ(std::string("\xAA\xFF\xFF\xFF\x01") + std::string(12, '\xFF'),
             slurp("t.bin"));
+  for (auto [pVMM, iLast] : {std::pair{&vmm, 0x100000000u},
+                             {&vmm, 0x0Fu},
+                             {static_cast<gcVMM*>(nullptr), 0x20u}})
+    EXPECT_FALSE(pBinary->saveFile("n", pVMM, 0x10, iLast, 0));
   EXPECT_FALSE(pBinary->saveFile("/nonexistent/b", &vmm, 0, 1, 0));
+  // Saves refused for their options: the reason, and no file. A length of
+  // 0 let through would never end: it comes after one that would show it.
+  for (auto [type, iLength, iWidth, reason] :
+       {std::tuple{"Motorola S-record", 252u, 3u,
+                   "record length must be 1 to 251 for S2 records"},
+        {"Motorola S-record", 0u, 0u,
+         "record length must be 1 to 252 for S1 records"},
+        {"Motorola S-record", 16u, 5u, "address width must be 2, 3 or 4 bytes"},
+        {"Intel HEX", 256u, 0u, "record length must be 1 to 255"}}) {
+    options = gcImageOptions();
+    options.setRecordLength(iLength).setAddressBytes(iWidth);
+    ASSERT_EQ(std::string("r: ") + reason,
+              support.createFileSupport(type)
+                  ->saveImage("r", &vmm, options, nullptr)
+                  .getMessage());
+    EXPECT_EQ("", slurp("r"));
+  }
   // Type names and detection.
   EXPECT_EQ(nullptr, support.createFileSupport("Intel Hex"));
   EXPECT_STREQ("Binary file",
