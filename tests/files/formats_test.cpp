@@ -190,6 +190,7 @@ TEST_F(Formats, BadInputNamesFileLineAndReasonAndChangesNothing) {
     EXPECT_EQ(*c.message == '\0' ? "" : "e" + std::string(c.message),
               r.getMessage());
     if (r.isOk()) continue;
+    EXPECT_EQ(std::vector<std::string>{}, r.getWarnings());  // nor "no end"
     EXPECT_EQ((std::map<vmm_int, char>{{0x10, 0x55}}), writtenBytes(vmm));
     EXPECT_EQ(iUsage, vmm.getUsedPhysicalMemory());
   }
