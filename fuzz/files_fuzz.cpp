@@ -102,7 +102,7 @@ void roundTrip(FuzzedDataProvider& in) {
     vmm.setBlock(a, &data[0], n);
   }
   gcImageOptions options;
-  options.setRecordLength(in.ConsumeIntegralInRange(1, 250))
+  options.setRecordLength(in.ConsumeIntegralInRange(1, type == 1 ? 255 : 250))
       .setCrlf(in.ConsumeBool())
       .setAddressBytes(in.ConsumeBool() ? 4 : 0)
       .setFillByte(in.ConsumeIntegral<std::uint8_t>());

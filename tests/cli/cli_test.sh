@@ -115,6 +115,8 @@ t 2 "cat a.hex -o x.hex --range 0x20-0x10" "" \
   "$(usage "bad range '0x20-0x10': FIRST is above LAST" cat)"
 t 2 "cat a.hex -o x.hex --line-bytes 256" "" \
   "$(usage "bad line length '256' (0 to 255)" cat)"
+t 2 "cat a.hex -o x.hex --line-bytes 1f" "" \
+  "$(usage "bad line length '1f' (0 to 255)" cat)"
 t 2 "cat a.hex -o x.bin --fill 0x100" "" \
   "$(usage "bad fill byte '0x100' (0 to 255)" cat)"
 t 2 "cat a.hex -o x.bin --fill 18446744073709551617" "" \

@@ -258,6 +258,7 @@ TEST_F(Formats, OptionsAndMetadata) {
                support.createFileSupport("Binary file")->getTypeName());
   for (auto [head, type] : {std::pair{":1", "Intel HEX"},
                             {"S3", "Motorola S-record"},
+                            {"S9", "Motorola S-record"},
                             {"S", "Binary file"},
                             {"Sx", "Binary file"}})
     EXPECT_EQ(type, gcFileSupport::detectType(head, std::strlen(head)));
