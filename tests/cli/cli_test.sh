@@ -37,7 +37,7 @@ printf ':0400100001020304E2\n:00000001FF\n' >a.hex
 printf ':0100100009E6\n:00000001FF\n' >clash.hex
 printf ':0400100001020304E3\n:00000001FF\n' >bad.hex
 printf ':0400100001020304E2\n' >noend.hex
-printf 'S00600004844521B\nS107001001020304DE\nS9030123D8\n' >a.srec
+printf 'S006000048447FEE\nS107001001020304DE\nS9030123D8\n' >a.srec  # "HD\x7f"
 printf 'AB' >ab.bin
 usage() { printf "dwxvmm: %s\nTry 'dwxvmm %s--help'." "$1" "${2:+$2 }"; }
 
@@ -52,7 +52,7 @@ lowest:        0x00000010
 highest:       0x00000021
 pages:         1
 memory:        N bytes" ""
-t 0 "info --json a.srec ab.bin@4294967294" '{"inputs":[{"path":"a.srec","format":"Motorola S-record"},{"path":"ab.bin","address":4294967294,"format":"Binary file"}],"data_bytes":6,"run_count":2,"runs":[{"first":16,"last":19,"length":4},{"first":4294967294,"last":4294967295,"length":2}],"more_runs":0,"lowest":16,"highest":4294967295,"start_address":291,"header":"HDR","pages":2,"memory":N}'
+t 0 "info --json a.srec ab.bin@4294967294" '{"inputs":[{"path":"a.srec","format":"Motorola S-record"},{"path":"ab.bin","address":4294967294,"format":"Binary file"}],"data_bytes":6,"run_count":2,"runs":[{"first":16,"last":19,"length":4},{"first":4294967294,"last":4294967295,"length":2}],"more_runs":0,"lowest":16,"highest":4294967295,"start_address":291,"header":"HD\u007f","pages":2,"memory":N}'
 t 0 "cat a.hex ab.bin@0000000000000000020 -o out.bin --fill 0x00000000000000ee" \
   "out.bin: Binary file, 6 data bytes, 0 bytes filled with 0xee"
 same out.bin "$(printf '\x01\x02\x03\x04\x41\x42')"

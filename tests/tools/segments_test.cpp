@@ -83,6 +83,7 @@ TEST(Segments, InAddressOrderJoinedAcrossPagesAndCutWhereAsked) {
     EXPECT_TRUE(findWrittenBounds(&vmm, c.iFirst, c.iLast, &low, &high));
     EXPECT_EQ(c.iLow, low);
     EXPECT_EQ(c.iHigh, high);
+    EXPECT_FALSE(findWrittenBounds(&vmm, c.iLast + 1, c.iLast, &low, &high));
   }
 }
 
