@@ -39,6 +39,7 @@ printf ':0400100001020304E3\n:00000001FF\n' >bad.hex
 printf ':0400100001020304E2\n' >noend.hex
 printf 'S006000048447FEE\nS107001001020304DE\nS9030123D8\n' >a.srec  # "HD\x7f"
 printf 'AB' >ab.bin
+printf '\0' >zero.bin
 usage() { printf "dwxvmm: %s\nTry 'dwxvmm %s--help'." "$1" "${2:+$2 }"; }
 
 t 0 "info a.hex ab.bin@0x20" "inputs:
@@ -77,6 +78,11 @@ t 1 "cmp a.hex clash.hex" "4 addresses differ
   0x00000011: 0x02 vs unwritten
   0x00000012: 0x03 vs unwritten
   0x00000013: 0x04 vs unwritten"
+t 1 "cmp zero.bin@0x10 a.hex" "4 addresses differ
+  0x00000010: 0x00 vs 0x01
+  0x00000011: unwritten vs 0x02
+  0x00000012: unwritten vs 0x03
+  0x00000013: unwritten vs 0x04"
 t 0 "map a.hex -o report.txt" "" ""
 [ "$(head -n 2 report.txt | tail -n 1 | cut -c1-24)" = "---- ---- ---- ---- ----" ] ||
   { echo "FAIL: report.txt"; failed=$((failed + 1)); }
