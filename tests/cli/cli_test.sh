@@ -78,6 +78,13 @@ t 1 "cmp a.hex clash.hex" "4 addresses differ
   0x00000011: 0x02 vs unwritten
   0x00000012: 0x03 vs unwritten
   0x00000013: 0x04 vs unwritten"
+t 0 "cat a.hex --range 0x12-0x12 -o one.bin" \
+  "one.bin: Binary file, 1 data bytes, 0 bytes filled with 0xff"
+same one.bin "$(printf '\x03')"
+t 0 "cat a.hex ab.bin@0xfffffffe -o far.srec"
+t 1 "cmp far.srec a.hex" "2 addresses differ
+  0xfffffffe: 0x41 vs unwritten
+  0xffffffff: 0x42 vs unwritten"
 t 1 "cmp zero.bin@0x10 a.hex" "4 addresses differ
   0x00000010: 0x00 vs 0x01
   0x00000011: unwritten vs 0x02
@@ -125,6 +132,8 @@ t 2 "cat a.hex -o x.hex --line-bytes 1f" "" \
   "$(usage "bad line length '1f' (0 to 255)" cat)"
 t 2 "cat a.hex -o x.bin --fill 0x100" "" \
   "$(usage "bad fill byte '0x100' (0 to 255)" cat)"
+t 2 "cat a.hex -o x.bin --fill 0x" "" \
+  "$(usage "bad fill byte '0x' (0 to 255)" cat)"
 t 2 "cat a.hex -o x.bin --fill 18446744073709551617" "" \
   "$(usage "bad fill byte '18446744073709551617' (0 to 255)" cat)"  # 2^64 + 1
 t 2 "cat a.hex" "" "$(usage "no output: give -o OUTPUT" cat)"
