@@ -141,7 +141,7 @@ const Load kLoads[] = {
   {"Intel HEX", "junk\n", ":1: record does not start with ':'", 0},
   {"Intel HEX", ":0000000\n", ":1: odd number of hex digits", 0},
   {"Intel HEX", ":00000001\n", ":1: record too short", 0},
-  {"Intel HEX", ":0G000001FF\n", ":1: invalid hex digit", 0},
+  {"Intel HEX", ":0g000001FF\n", ":1: invalid hex digit", 0},
   {"Intel HEX", ":1000000000112233445566778899AABBCCDD\xB0" "EFF00\n",
    ":1: invalid hex digit", 0},
   {"Intel HEX", ":02000000FE\n", ":1: byte count does not match the record", 0},
