@@ -17,11 +17,11 @@ namespace {
 // and hole is as wide as the logarithm of its size, with a floor, so that
 // one byte stays visible beside megabytes.
 constexpr double kWidth = 1000, kLeft = 20, kBar = 960, kMinBlock = 3;
-constexpr double kBandHeight = 122, kBreakHeight = 26, kMinPart = 3;
+constexpr double kBandHeight = 122, kBreakHeight = 26, kMinPart = 4;
 constexpr std::uint64_t kRegion = std::uint64_t{1} << 24;
 // Beyond these, the runs between the largest holes become one marked block:
 // the file stays small and the picture readable.
-constexpr std::size_t kBandBlocks = 40, kAllBlocks = 3000;
+constexpr std::size_t kBandBlocks = 40, kAllBlocks = 1200;
 const char* const kPalette[] = {"#1f77b4", "#ff7f0e", "#2ca02c", "#9467bd",
                                 "#8c564b", "#e377c2", "#17becf", "#bcbd22"};
 const char kMixed[] = "#666666";  // a block of several inputs' runs
@@ -188,7 +188,8 @@ std::vector<Band> bandsOf(const Runs& runs) {
 }
 
 // The band's runs and holes in order; past iMaxRuns runs, only the largest
-// holes (all of one size or none) stay and the runs between them merge.
+// holes (all of one size or none, each over twice the median) stay and the
+// runs between them merge.
 void layOut(Band* pBand, const Runs& runs, std::size_t iFirstRun,
             std::size_t iMaxRuns) {
   const std::size_t n = pBand->iRuns;
@@ -198,11 +199,13 @@ void layOut(Band* pBand, const Runs& runs, std::size_t iFirstRun,
     for (std::size_t i = iFirstRun + 1; i < iFirstRun + n; ++i)
       holes.push_back(runs[i].first - (runs[i - 1].first + runs[i - 1].second));
     std::sort(holes.rbegin(), holes.rend());
+    // Holes about as large as most are no structure worth showing.
+    const std::uint64_t iTypical = holes[holes.size() / 2];
     iKeep = ~std::uint64_t{0};
     for (std::size_t i = 0; i < holes.size();) {
       std::size_t j = i;
       while (j < holes.size() && holes[j] == holes[i]) ++j;
-      if (j + 1 > iMaxRuns) break;
+      if (j + 1 > iMaxRuns || holes[i] / 2 <= iTypical) break;
       iKeep = holes[i];
       i = j;
     }
@@ -248,7 +251,7 @@ class Drawing {
     iStart_ = info.getLinearStartAddress();
     bands_ = bandsOf(runs);
     const std::size_t iMax = std::max<std::size_t>(
-        8, kAllBlocks / std::max<std::size_t>(1, bands_.size()));
+        4, kAllBlocks / std::max<std::size_t>(1, bands_.size()));
     std::size_t iRun = 0;
     for (Band& band : bands_) {
       layOut(&band, runs, iRun, std::min(kBandBlocks, iMax));
@@ -291,7 +294,9 @@ class Drawing {
   static constexpr const char* kStyle =
       "<style>.hole{fill:#f4f4f4;stroke:#c8c8c8}.run rect,.merged "
       "rect{stroke:#fff;stroke-width:.5}"
-      ".m{font-family:monospace;font-size:11px}</style>\n"
+      ".m,.a,.l{font-family:monospace;font-size:11px}.a{fill:#333}"
+      ".l{fill:#777}"
+      ".t{stroke:#999}</style>\n"
       "<defs><pattern id=\"overlap\" width=\"6\" height=\"6\" "
       "patternUnits=\"userSpaceOnUse\" patternTransform=\"rotate(45)\"><rect "
       "width=\"6\" height=\"6\" fill=\"#d62728\"/><rect width=\"3\" "
@@ -413,7 +418,7 @@ class Drawing {
   std::string from(const Mix& m) const {
     std::vector<int> who;
     for (const auto& entry : m.bytes) who.push_back(entry.first);
-    std::string s = "\nfrom " + owners(who);
+    std::string s = "\nfrom " + xml(owners(who));
     if (m.iOverlap > 0)
       s += "\n" + bytes(m.iOverlap) + " written by more than one input";
     return s;
@@ -423,18 +428,33 @@ class Drawing {
             const std::string& title = "") {
     body_ += "<rect x=\"" + num(x) + "\" y=\"" + num(y) + "\" width=\"" +
              num(w) + "\" height=\"" + num(h) + "\" fill=\"" + fill + "\"";
-    body_ += title.empty() ? "/>" : "><title>" + xml(title) + "</title></rect>";
+    body_ += title.empty() ? "/>" : "><title>" + title + "</title></rect>";
   }
 
-  // A run: its parts in their inputs' colours, none narrower than 3 px
+  // A label in the middle of a block where it fits: in pInk on a plain
+  // fill, else on a white ground of its own.
+  void inside(const Item& item, double mid, const std::string& label,
+              const char* pInk) {
+    const double x = item.x + item.w / 2, w = textWidth(label) + 8;
+    if (w + 4 > item.w) return;
+    if (pInk == nullptr)
+      body_ += "<rect x=\"" + num(x - w / 2) + "\" y=\"" + num(mid - 8) +
+               "\" width=\"" + num(w) +
+               "\" height=\"16\" rx=\"3\" fill=\"#fff\"/>";
+    text(x, mid + 4, label, "middle",
+         (std::string(" class=\"m\" fill=\"") + (pInk ? pInk : "#111") + "\"")
+             .c_str());
+  }
+
+  // A run: its parts in their inputs' colours, none narrower than 4 px
   // (a part of several gets the colour of most of its bytes, or the
   // overlap's where there is one).
   void drawRun(const Item& item, double y, double h) {
     const Mix all = mix(&iPiece_, item.first, item.end);
-    body_ += "<g class=\"run\"><title>" +
-             xml(range(item.first, item.end) + ", " +
-                 bytes(item.end - item.first) + from(all)) +
-             "</title>";
+    body_ +=
+        "<g class=\"run\"><title>" +
+        xml(range(item.first, item.end) + ", " + bytes(item.end - item.first)) +
+        from(all) + "</title>";
     const double scale = item.w / (item.end - item.first);
     // The inputs' runs together are the image's: the pieces tile the run.
     std::size_t k = iPiece_;
@@ -461,13 +481,10 @@ class Drawing {
            title);
       at = end;
     }
-    const std::string label = size(item.end - item.first);
-    if (textWidth(label) + 6 < item.w && all.iOverlap == 0 &&
-        all.bytes.size() == 1)
-      text(
-          item.x + item.w / 2, y + h / 2 + 4, label, "middle",
-          (std::string(" class=\"m\" fill=\"") + ink(colour(all.main())) + "\"")
-              .c_str());
+    // A label over the parts would hide an overlap.
+    if (all.iOverlap == 0 && all.bytes.size() == 1)
+      inside(item, y + h / 2, size(item.end - item.first),
+             ink(colour(all.main())));
     body_ += "</g>";
   }
 
@@ -477,30 +494,22 @@ class Drawing {
     for (const auto& entry : m.bytes) iData += entry.second;
     iData -= m.iOverlap;  // counted once per input above
     body_ += "<g class=\"merged\"><title>" +
-             xml(std::to_string(item.runs) + " runs in " +
-                 range(item.first, item.end) + ", " + bytes(iData) +
-                 " written of " + bytes(item.end - item.first) + from(m)) +
+             (std::to_string(item.runs) + " runs in " +
+              range(item.first, item.end) + ", " + bytes(iData) +
+              " written of " + bytes(item.end - item.first) + from(m)) +
              "</title>";
     const char* fill = m.bytes.size() == 1 ? colour(m.main()) : kMixed;
     rect(item.x, y, item.w, h, fill);
     rect(item.x, y, item.w, h, "url(#merged)");
     if (m.iOverlap > 0)
       rect(item.x, y + h * 2 / 3, item.w, h / 3, "url(#overlap)");
-    const std::string label = std::to_string(item.runs) + " runs";
-    const double w = textWidth(label) + 8;
-    if (w + 4 < item.w) {
-      body_ += "<rect x=\"" + num(item.x + item.w / 2 - w / 2) + "\" y=\"" +
-               num(y + h / 2 - 8) + "\" width=\"" + num(w) +
-               "\" height=\"16\" rx=\"3\" fill=\"#fff\"/>";
-      text(item.x + item.w / 2, y + h / 2 + 4, label, "middle",
-           " class=\"m\" fill=\"#111\"");
-    }
+    inside(item, y + h / 2, std::to_string(item.runs) + " runs", nullptr);
     body_ += "</g>";
   }
 
   double draw(const Band& band, double y) {
     text(kLeft, y + 13,
-         range(band.first, band.end) + "  (" + size(band.end - band.first) +
+         range(band.first, band.end) + " (" + size(band.end - band.first) +
              "): " + std::to_string(band.iRuns) +
              (band.iRuns == 1 ? " run, " : " runs, ") + bytes(band.iBytes),
          "start", " font-weight=\"bold\" fill=\"#333\"");
@@ -519,9 +528,10 @@ class Drawing {
         if (!bFree) continue;
         rows[row].emplace_back(l, r);
         const double ty = top + h + 14 + 14 * row;
-        body_ += "<path d=\"M" + num(x) + " " + num(top + h) + "V" +
-                 num(ty - 9) + "\" stroke=\"#999\"/>";
-        text(x, ty, s, bEnd ? "end" : "start", " class=\"m\" fill=\"#333\"");
+        if (row > 0)
+          body_ += "<path d=\"M" + num(x) + " " + num(top + h) + "V" +
+                   num(ty - 9) + "\" class=\"t\"/>";
+        text(x, ty, s, bEnd ? "end" : "start", " class=\"a\"");
         return;
       }
     };
@@ -536,7 +546,7 @@ class Drawing {
         const std::string s = size(item.end - item.first);
         if (textWidth(s) + 6 < item.w)
           text(item.x + item.w / 2, top + h / 2 + 4, s, "middle",
-               " class=\"m\" fill=\"#777\"");
+               " class=\"l\"");
         continue;
       }
       if (item.kind == kRun)
