@@ -292,7 +292,7 @@ class Drawing {
 
  private:
   static constexpr const char* kStyle =
-      "<style>.hole{fill:#f4f4f4;stroke:#c8c8c8}.run rect,.merged "
+      "<style>.hole{fill:#ebebeb;stroke:#c4c4c4}.run rect,.merged "
       "rect{stroke:#fff;stroke-width:.5}"
       ".m,.a,.l{font-family:monospace;font-size:11px}.a{fill:#333}"
       ".l{fill:#777}"
