@@ -53,14 +53,21 @@ std::string xml(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
-    std::size_t n = c < 0x80                ? 1
-                    : c >= 0xC2 && c < 0xE0 ? 2
-                    : c >= 0xE0 && c < 0xF0 ? 3
-                    : c >= 0xF0 && c < 0xF5 ? 4
-                                            : 0;
-    for (std::size_t k = 1; k < n; ++k)
-      if (i + k >= text.size() || (text[i + k] & 0xC0) != 0x80) n = 0;
-    if (n > 1) {
+    const std::size_t n = c < 0xC0   ? 1
+                          : c < 0xE0 ? 2
+                          : c < 0xF0 ? 3
+                          : c < 0xF8 ? 4
+                                     : 1;
+    std::uint32_t code = c & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+      const auto next =
+          static_cast<unsigned char>(i + k < text.size() ? text[i + k] : 0);
+      code = (next & 0xC0) == 0x80 ? code << 6 | (next & 0x3F) : 0;
+    }
+    // Only the shortest form of a character XML allows.
+    static const std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (n > 1 && code >= kLeast[n] && code <= 0x10FFFF &&
+        (code < 0xD800 || code > 0xDFFF) && code != 0xFFFE && code != 0xFFFF) {
       out.append(text, i, n);
       i += n;
       continue;

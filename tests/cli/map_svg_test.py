@@ -111,7 +111,7 @@ write_hex("many.hex", [(0x20000000 + 32 * i, [i & 255] * 8)
                        for i in range(10000)])
 write_hex("spread.hex", [(i * 429_451, [i & 255] * (1 + i % 40))
                          for i in range(10000)])
-odd = b"a&<b>\"'\xff.hex".decode("utf-8", "surrogateescape")
+odd = b"a&<b>\"'\xff\xed\xa0\x80\xc3\xa9.hex".decode("utf-8", "surrogateescape")
 shutil.copy("same.hex", odd)
 
 # case, map's inputs and options, info's inputs (None: the merge of the
@@ -129,7 +129,7 @@ CASES = [
     ("empty", ["empty.bin"], ["empty.bin"], ["No data: the inputs write no byte"]),
     ("across regions", ["cross.hex"], ["cross.hex"],
      ["0x08000000-0x09ffffff (32 MiB): 1 run, 18 bytes"]),
-    ("file name", [odd], [odd], ["a&<b>\"'\\xff.hex (Intel HEX)"]),
+    ("file name", [odd], [odd], ["a&<b>\"'\\xff\\xed\\xa0\\x80\u00e9.hex (Intel HEX)"]),
     ("10000 runs", ["many.hex"], ["many.hex"], ["10000 runs"]),
     ("runs in every region", ["spread.hex"], ["spread.hex"], []),
 ]
