@@ -365,16 +365,19 @@ class Drawing {
              inputs_[i].name + " (" + inputs_[i].type + "): " + bytes(n));
     }
     if (runs_.empty()) return y;
-    swatch(y, "class=\"hole\"", "not written"), y += 20;
-    if (bOverlap_)
-      swatch(y, "fill=\"url(#overlap)\"", "written by more than one input"),
-          y += 20;
-    if (bMerged_)
+    swatch(y, "class=\"hole\"", "not written");
+    y += 20;
+    if (bOverlap_) {
+      swatch(y, "fill=\"url(#overlap)\"", "written by more than one input");
+      y += 20;
+    }
+    if (bMerged_) {
       swatch(y, "fill=\"" + std::string(kMixed) + "\"",
-             "runs too small to draw, drawn as one block"),
-          body_ += "<rect x=\"" + num(kLeft) + "\" y=\"" + num(y - 11) +
-                   "\" width=\"22\" height=\"14\" fill=\"url(#merged)\"/>",
-          y += 20;
+             "runs too small to draw, drawn as one block");
+      body_ += "<rect x=\"" + num(kLeft) + "\" y=\"" + num(y - 11) +
+               "\" width=\"22\" height=\"14\" fill=\"url(#merged)\"/>";
+      y += 20;
+    }
     text(kLeft, y + 4,
          "Widths follow the logarithm of each size, not a linear scale; hover "
          "a block for its exact addresses.",
@@ -401,7 +404,7 @@ class Drawing {
   struct Mix {
     std::map<int, std::uint64_t> bytes;  // by input
     std::uint64_t iOverlap = 0;
-    int main() const {
+    int most() const {
       int best = 0;
       std::uint64_t most = 0;
       for (const auto& [who, n] : bytes)
@@ -464,21 +467,24 @@ class Drawing {
         from(all) + "</title>";
     const double scale = item.w / (item.end - item.first);
     // The inputs' runs together are the image's: the pieces tile the run.
+    // A piece too narrow to see takes a few pixels of what follows with it.
+    const auto iMinBytes =
+        static_cast<std::uint64_t>(std::ceil(kMinPart / scale));
     std::size_t k = iPiece_;
     const bool bOne =
         k + 1 >= pieces_.size() || pieces_[k + 1].first >= item.end;
     for (std::uint64_t at = item.first; at < item.end;) {
-      std::size_t part = k;
-      std::uint64_t end = at;
-      do
-        end = k < pieces_.size() ? std::min(pieces_[k++].end, item.end)
-                                 : item.end;
-      while (end < item.end && (end - at) * scale < kMinPart);
+      while (k < pieces_.size() && pieces_[k].end <= at) ++k;
+      std::uint64_t end =
+          k < pieces_.size() ? std::min(pieces_[k].end, item.end) : item.end;
+      if ((end - at) * scale < kMinPart)
+        end = std::min(item.end, at + iMinBytes);
       if ((item.end - end) * scale < kMinPart) end = item.end;  // no sliver
+      std::size_t part = k;
       const Mix m = mix(&part, at, end);
       const std::string fill = m.iOverlap > 0       ? "url(#overlap)"
                                : m.bytes.size() > 1 ? kMixed
-                                                    : colour(m.main());
+                                                    : colour(m.most());
       std::string title;
       if (!bOne) {
         title = range(at, end) + ", " + bytes(end - at) + from(m);
@@ -491,7 +497,7 @@ class Drawing {
     // A label over the parts would hide an overlap.
     if (all.iOverlap == 0 && all.bytes.size() == 1)
       inside(item, y + h / 2, size(item.end - item.first),
-             ink(colour(all.main())));
+             ink(colour(all.most())));
     body_ += "</g>";
   }
 
@@ -505,7 +511,7 @@ class Drawing {
               range(item.first, item.end) + ", " + bytes(iData) +
               " written of " + bytes(item.end - item.first) + from(m)) +
              "</title>";
-    const char* fill = m.bytes.size() == 1 ? colour(m.main()) : kMixed;
+    const char* fill = m.bytes.size() == 1 ? colour(m.most()) : kMixed;
     rect(item.x, y, item.w, h, fill);
     rect(item.x, y, item.w, h, "url(#merged)");
     if (m.iOverlap > 0)

@@ -105,6 +105,7 @@ shutil.copy(os.path.join(examples, "firmware.hex"), ".")
 shutil.copy(os.path.join(examples, "patch.srec"), ".")
 write_hex("same.hex", [(0x0800001E, [0x30, 0x00])], start=0x0800001E)
 open("top.bin", "wb").write(b"\x5a")
+open("big.bin", "wb").write(b"\x5a" * 4000)
 open("empty.bin", "wb").close()
 write_hex("cross.hex", [(0x08FFFFF0, list(range(16))), (0x09000000, [1, 2])])
 write_hex("many.hex", [(0x20000000 + 32 * i, [i & 255] * 8)
@@ -124,6 +125,8 @@ CASES = [
     ("same bytes twice", ["firmware.hex", "same.hex"], ["firmware.hex", "same.hex"],
      ["same.hex (Intel HEX): 2 bytes", "start 0x0800001e",
       "written by more than one input"]),
+    ("a byte over many", ["big.bin@0x30000000", "top.bin@0x30000000"],
+     ["big.bin@0x30000000", "top.bin@0x30000000"], ["1 byte written by more"]),
     ("top byte", ["top.bin@0xffffffff"], ["top.bin@0xffffffff"],
      ["0x00000000-0xfeffffff not written (3.98 GiB)", "1 B"]),
     ("empty", ["empty.bin"], ["empty.bin"], ["No data: the inputs write no byte"]),
@@ -171,6 +174,11 @@ for case, args, info_args, texts in CASES:
         times[case] = render(svg, png, float(root.get("height")))
         if times[case] is None or drawn(png) < 0.01:
             fail(case, "Chromium drew nothing")
+# The hatching of one byte over 4000 is a few pixels wide, not the run's.
+hatched = ET.parse("a_byte_over_many.svg").getroot().iterfind(
+    f".//{NS}g[@class='run']/{NS}rect[@fill='url(#overlap)']")
+if not 0 < sum(float(r.get("width")) for r in hatched) < 10:
+    fail("a byte over many", "the overlap's hatching is not a sliver")
 r = run("map", "firmware.hex", "patch.srec", "-o", "clash.svg")
 if r.returncode != 2 or os.path.exists("clash.svg") or \
         "patch.srec:2: address 0x0800001E already holds" not in r.stderr:
