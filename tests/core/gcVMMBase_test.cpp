@@ -170,10 +170,10 @@ TEST(VMMBase, PagesOfADerivedClassKeepTheirOperations) {
   }
 }
 
-// Pages added by hand among ours: one of a derived class, to which a block
-// hands its part through its own operations (the direct path's only
-// hand-overs here), and a half-sized one of ours, whose missing half reads
-// as 0 like every byte no page holds.
+// Pages added by hand among ours: one of a derived class, which a block
+// finds and hands its part through virtual calls (the direct path's only
+// hand-overs here, two per block), and a half-sized one of ours, whose
+// missing half reads as 0 like every byte no page holds.
 TEST(VMMBase, PagesAddedByHandAmongOurs) {
   Transcript log;
   std::string calls;
@@ -199,7 +199,7 @@ TEST(VMMBase, PagesAddedByHandAmongOurs) {
   EXPECT_EQ(data, back);
   vmm.getBlock(0x6900, &back[0], 0x10);  // starts in the hole
   EXPECT_EQ(std::string(0x10, '\0'), back.substr(0, 0x10));
-  EXPECT_EQ(iHandedOn + 4, dwxvmm_detail::handOvers());  // found, its part
+  EXPECT_EQ(iHandedOn + 4, dwxvmm_detail::handOvers());
 }
 
 TEST(VMMBase, EmptyAndFailingBlocks) {
