@@ -381,11 +381,22 @@ bool failing(long k, bool bFrom, F fn) {
   return bThrew;
 }
 
-// A walk's handler allocates in its own right: walks are not failed.
+// A walk's handler allocates in its own right: walks are not failed. A
+// read that fails leaves in its buffer the bytes it read, and 0 for the rest.
 Outcome run(gcVMM& vmm, const Op& op) {
-  if (op.failAt != 0 && op.kind != kWalk)
+  std::string failed;
+  if (op.failAt != 0 && op.kind == kGetBlock) {
+    failed.assign(op.size, '\x5A');
+    if (!failing(op.failAt, op.failFrom,
+                 [&] { vmm.getBlock(op.addr, &failed[0], op.size); }))
+      failed.clear();
+  } else if (op.failAt != 0 && op.kind != kWalk) {
     failing(op.failAt, op.failFrom, [&] { attempt(vmm, op); });
-  return attempt(vmm, op);
+  }
+  const Outcome out = attempt(vmm, op);
+  for (std::size_t i = 0; i < failed.size(); ++i)
+    if (failed[i] != '\0' && failed[i] != out[i]) std::abort();
+  return out;
 }
 
 // The shadow's pages (the final walk showed they are the VMM's) in address
