@@ -1,5 +1,6 @@
 #include <cctype>
 #include <cstdio>
+#include <vector>
 
 #include "cli.h"
 
@@ -7,26 +8,38 @@ namespace cli {
 
 namespace {
 
+// The output formats: --format's word, the type name, the extensions.
+const struct {
+  const char* pWord;
+  const char* pType;
+  std::vector<const char*> extensions;
+} kOutputs[] = {
+    {"ihex", "Intel HEX", {"hex", "ihex", "ihx"}},
+    {"srec", "Motorola S-record", {"srec", "s19", "s28", "s37", "mot"}},
+    {"binary", "Binary file", {"bin"}},
+    {"titxt", "TI-TXT", {}},  // .txt says too little
+    {"vmem", "Verilog memory", {"vmem", "mem"}},
+    {"c", "C array", {"c"}},
+};
+const char kWords[] = "ihex|srec|binary|titxt|vmem|c";
+
 // The type name for --format's word, or for the output's extension.
 std::string outputType(const std::string& sFormat, const std::string& sPath) {
-  if (sFormat == "ihex") return "Intel HEX";
-  if (sFormat == "srec") return "Motorola S-record";
-  if (sFormat == "binary") return "Binary file";
-  if (!sFormat.empty())
-    throw UsageError("unknown format '" + sFormat + "' (ihex, srec, binary)");
   const std::size_t dot = sPath.rfind('.');
   std::string ext =
       dot == std::string::npos || sPath.find('/', dot) != std::string::npos
           ? ""
           : sPath.substr(dot + 1);
   for (char& c : ext) c = static_cast<char>(std::tolower(c));
-  for (const char* e : {"hex", "ihex", "ihx"})
-    if (ext == e) return "Intel HEX";
-  for (const char* e : {"srec", "s19", "s28", "s37", "mot"})
-    if (ext == e) return "Motorola S-record";
-  if (ext == "bin") return "Binary file";
+  for (const auto& o : kOutputs) {
+    if (sFormat == o.pWord) return o.pType;
+    for (const char* e : o.extensions)
+      if (sFormat.empty() && ext == e) return o.pType;
+  }
+  if (!sFormat.empty())
+    throw UsageError("unknown format '" + sFormat + "' (" + kWords + ")");
   throw UsageError("cannot tell the output format of '" + sPath +
-                   "': give --format ihex|srec|binary");
+                   "': give --format " + kWords);
 }
 
 }  // namespace
@@ -53,6 +66,13 @@ int cat(Args& args) {
           static_cast<unsigned>(parseNumber(args.value(), 255, "line length")));
       if (options.getRecordLength() == 0)
         throw UsageError("bad line length '0' (1 to 255)");
+    } else if (name == "--vmem-width") {
+      const std::string bits = args.value();
+      if (bits != "8" && bits != "16" && bits != "32")
+        throw UsageError("bad word width '" + bits + "' (8, 16 or 32)");
+      options.setWordBits(static_cast<unsigned>(std::stoul(bits)));
+    } else if (name == "--name") {
+      options.setArrayName(args.value());
     } else if (name == "--overwrite") {
       bLaterWins = true;
     } else {
@@ -62,6 +82,9 @@ int cat(Args& args) {
   if (inputs.empty()) throw UsageError("no input");
   if (sOutput.empty()) throw UsageError("no output: give -o OUTPUT");
   const std::string type = outputType(sFormat, sOutput);
+  // The file written first has another name: the array's comes from OUTPUT.
+  if (options.getArrayName().empty())
+    options.setArrayName(gcCArrayFile::nameFor(sOutput));
   Image image;
   load(&image, inputs, bLaterWins);
   gcFileResult result;

@@ -62,7 +62,8 @@ struct Input {
   std::string path;
   bool placed = false;
   std::uint32_t address = 0;
-  std::string type;  // the format's type name, once loaded
+  std::string type;     // the format's type name, once loaded
+  std::string details;  // what the file says of itself (ELF: class...)
 };
 Input parseInput(const std::string& arg);
 

@@ -31,6 +31,7 @@ void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins) {
       pImage->info.setStartAddress(info.getStartAddress(),
                                    info.isSegmentedStart());
     if (!info.getHeader().empty()) pImage->info.setHeader(info.getHeader());
+    input.details = info.getDetails();
     pImage->inputs.push_back(input);
   }
 }

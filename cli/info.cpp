@@ -40,7 +40,8 @@ struct Summary {
 void printText(Image& image, const Summary& s) {
   std::printf("inputs:\n");
   for (const Input& input : image.inputs)
-    std::printf("  %s (%s)\n", inputName(input).c_str(), input.type.c_str());
+    std::printf("  %s (%s%s%s)\n", inputName(input).c_str(), input.type.c_str(),
+                input.details.empty() ? "" : ": ", input.details.c_str());
   std::printf("data bytes:    %llu\nruns:          %zu\n",
               static_cast<unsigned long long>(s.iBytes), s.runs.size());
   for (std::size_t i = 0; i < s.runs.size() && i < kRunsShown; ++i) {
@@ -76,7 +77,10 @@ void printJson(Image& image, const Summary& s) {
     out += (out.back() == '[' ? "{" : ",{") + std::string("\"path\":") +
            quote(input.path, true);
     if (input.placed) out += ",\"address\":" + std::to_string(input.address);
-    out += ",\"format\":" + quote(input.type, true) + "}";
+    out += ",\"format\":" + quote(input.type, true);
+    if (!input.details.empty())
+      out += ",\"details\":" + quote(input.details, true);
+    out += "}";
   }
   out += "],\"data_bytes\":" + std::to_string(s.iBytes) +
          ",\"run_count\":" + std::to_string(s.runs.size()) + ",\"runs\":[";
