@@ -9,7 +9,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh" cmake ninja-build g++ pkg-config python3 \
-  libbenchmark-dev libsrecord-dev libboost-dev srecord
+  libbenchmark-dev libsrecord-dev libboost-dev srecord libelf-dev \
+  binutils gcc-arm-none-eabi
 build=$root/build/bench
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DDWXVMM_BUILD_BENCHMARKS=ON -DDWXVMM_BUILD_TESTS=OFF >/dev/null

@@ -8,7 +8,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
-"$root/scripts/deps.sh" cmake ninja-build clang libclang-rt-dev
+"$root/scripts/deps.sh" cmake ninja-build clang libclang-rt-dev pkg-config \
+  libelf-dev
 build=$root/build/fuzz
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DDWXVMM_FUZZ=ON -DDWXVMM_BUILD_TESTS=OFF \
