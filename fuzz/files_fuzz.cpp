@@ -1,7 +1,10 @@
 // The differential fuzz target of the image formats. An input either
 // writes a few runs into a VMM, saves them in one format and loads the file
 // into a fresh VMM, which must then hold exactly the bytes written (holes
-// stay holes; in binary they hold the fill byte); or hands the rest of the
+// stay holes; in binary they hold the fill byte); or makes the runs the
+// sections of an ELF file, some held by program headers at other physical
+// addresses, which must load at their load addresses or fail where two
+// sections give one address different values; or hands the rest of the
 // input to a reader as a file over a VMM that already holds bytes, with its
 // byte counts and checksums mended or not: the reader may fail, but must not
 // crash, and a failure leaves the VMM as it was.
@@ -17,13 +20,16 @@
 #include <iostream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "../files/gcFileSupport.h"
+#include "../tests/support/elf_builder.h"
 #include "../tests/support/written_bytes.h"
 
 namespace {
 
-const char* const kTypes[] = {"Binary file", "Intel HEX", "Motorola S-record"};
+const char* const kTypes[] = {"Binary file", "Intel HEX", "Motorola S-record",
+                              "TI-TXT", "ELF"};
 std::string gFile;
 
 void check(bool ok, const char* what) {
@@ -81,8 +87,60 @@ std::string mend(std::string text) {
   return text;
 }
 
+void elfTrip(FuzzedDataProvider& in) {
+  std::vector<ElfSection> sections;
+  std::vector<ElfSegment> segments;
+  std::map<vmm_int, char> shadow;
+  bool bConflict = false, bAllZero = true;
+  for (int runs = in.ConsumeIntegralInRange(1, 6); runs > 0; --runs) {
+    // Small addresses overlap often, large ones reach the top.
+    const std::uint64_t a = in.ConsumeBool()
+                                ? in.ConsumeIntegral<std::uint16_t>()
+                                : in.ConsumeIntegral<vmm_int>();
+    const std::uint64_t n = std::min<std::uint64_t>(
+        in.ConsumeIntegralInRange(1, 300), (std::uint64_t{1} << 32) - a);
+    std::string data(n, '\0');
+    for (char& c : data)
+      c = static_cast<char>(in.ConsumeIntegral<std::uint8_t>());
+    sections.push_back({".s" + std::to_string(sections.size()), a, data});
+    if (in.ConsumeBool()) {
+      const std::uint64_t p = std::min<std::uint64_t>(
+          in.ConsumeIntegral<vmm_int>(), (std::uint64_t{1} << 32) - n);
+      segments.push_back({p, sections.size() - 1, 1});
+      bAllZero = bAllZero && p == 0;
+    }
+  }
+  for (std::size_t i = 0, g = 0; i < sections.size(); ++i) {
+    std::uint64_t a = sections[i].address;
+    if (g < segments.size() && segments[g].first == i && !bAllZero)
+      a = segments[g++].paddr;
+    else if (g < segments.size() && segments[g].first == i)
+      ++g;
+    for (std::size_t k = 0; k < sections[i].data.size(); ++k) {
+      const auto [it, bNew] =
+          shadow.emplace(static_cast<vmm_int>(a + k), sections[i].data[k]);
+      bConflict = bConflict || (!bNew && it->second != sections[i].data[k]);
+    }
+  }
+  const bool b64 = in.ConsumeBool(), bBig = in.ConsumeBool();
+  const vmm_int entry = in.ConsumeIntegral<vmm_int>();
+  std::ofstream(gFile, std::ios::binary)
+      << buildElf(b64, bBig, entry, sections, segments);
+  gcVMM vmm;
+  vmm.setMemoryModell(newModel(in.ConsumeIntegralInRange(0, 2)));
+  gcFileSupport support;
+  gcImageInfo info;
+  const gcFileResult r = support.createFileSupport("ELF")->loadImage(
+      gFile, &vmm, gcImageOptions(), &info);
+  check(r.isOk() != bConflict, "ELF load");
+  check(writtenBytes(vmm) == (bConflict ? std::map<vmm_int, char>() : shadow),
+        "ELF bytes loaded");
+  check(bConflict || info.hasStartAddress() == (entry != 0), "ELF entry");
+}
+
 void roundTrip(FuzzedDataProvider& in) {
-  const int type = in.ConsumeIntegralInRange(0, 2);
+  const int type = in.ConsumeIntegralInRange(0, 4);
+  if (type == 4) return elfTrip(in);
   gcVMM vmm, back;
   const int model = in.ConsumeIntegralInRange(0, 2);
   vmm.setMemoryModell(newModel(model));
@@ -119,7 +177,7 @@ void roundTrip(FuzzedDataProvider& in) {
     for (vmm_int a = shadow.begin()->first; a != shadow.rbegin()->first; ++a)
       shadow.emplace(a, static_cast<char>(options.getFillByte()));
   check(writtenBytes(back) == shadow, "bytes loaded");
-  if (type != 0 && info.hasStartAddress())
+  if ((type == 1 || type == 2) && info.hasStartAddress())
     check(got.getLinearStartAddress() == info.getLinearStartAddress(), "start");
   const std::string before = snapshot(back);  // equal values are no conflict
   check(pFormat->loadImage(gFile, &back, options, nullptr).isOk(), "reload");
@@ -127,7 +185,7 @@ void roundTrip(FuzzedDataProvider& in) {
 }
 
 void readText(FuzzedDataProvider& in) {
-  const int type = in.ConsumeIntegralInRange(0, 2);
+  const int type = in.ConsumeIntegralInRange(0, 4);
   gcVMM vmm;
   vmm.setMemoryModell(newModel(in.ConsumeIntegralInRange(0, 2)));
   char data[0x40];
