@@ -48,7 +48,7 @@ cases = (
      ['srec_cat', 'image.bin', '-binary', '-offset', f'{BASE:#x}', '-o',
       't2.hex', '-intel', block]),
 )
-print(HEADER.format(what='conversion'))
+print(HEADER.format(what='conversion', peer='srec_cat'))
 bad = False
 for name, src, out, theirs_out, flag, ours_cmd, theirs_cmd in cases:
     ours = [run(ours_cmd) for _ in range(reps)]

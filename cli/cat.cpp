@@ -37,7 +37,8 @@ std::string outputType(const std::string& sFormat, const std::string& sPath) {
       if (sFormat.empty() && ext == e) return o.pType;
   }
   if (!sFormat.empty())
-    throw UsageError("unknown format '" + sFormat + "' (" + kWords + ")");
+    throw UsageError("unknown format '" + sFormat +
+                     "' (ihex, srec, binary, titxt, vmem, c)");
   throw UsageError("cannot tell the output format of '" + sPath +
                    "': give --format " + kWords);
 }

@@ -6,8 +6,21 @@
 #include "gcHexCodec.h"
 
 namespace {
+
 constexpr unsigned int kLineBytes = 16;
+
+// n bytes as words of W bytes, each after a blank but the line's first.
+template <unsigned int W>
+char* words(char* p, const unsigned char* pByte, unsigned int n, bool bFirst) {
+  const std::uint16_t* pDigits = hexPairDigits();
+  for (unsigned int i = 0; i < n; i += W) {
+    if (i != 0 || !bFirst) *p++ = ' ';
+    for (unsigned int b = W; b-- > 0;) p = encodeHex(p, pDigits, pByte[i + b]);
+  }
+  return p;
 }
+
+}  // namespace
 
 gcBlockWriter::gcBlockWriter(gcImageSave& save, unsigned int iWordBytes,
                              int iAddressDigits)
@@ -34,17 +47,16 @@ bool gcBlockWriter::handleSegment(vmm_int iFirst, std::uint64_t iLength,
                       static_cast<unsigned long long>(iFirst / iWordBytes_));
     save_.advance(save_.lineEnd(p));
   }
-  const std::uint16_t* pDigits = hexPairDigits();
   const auto* pByte = reinterpret_cast<const unsigned char*>(pData);
+  char* (*write)(char*, const unsigned char*, unsigned int, bool) =
+      iWordBytes_ == 1   ? words<1>
+      : iWordBytes_ == 2 ? words<2>
+                         : words<4>;
   for (std::uint64_t i = 0; i < iLength;) {
     const unsigned int k = static_cast<unsigned int>(
         std::min<std::uint64_t>(kLineBytes - iOnLine_, iLength - i));
     char* p = save_.room(3 * kLineBytes + 2);
-    for (unsigned int w = 0; w < k; w += iWordBytes_) {
-      if (iOnLine_ + w != 0) *p++ = ' ';
-      for (unsigned int b = iWordBytes_; b-- > 0;)
-        p = encodeHex(p, pDigits, pByte[i + w + b]);
-    }
+    p = write(p, pByte + i, k, iOnLine_ == 0);
     i += k;
     iOnLine_ += k;
     if (iOnLine_ == kLineBytes) {

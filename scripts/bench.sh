@@ -2,7 +2,8 @@
 # Builds the benchmark suite (Release), runs every workload for the library
 # and its peers with repetitions, and prints the table of ratios; then times
 # the image formats (bench/formats.py) and the command-line tool
-# (bench/cli.py) against srec_cat; FORMATS_ONLY=1 runs only those.
+# (bench/cli.py) against srec_cat, and ELF to Intel HEX against objcopy and
+# the writers against each other (bench/elf.py); FORMATS_ONLY=1 runs only those.
 # Arguments go to the benchmark binary (e.g. --benchmark_filter=block_).
 # REPS sets the repetitions (default 5). The raw results stay in
 # build/bench/results.json, the library's messages in build/bench/stderr.log.
@@ -10,7 +11,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh" cmake ninja-build g++ pkg-config python3 \
   libbenchmark-dev libsrecord-dev libboost-dev srecord libelf-dev \
-  binutils gcc-arm-none-eabi
+  binutils binutils-arm-none-eabi
 build=$root/build/bench
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DDWXVMM_BUILD_BENCHMARKS=ON -DDWXVMM_BUILD_TESTS=OFF >/dev/null
@@ -33,3 +34,6 @@ mkdir -p "$build/formats"
 echo
 /usr/bin/python3 "$root/bench/cli.py" "$build/cli/dwxvmm" "$build/cli-images" \
   "${REPS:-5}"
+echo
+/usr/bin/python3 "$root/bench/elf.py" "$build/cli/dwxvmm" \
+  "$build/bench/image_convert" "$build/elf" "${REPS:-5}"

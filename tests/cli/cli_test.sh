@@ -69,6 +69,16 @@ t 0 "cat ab.bin@0xfffffffe --format srec -o out" \
 same out "S307FFFFFFFE41427A
 S5030001FB
 S70500000000FA"
+t 0 "cat a.srec --format titxt -o out.txt" "out.txt: TI-TXT, 4 data bytes"
+same out.txt "@0010
+01 02 03 04
+q"
+t 0 "cat out.txt -o out.mem --vmem-width 16" "out.mem: Verilog memory, 4 data bytes"
+same out.mem "@00000008
+0201 0403"
+t 0 "cat out.txt -o fw-1.c" "fw-1.c: C array, 4 data bytes"
+grep -q "^DWXVMM_DEFINE const dwxvmm_run fw_1_runs\[1\] = {" fw-1.c ||
+  { echo "FAIL: fw-1.c"; failed=$((failed + 1)); }
 t 0 "cmp a.hex a.srec" "0 addresses differ" ""
 t 1 "cmp a.hex clash.hex" "4 addresses differ
   0x00000010: 0x01 vs 0x09
@@ -106,9 +116,15 @@ t 2 "cat a.hex -o no/such/dir/out.hex" "" \
 t 2 "" "" "$(usage "no command")"
 t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
 t 2 "cat a.hex -o out.txt" "" \
-  "$(usage "cannot tell the output format of 'out.txt': give --format ihex|srec|binary" cat)"
+  "$(usage "cannot tell the output format of 'out.txt': give --format ihex|srec|binary|titxt|vmem|c" cat)"
 t 2 "cat a.hex -o x.hex --format elf" "" \
-  "$(usage "unknown format 'elf' (ihex, srec, binary)" cat)"
+  "$(usage "unknown format 'elf' (ihex, srec, binary, titxt, vmem, c)" cat)"
+t 2 "cat a.hex -o x.mem --vmem-width 64" "" \
+  "$(usage "bad word width '64' (8, 16 or 32)" cat)"
+t 2 "cat a.hex -o x.mem --vmem-width 32 --range 0x10-0x12" "" \
+  "dwxvmm: x.mem: a run of written bytes ends at 0x00000012, not on a 32-bit word boundary"
+t 2 "cat a.hex -o x.c --name 9lives" "" \
+  "dwxvmm: x.c: array name '9lives' is not a C identifier"
 t 2 "cat a.hex -o x.hex --range 0x20-0x10" "" \
   "$(usage "bad range '0x20-0x10': FIRST is above LAST" cat)"
 t 2 "cat a.hex -o x.hex --line-bytes 256" "" \
