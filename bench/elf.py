@@ -16,7 +16,7 @@ import sys
 
 from processes import HEADER, row, run, same
 
-tool, convert, work = sys.argv[1:4]
+tool, convert, work = (os.path.abspath(a) for a in sys.argv[1:4])
 reps = int(sys.argv[4]) if len(sys.argv) > 4 else 5
 os.makedirs(work, exist_ok=True)
 os.chdir(work)
@@ -43,7 +43,7 @@ theirs = [run(['objcopy', '-O', 'ihex', 'image.elf', 't.hex'])
 alike = same('o.hex', 't.hex', '-intel')
 print(row('ELF to Intel HEX', 'image.elf', ours, theirs, alike))
 
-print('\n| writer | median | against Intel HEX |\n|---|---:|---:|')
+print('\n| writer | median CPU time | against Intel HEX |\n|---|---:|---:|')
 out = subprocess.run([convert, 'writers', 'image.elf', '.', str(reps)],
                      check=True, capture_output=True, text=True).stdout
 lines = [line.split('\t') for line in out.splitlines()]

@@ -10,11 +10,13 @@ namespace {
 constexpr unsigned int kLineBytes = 16;
 
 // n bytes as words of W bytes, each after a blank but the line's first.
+// Writes one byte past the end.
 template <unsigned int W>
 char* words(char* p, const unsigned char* pByte, unsigned int n, bool bFirst) {
   const std::uint16_t* pDigits = hexPairDigits();
   for (unsigned int i = 0; i < n; i += W) {
-    if (i != 0 || !bFirst) *p++ = ' ';
+    *p = ' ';
+    p += i != 0 || !bFirst;
     for (unsigned int b = W; b-- > 0;) p = encodeHex(p, pDigits, pByte[i + b]);
   }
   return p;

@@ -1,5 +1,6 @@
 #include "gcCArrayFile.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -39,11 +40,14 @@ const char kPreamble[] =
     "#endif\n"
     "#endif\n";
 
-// "0xAB," for each byte value.
+// "171," for each byte value, and its length: decimal is the shortest
+// text for a byte in C, and the writer's time goes with its output's size.
 struct ByteTexts {
   char text[256][8];
+  unsigned char size[256];
   ByteTexts() {
-    for (int v = 0; v < 256; ++v) std::snprintf(text[v], 8, "0x%02x,", v);
+    for (int v = 0; v < 256; ++v)
+      size[v] = static_cast<unsigned char>(std::snprintf(text[v], 8, "%d,", v));
   }
 };
 
@@ -61,18 +65,17 @@ class CArrayWriter : public gcSegmentHandler {
     }
     static const ByteTexts kTexts;
     const auto* pByte = reinterpret_cast<const unsigned char*>(pData);
-    u64 iOnLine = runs_.back().second % kLineBytes;
-    for (u64 i = 0; i < iLength; ++i, ++iOnLine) {
-      if (iOnLine % kLineBytes == 0) {
-        char* p = save_.room(8 * kLineBytes + 4);
-        *p++ = '\n';
-        *p++ = ' ';
-        *p++ = ' ';
-        save_.advance(p);
+    // A line at a time, each byte's text copied as 8 bytes.
+    for (u64 i = 0, iOnLine = runs_.back().second % kLineBytes; i < iLength;) {
+      const u64 k = std::min<u64>(kLineBytes - iOnLine, iLength - i);
+      char* p = save_.room(4 * kLineBytes + 8);
+      if (iOnLine == 0) std::memcpy(p, "\n  ", 3), p += 3;
+      for (const u64 end = i + k; i < end; ++i) {
+        std::memcpy(p, kTexts.text[pByte[i]], 8);
+        p += kTexts.size[pByte[i]];
       }
-      char* p = save_.room(8);
-      std::memcpy(p, kTexts.text[pByte[i]], 8);
-      save_.advance(p + 5);
+      save_.advance(p);
+      iOnLine = 0;
     }
     runs_.back().second += iLength;
     return save_.isOk();

@@ -10,8 +10,9 @@
 // (address, length, data) under an include guard, and defines, with the
 // options' array name as NAME, NAME_count (the runs of written bytes),
 // NAME_runs[] in address order and, when the image has a start address,
-// NAME_start; with external C linkage in C and in C++. Holes are never
-// filled. A name that is no C identifier fails the save.
+// NAME_start; with external C linkage in C and in C++. The bytes are in
+// decimal, 16 a line. Holes are never filled. A name that is no C
+// identifier fails the save.
 class DWXFILES_EXPORT gcCArrayFile : public gcFileFormat {
  public:
   const char* getTypeName() override;

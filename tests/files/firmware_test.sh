@@ -51,8 +51,9 @@ be|arm-none-eabi-objcopy|ELF32, big-endian, ARM|$arm -mbig-endian $src/fw.c
 x64|objcopy|ELF64, little-endian, x86-64|gcc -O1 -nostdlib -static -no-pie $src/host.c
 EOT
 # .data is stored in flash after .rodata, not at its RAM address.
-dump le.hex | grep -q '^08000110 2a' || fail ".data not at its load address"
-dump le.hex | grep -q '^2000' && fail ".data at its run address"
+dump le.hex >le.dump
+grep -q '^08000110 2a' le.dump || fail ".data not at its load address"
+grep -q '^2000' le.dump && fail ".data at its run address"
 
 # TI-TXT both ways.
 quiet "$tool" cat le.elf --format titxt -o le.txt || fail "cat --format titxt"
