@@ -43,7 +43,7 @@ while IFS='|' read -r name objcopy details build; do
     fail "$name.elf: not the image objcopy makes"
   [ "$(dump "$name.hex" | tail -n 1)" = "$(dump "$name.ref.hex" | tail -n 1)" ] ||
     fail "$name.elf: start address"
-  "$tool" info "$name.elf" | grep -qF "$name.elf (ELF: $details)" ||
+  "$tool" info "$name.elf" | grep -F "$name.elf (ELF: $details)" >/dev/null ||
     fail "$name.elf: info: $("$tool" info "$name.elf" | sed -n 2p)"
 done <<EOT
 le|arm-none-eabi-objcopy|ELF32, little-endian, ARM|$arm $src/fw.c
