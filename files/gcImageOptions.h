@@ -66,8 +66,9 @@ class DWXFILES_EXPORT gcImageOptions {
 };
 
 // What an image carries beside its data: a start address (Intel HEX 03 or
-// 05, S-record S7/S8/S9) and a header text (S-record S0). A load fills it
-// in; a save writes what the format can hold.
+// 05, S-record S7/S8/S9, ELF entry point, C array NAME_start) and a header
+// text (S-record S0). A load fills it in; a save writes what the format can
+// hold.
 class DWXFILES_EXPORT gcImageInfo {
  public:
   gcImageInfo();
