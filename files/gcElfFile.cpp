@@ -4,6 +4,7 @@
 #include <libelf.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>

@@ -1,5 +1,8 @@
 #include "gcTiTxtFile.h"
 
+#include <cstring>
+#include <memory>
+
 #include "gcBlockWriter.h"
 #include "gcHexCodec.h"
 #include "gcImageLoad.h"
