@@ -65,7 +65,11 @@ void renameInto(const std::string& sTemp, const std::string& sPath) {
   }
 }
 
-std::vector<std::pair<std::uint32_t, std::uint64_t>> runs(gcVMMBase* pVMM) {
+std::string inputName(const Input& input) {
+  return input.placed ? input.path + "@" + hex(input.address) : input.path;
+}
+
+Runs runs(gcVMMBase* pVMM) {
   struct Collect : gcSegmentHandler {
     std::vector<std::pair<std::uint32_t, std::uint64_t>> runs;
     bool handleSegment(vmm_int iFirst, std::uint64_t iLength,
