@@ -9,6 +9,7 @@
 
 #include "gcBinaryFile.h"
 #include "gcFileFormat.h"
+#include "gcImageEdit.h"
 #include "gcIntelHexFile.h"
 #include "gcSRecordFile.h"
 
