@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
   libbenchmark-dev libsrecord-dev libboost-dev srecord
 build=$root/build/bench
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DDWXVMM_BUILD_BENCHMARKS=ON -DDWXVMM_BUILD_TESTS=OFF >/dev/null
+  -DDWXVMM_BUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --target dwxvmm_bench image_convert dwxvmm_cli \
   >/dev/null
 if [ "${FORMATS_ONLY:-0}" != 1 ]; then
