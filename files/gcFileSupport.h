@@ -11,6 +11,7 @@
 #include "gcCArrayFile.h"
 #include "gcElfFile.h"
 #include "gcFileFormat.h"
+#include "gcImageEdit.h"
 #include "gcIntelHexFile.h"
 #include "gcSRecordFile.h"
 #include "gcTiTxtFile.h"
