@@ -27,7 +27,9 @@ long seen = 0, failAt = 0;  // failAt 0: no failures
 bool from = false, injected = false;
 }  // namespace heap
 
-void* operator new(std::size_t n) {
+// Both out of line: inlined, gcc would pair the malloc inside one with the
+// delete outside it and warn of a mismatch that is not there.
+[[gnu::noinline]] void* operator new(std::size_t n) {
   using namespace heap;
   if (failAt > 0 && (++seen == failAt || (from && seen > failAt))) {
     injected = true;
@@ -36,7 +38,6 @@ void* operator new(std::size_t n) {
   if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
   throw std::bad_alloc();
 }
-// Out of line, or gcc would see its free() applied to new's pointers.
 [[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 // libFuzzer's own nothrow allocations come back through the delete above.

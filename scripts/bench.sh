@@ -14,7 +14,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
   pybind11-dev python3-dev python3-intelhex
 build=$root/build/bench
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DDWXVMM_BUILD_BENCHMARKS=ON -DDWXVMM_BUILD_TESTS=OFF >/dev/null
+  -DDWXVMM_BUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --target dwxvmm_bench image_convert dwxvmm_cli \
   dwxvmm_python >/dev/null
 if [ "${FORMATS_ONLY:-0}" != 1 ]; then

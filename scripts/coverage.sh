@@ -7,8 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 "$root/scripts/deps.sh" gcovr clang libclang-rt-dev
 build=$root/build/coverage
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DDWXVMM_COVERAGE=ON >/dev/null
+(cd "$root" && cmake --preset coverage >/dev/null)
 cmake --build "$build" -j "$(nproc)" >/dev/null
 find "$build" -name '*.gcda' -delete
 ctest --test-dir "$build" -j "$(nproc)" >/dev/null ||

@@ -10,9 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 "$root/scripts/deps.sh" cmake ninja-build clang libclang-rt-dev
 build=$root/build/fuzz
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ -DDWXVMM_FUZZ=ON -DDWXVMM_BUILD_TESTS=OFF \
-  >/dev/null
+(cd "$root" && cmake --preset fuzz >/dev/null)
 cmake --build "$build" -j "$(nproc)" --target dwxvmm_fuzz dwxfiles_fuzz \
   >/dev/null
 mkdir -p "$build/findings"

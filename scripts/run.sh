@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/release
 echo "== building the libraries, vmmtest and dwxvmm in $build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DDWXVMM_BUILD_TESTS=OFF >/dev/null
+  -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --target vmmtest dwxvmm_cli >/dev/null
 run=$(mktemp -d)
 trap 'rm -rf "$run"' EXIT

@@ -36,9 +36,12 @@ run_suite() {  # name, cmake options...
   tally+=("$all $name")
 }
 
-run_suite normal -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The normal suite is the build users run: Release with gcc.
+run_suite normal -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ \
+  -DDWXVMM_WERROR=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  run_suite sanitized -DCMAKE_BUILD_TYPE=Debug -DDWXVMM_SANITIZE=ON
+  run_suite sanitized -DCMAKE_BUILD_TYPE=Debug -DDWXVMM_SANITIZE=ON \
+  -DDWXVMM_WERROR=ON
 seconds=${FUZZ_SECONDS:-30}
 # fuzz.sh stops at the first target with a finding: one failure.
 targets=2
