@@ -23,7 +23,7 @@ class CMakeBuild(build_ext):
         generator = ['-G', 'Ninja'] if shutil.which('ninja') else []
         subprocess.run(['cmake', '-S', str(ROOT), '-B', str(build), *generator,
                         '-DCMAKE_BUILD_TYPE=Release', '-DBUILD_TESTING=OFF',
-                        '-DDWXVMM_BUILD_TESTS=OFF', '-DDWXVMM_PYTHON=ON',
+                        '-DDWXVMM_PYTHON=ON',
                         f'-DPython_EXECUTABLE={sys.executable}',
                         '-DCMAKE_INSTALL_LIBDIR:PATH=dwxvmm.libs',
                         '-DDWXVMM_PYTHON_INSTALL_DIR:PATH=.'], check=True)
