@@ -74,20 +74,27 @@ void check(const gcFileResult& result) {
   throw py::error_already_set();
 }
 
-// An int (or any object with __index__) from 0 to iMax: TypeError for any
-// other object, ValueError outside, never counted from the end.
-u64 toInt(py::handle value, u64 iMax, const char* pWhat) {
+// value.__index__(): an int, or a TypeError naming pWhat.
+py::object toIndex(py::handle value, const char* pWhat) {
   py::object index =
       py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr()));
-  if (!index)
+  if (!index) {
+    PyErr_Clear();  // ours names the argument
     throw py::type_error(std::string(pWhat) + " must be an int, not " +
                          Py_TYPE(value.ptr())->tp_name);
+  }
+  return index;
+}
+
+// An int from 0 to iMax: ValueError outside, never counted from the end.
+u64 toInt(py::handle value, u64 iMax, const char* pWhat) {
+  const py::object index = toIndex(value, pWhat);
   int overflow = 0;
   const long long v = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
   if (overflow != 0 || v < 0 || static_cast<u64>(v) > iMax)
-    throw py::value_error(std::string(pWhat) + " " +
-                          py::str(index).cast<std::string>() +
-                          " is outside 0.." + hex(iMax));
+    throw py::value_error(
+        std::string(pWhat) + " " + py::str(index).cast<std::string>() +
+        " is outside 0.." + (iMax > 255 ? hex(iMax) : std::to_string(iMax)));
   return static_cast<u64>(v);
 }
 
@@ -230,7 +237,7 @@ class Image {
     return pVMM;
   }
 
-  // The written bounds as a half-open range; false for an empty image.
+  // The lowest and highest written address; false for an empty image.
   bool bounds(gcAddressRange* pRange) {
     vmm_int low, high;
     if (!findWrittenBounds(vmm.get(), 0, kEnd - 1, &low, &high)) return false;
@@ -311,8 +318,7 @@ class Image {
 
   static void stepOne(const py::slice& slice) {
     const py::object step = slice.attr("step");
-    if (!step.is_none() &&
-        !(py::isinstance<py::int_>(step) && step.cast<long long>() == 1))
+    if (!step.is_none() && !step.equal(py::int_(1)))
       throw py::value_error("a slice of an Image has step 1");
   }
 
@@ -351,7 +357,7 @@ class Image {
     const std::string sPath = toPath(path);
     std::string sType = gcFileSupport::detectFileType(sPath);
     if (sType.empty()) sType = kBinary;  // the binary reader says why
-    const std::int64_t iMove = toDelta(move);
+    const std::int64_t iMove = toDelta(move, "move");
     gcImageOptions options;
     options.setLaterWins(bOverwrite);
     if (sType == kBinary) {
@@ -382,17 +388,14 @@ class Image {
                          const gcImageOptions& options, std::int64_t iMove,
                          gcImageInfo* pLoaded);
 
-  static std::int64_t toDelta(py::handle delta) {
-    py::object index =
-        py::reinterpret_steal<py::object>(PyNumber_Index(delta.ptr()));
-    if (!index)
-      throw py::type_error(std::string("move must be an int, not ") +
-                           Py_TYPE(delta.ptr())->tp_name);
+  static std::int64_t toDelta(py::handle delta, const char* pWhat) {
+    const py::object index = toIndex(delta, pWhat);
     int overflow = 0;
     const long long v = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
     if (overflow != 0 || v <= -static_cast<long long>(kEnd) ||
         v >= static_cast<long long>(kEnd))
-      throw py::value_error("move " + py::str(index).cast<std::string>() +
+      throw py::value_error(std::string(pWhat) + " " +
+                            py::str(index).cast<std::string>() +
                             " leaves the address space");
     return v;
   }
@@ -444,6 +447,15 @@ class Image {
     std::swap(vmm, target);
     Quiet quiet;
     target.reset();
+  }
+
+  // crop or exclude (start, stop) pairs.
+  void keep(gcFileResult (*pEdit)(gcVMMBase*,
+                                  const std::vector<gcAddressRange>&,
+                                  gcVMMBase*),
+            py::iterable pairs) {
+    const std::vector<gcAddressRange> list = ranges(pairs);
+    replace([&](gcVMM* pTarget) { return pEdit(vmm.get(), list, pTarget); });
   }
 
   std::vector<gcAddressRange> ranges(py::iterable pairs) {
@@ -644,28 +656,20 @@ format is 'ihex', 'srec' or 'binary', else the extension tells (.hex .ihex
           "written byte) becomes byte.")
       .def(
           "crop",
-          [](Image& self, py::iterable pairs) {
-            const auto kept = self.ranges(pairs);
-            self.replace([&](gcVMM* pTarget) {
-              return cropImage(self.vmm.get(), kept, pTarget);
-            });
-          },
+          [](Image& self, py::iterable pairs) { self.keep(cropImage, pairs); },
           py::arg("ranges"),
           "Keeps only the bytes in some (start, stop) of ranges.")
       .def(
           "exclude",
           [](Image& self, py::iterable pairs) {
-            const auto dropped = self.ranges(pairs);
-            self.replace([&](gcVMM* pTarget) {
-              return excludeImage(self.vmm.get(), dropped, pTarget);
-            });
+            self.keep(excludeImage, pairs);
           },
           py::arg("ranges"),
           "Drops the bytes in every (start, stop) of ranges.")
       .def(
           "move",
           [](Image& self, py::handle delta) {
-            const std::int64_t iDelta = Image::toDelta(delta);
+            const std::int64_t iDelta = Image::toDelta(delta, "delta");
             self.replace([&](gcVMM* pTarget) {
               return moveImage(self.vmm.get(), iDelta, pTarget, &self.info);
             });
