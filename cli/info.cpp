@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli.h"
 
@@ -29,6 +30,9 @@ std::string quote(const std::string& text, bool bJson) {
 }
 
 std::string inputName(const Input& input) {
+  if (input.moved)
+    return input.path + "@" + (input.delta < 0 ? "-" : "+") +
+           hex(static_cast<std::uint64_t>(std::abs(input.delta)));
   return input.placed ? input.path + "@" + hex(input.address) : input.path;
 }
 
@@ -67,7 +71,7 @@ void printText(Image& image, const Summary& s) {
     std::printf("header:        %s\n", quote(info.getHeader(), false).c_str());
   std::printf("pages:         %llu\nmemory:        %u bytes\n",
               static_cast<unsigned long long>(s.iPages),
-              image.vmm.getUsedPhysicalMemory());
+              image.vmm->getUsedPhysicalMemory());
 }
 
 void printJson(Image& image, const Summary& s) {
@@ -76,6 +80,7 @@ void printJson(Image& image, const Summary& s) {
     out += (out.back() == '[' ? "{" : ",{") + std::string("\"path\":") +
            quote(input.path, true);
     if (input.placed) out += ",\"address\":" + std::to_string(input.address);
+    if (input.moved) out += ",\"delta\":" + std::to_string(input.delta);
     out += ",\"format\":" + quote(input.type, true) + "}";
   }
   out += "],\"data_bytes\":" + std::to_string(s.iBytes) +
@@ -102,7 +107,7 @@ void printJson(Image& image, const Summary& s) {
   out += ",\"header\":" +
          (info.getHeader().empty() ? none : quote(info.getHeader(), true));
   out += ",\"pages\":" + std::to_string(s.iPages) +
-         ",\"memory\":" + std::to_string(image.vmm.getUsedPhysicalMemory()) +
+         ",\"memory\":" + std::to_string(image.vmm->getUsedPhysicalMemory()) +
          "}\n";
   std::fputs(out.c_str(), stdout);
 }
@@ -120,13 +125,13 @@ int info(Args& args) {
   Image image;
   load(&image, inputs, false);
   Summary s;
-  s.runs = runs(&image.vmm);
+  s.runs = runs(image.vmm.get());
   for (const auto& run : s.runs) s.iBytes += run.second;
   struct Count : gcVMMPageHandler {
     std::uint64_t n = 0;
     bool handlePage(gcVMMPage*) override { return ++n > 0; }
   } count;
-  image.vmm.forAllMappedPages(&count, false);
+  image.vmm->forAllMappedPages(&count, false);
   s.iPages = count.n;
   (bJson ? printJson : printText)(image, s);
   return kOk;

@@ -25,7 +25,7 @@ int map(Args& args) {
   const std::string sReport = sDir + "/vmm.mmap";
   const int home = open(".", O_RDONLY | O_DIRECTORY);
   const bool bThere = home >= 0 && chdir(sDir.c_str()) == 0;
-  if (bThere) writeMemoryMap(&image.vmm);
+  if (bThere) writeMemoryMap(image.vmm.get());
   const bool bBack = home >= 0 && fchdir(home) == 0;
   if (home >= 0) close(home);
   if (!bThere || !bBack || access(sReport.c_str(), F_OK) != 0) {
