@@ -123,7 +123,20 @@ class Reader {
 };
 
 // Every run of written bytes in ascending order (first, length).
-std::vector<std::pair<std::uint32_t, std::uint64_t>> runs(gcVMMBase* pVMM);
+using Runs = std::vector<std::pair<std::uint32_t, std::uint64_t>>;
+Runs runs(gcVMMBase* pVMM);
+// How the tool names an input to people: PATH, or PATH@ADDRESS.
+std::string inputName(const Input& input);
+
+// One input of a layout: its name, format and its own runs.
+struct LayoutInput {
+  std::string name, type;
+  Runs runs;
+};
+// The layout of an image as one self-contained SVG document (no script, no
+// external reference): runs are the image's, the union of the inputs' runs.
+std::string layoutSvg(const std::vector<LayoutInput>& inputs, const Runs& runs,
+                      const gcImageInfo& info);
 
 int info(Args& args);
 int cat(Args& args);

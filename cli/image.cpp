@@ -121,7 +121,14 @@ void renameInto(const std::string& sTemp, const std::string& sPath) {
   }
 }
 
-std::vector<std::pair<std::uint32_t, std::uint64_t>> runs(gcVMMBase* pVMM) {
+std::string inputName(const Input& input) {
+  if (input.moved)
+    return input.path + "@" + (input.delta < 0 ? "-" : "+") +
+           hex(static_cast<std::uint64_t>(std::abs(input.delta)));
+  return input.placed ? input.path + "@" + hex(input.address) : input.path;
+}
+
+Runs runs(gcVMMBase* pVMM) {
   struct Collect : gcSegmentHandler {
     std::vector<std::pair<std::uint32_t, std::uint64_t>> runs;
     bool handleSegment(vmm_int iFirst, std::uint64_t iLength,

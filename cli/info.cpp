@@ -29,13 +29,6 @@ std::string quote(const std::string& text, bool bJson) {
   return out + "\"";
 }
 
-std::string inputName(const Input& input) {
-  if (input.moved)
-    return input.path + "@" + (input.delta < 0 ? "-" : "+") +
-           hex(static_cast<std::uint64_t>(std::abs(input.delta)));
-  return input.placed ? input.path + "@" + hex(input.address) : input.path;
-}
-
 struct Summary {
   std::vector<std::pair<std::uint32_t, std::uint64_t>> runs;
   std::uint64_t iBytes = 0, iPages = 0;

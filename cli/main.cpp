@@ -14,7 +14,7 @@ const char kUsage[] =
     "  info   what an image holds: formats, data bytes, runs, addresses\n"
     "  cat    load inputs in order and write them as one image\n"
     "  cmp    compare the written bytes of two inputs\n"
-    "  map    write the memory-map report of an image\n"
+    "  map    write the memory-map report of an image, or its picture (.svg)\n"
     "\n"
     "An INPUT is a path, its format (Intel HEX, Motorola S-record, binary)\n"
     "found from its first bytes, or PATH@ADDRESS for a binary file placed at\n"
@@ -102,11 +102,17 @@ const Command kCommands[] = {
      "number of differing addresses and the first ten. Exit status 0 when\n"
      "they are the same, 1 when they differ.\n"},
     {"map", cli::map,
-     "usage: dwxvmm map INPUT... -o REPORT\n"
+     "usage: dwxvmm map INPUT... -o REPORT [--overwrite]\n"
      "\n"
      "Loads the inputs into one image and writes the library's memory-map\n"
      "report of it to REPORT: per run of pages a header, then sixteen bytes a\n"
-     "line, 0x<hex> for a written byte, ---- for one never written.\n"},
+     "line, 0x<hex> for a written byte, ---- for one never written.\n"
+     "A REPORT named *.svg gets a picture instead: each 16 MiB region in use\n"
+     "as a band of runs (in their input's colour) and holes, with overlaps\n"
+     "and the start address marked; a block's tooltip has its addresses.\n"
+     "  --overwrite    a later input's byte replaces an earlier one of "
+     "another\n"
+     "                 value (without it that is an error)\n"},
 };
 
 int usageError(const std::string& sReason, const char* pCommand) {

@@ -1,26 +1,65 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
+#include <fstream>
 
 #include "cli.h"
 
 namespace cli {
+
+namespace {
+
+bool isSvg(const std::string& sPath) {
+  if (sPath.size() < 4) return false;
+  std::string ext = sPath.substr(sPath.size() - 4);
+  for (char& c : ext) c = static_cast<char>(std::tolower(c));
+  return ext == ".svg";
+}
+
+// Each input alone in a VMM of its own tells which bytes it wrote.
+void drawLayout(Image& image, bool bLaterWins, const std::string& sOutput) {
+  std::vector<LayoutInput> inputs;
+  for (const Input& input : image.inputs) {
+    Image alone;
+    load(&alone, {input}, bLaterWins);
+    inputs.push_back({inputName(input), input.type, runs(alone.vmm.get())});
+  }
+  const std::string svg = layoutSvg(inputs, runs(image.vmm.get()), image.info);
+  writeBeside(sOutput, [&](const std::string& sTemp) {
+    std::ofstream out(sTemp, std::ios::binary);
+    out << svg;
+    out.close();
+    return out ? std::string() : sOutput + ": cannot write";
+  });
+}
+
+}  // namespace
 
 // The report writer writes "vmm.mmap" into the working folder: it does so
 // in a folder of its own beside REPORT, whose file then takes REPORT's name.
 int map(Args& args) {
   std::vector<Input> inputs;
   std::string sOutput;
+  bool bLaterWins = false;
   for (std::string name; !(name = args.next(&inputs)).empty();) {
-    if (name != "-o" && name != "--output")
+    if (name == "--overwrite") {
+      bLaterWins = true;
+    } else if (name == "-o" || name == "--output") {
+      sOutput = args.value();
+    } else {
       throw UsageError("unknown option " + name);
-    sOutput = args.value();
+    }
   }
   if (inputs.empty()) throw UsageError("no input");
   if (sOutput.empty()) throw UsageError("no output: give -o REPORT");
   Image image;
-  load(&image, inputs, false);
+  load(&image, inputs, bLaterWins);
+  if (isSvg(sOutput)) {
+    drawLayout(image, bLaterWins, sOutput);
+    return kOk;
+  }
   const std::string sDir = makeTemp(sOutput, true);
   const std::string sReport = sDir + "/vmm.mmap";
   const int home = open(".", O_RDONLY | O_DIRECTORY);
