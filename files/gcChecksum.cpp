@@ -7,11 +7,11 @@
 
 namespace {
 
-// Tables of the MSB-first CRCs (poly 0x04C11DB7 and 0x1021): the STM32 unit
-// takes a 32-bit word per step, so its table is sliced by four.
+// Tables of the MSB-first CRCs (poly 0x04C11DB7 and 0x1021), sliced by four
+// so that a step takes four bytes: table k is a byte followed by k zeros.
 struct Tables {
   std::array<std::array<std::uint32_t, 256>, 4> crc32;
-  std::array<std::uint16_t, 256> crc16;
+  std::array<std::array<std::uint16_t, 256>, 4> crc16;
   Tables() {
     for (std::uint32_t i = 0; i < 256; ++i) {
       std::uint32_t c = i << 24;
@@ -21,11 +21,14 @@ struct Tables {
         s = static_cast<std::uint16_t>(s & 0x8000 ? s << 1 ^ 0x1021 : s << 1);
       }
       crc32[0][i] = c;
-      crc16[i] = s;
+      crc16[0][i] = s;
     }
     for (int k = 1; k < 4; ++k)
-      for (std::uint32_t i = 0; i < 256; ++i)
+      for (std::uint32_t i = 0; i < 256; ++i) {
         crc32[k][i] = crc32[k - 1][i] << 8 ^ crc32[0][crc32[k - 1][i] >> 24];
+        crc16[k][i] = static_cast<std::uint16_t>(
+            crc16[k - 1][i] << 8 ^ crc16[0][crc16[k - 1][i] >> 8]);
+      }
   }
 };
 
@@ -112,8 +115,12 @@ void gcChecksumState::add(const unsigned char* p, std::size_t n) {
     case gcChecksumAlgorithm::kCrc16: {
       const auto& t = tables().crc16;
       std::uint32_t c = iCrc;
+      for (; n >= 4; p += 4, n -= 4) {
+        c ^= std::uint32_t{p[0]} << 8 | p[1];
+        c = t[3][c >> 8] ^ t[2][c & 0xFF] ^ t[1][p[2]] ^ t[0][p[3]];
+      }
       for (std::size_t i = 0; i < n; ++i)
-        c = (c << 8 ^ t[(c >> 8 ^ p[i]) & 0xFF]) & 0xFFFF;
+        c = (c << 8 ^ t[0][(c >> 8 ^ p[i]) & 0xFF]) & 0xFFFF;
       iCrc = c;
       return;
     }
