@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Times `dwxvmm cat` against srec_cat doing the same conversion of the same
-16 MiB image (four 4 MiB regions with 4 MiB holes between them), each as a
-whole process; prints a table and exits 1 if two outputs differ.
+16 MiB image (four 4 MiB regions with 4 MiB holes between them), and the
+same build edit of it (fill a 32 MiB flash with 0xff short of its last word,
+a CRC-32 of the rest in that word), each as a whole process; prints a table
+and exits 1 if two outputs differ.
 
 Usage: cli.py DWXVMM WORKDIR [REPS]
 REPS runs each (default 5), timed as bench/processes.py says; outputs are
@@ -18,6 +20,7 @@ os.makedirs(work, exist_ok=True)
 os.chdir(work)
 BASE, REGION = 0x08000000, 4 << 20
 LAST = BASE + 7 * REGION - 1  # the highest written byte
+CRC_AT = BASE + 8 * REGION - 4  # the last word of a 32 MiB flash
 
 
 parts = []
@@ -47,8 +50,16 @@ cases = (
      [tool, 'cat', f'image.bin@{BASE:#x}', '-o', 'o2.hex'],
      ['srec_cat', 'image.bin', '-binary', '-offset', f'{BASE:#x}', '-o',
       't2.hex', '-intel', block]),
+    # srec_cat's CRC covers all the data, which the fill's range holds.
+    ('fill and CRC-32, Intel HEX', 'image.hex', 'o3.hex', 't3.hex', '-intel',
+     [tool, 'cat', 'image.hex', '--fill', f'0xff@{BASE:#x}-{CRC_AT - 1:#x}',
+      '--checksum', f'crc32-le@{CRC_AT:#x}:{BASE:#x}-{CRC_AT - 1:#x}', '-o',
+      'o3.hex'],
+     ['srec_cat', 'image.hex', '-intel', '-fill', '0xff', f'{BASE:#x}',
+      f'{CRC_AT:#x}', '-crc32-l-e', f'{CRC_AT:#x}', '-o', 't3.hex', '-intel',
+      block]),
 )
-print(HEADER.format(what='conversion'))
+print(HEADER.format(what='conversion', peer='srec_cat'))
 bad = False
 for name, src, out, theirs_out, flag, ours_cmd, theirs_cmd in cases:
     ours = [run(ours_cmd) for _ in range(reps)]

@@ -15,7 +15,7 @@ from processes import HEADER, row, run, same
 tool, work = sys.argv[1:3]
 reps = int(sys.argv[3]) if len(sys.argv) > 3 else 5
 subprocess.run([tool, 'make', work], check=True, stderr=subprocess.DEVNULL)
-print(HEADER.format(what='format'))
+print(HEADER.format(what='format', peer='srec_cat'))
 bad = False
 for name, flag, ext in (('Intel HEX', '-intel', 'hex'),
                         ('Motorola S-record', '-motorola', 'srec')):

@@ -1,10 +1,15 @@
 // The image-format benchmark's program: loads an image and saves it again
 // in the same format, as a whole process, so that it can be timed beside
-// srec_cat doing the same. "make DIR" writes the benchmark's image.
-// Usage: image_convert TYPE IN OUT | image_convert make DIR
+// srec_cat doing the same. "make DIR" writes the benchmark's image;
+// "writers IN DIR REPS" loads IN once and times each writer saving it.
+// Usage: image_convert TYPE IN OUT | image_convert make DIR |
+//        image_convert writers IN DIR REPS
 #include <dwxvmm/dwxvmm.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -45,10 +50,49 @@ int make(const std::string& dir) {
   return 0;
 }
 
+// The median CPU seconds (user and system: the machine may be shared) of
+// each writer saving the image of IN, one line each: type, word bits,
+// seconds.
+int writers(const std::string& in, const std::string& dir, int reps) {
+  gcFileSupport support;
+  gcVMM vmm;
+  vmm.setMemoryModell(new gcVMM32BitFast);
+  gcImageInfo info;
+  gcFileResult r = support.createFileSupport(gcFileSupport::detectFileType(in))
+                       ->loadImage(in, &vmm, gcImageOptions(), &info);
+  const struct {
+    const char* type;
+    unsigned int bits;
+    const char* name;
+  } kWriters[] = {{"Intel HEX", 8, "/w.hex"},
+                  {"TI-TXT", 8, "/w.txt"},
+                  {"Verilog memory", 8, "/w8.vmem"},
+                  {"Verilog memory", 32, "/w32.vmem"},
+                  {"C array", 8, "/w.c"}};
+  for (const auto& w : kWriters) {
+    std::vector<double> times;
+    gcImageOptions options;
+    options.setWordBits(w.bits);
+    for (int i = 0; i < reps && r.isOk(); ++i) {
+      const std::clock_t start = std::clock();
+      r = support.createFileSupport(w.type)->saveImage(dir + w.name, &vmm,
+                                                       options, &info);
+      times.push_back(double(std::clock() - start) / CLOCKS_PER_SEC);
+    }
+    if (!r.isOk()) break;
+    std::sort(times.begin(), times.end());
+    std::printf("%s\t%u\t%.4f\n", w.type, w.bits, times[times.size() / 2]);
+  }
+  if (!r.isOk()) return std::fprintf(stderr, "%s\n", r.getMessage().c_str()), 1;
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "make") return make(argv[2]);
+  if (argc == 5 && std::string(argv[1]) == "writers")
+    return writers(argv[2], argv[3], std::atoi(argv[4]));
   if (argc != 4) {
     std::fprintf(stderr,
                  "usage: image_convert TYPE IN OUT | image_convert make DIR\n");

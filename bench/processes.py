@@ -11,8 +11,8 @@ import subprocess
 import sys
 import time
 
-HEADER = ('| {what} | input | ours median / best | srec_cat median / best '
-          '| ratio median / best | CPU ratio | max RSS ours / srec_cat |\n'
+HEADER = ('| {what} | input | ours median / best | {peer} median / best '
+          '| ratio median / best | CPU ratio | max RSS ours / {peer} |\n'
           '|---|---:|---:|---:|---:|---:|---:|')
 
 

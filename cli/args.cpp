@@ -67,15 +67,30 @@ std::string hex(std::uint64_t iValue, int iDigits) {
   return text;
 }
 
+std::string hexUpper(std::uint64_t iValue) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08llX",
+                static_cast<unsigned long long>(iValue));
+  return text;
+}
+
 Input parseInput(const std::string& arg) {
   Input input;
   input.path = arg;
   const std::size_t at = arg.rfind('@');
   if (at != std::string::npos && at > 0) {
     input.path = arg.substr(0, at);
-    input.placed = true;
-    input.address = static_cast<std::uint32_t>(parseNumber(
-        arg.substr(at + 1), 0xFFFFFFFF, "address in '" + arg + "'"));
+    const char sign = at + 1 < arg.size() ? arg[at + 1] : '\0';
+    input.moved = sign == '+' || sign == '-';
+    input.placed = !input.moved;
+    const std::uint64_t value =
+        parseNumber(arg.substr(at + (input.moved ? 2 : 1)), 0xFFFFFFFF,
+                    (input.moved ? "offset in '" : "address in '") + arg + "'");
+    if (input.moved)
+      input.delta = sign == '-' ? -static_cast<std::int64_t>(value)
+                                : static_cast<std::int64_t>(value);
+    else
+      input.address = static_cast<std::uint32_t>(value);
   }
   return input;
 }

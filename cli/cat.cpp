@@ -1,5 +1,7 @@
 #include <cctype>
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 #include "cli.h"
 
@@ -7,26 +9,115 @@ namespace cli {
 
 namespace {
 
+// The output formats: --format's word, the type name, the extensions.
+const struct {
+  const char* pWord;
+  const char* pType;
+  std::vector<const char*> extensions;
+} kOutputs[] = {
+    {"ihex", "Intel HEX", {"hex", "ihex", "ihx"}},
+    {"srec", "Motorola S-record", {"srec", "s19", "s28", "s37", "mot"}},
+    {"binary", "Binary file", {"bin"}},
+    {"titxt", "TI-TXT", {}},  // .txt says too little
+    {"vmem", "Verilog memory", {"vmem", "mem"}},
+    {"c", "C array", {"c"}},
+};
+const char kWords[] = "ihex|srec|binary|titxt|vmem|c";
+
 // The type name for --format's word, or for the output's extension.
 std::string outputType(const std::string& sFormat, const std::string& sPath) {
-  if (sFormat == "ihex") return "Intel HEX";
-  if (sFormat == "srec") return "Motorola S-record";
-  if (sFormat == "binary") return "Binary file";
-  if (!sFormat.empty())
-    throw UsageError("unknown format '" + sFormat + "' (ihex, srec, binary)");
   const std::size_t dot = sPath.rfind('.');
   std::string ext =
       dot == std::string::npos || sPath.find('/', dot) != std::string::npos
           ? ""
           : sPath.substr(dot + 1);
   for (char& c : ext) c = static_cast<char>(std::tolower(c));
-  for (const char* e : {"hex", "ihex", "ihx"})
-    if (ext == e) return "Intel HEX";
-  for (const char* e : {"srec", "s19", "s28", "s37", "mot"})
-    if (ext == e) return "Motorola S-record";
-  if (ext == "bin") return "Binary file";
+  for (const auto& o : kOutputs) {
+    if (sFormat == o.pWord) return o.pType;
+    for (const char* e : o.extensions)
+      if (sFormat.empty() && ext == e) return o.pType;
+  }
+  if (!sFormat.empty())
+    throw UsageError("unknown format '" + sFormat +
+                     "' (ihex, srec, binary, titxt, vmem, c)");
   throw UsageError("cannot tell the output format of '" + sPath +
-                   "': give --format ihex|srec|binary");
+                   "': give --format " + kWords);
+}
+
+// "RANGE[,RANGE...]".
+std::vector<gcAddressRange> parseRanges(const std::string& text) {
+  std::vector<gcAddressRange> ranges;
+  for (std::size_t at = 0, comma; at <= text.size(); at = comma + 1) {
+    comma = std::min(text.find(',', at), text.size());
+    gcAddressRange r;
+    parseRange(text.substr(at, comma - at), &r.iFirst, &r.iLast);
+    ranges.push_back(r);
+  }
+  return ranges;
+}
+
+// An edit of the image the inputs made, in command-line order.
+typedef std::function<void(Image*)> Edit;
+
+void check(const gcFileResult& result) {
+  if (!result.isOk()) throw InputError(result.getMessage());
+}
+
+// Runs an edit that writes a new image, which then takes the old one's place.
+template <class Run>
+void replace(Image* pImage, Run run) {
+  std::unique_ptr<gcVMM> pNew = Image::newVMM();
+  check(run(pImage->vmm.get(), pNew.get()));
+  pImage->vmm.swap(pNew);
+}
+
+// The lowest to the highest written byte now; false when none is.
+bool writtenRange(Image* pImage, std::uint64_t* pFirst, std::uint64_t* pLast) {
+  vmm_int low, high;
+  if (!findWrittenBounds(pImage->vmm.get(), 0, 0xFFFFFFFF, &low, &high))
+    return false;
+  *pFirst = low, *pLast = high;
+  return true;
+}
+
+// "BYTE" over the output range, or "BYTE@FIRST-LAST".
+Edit fillEdit(const std::string& text, const gcImageOptions& options) {
+  const std::size_t at = text.find('@');
+  const auto byte = static_cast<std::uint8_t>(
+      parseNumber(text.substr(0, at), 255, "fill byte"));
+  std::uint64_t iFirst = 0, iLast = 0;
+  const bool bRange = at != std::string::npos;
+  if (bRange) parseRange(text.substr(at + 1), &iFirst, &iLast);
+  return [=, &options](Image* pImage) {
+    std::uint64_t first = iFirst, last = iLast;
+    if (!bRange && options.hasRange())
+      first = options.getFirst(), last = options.getLast();
+    else if (!bRange && !writtenRange(pImage, &first, &last))
+      return;  // nothing written, no range: no holes to fill
+    check(fillImage(pImage->vmm.get(), byte, first, last));
+  };
+}
+
+// "NAME@AT" over the written bytes, or "NAME@AT:FIRST-LAST".
+Edit checksumEdit(const std::string& text, const bool& bOverwrite) {
+  const std::size_t at = text.find('@');
+  const std::string name = text.substr(0, at);
+  if (checksumWidth(name) == 0)
+    throw UsageError("unknown checksum '" + name + "' (see dwxvmm cat --help)");
+  if (at == std::string::npos)
+    throw UsageError("bad checksum '" + text + "' (NAME@AT[:FIRST-LAST])");
+  const std::size_t colon = text.find(':', at);
+  const std::uint64_t iAt = parseNumber(text.substr(at + 1, colon - at - 1),
+                                        0xFFFFFFFF, "checksum address");
+  std::uint64_t iFirst = 0, iLast = 0;
+  const bool bRange = colon != std::string::npos;
+  if (bRange) parseRange(text.substr(colon + 1), &iFirst, &iLast);
+  return [=, &bOverwrite](Image* pImage) {
+    std::uint64_t first = iFirst, last = iLast;
+    if (!bRange && !writtenRange(pImage, &first, &last))
+      throw InputError(name + ": no written byte to compute it over");
+    check(checksumImage(pImage->vmm.get(), name, iAt, first, last, bOverwrite));
+  };
 }
 
 }  // namespace
@@ -36,6 +127,8 @@ int cat(Args& args) {
   std::string sOutput, sFormat;
   gcImageOptions options;
   bool bLaterWins = false;
+  std::vector<Edit> edits;
+  int iFillByte = -1;  // the last --fill BYTE: a binary output's holes
   for (std::string name; !(name = args.next(&inputs)).empty();) {
     if (name == "-o" || name == "--output") {
       sOutput = args.value();
@@ -46,13 +139,43 @@ int cat(Args& args) {
       parseRange(args.value(), &iFirst, &iLast);
       options.setRange(iFirst, iLast);
     } else if (name == "--fill") {
-      options.setFillByte(static_cast<std::uint8_t>(
-          parseNumber(args.value(), 255, "fill byte")));
+      const std::string value = args.value();
+      edits.push_back(fillEdit(value, options));
+      if (value.find('@') == std::string::npos)
+        iFillByte = static_cast<int>(parseNumber(value, 255, "fill byte"));
+    } else if (name == "--crop" || name == "--exclude") {
+      const auto ranges = parseRanges(args.value());
+      const bool bCrop = name == "--crop";
+      edits.push_back([=](Image* pImage) {
+        replace(pImage, [&](gcVMMBase* pOld, gcVMMBase* pNew) {
+          return bCrop ? cropImage(pOld, ranges, pNew)
+                       : excludeImage(pOld, ranges, pNew);
+        });
+      });
+    } else if (name == "--swap") {
+      const std::string value = args.value();
+      const auto group = static_cast<unsigned>(parseNumber(value, 8, "swap"));
+      if (group != 2 && group != 4 && group != 8)
+        throw UsageError("bad swap '" + value + "' (2, 4 or 8)");
+      edits.push_back([=](Image* pImage) {
+        replace(pImage, [&](gcVMMBase* pOld, gcVMMBase* pNew) {
+          return swapImage(pOld, group, pNew);
+        });
+      });
+    } else if (name == "--checksum") {
+      edits.push_back(checksumEdit(args.value(), bLaterWins));
     } else if (name == "--line-bytes") {
       options.setRecordLength(
           static_cast<unsigned>(parseNumber(args.value(), 255, "line length")));
       if (options.getRecordLength() == 0)
         throw UsageError("bad line length '0' (1 to 255)");
+    } else if (name == "--vmem-width") {
+      const std::string bits = args.value();
+      if (bits != "8" && bits != "16" && bits != "32")
+        throw UsageError("bad word width '" + bits + "' (8, 16 or 32)");
+      options.setWordBits(static_cast<unsigned>(std::stoul(bits)));
+    } else if (name == "--name") {
+      options.setArrayName(args.value());
     } else if (name == "--overwrite") {
       bLaterWins = true;
     } else {
@@ -62,12 +185,17 @@ int cat(Args& args) {
   if (inputs.empty()) throw UsageError("no input");
   if (sOutput.empty()) throw UsageError("no output: give -o OUTPUT");
   const std::string type = outputType(sFormat, sOutput);
+  // The file written first has another name: the array's comes from OUTPUT.
+  if (options.getArrayName().empty())
+    options.setArrayName(gcCArrayFile::nameFor(sOutput));
   Image image;
   load(&image, inputs, bLaterWins);
+  for (const Edit& edit : edits) edit(&image);
+  if (iFillByte >= 0) options.setFillByte(static_cast<std::uint8_t>(iFillByte));
   gcFileResult result;
   writeBeside(sOutput, [&](const std::string& sTemp) {
     result = image.formats.createFileSupport(type)->saveImage(
-        sTemp, &image.vmm, options, &image.info);
+        sTemp, image.vmm.get(), options, &image.info);
     // The message names the file the user asked for.
     return result.isOk() ? std::string() : sOutput + ": " + result.getReason();
   });

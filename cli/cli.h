@@ -55,21 +55,30 @@ std::uint64_t parseNumber(const std::string& text, std::uint64_t iMax,
 void parseRange(const std::string& text, std::uint64_t* pFirst,
                 std::uint64_t* pLast);
 std::string hex(std::uint64_t iValue, int iDigits = 8);
+// "0x0800001E", as the libraries write addresses in messages.
+std::string hexUpper(std::uint64_t iValue);
 
 // An input: a path whose format is found from its first bytes, or
-// PATH@ADDRESS for a binary file placed at ADDRESS.
+// PATH@ADDRESS for a binary file placed at ADDRESS, or PATH@+DELTA and
+// PATH@-DELTA for any file moved by DELTA (its start address with it).
 struct Input {
   std::string path;
   bool placed = false;
   std::uint32_t address = 0;
-  std::string type;  // the format's type name, once loaded
+  bool moved = false;
+  std::int64_t delta = 0;
+  std::string type;     // the format's type name, once loaded
+  std::string details;  // what the file says of itself (ELF: class...)
 };
 Input parseInput(const std::string& arg);
 
 // A VMM with the inputs loaded in order, and what they carry beside data.
 struct Image {
   Image();
-  gcVMM vmm;
+  // A VMM of the image's model, empty: what an edit that makes a new image
+  // writes into before it takes the image's place.
+  static std::unique_ptr<gcVMM> newVMM();
+  std::unique_ptr<gcVMM> vmm;
   gcImageInfo info;  // start address and header: the last input's that has
   std::vector<Input> inputs;
   gcFileSupport formats;
@@ -86,6 +95,33 @@ template <class Write>
 void writeBeside(const std::string& sPath, Write write);
 void renameInto(const std::string& sTemp, const std::string& sPath);
 std::string makeTemp(const std::string& sPath, bool bDirectory);
+
+// Reads written bytes of a VMM page by page, keeping the page at hand: a
+// run of bytes costs one lookup per page. Gives no page memory.
+class Reader {
+ public:
+  explicit Reader(gcVMMBase* pVMM) : pVMM_(pVMM) {}
+  // The byte at iAddr, or -1 where none was written.
+  int at(vmm_int iAddr) {
+    if (iSize_ == 0 || iAddr - iBase_ >= iSize_) find(iAddr);
+    if (pData_ == nullptr) return -1;
+    const vmm_int o = iAddr - iBase_;
+    return pData_[iSize_ + o / 8] & (0x80 >> o % 8) ? pData_[o] : -1;
+  }
+
+ private:
+  void find(vmm_int iAddr) {
+    gcVMMPage* pPage = pVMM_->getPage(iAddr);
+    pData_ = nullptr;
+    iSize_ = pVMM_->getPageSize();  // also where no page is: a hole
+    iBase_ = iAddr - iAddr % iSize_;
+    if (pPage != nullptr && pPage->isPhysical())
+      pData_ = reinterpret_cast<const unsigned char*>(pPage->getPageBuffer());
+  }
+  gcVMMBase* pVMM_;
+  const unsigned char* pData_ = nullptr;
+  vmm_int iBase_ = 0, iSize_ = 0;
+};
 
 // Every run of written bytes in ascending order (first, length).
 using Runs = std::vector<std::pair<std::uint32_t, std::uint64_t>>;

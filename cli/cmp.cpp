@@ -9,33 +9,6 @@ namespace {
 
 constexpr std::size_t kShown = 10;
 
-// Reads written bytes of a VMM page by page, keeping the page at hand: a
-// run of bytes costs one lookup per page. Gives no page memory.
-class Reader {
- public:
-  explicit Reader(gcVMMBase* pVMM) : pVMM_(pVMM) {}
-  // The byte at iAddr, or -1 where none was written.
-  int at(vmm_int iAddr) {
-    if (iSize_ == 0 || iAddr - iBase_ >= iSize_) find(iAddr);
-    if (pData_ == nullptr) return -1;
-    const vmm_int o = iAddr - iBase_;
-    return pData_[iSize_ + o / 8] & (0x80 >> o % 8) ? pData_[o] : -1;
-  }
-
- private:
-  void find(vmm_int iAddr) {
-    gcVMMPage* pPage = pVMM_->getPage(iAddr);
-    pData_ = nullptr;
-    iSize_ = pVMM_->getPageSize();  // also where no page is: a hole
-    iBase_ = iAddr - iAddr % iSize_;
-    if (pPage != nullptr && pPage->isPhysical())
-      pData_ = reinterpret_cast<const unsigned char*>(pPage->getPageBuffer());
-  }
-  gcVMMBase* pVMM_;
-  const unsigned char* pData_ = nullptr;
-  vmm_int iBase_ = 0, iSize_ = 0;
-};
-
 struct Difference {
   vmm_int addr;
   int a, b;  // -1: not written
@@ -80,9 +53,9 @@ int cmp(Args& args) {
   Image a, b;
   load(&a, {inputs[0]}, false);
   load(&b, {inputs[1]}, false);
-  Compare overA(&b.vmm, false), overB(&a.vmm, true);
-  forAllSegments(&a.vmm, &overA, 0, 0xFFFFFFFF, 0x10000);
-  forAllSegments(&b.vmm, &overB, 0, 0xFFFFFFFF, 0x10000);
+  Compare overA(b.vmm.get(), false), overB(a.vmm.get(), true);
+  forAllSegments(a.vmm.get(), &overA, 0, 0xFFFFFFFF, 0x10000);
+  forAllSegments(b.vmm.get(), &overB, 0, 0xFFFFFFFF, 0x10000);
   std::vector<Difference> shown = overA.shown;
   shown.insert(shown.end(), overB.shown.begin(), overB.shown.end());
   std::sort(

@@ -10,7 +10,51 @@
 
 namespace cli {
 
-Image::Image() { vmm.setMemoryModell(new gcVMM32BitFast); }
+Image::Image() : vmm(newVMM()) {}
+
+std::unique_ptr<gcVMM> Image::newVMM() {
+  auto pVMM = std::make_unique<gcVMM>();
+  pVMM->setMemoryModell(new gcVMM32BitFast);
+  return pVMM;
+}
+
+namespace {
+
+// Adds the written bytes of pFrom to the image: a byte that differs from one
+// written before is an error naming sPath, unless the later wins. Checked
+// whole before anything is written, like a load.
+void merge(Image* pImage, gcVMMBase* pFrom, const std::string& sPath,
+           bool bLaterWins) {
+  struct Check : gcSegmentHandler {
+    explicit Check(gcVMMBase* pTo) : to(pTo) {}
+    bool handleSegment(vmm_int a, std::uint64_t n, const char* p) override {
+      for (std::uint64_t i = 0; i < n; ++i) {
+        const int old = to.at(static_cast<vmm_int>(a + i));
+        if (old >= 0 && old != static_cast<unsigned char>(p[i])) {
+          iClash = static_cast<vmm_int>(a + i);
+          return false;
+        }
+      }
+      return true;
+    }
+    Reader to;
+    vmm_int iClash = 0;
+  } check(pImage->vmm.get());
+  if (!bLaterWins && !forAllSegments(pFrom, &check, 0, 0xFFFFFFFF, 0x10000))
+    throw InputError(sPath + ": address " + hexUpper(check.iClash) +
+                     " already holds another value");
+  struct Copy : gcSegmentHandler {
+    gcVMMBase* pTo = nullptr;
+    bool handleSegment(vmm_int a, std::uint64_t n, const char* p) override {
+      pTo->setBlock(a, const_cast<char*>(p), static_cast<vmm_int>(n));
+      return true;
+    }
+  } copy;
+  copy.pTo = pImage->vmm.get();
+  forAllSegments(pFrom, &copy, 0, 0xFFFFFFFF, 0x10000);
+}
+
+}  // namespace
 
 void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins) {
   for (Input& input : inputs) {
@@ -21,16 +65,30 @@ void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins) {
     gcImageOptions options;
     options.setLoadAddress(input.address).setLaterWins(bLaterWins);
     gcImageInfo info;
+    // A moved input is loaded apart, moved, then added.
+    std::unique_ptr<gcVMM> pLoaded = input.moved ? Image::newVMM() : nullptr;
     const gcFileResult result =
         pImage->formats.createFileSupport(input.type)
-            ->loadImage(input.path, &pImage->vmm, options, &info);
+            ->loadImage(input.path,
+                        input.moved ? pLoaded.get() : pImage->vmm.get(),
+                        options, &info);
     if (!result.isOk()) throw InputError(result.getMessage());
+    if (input.moved) {
+      std::unique_ptr<gcVMM> pMoved = Image::newVMM();
+      const gcFileResult moved =
+          moveImage(pLoaded.get(), input.delta, pMoved.get(), &info);
+      if (!moved.isOk())
+        throw InputError(input.path + ": " + moved.getReason());
+      pLoaded.reset();
+      merge(pImage, pMoved.get(), input.path, bLaterWins);
+    }
     for (const std::string& warning : result.getWarnings())
       std::fprintf(stderr, "dwxvmm: warning: %s\n", warning.c_str());
     if (info.hasStartAddress())
       pImage->info.setStartAddress(info.getStartAddress(),
                                    info.isSegmentedStart());
     if (!info.getHeader().empty()) pImage->info.setHeader(info.getHeader());
+    input.details = info.getDetails();
     pImage->inputs.push_back(input);
   }
 }
@@ -65,6 +123,9 @@ void renameInto(const std::string& sTemp, const std::string& sPath) {
 }
 
 std::string inputName(const Input& input) {
+  if (input.moved)
+    return input.path + "@" + (input.delta < 0 ? "-" : "+") +
+           hex(static_cast<std::uint64_t>(std::abs(input.delta)));
   return input.placed ? input.path + "@" + hex(input.address) : input.path;
 }
 

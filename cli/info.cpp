@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli.h"
 
@@ -36,7 +37,8 @@ struct Summary {
 void printText(Image& image, const Summary& s) {
   std::printf("inputs:\n");
   for (const Input& input : image.inputs)
-    std::printf("  %s (%s)\n", inputName(input).c_str(), input.type.c_str());
+    std::printf("  %s (%s%s%s)\n", inputName(input).c_str(), input.type.c_str(),
+                input.details.empty() ? "" : ": ", input.details.c_str());
   std::printf("data bytes:    %llu\nruns:          %zu\n",
               static_cast<unsigned long long>(s.iBytes), s.runs.size());
   for (std::size_t i = 0; i < s.runs.size() && i < kRunsShown; ++i) {
@@ -63,7 +65,7 @@ void printText(Image& image, const Summary& s) {
     std::printf("header:        %s\n", quote(info.getHeader(), false).c_str());
   std::printf("pages:         %llu\nmemory:        %u bytes\n",
               static_cast<unsigned long long>(s.iPages),
-              image.vmm.getUsedPhysicalMemory());
+              image.vmm->getUsedPhysicalMemory());
 }
 
 void printJson(Image& image, const Summary& s) {
@@ -72,7 +74,11 @@ void printJson(Image& image, const Summary& s) {
     out += (out.back() == '[' ? "{" : ",{") + std::string("\"path\":") +
            quote(input.path, true);
     if (input.placed) out += ",\"address\":" + std::to_string(input.address);
-    out += ",\"format\":" + quote(input.type, true) + "}";
+    if (input.moved) out += ",\"delta\":" + std::to_string(input.delta);
+    out += ",\"format\":" + quote(input.type, true);
+    if (!input.details.empty())
+      out += ",\"details\":" + quote(input.details, true);
+    out += "}";
   }
   out += "],\"data_bytes\":" + std::to_string(s.iBytes) +
          ",\"run_count\":" + std::to_string(s.runs.size()) + ",\"runs\":[";
@@ -98,7 +104,7 @@ void printJson(Image& image, const Summary& s) {
   out += ",\"header\":" +
          (info.getHeader().empty() ? none : quote(info.getHeader(), true));
   out += ",\"pages\":" + std::to_string(s.iPages) +
-         ",\"memory\":" + std::to_string(image.vmm.getUsedPhysicalMemory()) +
+         ",\"memory\":" + std::to_string(image.vmm->getUsedPhysicalMemory()) +
          "}\n";
   std::fputs(out.c_str(), stdout);
 }
@@ -116,13 +122,13 @@ int info(Args& args) {
   Image image;
   load(&image, inputs, false);
   Summary s;
-  s.runs = runs(&image.vmm);
+  s.runs = runs(image.vmm.get());
   for (const auto& run : s.runs) s.iBytes += run.second;
   struct Count : gcVMMPageHandler {
     std::uint64_t n = 0;
     bool handlePage(gcVMMPage*) override { return ++n > 0; }
   } count;
-  image.vmm.forAllMappedPages(&count, false);
+  image.vmm->forAllMappedPages(&count, false);
   s.iPages = count.n;
   (bJson ? printJson : printText)(image, s);
   return kOk;

@@ -24,9 +24,9 @@ void drawLayout(Image& image, bool bLaterWins, const std::string& sOutput) {
   for (const Input& input : image.inputs) {
     Image alone;
     load(&alone, {input}, bLaterWins);
-    inputs.push_back({inputName(input), input.type, runs(&alone.vmm)});
+    inputs.push_back({inputName(input), input.type, runs(alone.vmm.get())});
   }
-  const std::string svg = layoutSvg(inputs, runs(&image.vmm), image.info);
+  const std::string svg = layoutSvg(inputs, runs(image.vmm.get()), image.info);
   writeBeside(sOutput, [&](const std::string& sTemp) {
     std::ofstream out(sTemp, std::ios::binary);
     out << svg;
@@ -64,7 +64,7 @@ int map(Args& args) {
   const std::string sReport = sDir + "/vmm.mmap";
   const int home = open(".", O_RDONLY | O_DIRECTORY);
   const bool bThere = home >= 0 && chdir(sDir.c_str()) == 0;
-  if (bThere) writeMemoryMap(&image.vmm);
+  if (bThere) writeMemoryMap(image.vmm.get());
   const bool bBack = home >= 0 && fchdir(home) == 0;
   if (home >= 0) close(home);
   if (!bThere || !bBack || access(sReport.c_str(), F_OK) != 0) {

@@ -2,8 +2,10 @@
 
 namespace {
 
+// "file:line: ", "file: ", or nothing for an edit's result, which has no file.
 std::string place(const std::string& sFile, std::uint64_t iLine) {
-  return iLine == 0 ? sFile : sFile + ":" + std::to_string(iLine);
+  if (sFile.empty() && iLine == 0) return "";
+  return (iLine == 0 ? sFile : sFile + ":" + std::to_string(iLine)) + ": ";
 }
 
 }  // namespace
@@ -27,7 +29,7 @@ std::uint64_t gcFileResult::getLine() const { return iLine; }
 const std::string& gcFileResult::getReason() const { return sReason; }
 
 std::string gcFileResult::getMessage() const {
-  return bOk ? std::string() : place(sFile, iLine) + ": " + sReason;
+  return bOk ? std::string() : place(sFile, iLine) + sReason;
 }
 
 const std::vector<std::string>& gcFileResult::getWarnings() const {
@@ -37,7 +39,7 @@ const std::vector<std::string>& gcFileResult::getWarnings() const {
 void gcFileResult::addWarning(const std::string& sWarningFile,
                               std::uint64_t iWarningLine,
                               const std::string& sWarning) {
-  warnings.push_back(place(sWarningFile, iWarningLine) + ": " + sWarning);
+  warnings.push_back(place(sWarningFile, iWarningLine) + sWarning);
 }
 
 std::uint64_t gcFileResult::getDataBytes() const { return iDataBytes; }

@@ -27,8 +27,8 @@ class DWXFILES_EXPORT gcFileResult {
   std::uint64_t getLine() const;
   // Empty for a success.
   const std::string& getReason() const;
-  // "image.hex:17: checksum mismatch", or "image.hex: reason" without a line;
-  // empty for a success.
+  // "image.hex:17: checksum mismatch", or "image.hex: reason" without a line,
+  // or just the reason without a file either (an edit's); empty for a success.
   std::string getMessage() const;
 
   // Each in the form of getMessage(), e.g. "image.hex: no end record".

@@ -8,9 +8,14 @@
 #include <vector>
 
 #include "gcBinaryFile.h"
+#include "gcCArrayFile.h"
+#include "gcElfFile.h"
 #include "gcFileFormat.h"
+#include "gcImageEdit.h"
 #include "gcIntelHexFile.h"
 #include "gcSRecordFile.h"
+#include "gcTiTxtFile.h"
+#include "gcVerilogMemFile.h"
 
 // Hands out formats by type name. Owns every format it returned and
 // releases them when it is destroyed.
@@ -22,12 +27,14 @@ class DWXFILES_EXPORT gcFileSupport {
   ~gcFileSupport();
 
   // "Binaray file" and "Binary file" give a gcBinaryFile, "Intel HEX" a
-  // gcIntelHexFile, "Motorola S-record" a gcSRecordFile; any other name
-  // null.
+  // gcIntelHexFile, "Motorola S-record" a gcSRecordFile, "ELF" a
+  // gcElfFile, "TI-TXT" a gcTiTxtFile, "Verilog memory" a gcVerilogMemFile,
+  // "C array" a gcCArrayFile; any other name null.
   gcFileFormat* createFileSupport(std::string sTypeName);
 
   // The type name for a file that begins with these bytes: "Intel HEX" for
-  // ':', "Motorola S-record" for 'S' and a digit, else "Binary file".
+  // ':', "Motorola S-record" for 'S' and a digit, "ELF" for 0x7F "ELF",
+  // "TI-TXT" for '@', else "Binary file".
   static std::string detectType(const char* pHead, std::size_t iSize);
   // detectType of the file's first bytes; empty when it cannot be read.
   static std::string detectFileType(const std::string& sFileName);

@@ -1,5 +1,6 @@
 #include "gcImageLoad.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -70,6 +71,25 @@ std::size_t gcImageLoad::nextBlock(const char** ppData) {
   return n;
 }
 
+std::size_t gcImageLoad::readAt(std::uint64_t iOffset, std::size_t n,
+                                const char** ppData) {
+  *ppData = buffer.get();
+  n = std::min(n, kBuffer);
+  if (fseeko(pFile, static_cast<off_t>(iOffset), SEEK_SET) != 0) {
+    fail(std::string("read error: ") + std::strerror(errno), false);
+    return 0;
+  }
+  const std::size_t iRead = std::fread(buffer.get(), 1, n, pFile);
+  if (iRead == 0 && std::ferror(pFile)) fail("read error", false);
+  return iRead;
+}
+
+int gcImageLoad::getDescriptor() const {
+  return pFile != nullptr ? fileno(pFile) : -1;
+}
+
+void gcImageLoad::setContext(const std::string& sText) { sContext = sText; }
+
 std::uint64_t gcImageLoad::getLine() const { return iLine; }
 
 bool gcImageLoad::put(std::uint64_t iAddr, const unsigned char* pData,
@@ -84,7 +104,8 @@ bool gcImageLoad::put(std::uint64_t iAddr, const unsigned char* pData,
 
 bool gcImageLoad::fail(const std::string& sReason, bool bAtLine) {
   if (result.isOk())
-    result = gcFileResult::failure(sFileName, bAtLine ? iLine : 0, sReason);
+    result = gcFileResult::failure(sFileName, bAtLine ? iLine : 0,
+                                   sContext + sReason);
   return false;
 }
 

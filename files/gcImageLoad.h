@@ -32,6 +32,14 @@ class gcImageLoad {
   bool nextLine(const char** ppLine, std::size_t* pLength);
   // The next block of the file; 0 at the end or after a read error.
   std::size_t nextBlock(const char** ppData);
+  // Up to n bytes (at most the buffer's size) from iOffset of the file;
+  // fewer only at its end, 0 after a read error (then failed).
+  std::size_t readAt(std::uint64_t iOffset, std::size_t n, const char** ppData);
+  // The open file's descriptor (for a reader of headers), or -1.
+  int getDescriptor() const;
+  // A prefix for the reasons of the errors that follow ("section .data: "),
+  // for formats without lines.
+  void setContext(const std::string& sContext);
   // Hands each non-empty line to readRecord(line, length) until it returns
   // false, the file ends or *pbEnd is set (by an end record); warns "no end
   // record" when the file ended without one.
@@ -65,6 +73,7 @@ class gcImageLoad {
   std::size_t iEnd;
   bool bEof;
   std::uint64_t iLine;
+  std::string sContext;
   gcFileResult result;
 };
 

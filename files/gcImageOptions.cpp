@@ -9,7 +9,8 @@ gcImageOptions::gcImageOptions()
       iRecordLength(32),
       iAddressBytes(0),
       bCrlf(false),
-      iFillByte(0xFF) {}
+      iFillByte(0xFF),
+      iWordBits(8) {}
 
 gcImageOptions& gcImageOptions::setLoadAddress(std::uint32_t iAddr) {
   iLoadAddress = iAddr;
@@ -58,6 +59,18 @@ gcImageOptions& gcImageOptions::setFillByte(std::uint8_t iFill) {
 }
 std::uint8_t gcImageOptions::getFillByte() const { return iFillByte; }
 
+gcImageOptions& gcImageOptions::setWordBits(unsigned int iBits) {
+  iWordBits = iBits;
+  return *this;
+}
+unsigned int gcImageOptions::getWordBits() const { return iWordBits; }
+
+gcImageOptions& gcImageOptions::setArrayName(const std::string& sName) {
+  sArrayName = sName;
+  return *this;
+}
+const std::string& gcImageOptions::getArrayName() const { return sArrayName; }
+
 gcImageInfo::gcImageInfo()
     : bStart(false), bSegmentedStart(false), iStartAddress(0) {}
 
@@ -84,3 +97,6 @@ void gcImageInfo::clearStartAddress() {
 
 const std::string& gcImageInfo::getHeader() const { return sHeader; }
 void gcImageInfo::setHeader(const std::string& sText) { sHeader = sText; }
+
+const std::string& gcImageInfo::getDetails() const { return sDetails; }
+void gcImageInfo::setDetails(const std::string& sText) { sDetails = sText; }

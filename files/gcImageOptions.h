@@ -42,6 +42,14 @@ class DWXFILES_EXPORT gcImageOptions {
   // The byte a binary save writes for every hole (default 0xFF).
   gcImageOptions& setFillByte(std::uint8_t iFill);
   std::uint8_t getFillByte() const;
+  // Verilog memory: bits a word, 8, 16 or 32 (default 8); other widths make
+  // the save fail.
+  gcImageOptions& setWordBits(unsigned int iBits);
+  unsigned int getWordBits() const;
+  // C array: the prefix of the names it defines (default empty: from the
+  // file name, as gcCArrayFile::nameFor gives it).
+  gcImageOptions& setArrayName(const std::string& sName);
+  const std::string& getArrayName() const;
 
  protected:
   std::uint32_t iLoadAddress;
@@ -53,11 +61,14 @@ class DWXFILES_EXPORT gcImageOptions {
   unsigned int iAddressBytes;
   bool bCrlf;
   std::uint8_t iFillByte;
+  unsigned int iWordBits;
+  std::string sArrayName;
 };
 
 // What an image carries beside its data: a start address (Intel HEX 03 or
-// 05, S-record S7/S8/S9) and a header text (S-record S0). A load fills it
-// in; a save writes what the format can hold.
+// 05, S-record S7/S8/S9, ELF entry point, C array NAME_start) and a header
+// text (S-record S0). A load fills it in; a save writes what the format can
+// hold.
 class DWXFILES_EXPORT gcImageInfo {
  public:
   gcImageInfo();
@@ -75,11 +86,18 @@ class DWXFILES_EXPORT gcImageInfo {
   const std::string& getHeader() const;
   void setHeader(const std::string& sHeader);
 
+  // What the file says of itself beside its data, for people: ELF's class,
+  // byte order and machine ("ELF32, little-endian, ARM"); empty for the
+  // other formats. A save ignores it.
+  const std::string& getDetails() const;
+  void setDetails(const std::string& sDetails);
+
  protected:
   bool bStart;
   bool bSegmentedStart;
   std::uint32_t iStartAddress;
   std::string sHeader;
+  std::string sDetails;
 };
 
 #endif  // DWXFILES_GCIMAGEOPTIONS_H_

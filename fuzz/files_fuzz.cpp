@@ -1,10 +1,16 @@
 // The differential fuzz target of the image formats. An input either
 // writes a few runs into a VMM, saves them in one format and loads the file
 // into a fresh VMM, which must then hold exactly the bytes written (holes
-// stay holes; in binary they hold the fill byte); or hands the rest of the
+// stay holes; in binary they hold the fill byte); or makes the runs the
+// sections of an ELF file, some held by program headers at other physical
+// addresses, which must load at their load addresses or fail where two
+// sections give one address different values; or hands the rest of the
 // input to a reader as a file over a VMM that already holds bytes, with its
 // byte counts and checksums mended or not: the reader may fail, but must not
-// crash, and a failure leaves the VMM as it was.
+// crash, and a failure leaves the VMM as it was; or runs a random sequence
+// of edits over a random image against a map of bytes, with the checksums
+// computed bit by bit as their catalogue defines them, where every edit
+// that fails must leave the image as it was.
 #include <dwxvmm/dwxvmm.h>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
@@ -16,14 +22,18 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "../files/gcFileSupport.h"
+#include "../tests/support/elf_builder.h"
 #include "../tests/support/written_bytes.h"
 
 namespace {
 
-const char* const kTypes[] = {"Binary file", "Intel HEX", "Motorola S-record"};
+const char* const kTypes[] = {"Binary file", "Intel HEX", "Motorola S-record",
+                              "TI-TXT", "ELF"};
 std::string gFile;
 
 void check(bool ok, const char* what) {
@@ -81,8 +91,60 @@ std::string mend(std::string text) {
   return text;
 }
 
+void elfTrip(FuzzedDataProvider& in) {
+  std::vector<ElfSection> sections;
+  std::vector<ElfSegment> segments;
+  std::map<vmm_int, char> shadow;
+  bool bConflict = false, bAllZero = true;
+  for (int runs = in.ConsumeIntegralInRange(1, 6); runs > 0; --runs) {
+    // Small addresses overlap often, large ones reach the top.
+    const std::uint64_t a = in.ConsumeBool()
+                                ? in.ConsumeIntegral<std::uint16_t>()
+                                : in.ConsumeIntegral<vmm_int>();
+    const std::uint64_t n = std::min<std::uint64_t>(
+        in.ConsumeIntegralInRange(1, 300), (std::uint64_t{1} << 32) - a);
+    std::string data(n, '\0');
+    for (char& c : data)
+      c = static_cast<char>(in.ConsumeIntegral<std::uint8_t>());
+    sections.push_back({".s" + std::to_string(sections.size()), a, data});
+    if (in.ConsumeBool()) {
+      const std::uint64_t p = std::min<std::uint64_t>(
+          in.ConsumeIntegral<vmm_int>(), (std::uint64_t{1} << 32) - n);
+      segments.push_back({p, sections.size() - 1, 1});
+      bAllZero = bAllZero && p == 0;
+    }
+  }
+  for (std::size_t i = 0, g = 0; i < sections.size(); ++i) {
+    std::uint64_t a = sections[i].address;
+    if (g < segments.size() && segments[g].first == i && !bAllZero)
+      a = segments[g++].paddr;
+    else if (g < segments.size() && segments[g].first == i)
+      ++g;
+    for (std::size_t k = 0; k < sections[i].data.size(); ++k) {
+      const auto [it, bNew] =
+          shadow.emplace(static_cast<vmm_int>(a + k), sections[i].data[k]);
+      bConflict = bConflict || (!bNew && it->second != sections[i].data[k]);
+    }
+  }
+  const bool b64 = in.ConsumeBool(), bBig = in.ConsumeBool();
+  const vmm_int entry = in.ConsumeIntegral<vmm_int>();
+  std::ofstream(gFile, std::ios::binary)
+      << buildElf(b64, bBig, entry, sections, segments);
+  gcVMM vmm;
+  vmm.setMemoryModell(newModel(in.ConsumeIntegralInRange(0, 2)));
+  gcFileSupport support;
+  gcImageInfo info;
+  const gcFileResult r = support.createFileSupport("ELF")->loadImage(
+      gFile, &vmm, gcImageOptions(), &info);
+  check(r.isOk() != bConflict, "ELF load");
+  check(writtenBytes(vmm) == (bConflict ? std::map<vmm_int, char>() : shadow),
+        "ELF bytes loaded");
+  check(bConflict || info.hasStartAddress() == (entry != 0), "ELF entry");
+}
+
 void roundTrip(FuzzedDataProvider& in) {
-  const int type = in.ConsumeIntegralInRange(0, 2);
+  const int type = in.ConsumeIntegralInRange(0, 4);
+  if (type == 4) return elfTrip(in);
   gcVMM vmm, back;
   const int model = in.ConsumeIntegralInRange(0, 2);
   vmm.setMemoryModell(newModel(model));
@@ -119,7 +181,7 @@ void roundTrip(FuzzedDataProvider& in) {
     for (vmm_int a = shadow.begin()->first; a != shadow.rbegin()->first; ++a)
       shadow.emplace(a, static_cast<char>(options.getFillByte()));
   check(writtenBytes(back) == shadow, "bytes loaded");
-  if (type != 0 && info.hasStartAddress())
+  if ((type == 1 || type == 2) && info.hasStartAddress())
     check(got.getLinearStartAddress() == info.getLinearStartAddress(), "start");
   const std::string before = snapshot(back);  // equal values are no conflict
   check(pFormat->loadImage(gFile, &back, options, nullptr).isOk(), "reload");
@@ -127,7 +189,7 @@ void roundTrip(FuzzedDataProvider& in) {
 }
 
 void readText(FuzzedDataProvider& in) {
-  const int type = in.ConsumeIntegralInRange(0, 2);
+  const int type = in.ConsumeIntegralInRange(0, 4);
   gcVMM vmm;
   vmm.setMemoryModell(newModel(in.ConsumeIntegralInRange(0, 2)));
   char data[0x40];
@@ -147,6 +209,251 @@ void readText(FuzzedDataProvider& in) {
   check(r.isOk() || snapshot(vmm) == before, "a failed load changed the VMM");
 }
 
+typedef std::uint64_t u64;
+typedef std::map<vmm_int, char> Bytes;
+
+// MSB first, bit by bit; augmented: the message shifted through a register
+// of zeros, then as many zero bits as the register holds.
+u64 crcMsb(const std::vector<unsigned char>& d, u64 poly, u64 c, int w,
+           bool bAugmented) {
+  const u64 top = u64{1} << (w - 1), mask = (top << 1) - 1;
+  auto step = [&](bool bit) {
+    const bool t = (c & top) != 0;
+    if (bAugmented) {
+      c = (c << 1 | bit) & mask;
+      if (t) c ^= poly;
+    } else {
+      c = c << 1 & mask;
+      if (t != bit) c ^= poly;
+    }
+  };
+  for (unsigned char b : d)
+    for (int i = 7; i >= 0; --i) step(b >> i & 1);
+  if (bAugmented)
+    for (int i = 0; i < w; ++i) step(false);
+  return c;
+}
+
+// The value and width of a checksum over d, or nullopt for an unknown name.
+std::optional<std::pair<u64, unsigned>> reference(
+    const std::string& name, std::vector<unsigned char> d) {
+  const std::string base = name.size() > 3 && name[name.size() - 3] == '-'
+                               ? name.substr(0, name.size() - 3)
+                               : name;
+  if (base == "crc32") {
+    std::uint32_t c = 0xFFFFFFFF;
+    for (unsigned char b : d) {
+      c ^= b;
+      for (int i = 0; i < 8; ++i) c = c & 1 ? c >> 1 ^ 0xEDB88320 : c >> 1;
+    }
+    return std::pair<u64, unsigned>{~c, 4};
+  }
+  if (base == "stm32") {
+    for (std::size_t i = 0; i + 4 <= d.size(); i += 4)
+      std::reverse(d.begin() + i, d.begin() + i + 4);
+    return std::pair<u64, unsigned>{
+        crcMsb(d, 0x04C11DB7, 0xFFFFFFFF, 32, false), 4};
+  }
+  if (base == "crc16-xmodem" || base == "crc16-ccitt" || base == "crc16-aug")
+    return std::pair<u64, unsigned>{
+        crcMsb(d, 0x1021, base == "crc16-xmodem" ? 0 : 0xFFFF, 16,
+               base == "crc16-aug"),
+        2};
+  for (const char* kind : {"sum", "negsum", "notsum"})
+    for (unsigned w : {1u, 2u, 4u}) {
+      if (base != kind + std::to_string(8 * w)) continue;
+      u64 sum = 0;
+      for (unsigned char b : d) sum += b;
+      if (kind[1] == 'e') sum = 0 - sum;
+      if (kind[1] == 'o') sum = ~sum;
+      return std::pair<u64, unsigned>{sum & ((u64{1} << 8 * w) - 1), w};
+    }
+  return std::nullopt;
+}
+
+// Edits against the map. Ranges start near the data, the boundaries and the
+// top of the address space; some are bad.
+struct Edits {
+  explicit Edits(FuzzedDataProvider& provider) : in(provider) {}
+  FuzzedDataProvider& in;
+  int model = 0;
+  Bytes bytes;
+  std::optional<u64> start;
+  std::vector<u64> anchors{0, 0xFFFF, 0xFFFFFF, 0xFFFFFFF0};
+  bool bNew = false;  // the last edit wrote a new image
+
+  u64 pick() {
+    const u64 a =
+        anchors[in.ConsumeIntegralInRange<std::size_t>(0, anchors.size() - 1)];
+    const int off = in.ConsumeIntegralInRange(-40, 40);
+    return off < 0 && a < u64(-off) ? 0 : a + off;
+  }
+  gcAddressRange range() {
+    const u64 first = pick();
+    if (in.ConsumeIntegralInRange(0, 15) == 0) return {first + 1, first};
+    return {first, first + in.ConsumeIntegralInRange(0, 300)};
+  }
+  static bool valid(const gcAddressRange& r) {
+    return r.iFirst <= r.iLast && r.iLast <= 0xFFFFFFFF;
+  }
+
+  // Runs one edit; returns whether it should have worked, and applies it to
+  // the map if so. *pHole: the hole a checksum should name.
+  bool step(gcVMM* pVMM, std::unique_ptr<gcVMM>* pTarget, gcImageInfo* pInfo,
+            gcFileResult* pResult, std::optional<u64>* pHole) {
+    const int op = in.ConsumeIntegralInRange(0, 5);
+    bNew = op >= 1 && op <= 4;
+    switch (op) {
+      case 0: {
+        const gcAddressRange r = range();
+        const auto b = in.ConsumeIntegral<std::uint8_t>();
+        *pResult = fillImage(pVMM, b, r.iFirst, r.iLast);
+        if (!valid(r)) return false;
+        for (u64 a = r.iFirst; a <= r.iLast; ++a)
+          bytes.emplace(static_cast<vmm_int>(a), static_cast<char>(b));
+        return true;
+      }
+      case 1:
+      case 2: {
+        const bool bCrop = in.ConsumeBool();
+        std::vector<gcAddressRange> ranges(in.ConsumeIntegralInRange(0, 3));
+        bool bValid = true;
+        for (gcAddressRange& r : ranges) bValid &= valid(r = range());
+        *pResult =
+            (bCrop ? cropImage : excludeImage)(pVMM, ranges, pTarget->get());
+        if (!bValid) return false;
+        Bytes kept;
+        for (auto [a, v] : bytes) {
+          bool bIn = false;
+          for (const gcAddressRange& r : ranges)
+            bIn |= a >= r.iFirst && a <= r.iLast;
+          if (bIn == bCrop) kept[a] = v;
+        }
+        bytes.swap(kept);
+        return true;
+      }
+      case 3: {
+        std::int64_t delta = in.ConsumeIntegralInRange<std::int64_t>(-300, 300);
+        if (in.ConsumeBool())
+          delta = static_cast<std::int64_t>(pick()) -
+                  static_cast<std::int64_t>(pick());
+        *pResult = moveImage(pVMM, delta, pTarget->get(), pInfo);
+        auto inside = [&](u64 a) {
+          return static_cast<std::int64_t>(a) + delta >= 0 &&
+                 static_cast<std::int64_t>(a) + delta <= 0xFFFFFFFF;
+        };
+        if ((!bytes.empty() && (!inside(bytes.begin()->first) ||
+                                !inside(bytes.rbegin()->first))) ||
+            (start && !inside(*start)))
+          return false;
+        Bytes moved;
+        for (auto [a, v] : bytes) moved[static_cast<vmm_int>(a + delta)] = v;
+        bytes.swap(moved);
+        if (start) *start += delta;
+        return true;
+      }
+      case 4: {
+        const unsigned group = in.ConsumeIntegralInRange(0, 7) == 0
+                                   ? in.ConsumeIntegralInRange(0, 9)
+                                   : 2u << in.ConsumeIntegralInRange(0, 2);
+        *pResult = swapImage(pVMM, group, pTarget->get());
+        if (group != 2 && group != 4 && group != 8) return false;
+        Bytes swapped;
+        for (auto [a, v] : bytes) swapped[a ^ (group - 1)] = v;
+        bytes.swap(swapped);
+        return true;
+      }
+      default: {
+        const auto& names = checksumNames();
+        const std::size_t i =
+            in.ConsumeIntegralInRange<std::size_t>(0, names.size());
+        const std::string name = i < names.size() ? names[i] : "crc8";
+        const u64 at = pick();
+        const gcAddressRange r = range();
+        const bool bOverwrite = in.ConsumeBool();
+        *pResult = checksumImage(pVMM, name, at, r.iFirst, r.iLast, bOverwrite);
+        std::vector<unsigned char> data;
+        const auto kind = reference(name, data);
+        if (!kind || !valid(r) || at + kind->second > u64{1} << 32 ||
+            (at <= r.iLast && at + kind->second > r.iFirst) ||
+            (name.compare(0, 5, "stm32") == 0 &&
+             (r.iFirst % 4 != 0 || (r.iLast - r.iFirst + 1) % 4 != 0)))
+          return false;
+        for (u64 a = r.iFirst; a <= r.iLast; ++a) {
+          const auto it = bytes.find(static_cast<vmm_int>(a));
+          if (it == bytes.end()) {
+            *pHole = a;
+            return false;
+          }
+          data.push_back(static_cast<unsigned char>(it->second));
+        }
+        const auto [value, width] = *reference(name, data);
+        const bool bBig =
+            name.size() > 3 && name.substr(name.size() - 3) == "-be";
+        Bytes written = bytes;
+        for (unsigned k = 0; k < width; ++k) {
+          const auto v =
+              static_cast<char>(value >> 8 * (bBig ? width - 1 - k : k));
+          const auto a = static_cast<vmm_int>(at + k);
+          if (!bOverwrite && bytes.count(a) != 0 && bytes[a] != v) return false;
+          written[a] = v;
+        }
+        bytes.swap(written);
+        return true;
+      }
+    }
+  }
+};
+
+void edits(FuzzedDataProvider& in) {
+  Edits e(in);
+  e.model = in.ConsumeIntegralInRange(0, 2);
+  auto vmm = std::make_unique<gcVMM>();
+  vmm->setMemoryModell(newModel(e.model));
+  for (int runs = in.ConsumeIntegralInRange(0, 4); runs > 0; --runs) {
+    const u64 a = in.ConsumeBool() ? e.pick() : in.ConsumeIntegral<vmm_int>();
+    const u64 n =
+        std::min<u64>(in.ConsumeIntegralInRange(1, 200), (u64{1} << 32) - a);
+    std::string data = in.ConsumeBytesAsString(n);
+    data.resize(n, '\x5a');
+    for (u64 i = 0; i < n; ++i) e.bytes[static_cast<vmm_int>(a + i)] = data[i];
+    vmm->setBlock(static_cast<vmm_int>(a), &data[0], static_cast<vmm_int>(n));
+    e.anchors.push_back(a);
+  }
+  gcImageInfo info;
+  if (in.ConsumeBool()) {
+    e.start = e.pick() & 0xFFFFFFFF;
+    info.setStartAddress(static_cast<std::uint32_t>(*e.start));
+  }
+  for (int steps = in.ConsumeIntegralInRange(1, 8); steps > 0; --steps) {
+    auto target = std::make_unique<gcVMM>();
+    target->setMemoryModell(newModel(e.model));
+    const std::string before = snapshot(*vmm);
+    gcFileResult r;
+    std::optional<u64> hole;
+    const bool bOk = e.step(vmm.get(), &target, &info, &r, &hole);
+    check(r.isOk() == bOk, "an edit's outcome");
+    if (!bOk) {
+      check(snapshot(*vmm) == before && writtenBytes(*target).empty(),
+            "a failed edit changed the image");
+      check(!hole || r.getMessage().find("hole at 0x") != std::string::npos,
+            "a hole named");
+      if (hole) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%08llX",
+                      static_cast<unsigned long long>(*hole));
+        check(r.getMessage().find(text) != std::string::npos, "the hole");
+      }
+      continue;
+    }
+    if (e.bNew) vmm.swap(target);
+    check(writtenBytes(*vmm) == e.bytes, "bytes after an edit");
+    check(info.hasStartAddress() == e.start.has_value() &&
+              (!e.start || info.getLinearStartAddress() == *e.start),
+          "start address after a move");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -163,6 +470,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData,
                                       std::size_t iSize) {
   FuzzedDataProvider in(pData, iSize);
-  (in.ConsumeBool() ? readText : roundTrip)(in);
+  const auto mode = in.ConsumeIntegral<std::uint8_t>();
+  (mode & 1 ? readText : mode & 2 ? edits : roundTrip)(in);
   return 0;
 }

@@ -2,20 +2,24 @@
 # Builds the benchmark suite (Release), runs every workload for the library
 # and its peers with repetitions, and prints the table of ratios; then times
 # the image formats (bench/formats.py) and the command-line tool
-# (bench/cli.py) against srec_cat, and map's picture in Chromium
-# (bench/map_svg.py); FORMATS_ONLY=1 runs only those.
+# (bench/cli.py) against srec_cat, ELF to Intel HEX against objcopy and
+# the writers against each other (bench/elf.py), map's picture in Chromium
+# (bench/map_svg.py), and the Python module against python3-intelhex
+# (bench/python.py); FORMATS_ONLY=1 runs only those.
 # Arguments go to the benchmark binary (e.g. --benchmark_filter=block_).
 # REPS sets the repetitions (default 5). The raw results stay in
 # build/bench/results.json, the library's messages in build/bench/stderr.log.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh" cmake ninja-build g++ pkg-config python3 \
-  libbenchmark-dev libsrecord-dev libboost-dev srecord chromium
+  libbenchmark-dev libsrecord-dev libboost-dev srecord libelf-dev \
+  binutils binutils-arm-none-eabi chromium pybind11-dev python3-dev \
+  python3-intelhex
 build=$root/build/bench
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DDWXVMM_BUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --target dwxvmm_bench image_convert dwxvmm_cli \
-  >/dev/null
+  dwxvmm_python >/dev/null
 if [ "${FORMATS_ONLY:-0}" != 1 ]; then
   "$build/bench/dwxvmm_bench" --benchmark_repetitions="${REPS:-5}" \
     --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
@@ -34,5 +38,11 @@ echo
 /usr/bin/python3 "$root/bench/cli.py" "$build/cli/dwxvmm" "$build/cli-images" \
   "${REPS:-5}"
 echo
+/usr/bin/python3 "$root/bench/elf.py" "$build/cli/dwxvmm" \
+  "$build/bench/image_convert" "$build/elf" "${REPS:-5}"
+echo
 /usr/bin/python3 "$root/bench/map_svg.py" "$build/cli/dwxvmm" "$build/map-svg" \
+  "${REPS:-5}"
+echo
+/usr/bin/python3 "$root/bench/python.py" "$build/python" "$build/python-images" \
   "${REPS:-5}"

@@ -3,7 +3,8 @@
 # missing. With no arguments: what building and testing need.
 set -euo pipefail
 want=("$@")
-[ ${#want[@]} -gt 0 ] || want=(cmake ninja-build g++ libgtest-dev pkg-config)
+[ ${#want[@]} -gt 0 ] ||
+  want=(cmake ninja-build g++ libgtest-dev pkg-config libelf-dev zlib1g-dev)
 missing=()
 for pkg in "${want[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" ||

@@ -72,6 +72,16 @@ t 0 "cat ab.bin@0xfffffffe --format srec -o out" \
 same out "S307FFFFFFFE41427A
 S5030001FB
 S70500000000FA"
+t 0 "cat a.srec --format titxt -o out.txt" "out.txt: TI-TXT, 4 data bytes"
+same out.txt "@0010
+01 02 03 04
+q"
+t 0 "cat out.txt -o out.mem --vmem-width 16" "out.mem: Verilog memory, 4 data bytes"
+same out.mem "@00000008
+0201 0403"
+t 0 "cat out.txt -o fw-1.c" "fw-1.c: C array, 4 data bytes"
+grep -q "^DWXVMM_DEFINE const dwxvmm_run fw_1_runs\[1\] = {" fw-1.c ||
+  { echo "FAIL: fw-1.c"; failed=$((failed + 1)); }
 t 0 "cmp a.hex a.srec" "0 addresses differ" ""
 t 1 "cmp a.hex clash.hex" "4 addresses differ
   0x00000010: 0x01 vs 0x09
@@ -121,9 +131,15 @@ t 2 "cat a.hex -o no/such/dir/out.hex" "" \
 t 2 "" "" "$(usage "no command")"
 t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
 t 2 "cat a.hex -o out.txt" "" \
-  "$(usage "cannot tell the output format of 'out.txt': give --format ihex|srec|binary" cat)"
+  "$(usage "cannot tell the output format of 'out.txt': give --format ihex|srec|binary|titxt|vmem|c" cat)"
 t 2 "cat a.hex -o x.hex --format elf" "" \
-  "$(usage "unknown format 'elf' (ihex, srec, binary)" cat)"
+  "$(usage "unknown format 'elf' (ihex, srec, binary, titxt, vmem, c)" cat)"
+t 2 "cat a.hex -o x.mem --vmem-width 64" "" \
+  "$(usage "bad word width '64' (8, 16 or 32)" cat)"
+t 2 "cat a.hex -o x.mem --vmem-width 32 --range 0x10-0x12" "" \
+  "dwxvmm: x.mem: a run of written bytes ends at 0x00000012, not on a 32-bit word boundary"
+t 2 "cat a.hex -o x.c --name 9lives" "" \
+  "dwxvmm: x.c: array name '9lives' is not a C identifier"
 t 2 "cat a.hex -o x.hex --range 0x20-0x10" "" \
   "$(usage "bad range '0x20-0x10': FIRST is above LAST" cat)"
 t 2 "cat a.hex -o x.hex --line-bytes 256" "" \
@@ -141,6 +157,72 @@ t 2 "info a.bin@0x100000000" "" \
   "$(usage "bad address in 'a.bin@0x100000000' '0x100000000' (0 to 0xffffffff)" info)"
 t 2 "cmp a.hex" "" "$(usage "cmp takes two inputs" cmp)"
 t 2 "map a.hex --bogus -o r" "" "$(usage "unknown option --bogus" map)"
+
+# Edits: in command-line order, both fills applying; errors name the reason
+# and the address, and write nothing.
+t 0 "cat a.hex --fill 0x11@0xe-0x11 --fill 0x22@0xc-0x17 -o fill.bin" \
+  "fill.bin: Binary file, 12 data bytes, 0 bytes filled with 0xff"
+same fill.bin "$(printf '\x22\x22\x11\x11\x01\x02\x03\x04\x22\x22\x22\x22')"
+t 0 "cat a.hex ab.bin@0x16 --fill 0 -o fill.hex" "fill.hex: Intel HEX, 8 data bytes"
+same fill.hex ":020000040000FA
+:0800100001020304000041425B
+:00000001FF"
+t 0 "cat a.srec@+0xfffffe00 --swap 2 -o moved.srec" \
+  "moved.srec: Motorola S-record, 4 data bytes"
+same moved.srec "S00600004844521B
+S309FFFFFE1002010403E0
+S5030001FB
+S705FFFFFF23DA"
+t 0 "cat a.hex --checksum sum8@0x13:0x10-0x12 --overwrite -o sum.hex" \
+  "sum.hex: Intel HEX, 4 data bytes"
+t 2 "cat a.hex --checksum crc32-le@0x20:0xe-0x13 -o e.hex" "" \
+  "dwxvmm: crc32-le: the range has a hole at 0x0000000E: fill it first"
+t 2 "cat a.hex --checksum sum8@0x12 -o e.hex" "" \
+  "dwxvmm: sum8: the checksum at 0x00000012 overlaps the range it covers"
+t 2 "cat a.hex --checksum crc32-le@0xfffffffe:0x10-0x13 -o e.hex" "" \
+  "dwxvmm: crc32-le: 0xFFFFFFFE + 4 bytes runs past address 0xFFFFFFFF"
+t 2 "cat a.hex --checksum sum8@0x13:0x10-0x12 -o e.hex" "" \
+  "dwxvmm: sum8: address 0x00000013 already holds another value"
+t 2 "cat a.hex --checksum stm32-le@0x20:0x12-0x13 -o e.hex" "" \
+  "dwxvmm: stm32-le: the range must be whole 32-bit words from a multiple of 4"
+t 2 "cat a.hex --crop 0-1 --checksum crc32-le@0x20 -o e.hex" "" \
+  "dwxvmm: crc32-le: no written byte to compute it over"
+t 2 "cat a.hex@-0x11 -o e.hex" "" \
+  "dwxvmm: a.hex: moving by -0x00000011 takes address 0x00000010 below 0"
+t 2 "cat a.srec@+0xfffffee0 -o e.hex" "" \
+  "dwxvmm: a.srec: moving by +0xFFFFFEE0 takes the start address 0x00000123 beyond 0xFFFFFFFF"
+t 2 "cat a.hex clash.hex@+0 -o e.hex" "" \
+  "dwxvmm: clash.hex: address 0x00000010 already holds another value"
+t 2 "cat a.hex --checksum crc8@0 -o e.hex" "" \
+  "$(usage "unknown checksum 'crc8' (see dwxvmm cat --help)" cat)"
+t 2 "cat a.hex --swap 3 -o e.hex" "" "$(usage "bad swap '3' (2, 4 or 8)" cat)"
+t 2 "cat a.hex --crop 0x10-0x1,0x20-0x30 -o e.hex" "" \
+  "$(usage "bad range '0x10-0x1': FIRST is above LAST" cat)"
+[ ! -e e.hex ] || { echo "FAIL: e.hex written"; failed=$((failed + 1)); }
+
+# At the top of the address space, where srec_cat cannot go: the checksums
+# against Python's zlib and binascii, a fill to 0xFFFFFFFF.
+head -c 200 /dev/urandom >top.bin
+for c in crc32-le crc16-ccitt-be crc16-xmodem-be; do
+  t 0 "cat top.bin@0xffffff00 --fill 0x3c@0xffffff00-0xfffffffb --checksum $c@0xfffffffc:0xffffff00-0xfffffffb --fill 0xff --range 0xffffff00-0xffffffff -o $c.bin"
+done
+t 0 "cat top.bin@+0xfffffe00 --fill 0xa5@0xfffffff0-0xffffffff --range 0xfffffe00-0xffffffff -o fill.bin" \
+  "fill.bin: Binary file, 216 data bytes, 296 bytes filled with 0xff"
+/usr/bin/python3 - <<'PY' || failed=$((failed + 1))
+import binascii, zlib
+top = open('top.bin', 'rb').read()
+data = top + b'\x3c' * 52
+want = {'crc32-le': zlib.crc32(data).to_bytes(4, 'little'),
+        'crc16-ccitt-be': binascii.crc_hqx(data, 0xffff).to_bytes(2, 'big'),
+        'crc16-xmodem-be': binascii.crc_hqx(data, 0).to_bytes(2, 'big')}
+for name, value in want.items():
+    got = open(name + '.bin', 'rb').read()
+    if got != data + value + b'\xff' * (4 - len(value)):
+        raise SystemExit('FAIL: ' + name + '.bin')
+if open('fill.bin', 'rb').read() != top + b'\xff' * 296 + b'\xa5' * 16:
+    raise SystemExit('FAIL: fill.bin')
+PY
+
 left=$(ls -A | grep -E '\.dwxvmm-' || true)
 [ -z "$left" ] || { echo "FAIL: left behind: $left"; failed=$((failed + 1)); }
 
@@ -163,6 +245,45 @@ if command -v srec_cat >/dev/null; then
     -offset -0xfff0 -o theirs.bin -binary 2>/dev/null
   srec_cmp ours.bin -binary theirs.bin -binary >/dev/null 2>&1 ||
     { echo "FAIL: srec_cmp ours.bin theirs.bin"; failed=$((failed + 1)); }
+
+  # Each edit as srec_cat makes it (its ranges end-exclusive; a filter after
+  # parentheses applies to all the inputs in them): an image of several runs
+  # with holes, across 64 KiB and 16 MiB boundaries.
+  head -c 300 /dev/urandom >q1.bin
+  head -c 700 /dev/urandom >q2.bin
+  t 0 "cat p1.bin@0xfff3 p2.bin@0xfffc q1.bin@0xffff01 q2.bin@0x1000077 -o e.hex"
+  edits=(
+    "e.hex --fill 0x5a@0xfff0-0x10100|e.hex -intel -fill 0x5a 0xfff0 0x10101"
+    "e.hex --fill 0x11@0xfff0-0x1000f --fill 0x22@0xfff8-0x1001f|e.hex -intel -fill 0x11 0xfff0 0x10010 -fill 0x22 0xfff8 0x10020"
+    "e.hex --crop 0xfff8-0x10007,0xfffff0-0x1000080|e.hex -intel -crop 0xfff8 0x10008 0xfffff0 0x1000081"
+    "e.hex --exclude 0x10000-0x1000f,0xffffff-0x1000100|e.hex -intel -exclude 0x10000 0x10010 0xffffff 0x1000101"
+    "e.hex@+0x123457|e.hex -intel -offset 0x123457"
+    "e.hex@-0xfff3|e.hex -intel -offset -0xfff3"
+    "e.hex --swap 2|e.hex -intel -byte-swap 2"
+    "e.hex --swap 4|e.hex -intel -byte-swap 4"
+    "e.hex --swap 8|e.hex -intel -byte-swap 8"
+  )
+  for n in crc32: stm32: crc16-xmodem:-xmodem crc16-ccitt:-broken crc16-aug:; do
+    for e in l b; do
+      name=${n%:*} theirs="-${n%:*}-$e-e 0x2000000"
+      [ "${name#crc16}" != "$name" ] && theirs="-crc16-$e-e 0x2000000 ${n#*:}"
+      edits+=("e.hex --crop 0xfffff0-0x100017f --fill 0xc3@0xfffff0-0x100017f --checksum $name-${e}e@0x2000000:0xfffff0-0x100017f|( e.hex -intel -crop 0xfffff0 0x1000180 -fill 0xc3 0xfffff0 0x1000180 ) $theirs")
+    done
+  done
+  for w in 8 16-le 16-be 32-le 32-be; do
+    for k in pos neg bitnot; do
+      ours=${k/pos/}sum$w ours=${ours/bitnot/not} e=${w#*-} bytes=$((${w%-*} / 8))
+      [ "$e" = "$w" ] && e=le
+      edits+=("e.hex --fill 0@0xfff0-0x1000800 --checksum $ours@0x3000000|( e.hex -intel -fill 0 0xfff0 0x1000801 ) -checksum-$k-${e:0:1}-e 0x3000000 $bytes")
+    done
+  done
+  for row in "${edits[@]}"; do
+    t 0 "cat ${row%%|*} -o ours.hex"
+    rm -f theirs.hex
+    srec_cat ${row#*|} -o theirs.hex -intel 2>/dev/null
+    srec_cmp ours.hex -intel theirs.hex -intel >/dev/null 2>&1 ||
+      { echo "FAIL: srec_cmp for: ${row%%|*}"; failed=$((failed + 1)); }
+  done
 fi
 
 echo "cli: $failed failed"

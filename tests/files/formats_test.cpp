@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../../files/gcFileSupport.h"
+#include "../support/elf_builder.h"
 #include "../support/scratch_dir.h"
 #include "../support/written_bytes.h"
 
@@ -169,6 +170,19 @@ const Load kLoads[] = {
   {"Binary file", "\x55\x01", "", 0x10},
   {"Binary file", "ab", ": file runs past address 0xFFFFFFFF", 0xFFFFFFFF},
   {"Binary file", "", ": cannot open: No such file or directory", 0},
+  {"TI-TXT", "12 34\n", ":1: data before the first address", 0},
+  {"TI-TXT", "@1G\n", ":1: bad address", 0},
+  {"TI-TXT", "@123456789\n", ":1: bad address", 0},
+  {"TI-TXT", "@10\n55 1\n", ":2: a data byte is not two hex digits", 0},
+  {"TI-TXT", "@10\n55 123\n", ":2: a data byte is not two hex digits", 0},
+  {"TI-TXT", "@0F\n\n00 AA\n",
+   ":3: address 0x00000010 already holds another value", 0},
+  {"TI-TXT", "@FFFFFFFF\n01 02\n", ":2: data beyond address 0xFFFFFFFF", 0},
+  {"TI-TXT", "@20\n01 02\nq x\n", ":3: text after 'q'", 0},
+  {"TI-TXT", "@20\r\n\t01\t02 \r\nq\nnot read\n", "", 0},
+  {"Verilog memory", "@0\n",
+   ": cannot read Verilog memory files (a format written only)", 0},
+  {"C array", "", ": cannot read C array files (a format written only)", 0},
 };
 // clang-format on
 
@@ -262,7 +276,125 @@ TEST_F(Formats, OptionsAndMetadata) {
                             {"S", "Binary file"},
                             {"Sx", "Binary file"}})
     EXPECT_EQ(type, gcFileSupport::detectType(head, std::strlen(head)));
+  EXPECT_EQ("ELF", gcFileSupport::detectType("\x7F"
+                                             "ELF",
+                                             4));
+  EXPECT_EQ("TI-TXT", gcFileSupport::detectType("@", 1));
   EXPECT_EQ("", gcFileSupport::detectFileType("/nonexistent"));
+}
+
+struct ElfCase {
+  const char* what;
+  bool b64, bBig;
+  std::uint64_t entry;
+  std::vector<ElfSection> sections;
+  std::vector<ElfSegment> segments;
+  std::map<vmm_int, std::string> image;  // runs loaded, or:
+  const char* message;                   // after the file name
+};
+
+const std::uint64_t kNoBits = 8, kNoAlloc = 0;
+
+// clang-format off
+const ElfCase kElf[] = {
+  {"load address from the program header; entry; NOBITS and unallocated "
+   "sections skipped", false, false, 0x101,
+   {{".text", 0x100, "ab"}, {".data", 0x2000, "cd"},
+    {".bss", 0x2002, "??", kNoBits}, {".note", 0, "??", 1, kNoAlloc}},
+   {{0x100, 0, 1}, {0x102, 1, 1}}, {{0x100, "abcd"}}, ""},
+  {"the section's own address: every physical address 0", true, true, 0,
+   {{".text", 0x100, "ab"}, {".data", 0x2000, "cd"}},
+   {{0, 0, 1}, {0, 1, 1}}, {{0x100, "ab"}, {0x2000, "cd"}}, ""},
+  {"an offset within the program header; the section's own address where "
+   "none holds it", true, false, 0,
+   {{".a", 0x300, "ab"}, {".b", 0x302, "cd"}, {".c", 0x400, "ef"}},
+   {{0x900, 0, 2}}, {{0x900, "abcd"}, {0x400, "ef"}}, ""},
+  {"same bytes twice", false, true, 0, {{".a", 0xF, "xU"}, {".b", 0x10, "U"}},
+   {}, {{0xF, "xU"}}, ""},
+  {"other bytes", false, false, 0, {{".a", 0x20, "xy"}, {".b", 0x21, "z"}},
+   {}, {}, ": section .b: address 0x00000021 already holds another value"},
+  {"over a written byte", false, false, 0, {{"", 0x10, "z"}}, {}, {},
+   ": section [1]: address 0x00000010 already holds another value"},
+  {"contents outside the file", false, false, 0,
+   {{".a", 0x20, "x"}, {".b", 0x30, "y", 1, 2, 0x10000}}, {}, {},
+   ": section .b: contents outside the file"},
+  {"program header outside the file", false, false, 0,
+   {{".a", 0x30, "y", 1, 2, 0x10000}}, {{0x30, 0, 1}}, {},
+   ": program header 0: contents outside the file"},
+  {"past 4 GiB", true, false, 0, {{".a", 0xFFFFFFFF, "xy"}}, {}, {},
+   ": section .a: load address 0xFFFFFFFF and size 0x2 reach past 0xFFFFFFFF"},
+  {"entry past 4 GiB", true, true, 0x100000000, {}, {}, {},
+   ": ELF header: entry point 0x100000000 past 0xFFFFFFFF"},
+};
+// clang-format on
+
+TEST_F(Formats, ElfLoadAddressesAndUnsoundFiles) {
+  gcFileSupport support;
+  gcFileFormat* pElf = support.createFileSupport("ELF");
+  std::string last;
+  for (const ElfCase& c : kElf) {
+    SCOPED_TRACE(c.what);
+    gcVMM vmm;
+    vmm.setMemoryModell(new gcVMM32BitCompact);
+    vmm.setByte(0x10, 0x55);
+    spill("e", last = buildElf(c.b64, c.bBig, c.entry, c.sections, c.segments));
+    gcImageInfo info;
+    const gcFileResult r = pElf->loadImage("e", &vmm, {}, &info);
+    EXPECT_EQ(*c.message == '\0' ? "" : "e" + std::string(c.message),
+              r.getMessage());
+    std::map<vmm_int, char> want{{0x10, 0x55}};
+    for (const auto& [a, bytes] : c.image)
+      for (std::size_t i = 0; i < bytes.size(); ++i) want[a + i] = bytes[i];
+    EXPECT_EQ(want, writtenBytes(vmm));
+    EXPECT_EQ(c.entry != 0 && r.isOk(), info.hasStartAddress());
+    EXPECT_EQ(r.isOk() ? c.entry : 0, info.getStartAddress());
+    EXPECT_EQ(r.isOk() ? std::string(c.b64 ? "ELF64, " : "ELF32, ") +
+                             (c.bBig ? "big" : "little") + "-endian, ARM"
+                       : "",
+              info.getDetails());
+  }
+  // A file cut short, and writing.
+  gcVMM vmm;
+  vmm.setMemoryModell(new gcVMM32BitFast);
+  spill("cut", last.substr(0, 40));
+  const gcFileResult r = pElf->loadImage("cut", &vmm, {}, nullptr);
+  EXPECT_EQ(0u, r.getMessage().find("cut: ELF header: ")) << r.getMessage();
+  EXPECT_EQ("o: cannot write ELF files (a format read only)",
+            pElf->saveImage("o", &vmm, {}, nullptr).getMessage());
+}
+
+// What the writers' options change; what they refuse.
+TEST_F(Formats, VerilogMemoryAndCArrayOptions) {
+  gcFileSupport support;
+  gcFileFormat* pVmem = support.createFileSupport("Verilog memory");
+  gcFileFormat* pC = support.createFileSupport("C array");
+  gcVMM vmm;
+  vmm.setMemoryModell(new gcVMM32BitFast);
+  char data[] = "\x01\x02\x03\x04\x05\x06";
+  vmm.setBlock(0x12, data, 6);
+  gcImageOptions options;
+  for (auto [bits, text] :
+       {std::pair{16u, "@00000009\n0201 0403 0605\n"},
+        {32u,
+         "o: a run of written bytes starts at 0x00000012, not on a 32-bit "
+         "word boundary"},
+        {12u, "o: word width must be 8, 16 or 32 bits"}}) {
+    const gcFileResult r =
+        pVmem->saveImage("o", &vmm, options.setWordBits(bits), nullptr);
+    EXPECT_EQ(text, r.isOk() ? slurp("o") : r.getMessage());
+  }
+  options.setRange(0x12, 0x16).setWordBits(16);
+  EXPECT_EQ(
+      "o: a run of written bytes ends at 0x00000016, not on a 16-bit "
+      "word boundary",
+      pVmem->saveImage("o", &vmm, options, nullptr).getMessage());
+  EXPECT_FALSE(std::ifstream("o"));  // a failed save leaves no file
+  EXPECT_EQ("o.c: array name '2x' is not a C identifier",
+            pC->saveImage("o.c", &vmm, options.setArrayName("2x"), nullptr)
+                .getMessage());
+  ASSERT_TRUE(pC->saveImage("-fw.v2.c", &vmm, {}, nullptr).isOk());
+  EXPECT_NE(std::string::npos, slurp("-fw.v2.c").find("_fw_v2_runs[1]"));
+  EXPECT_EQ("image_1", gcCArrayFile::nameFor("1.c"));
 }
 
 }  // namespace

@@ -53,4 +53,12 @@ mkdir "$work/run" && cp "$src/examples/source.in" "$work/run/"
 (cd "$work/run" && "$p/bin/vmmtest" 2>/dev/null)
 # So does the command-line tool.
 "$p/bin/dwxvmm" info "$src/examples/firmware.hex" | grep -q '^data bytes: *144$'
-echo "install tree, host builds, vmmtest and dwxvmm: ok"
+# So does the Python module, where the build has one.
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+if [ "$(cached DWXVMM_PYTHON)" = ON ]; then
+  env -u LD_LIBRARY_PATH PYTHONPATH="$p/$(cached DWXVMM_PYTHON_INSTALL_DIR)" \
+    "$(cached Python_EXECUTABLE)" -c "import dwxvmm, sys
+assert len(dwxvmm.load(sys.argv[1])) == 144" "$src/examples/firmware.hex"
+  test -e "$p/$(cached DWXVMM_PYTHON_INSTALL_DIR)/dwxvmm.pyi"
+fi
+echo "install tree, host builds, vmmtest, dwxvmm and the Python module: ok"

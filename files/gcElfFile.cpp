@@ -1,0 +1,186 @@
+#include "gcElfFile.h"
+
+#include <gelf.h>
+#include <libelf.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "gcImageLoad.h"
+
+namespace {
+
+typedef std::uint64_t u64;
+constexpr u64 kSpace = u64{1} << 32;
+
+// A section to load: where its contents lie in the file and in memory.
+struct Contents {
+  std::string name;
+  u64 iOffset, iSize, iAddress;
+};
+
+struct ElfCloser {
+  void operator()(Elf* pElf) const { elf_end(pElf); }
+};
+
+std::string hexText(u64 iValue) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX",
+                static_cast<unsigned long long>(iValue));
+  return text;
+}
+
+std::string libelfError() {
+  const char* pWhy = elf_errmsg(-1);
+  return pWhy != nullptr ? pWhy : "invalid";
+}
+
+std::string machineName(unsigned int iMachine) {
+  static const struct {
+    unsigned int iMachine;
+    const char* pName;
+  } kMachines[] = {
+      {EM_386, "i386"},        {EM_68K, "m68k"},         {EM_MIPS, "MIPS"},
+      {EM_PPC, "PowerPC"},     {EM_PPC64, "PowerPC64"},  {EM_ARM, "ARM"},
+      {EM_SH, "SuperH"},       {EM_SPARCV9, "SPARC V9"}, {EM_X86_64, "x86-64"},
+      {EM_AVR, "AVR"},         {EM_XTENSA, "Xtensa"},    {EM_MSP430, "MSP430"},
+      {EM_AARCH64, "AArch64"}, {EM_RISCV, "RISC-V"},     {258, "LoongArch"},
+  };
+  for (const auto& m : kMachines)
+    if (m.iMachine == iMachine) return m.pName;
+  return "machine " + std::to_string(iMachine);
+}
+
+bool outside(u64 iOffset, u64 iSize, u64 iFileSize) {
+  return iOffset > iFileSize || iSize > iFileSize - iOffset;
+}
+
+// Reads and checks the headers; lists the contents to load.
+bool readHeaders(gcImageLoad& load, gcImageInfo& info,
+                 std::vector<Contents>* pContents) {
+  const int fd = load.getDescriptor();
+  struct stat st;
+  if (fstat(fd, &st) != 0) return load.fail("read error", false);
+  const u64 iFileSize = static_cast<u64>(st.st_size);
+  std::unique_ptr<Elf, ElfCloser> elf(elf_begin(fd, ELF_C_READ_MMAP, nullptr));
+  GElf_Ehdr eh;
+  if (!elf || elf_kind(elf.get()) != ELF_K_ELF ||
+      gelf_getehdr(elf.get(), &eh) == nullptr)
+    return load.fail("ELF header: " + libelfError(), false);
+  const unsigned char iData = eh.e_ident[EI_DATA];
+  if (iData != ELFDATA2LSB && iData != ELFDATA2MSB)
+    return load.fail("ELF header: unknown byte order", false);
+  info.setDetails(std::string(gelf_getclass(elf.get()) == ELFCLASS64
+                                  ? "ELF64, "
+                                  : "ELF32, ") +
+                  (iData == ELFDATA2LSB ? "little-endian, " : "big-endian, ") +
+                  machineName(eh.e_machine));
+  if (eh.e_entry >= kSpace)
+    return load.fail(
+        "ELF header: entry point " + hexText(eh.e_entry) + " past 0xFFFFFFFF",
+        false);
+  if (eh.e_entry != 0)
+    info.setStartAddress(static_cast<std::uint32_t>(eh.e_entry));
+
+  std::size_t iHeaders = 0;
+  if (elf_getphdrnum(elf.get(), &iHeaders) != 0)
+    return load.fail("program headers: " + libelfError(), false);
+  std::vector<GElf_Phdr> loads;
+  bool bAllZero = true;
+  for (std::size_t i = 0; i < iHeaders; ++i) {
+    GElf_Phdr ph;
+    const std::string where = "program header " + std::to_string(i) + ": ";
+    if (gelf_getphdr(elf.get(), static_cast<int>(i), &ph) == nullptr)
+      return load.fail(where + libelfError(), false);
+    bAllZero = bAllZero && ph.p_paddr == 0;
+    if (ph.p_type != PT_LOAD) continue;
+    if (outside(ph.p_offset, ph.p_filesz, iFileSize))
+      return load.fail(where + "contents outside the file", false);
+    loads.push_back(ph);
+  }
+
+  std::size_t iNames = 0;
+  const bool bNames = elf_getshdrstrndx(elf.get(), &iNames) == 0;
+  std::size_t iSections = 0;
+  if (elf_getshdrnum(elf.get(), &iSections) != 0)
+    return load.fail("section headers: " + libelfError(), false);
+  for (std::size_t i = 1; i < iSections; ++i) {
+    Elf_Scn* pScn = elf_getscn(elf.get(), i);
+    GElf_Shdr sh;
+    if (pScn == nullptr || gelf_getshdr(pScn, &sh) == nullptr)
+      return load.fail(
+          "section header " + std::to_string(i) + ": " + libelfError(), false);
+    if ((sh.sh_flags & SHF_ALLOC) == 0 || sh.sh_type == SHT_NOBITS ||
+        sh.sh_size == 0)
+      continue;
+    const char* pName =
+        bNames ? elf_strptr(elf.get(), iNames, sh.sh_name) : nullptr;
+    const std::string name = pName != nullptr && *pName != '\0'
+                                 ? std::string(pName)
+                                 : "[" + std::to_string(i) + "]";
+    const std::string where = "section " + name + ": ";
+    if (outside(sh.sh_offset, sh.sh_size, iFileSize))
+      return load.fail(where + "contents outside the file", false);
+    u64 iAddress = sh.sh_addr;
+    for (const GElf_Phdr& ph : bAllZero ? std::vector<GElf_Phdr>() : loads) {
+      if (sh.sh_offset >= ph.p_offset &&
+          sh.sh_size <=
+              ph.p_filesz - std::min(ph.p_filesz, sh.sh_offset - ph.p_offset) &&
+          sh.sh_addr >= ph.p_vaddr &&
+          sh.sh_size <=
+              ph.p_memsz - std::min(ph.p_memsz, sh.sh_addr - ph.p_vaddr)) {
+        iAddress = ph.p_paddr + (sh.sh_offset - ph.p_offset);
+        break;
+      }
+    }
+    if (iAddress >= kSpace || sh.sh_size > kSpace - iAddress)
+      return load.fail(where + "load address " + hexText(iAddress) +
+                           " and size " + hexText(sh.sh_size) +
+                           " reach past 0xFFFFFFFF",
+                       false);
+    pContents->push_back({name, sh.sh_offset, sh.sh_size, iAddress});
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* gcElfFile::getTypeName() { return "ELF"; }
+
+gcFileResult gcElfFile::loadImage(const std::string& sFileName, gcVMMBase* pVMM,
+                                  const gcImageOptions& options,
+                                  gcImageInfo* pInfo) {
+  static const unsigned int iVersion = elf_version(EV_CURRENT);
+  gcImageLoad load(sFileName, pVMM, options);
+  gcImageInfo info;
+  std::vector<Contents> contents;
+  if (iVersion == EV_NONE) load.fail("libelf is out of date", false);
+  if (load.isOpen() && readHeaders(load, info, &contents)) {
+    // Every header has proved sound: only now the contents.
+    for (const Contents& c : contents) {
+      load.setContext("section " + c.name + ": ");
+      for (u64 i = 0; i < c.iSize && load.isOpen();) {
+        const char* pData = nullptr;
+        const std::size_t n = load.readAt(
+            c.iOffset + i, std::min<u64>(c.iSize - i, 1 << 16), &pData);
+        if (n == 0) {
+          load.fail("contents outside the file", false);
+          break;
+        }
+        load.put(c.iAddress + i, reinterpret_cast<const unsigned char*>(pData),
+                 n);
+        i += n;
+      }
+    }
+  }
+  return load.finish(info, pInfo);
+}
+
+gcFileResult gcElfFile::saveImage(const std::string& sFileName, gcVMMBase*,
+                                  const gcImageOptions&, const gcImageInfo*) {
+  return gcFileResult::failure(sFileName, 0,
+                               "cannot write ELF files (a format read only)");
+}

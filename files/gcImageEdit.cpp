@@ -1,0 +1,300 @@
+#include "gcImageEdit.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "../core/gcVMMBase.h"
+#include "../tools/segments.h"
+#include "gcChecksum.h"
+
+namespace {
+
+typedef std::uint64_t u64;
+constexpr u64 kEnd = u64{1} << 32;   // one past the address space
+constexpr vmm_int kChunk = 0x10000;  // the walk's pieces and the fill's blocks
+
+gcFileResult fail(const std::string& sReason) {
+  return gcFileResult::failure("", 0, sReason);
+}
+
+std::string hex(u64 iValue) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08llX",
+                static_cast<unsigned long long>(iValue));
+  return text;
+}
+
+bool hasModel(gcVMMBase* pVMM) {
+  return pVMM != nullptr && pVMM->getPageSize() != 0;
+}
+
+// The reason an edit cannot read pSource and write into pTarget, or "".
+std::string checkPair(gcVMMBase* pSource, gcVMMBase* pTarget) {
+  if (!hasModel(pSource)) return "no VMM with a memory model to edit";
+  vmm_int low, high;
+  if (!hasModel(pTarget) || pTarget == pSource ||
+      findWrittenBounds(pTarget, 0, kEnd - 1, &low, &high))
+    return "no empty VMM with a memory model to write into";
+  return "";
+}
+
+std::string checkRange(u64 iFirst, u64 iLast) {
+  if (iLast >= kEnd)
+    return "range end " + hex(iLast) + " beyond address 0xFFFFFFFF";
+  if (iFirst > iLast)
+    return "range " + hex(iFirst) + "-" + hex(iLast) + " is empty";
+  return "";
+}
+
+// setBlock takes a writable buffer but only reads it.
+void write(gcVMMBase* pVMM, u64 iAddr, const void* pData, u64 n) {
+  pVMM->setBlock(static_cast<vmm_int>(iAddr), const_cast<void*>(pData),
+                 static_cast<vmm_int>(n));
+}
+
+// A segment handler from a lambda.
+template <class F>
+struct Segments : gcSegmentHandler {
+  explicit Segments(F f) : f(f) {}
+  bool handleSegment(vmm_int a, std::uint64_t n, const char* p) override {
+    return f(u64{a}, n, reinterpret_cast<const unsigned char*>(p));
+  }
+  F f;
+};
+template <class F>
+bool walk(gcVMMBase* pVMM, u64 iFirst, u64 iLast, F f) {
+  Segments<F> handler(f);
+  return forAllSegments(pVMM, &handler, iFirst, iLast, kChunk);
+}
+
+// Sorted, disjoint and not touching: overlapping or adjacent ranges joined.
+std::vector<gcAddressRange> normalise(std::vector<gcAddressRange> ranges) {
+  std::sort(ranges.begin(), ranges.end(),
+            [](const gcAddressRange& a, const gcAddressRange& b) {
+              return a.iFirst < b.iFirst;
+            });
+  std::vector<gcAddressRange> out;
+  for (const gcAddressRange& r : ranges)
+    if (!out.empty() && r.iFirst <= out.back().iLast + 1)
+      out.back().iLast = std::max(out.back().iLast, r.iLast);
+    else
+      out.push_back(r);
+  return out;
+}
+
+// Copies the written bytes of pSource inside (bKeepInside) or outside the
+// ranges into pTarget.
+gcFileResult keep(gcVMMBase* pSource, const std::vector<gcAddressRange>& given,
+                  gcVMMBase* pTarget, bool bKeepInside) {
+  std::string sWhy = checkPair(pSource, pTarget);
+  for (const gcAddressRange& r : given)
+    if (sWhy.empty()) sWhy = checkRange(r.iFirst, r.iLast);
+  if (!sWhy.empty()) return fail(sWhy);
+  std::vector<gcAddressRange> kept = normalise(given);
+  if (!bKeepInside) {  // the complement
+    std::vector<gcAddressRange> gaps;
+    u64 next = 0;
+    for (const gcAddressRange& r : kept) {
+      if (r.iFirst > next) gaps.push_back({next, r.iFirst - 1});
+      next = r.iLast + 1;
+    }
+    if (next < kEnd) gaps.push_back({next, kEnd - 1});
+    kept.swap(gaps);
+  }
+  for (const gcAddressRange& r : kept)
+    walk(pSource, r.iFirst, r.iLast, [&](u64 a, u64 n, const unsigned char* p) {
+      write(pTarget, a, p, n);
+      return true;
+    });
+  return gcFileResult();
+}
+
+}  // namespace
+
+gcFileResult fillImage(gcVMMBase* pVMM, std::uint8_t iByte, u64 iFirst,
+                       u64 iLast) {
+  if (!hasModel(pVMM)) return fail("no VMM with a memory model to edit");
+  const std::string sWhy = checkRange(iFirst, iLast);
+  if (!sWhy.empty()) return fail(sWhy);
+  // The holes come from the walk, a bounded batch at a time, and are written
+  // once the walk has ended: the VMM must not change under it.
+  constexpr std::size_t kBatch = 1 << 16;
+  const std::vector<unsigned char> block(kChunk, iByte);
+  std::vector<gcAddressRange> holes;
+  for (u64 from = iFirst; from <= iLast;) {
+    u64 next = from;
+    holes.clear();
+    const bool bDone = walk(pVMM, from, iLast, [&](u64 a, u64 n, auto) {
+      if (a > next) holes.push_back({next, a - 1});
+      next = a + n;
+      return holes.size() < kBatch;
+    });
+    if (bDone && next <= iLast) holes.push_back({next, iLast});
+    for (const gcAddressRange& h : holes)
+      for (u64 a = h.iFirst; a <= h.iLast; a += kChunk)
+        write(pVMM, a, block.data(), std::min<u64>(kChunk, h.iLast - a + 1));
+    if (bDone) break;
+    from = next;
+  }
+  return gcFileResult();
+}
+
+gcFileResult cropImage(gcVMMBase* pSource,
+                       const std::vector<gcAddressRange>& ranges,
+                       gcVMMBase* pTarget) {
+  return keep(pSource, ranges, pTarget, true);
+}
+
+gcFileResult excludeImage(gcVMMBase* pSource,
+                          const std::vector<gcAddressRange>& ranges,
+                          gcVMMBase* pTarget) {
+  return keep(pSource, ranges, pTarget, false);
+}
+
+gcFileResult moveImage(gcVMMBase* pSource, std::int64_t iDelta,
+                       gcVMMBase* pTarget, gcImageInfo* pInfo) {
+  const std::string sWhy = checkPair(pSource, pTarget);
+  if (!sWhy.empty()) return fail(sWhy);
+  const std::string sBy =
+      "moving by " + std::string(iDelta < 0 ? "-" : "+") +
+      hex(iDelta < 0 ? 0 - static_cast<u64>(iDelta) : static_cast<u64>(iDelta));
+  auto outside = [&](u64 a) {
+    return iDelta < 0 ? a < 0 - static_cast<u64>(iDelta)
+                      : a + static_cast<u64>(iDelta) >= kEnd;
+  };
+  auto beyond = [&](const std::string& what, u64 a) {
+    return fail(sBy + " takes " + what + hex(a) +
+                (iDelta < 0 ? " below 0" : " beyond 0xFFFFFFFF"));
+  };
+  if (iDelta <= -static_cast<std::int64_t>(kEnd) ||
+      iDelta >= static_cast<std::int64_t>(kEnd))
+    return fail(sBy + " leaves the address space");
+  vmm_int low = 0, high = 0;
+  if (findWrittenBounds(pSource, 0, kEnd - 1, &low, &high)) {
+    if (outside(iDelta < 0 ? low : high))
+      return beyond("address ", iDelta < 0 ? low : high);
+  }
+  const bool bStart = pInfo != nullptr && pInfo->hasStartAddress();
+  if (bStart && outside(pInfo->getLinearStartAddress()))
+    return beyond("the start address ", pInfo->getLinearStartAddress());
+  walk(pSource, 0, kEnd - 1, [&](u64 a, u64 n, const unsigned char* p) {
+    write(pTarget, a + static_cast<u64>(iDelta), p, n);  // wraps back in range
+    return true;
+  });
+  if (bStart) {
+    const u64 cs = pInfo->getStartAddress() >> 16;
+    const std::int64_t segments = iDelta / 16;
+    if (pInfo->isSegmentedStart() && iDelta % 16 == 0 &&
+        static_cast<std::int64_t>(cs) + segments >= 0 &&
+        static_cast<std::int64_t>(cs) + segments <= 0xFFFF)
+      pInfo->setStartAddress(
+          static_cast<std::uint32_t>((cs + segments) << 16 |
+                                     (pInfo->getStartAddress() & 0xFFFF)),
+          true);
+    else
+      pInfo->setStartAddress(static_cast<std::uint32_t>(
+          pInfo->getLinearStartAddress() + static_cast<u64>(iDelta)));
+  }
+  return gcFileResult();
+}
+
+gcFileResult swapImage(gcVMMBase* pSource, unsigned int iGroup,
+                       gcVMMBase* pTarget) {
+  const std::string sWhy = checkPair(pSource, pTarget);
+  if (!sWhy.empty()) return fail(sWhy);
+  if (iGroup != 2 && iGroup != 4 && iGroup != 8)
+    return fail("byte swap of " + std::to_string(iGroup) +
+                " bytes (2, 4 or 8)");
+  const u64 m = iGroup - 1;
+  std::vector<unsigned char> out;
+  walk(pSource, 0, kEnd - 1, [&](u64 a, u64 n, const unsigned char* p) {
+    // A piece within one group lands mirrored and whole; the full groups
+    // between the ends keep their addresses.
+    auto part = [&](u64 from, u64 to) {  // [from, to) inside one group
+      out.assign(p + (from - a), p + (to - a));
+      std::reverse(out.begin(), out.end());
+      write(pTarget, ((to - 1) ^ m), out.data(), out.size());
+    };
+    const u64 end = a + n;
+    u64 head = std::min(end, (a | m) + 1);
+    if ((a & m) != 0 || head - a < iGroup)
+      part(a, head);
+    else
+      head = a;
+    const u64 tail = std::max(head, end & ~m);
+    if (tail > head) {
+      out.assign(p + (head - a), p + (tail - a));
+      for (u64 g = 0; g < out.size(); g += iGroup)
+        std::reverse(out.begin() + g, out.begin() + g + iGroup);
+      write(pTarget, head, out.data(), out.size());
+    }
+    if (end > tail) part(tail, end);
+    return true;
+  });
+  return gcFileResult();
+}
+
+gcFileResult checksumImage(gcVMMBase* pVMM, const std::string& sAlgorithm,
+                           u64 iAt, u64 iFirst, u64 iLast, bool bOverwrite) {
+  const gcChecksumAlgorithm* pAlgorithm = findChecksum(sAlgorithm);
+  if (pAlgorithm == nullptr)
+    return fail("unknown checksum '" + sAlgorithm + "'");
+  if (!hasModel(pVMM)) return fail("no VMM with a memory model to edit");
+  const std::string sName = sAlgorithm + ": ";
+  std::string sWhy = checkRange(iFirst, iLast);
+  if (!sWhy.empty()) return fail(sName + sWhy);
+  const u64 w = pAlgorithm->iWidth;
+  if (iAt + w > kEnd)
+    return fail(sName + hex(iAt) + " + " + std::to_string(w) +
+                " bytes runs past address 0xFFFFFFFF");
+  if (iAt <= iLast && iAt + w - 1 >= iFirst)
+    return fail(sName + "the checksum at " + hex(iAt) +
+                " overlaps the range it covers");
+  if (pAlgorithm->kind == gcChecksumAlgorithm::kStm32 &&
+      (iFirst % 4 != 0 || (iLast - iFirst + 1) % 4 != 0))
+    return fail(sName +
+                "the range must be whole 32-bit words from a "
+                "multiple of 4");
+  gcChecksumState state(*pAlgorithm);
+  u64 next = iFirst;
+  walk(pVMM, iFirst, iLast, [&](u64 a, u64 n, const unsigned char* p) {
+    if (a != next) return false;
+    state.add(p, n);
+    next = a + n;
+    return true;
+  });
+  if (next <= iLast)
+    return fail(sName + "the range has a hole at " + hex(next) +
+                ": fill it first");
+  unsigned char value[4];
+  state.store(value);
+  if (!bOverwrite) {
+    u64 clash = kEnd;
+    walk(pVMM, iAt, iAt + w - 1, [&](u64 a, u64 n, const unsigned char* p) {
+      for (u64 i = 0; i < n && clash == kEnd; ++i)
+        if (p[i] != value[a + i - iAt]) clash = a + i;
+      return clash == kEnd;
+    });
+    if (clash != kEnd)
+      return fail(sName + "address " + hex(clash) +
+                  " already holds another value");
+  }
+  write(pVMM, iAt, value, w);
+  return gcFileResult();
+}
+
+const std::vector<std::string>& checksumNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> all;
+    for (const gcChecksumAlgorithm& a : checksumAlgorithms())
+      all.push_back(a.sName);
+    return all;
+  }();
+  return names;
+}
+
+unsigned int checksumWidth(const std::string& sAlgorithm) {
+  const gcChecksumAlgorithm* pAlgorithm = findChecksum(sAlgorithm);
+  return pAlgorithm == nullptr ? 0 : pAlgorithm->iWidth;
+}

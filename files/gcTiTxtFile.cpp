@@ -1,0 +1,94 @@
+#include "gcTiTxtFile.h"
+
+#include <cstring>
+#include <memory>
+
+#include "gcBlockWriter.h"
+#include "gcHexCodec.h"
+#include "gcImageLoad.h"
+#include "gcImageSave.h"
+
+namespace {
+
+typedef std::uint64_t u64;
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+struct TiTxtState {
+  gcImageLoad& load;
+  u64 iAddress;
+  bool bAddress;  // an "@ADDR" line came
+  bool bEnd;
+  unsigned char data[1 << 15];  // a line's bytes: the buffer's size / 2
+};
+
+bool readLine(TiTxtState& s, const char* pLine, std::size_t iLength) {
+  while (iLength > 0 && isBlank(pLine[iLength - 1])) --iLength;
+  std::size_t i = 0;
+  while (i < iLength && isBlank(pLine[i])) ++i;
+  if (i == iLength) return true;
+  if (pLine[i] == 'q' || pLine[i] == 'Q') {
+    if (i + 1 != iLength) return s.load.fail("text after 'q'");
+    return s.bEnd = true;
+  }
+  const std::uint16_t* pPairs = hexPairValues();
+  if (pLine[i] == '@') {
+    u64 iAddress = 0;
+    const std::size_t iDigits = iLength - i - 1;
+    if (iDigits == 0 || iDigits > 8) return s.load.fail("bad address");
+    for (++i; i < iLength; ++i) {
+      const char pair[2] = {'0', pLine[i]};
+      std::uint16_t key;
+      std::memcpy(&key, pair, 2);
+      if (pPairs[key] > 0xFF) return s.load.fail("bad address");
+      iAddress = iAddress << 4 | pPairs[key];
+    }
+    s.iAddress = iAddress;
+    return s.bAddress = true;
+  }
+  if (!s.bAddress) return s.load.fail("data before the first address");
+  std::size_t n = 0;
+  for (; i < iLength; ++n) {
+    unsigned int sum = 0;
+    if (iLength - i < 2 || (iLength - i > 2 && !isBlank(pLine[i + 2])) ||
+        !decodeHex(pLine + i, 1, s.data + n, &sum))
+      return s.load.fail("a data byte is not two hex digits");
+    for (i += 2; i < iLength && isBlank(pLine[i]);) ++i;
+  }
+  if (s.iAddress + n > u64{1} << 32)
+    return s.load.fail("data beyond address 0xFFFFFFFF");
+  if (!s.load.put(s.iAddress, s.data, n)) return false;
+  s.iAddress += n;
+  return true;
+}
+
+}  // namespace
+
+const char* gcTiTxtFile::getTypeName() { return "TI-TXT"; }
+
+gcFileResult gcTiTxtFile::loadImage(const std::string& sFileName,
+                                    gcVMMBase* pVMM,
+                                    const gcImageOptions& options,
+                                    gcImageInfo* pInfo) {
+  gcImageLoad load(sFileName, pVMM, options);
+  std::unique_ptr<TiTxtState> state(new TiTxtState{load, 0, false, false, {}});
+  load.readRecords(&state->bEnd, [&](const char* pLine, std::size_t iLength) {
+    return readLine(*state, pLine, iLength);
+  });
+  return load.finish(gcImageInfo(), pInfo);
+}
+
+gcFileResult gcTiTxtFile::saveImage(const std::string& sFileName,
+                                    gcVMMBase* pVMM,
+                                    const gcImageOptions& options,
+                                    const gcImageInfo*) {
+  gcImageSave save(sFileName, pVMM, options);
+  if (!save.open()) return save.finish(0, 0);
+  gcBlockWriter writer(save, 1, 4);
+  forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
+  writer.endLine();
+  char* p = save.room(4);
+  *p++ = 'q';
+  save.advance(save.lineEnd(p));
+  return save.finish(writer.bytes(), 0);
+}

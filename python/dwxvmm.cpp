@@ -1,0 +1,728 @@
+// The Python module dwxvmm: an image (a VMM of the compact model, its start
+// address and header) with the formats and the edits of libdwxfiles. Each
+// method converts its arguments and calls one library operation; errors
+// that the library returns as values become dwxvmm.ImageError.
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/gcVMM.h"
+#include "gcFileSupport.h"
+#include "gcImageEdit.h"
+#include "models/gcVMM32BitModels.h"
+#include "tools/segments.h"
+
+namespace py = pybind11;
+
+namespace {
+
+typedef std::uint64_t u64;
+const u64 kEnd = u64{1} << 32;  // one past the highest address
+const u64 kPiece = 0x1000;      // the compact model's page: runs come uncopied
+
+// The library's notices ("Create space ...") stay off the interpreter's
+// standard error, as they stay off the command-line tool's.
+class Quiet {
+ public:
+  Quiet() : pSaved(std::cerr.rdbuf(nullptr)) {}
+  ~Quiet() { std::cerr.rdbuf(pSaved); }  // also clears the bad state
+  Quiet(const Quiet&) = delete;
+  Quiet& operator=(const Quiet&) = delete;
+
+ private:
+  std::streambuf* pSaved;
+};
+
+PyObject* pImageError = nullptr;  // lives as long as the interpreter
+
+std::string hex(u64 iValue) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08llX",
+                static_cast<unsigned long long>(iValue));
+  return text;
+}
+
+py::str fsDecode(const std::string& sPath) {
+  return py::reinterpret_steal<py::str>(
+      PyUnicode_DecodeFSDefaultAndSize(sPath.data(), sPath.size()));
+}
+
+// Raises ImageError for a failed result; warnings go to warnings.warn.
+void check(const gcFileResult& result) {
+  if (result.isOk()) {
+    for (const std::string& warning : result.getWarnings())
+      if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 2) != 0)
+        throw py::error_already_set();
+    return;
+  }
+  py::object error = py::reinterpret_borrow<py::object>(pImageError)(
+      py::str(result.getMessage()));
+  error.attr("path") = result.getFile().empty() ? py::object(py::none())
+                                                : fsDecode(result.getFile());
+  error.attr("line") = result.getLine() == 0 ? py::object(py::none())
+                                             : py::int_(result.getLine());
+  error.attr("reason") = py::str(result.getReason());
+  PyErr_SetObject(pImageError, error.ptr());
+  throw py::error_already_set();
+}
+
+// value.__index__(): an int, or a TypeError naming pWhat.
+py::object toIndex(py::handle value, const char* pWhat) {
+  py::object index =
+      py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr()));
+  if (!index) {
+    PyErr_Clear();  // ours names the argument
+    throw py::type_error(std::string(pWhat) + " must be an int, not " +
+                         Py_TYPE(value.ptr())->tp_name);
+  }
+  return index;
+}
+
+// An int from 0 to iMax: ValueError outside, never counted from the end.
+u64 toInt(py::handle value, u64 iMax, const char* pWhat) {
+  const py::object index = toIndex(value, pWhat);
+  int overflow = 0;
+  const long long v = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+  if (overflow != 0 || v < 0 || static_cast<u64>(v) > iMax)
+    throw py::value_error(
+        std::string(pWhat) + " " + py::str(index).cast<std::string>() +
+        " is outside 0.." + (iMax > 255 ? hex(iMax) : std::to_string(iMax)));
+  return static_cast<u64>(v);
+}
+
+u64 toAddress(py::handle value) { return toInt(value, kEnd - 1, "address"); }
+std::uint8_t toByte(py::handle value, const char* pWhat = "byte") {
+  return static_cast<std::uint8_t>(toInt(value, 0xFF, pWhat));
+}
+
+// A str, bytes or os.PathLike path, as the file system's bytes.
+std::string toPath(py::handle path) {
+  PyObject* pBytes = nullptr;
+  if (!PyUnicode_FSConverter(path.ptr(), &pBytes))
+    throw py::error_already_set();
+  py::bytes bytes = py::reinterpret_steal<py::bytes>(pBytes);
+  return bytes.cast<std::string>();
+}
+
+// A bytes-like object's memory, held for the duration of one call.
+class Buffer {
+ public:
+  explicit Buffer(py::handle data) {
+    if (PyObject_GetBuffer(data.ptr(), &view, PyBUF_SIMPLE) != 0)
+      throw py::error_already_set();
+  }
+  ~Buffer() { PyBuffer_Release(&view); }
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+  void* data() const { return view.buf; }
+  u64 size() const { return static_cast<u64>(view.len); }
+
+ private:
+  Py_buffer view;
+};
+
+// Collects runs; pieces cut at page boundaries join up again.
+class Runs : public gcSegmentHandler {
+ public:
+  bool handleSegment(vmm_int iFirst, u64 iLength, const char*) override {
+    if (!runs.empty() && runs.back().second == iFirst)
+      runs.back().second += iLength;
+    else
+      runs.emplace_back(iFirst, iFirst + iLength);
+    return true;
+  }
+  std::vector<std::pair<u64, u64>> runs;  // half-open
+};
+
+// Copies the written bytes of [iFirst, iFirst + size) into pOut: holes take
+// iFill, or (iFill < 0) the first one stops the walk and is remembered.
+class Copy : public gcSegmentHandler {
+ public:
+  Copy(char* pOut, u64 iFirst, int iFill)
+      : pOut_(pOut), iFirst_(iFirst), iNext_(iFirst), iFill_(iFill) {}
+  bool handleSegment(vmm_int iAt, u64 iLength, const char* pData) override {
+    if (!gap(iAt)) return false;
+    std::memcpy(pOut_ + (iAt - iFirst_), pData, iLength);
+    iNext_ = iAt + iLength;
+    return true;
+  }
+  // Fills up to iStop; false at a hole without a fill.
+  bool gap(u64 iStop) {
+    if (iNext_ == iStop) return true;
+    if (iFill_ < 0) return false;
+    std::memset(pOut_ + (iNext_ - iFirst_), iFill_, iStop - iNext_);
+    return true;
+  }
+  u64 next() const { return iNext_; }
+
+ private:
+  char* pOut_;
+  u64 iFirst_, iNext_;
+  int iFill_;
+};
+
+[[noreturn]] void hole(u64 iAddr) {
+  throw py::key_error(hex(iAddr) + " is a hole");
+}
+
+struct Name {
+  const char* pWord;
+  const char* pType;
+};
+const char kHex[] = "Intel HEX", kSrec[] = "Motorola S-record",
+           kBinary[] = "Binary file";
+
+// The type name for save's format word, else for the path's extension (as
+// the command-line tool's cat tells them).
+const char* outputType(const py::object& format, const std::string& sPath) {
+  static const Name kFormats[] = {
+      {"ihex", kHex}, {"srec", kSrec}, {"binary", kBinary}};
+  static const Name kExtensions[] = {
+      {"hex", kHex},   {"ihex", kHex}, {"ihx", kHex},
+      {"srec", kSrec}, {"s19", kSrec}, {"s28", kSrec},
+      {"s37", kSrec},  {"mot", kSrec}, {"bin", kBinary}};
+  if (!format.is_none()) {
+    if (!py::isinstance<py::str>(format))
+      throw py::type_error("format must be a str");
+    const std::string sWord = format.cast<std::string>();
+    for (const Name& name : kFormats)
+      if (sWord == name.pWord) return name.pType;
+    throw py::value_error("unknown format '" + sWord +
+                          "' (ihex, srec, binary)");
+  }
+  const std::size_t dot = sPath.rfind('.');
+  std::string sExt =
+      dot == std::string::npos || sPath.find('/', dot) != std::string::npos
+          ? ""
+          : sPath.substr(dot + 1);
+  for (char& c : sExt) c = static_cast<char>(std::tolower(c));
+  for (const Name& name : kExtensions)
+    if (sExt == name.pWord) return name.pType;
+  throw py::value_error("cannot tell the format of '" + sPath +
+                        "': give format='ihex', 'srec' or 'binary'");
+}
+
+// A (start, stop) half-open range as the library's inclusive one; false for
+// an empty one.
+bool toRange(py::handle start, py::handle stop, gcAddressRange* pRange) {
+  pRange->iFirst = toInt(start, kEnd - 1, "start");
+  const u64 iStop = toInt(stop, kEnd, "stop");
+  if (iStop <= pRange->iFirst) return false;
+  pRange->iLast = iStop - 1;
+  return true;
+}
+
+class Image {
+ public:
+  Image() : vmm(fresh()) {}
+  ~Image() {
+    Quiet quiet;
+    vmm.reset();
+  }
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+
+  static std::unique_ptr<gcVMM> fresh() {
+    Quiet quiet;
+    auto pVMM = std::make_unique<gcVMM>();
+    pVMM->setMemoryModell(new gcVMM32BitCompact);
+    return pVMM;
+  }
+
+  // The lowest and highest written address; false for an empty image.
+  bool bounds(gcAddressRange* pRange) {
+    vmm_int low, high;
+    if (!findWrittenBounds(vmm.get(), 0, kEnd - 1, &low, &high)) return false;
+    *pRange = {low, high};
+    return true;
+  }
+  // start and stop (None: the written bounds) as an inclusive range; false
+  // for an empty one.
+  bool range(py::handle start, py::handle stop, gcAddressRange* pRange) {
+    gcAddressRange written{0, 0};
+    if ((start.is_none() || stop.is_none()) && !bounds(&written)) return false;
+    pRange->iFirst =
+        start.is_none() ? written.iFirst : toInt(start, kEnd - 1, "start");
+    const u64 iStop =
+        stop.is_none() ? written.iLast + 1 : toInt(stop, kEnd, "stop");
+    if (iStop <= pRange->iFirst) return false;
+    pRange->iLast = iStop - 1;
+    return true;
+  }
+
+  py::object item(py::handle key) {
+    if (PySlice_Check(key.ptr())) {
+      py::slice slice = py::reinterpret_borrow<py::slice>(key);
+      stepOne(slice);
+      gcAddressRange r;
+      if (!range(slice.attr("start"), slice.attr("stop"), &r))
+        return py::bytes();
+      return read(r.iFirst, r.iLast + 1 - r.iFirst, -1);
+    }
+    const u64 a = toAddress(key);
+    if (!isWritten(a)) hole(a);
+    return py::int_(static_cast<unsigned char>(vmm->getByte(a)));
+  }
+
+  py::object get(py::handle key, py::object fallback) {
+    const u64 a = toAddress(key);
+    if (!isWritten(a)) return fallback;
+    return py::int_(static_cast<unsigned char>(vmm->getByte(a)));
+  }
+
+  bool isWritten(u64 a) {
+    Quiet quiet;
+    return vmm->isByteMapped(static_cast<vmm_int>(a));
+  }
+
+  void setItem(py::handle key, py::handle value) {
+    if (!PySlice_Check(key.ptr())) {
+      const u64 a = toAddress(key);
+      const char byte = static_cast<char>(toByte(value));
+      Quiet quiet;
+      vmm->setByte(static_cast<vmm_int>(a), byte);
+      return;
+    }
+    py::slice slice = py::reinterpret_borrow<py::slice>(key);
+    stepOne(slice);
+    if (slice.attr("start").is_none())
+      throw py::value_error("a slice assignment needs a start address");
+    const u64 a = toAddress(slice.attr("start"));
+    Buffer data(value);
+    const u64 n = data.size();
+    const py::object stop = slice.attr("stop");
+    if (!stop.is_none() && toInt(stop, kEnd, "stop") != a + n)
+      throw py::value_error("slice of " + hex(a) + ".." +
+                            py::str(stop).cast<std::string>() + " given " +
+                            std::to_string(n) + " bytes");
+    if (a + n > kEnd)
+      throw py::value_error(std::to_string(n) + " bytes at " + hex(a) +
+                            " run past 0xFFFFFFFF");
+    Quiet quiet;
+    // A zero-length block would map a page; 4 GiB does not fit vmm_int.
+    for (u64 done = 0, piece; done < n; done += piece) {
+      piece = std::min<u64>(n - done, 0x80000000);
+      vmm->setBlock(static_cast<vmm_int>(a + done),
+                    static_cast<char*>(data.data()) + done,
+                    static_cast<vmm_int>(piece));
+    }
+  }
+
+  static void stepOne(const py::slice& slice) {
+    const py::object step = slice.attr("step");
+    if (!step.is_none() && !step.equal(py::int_(1)))
+      throw py::value_error("a slice of an Image has step 1");
+  }
+
+  // n bytes from a; holes are iFill, or (iFill < 0) a KeyError.
+  py::bytes read(u64 a, u64 n, int iFill) {
+    if (a + n > kEnd)
+      throw py::value_error(std::to_string(n) + " bytes at " + hex(a) +
+                            " run past 0xFFFFFFFF");
+    py::bytes out = py::reinterpret_steal<py::bytes>(
+        PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(n)));
+    if (!out) throw py::error_already_set();
+    if (n == 0) return out;
+    Copy copy(PyBytes_AS_STRING(out.ptr()), a, iFill);
+    {
+      Quiet quiet;
+      forAllSegments(vmm.get(), &copy, a, a + n - 1, kPiece);
+    }
+    if (!copy.gap(a + n)) hole(copy.next());
+    return out;
+  }
+
+  std::vector<std::pair<u64, u64>> segments() {
+    Runs runs;
+    Quiet quiet;
+    forAllSegments(vmm.get(), &runs, 0, kEnd - 1, kPiece);
+    return runs.runs;
+  }
+
+  u64 size() {
+    u64 n = 0;
+    for (const auto& run : segments()) n += run.second - run.first;
+    return n;
+  }
+
+  void load(py::handle path, py::handle at, py::handle move, bool bOverwrite) {
+    const std::string sPath = toPath(path);
+    std::string sType = gcFileSupport::detectFileType(sPath);
+    if (sType.empty()) sType = kBinary;  // the binary reader says why
+    const std::int64_t iMove = toDelta(move, "move");
+    gcImageOptions options;
+    options.setLaterWins(bOverwrite);
+    if (sType == kBinary) {
+      options.setLoadAddress(
+          static_cast<std::uint32_t>(at.is_none() ? 0 : toAddress(at)));
+    } else if (!at.is_none()) {
+      throw py::value_error("at places a binary file; " +
+                            py::str(path).cast<std::string>() + " is " + sType);
+    }
+    gcFileSupport files;
+    gcImageInfo loaded;
+    gcFileResult result;
+    if (iMove == 0) {  // else a binary file goes to at, then moves
+      Quiet quiet;
+      result = files.createFileSupport(sType)->loadImage(sPath, vmm.get(),
+                                                         options, &loaded);
+    } else {
+      result = loadMoved(files.createFileSupport(sType), sPath, options, iMove,
+                         &loaded);
+    }
+    check(result);
+    if (loaded.hasStartAddress())
+      info.setStartAddress(loaded.getStartAddress(), loaded.isSegmentedStart());
+    if (!loaded.getHeader().empty()) info.setHeader(loaded.getHeader());
+  }
+
+  gcFileResult loadMoved(gcFileFormat* pFormat, const std::string& sPath,
+                         const gcImageOptions& options, std::int64_t iMove,
+                         gcImageInfo* pLoaded);
+
+  static std::int64_t toDelta(py::handle delta, const char* pWhat) {
+    const py::object index = toIndex(delta, pWhat);
+    int overflow = 0;
+    const long long v = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+    if (overflow != 0 || v <= -static_cast<long long>(kEnd) ||
+        v >= static_cast<long long>(kEnd))
+      throw py::value_error(std::string(pWhat) + " " +
+                            py::str(index).cast<std::string>() +
+                            " leaves the address space");
+    return v;
+  }
+
+  void save(py::handle path, py::object format, py::object range,
+            py::object fill, py::handle lineBytes) {
+    const std::string sPath = toPath(path);
+    const char* pType = outputType(format, sPath);
+    gcImageOptions options;
+    if (!range.is_none()) {
+      const py::tuple pair = range.cast<py::tuple>();
+      gcAddressRange r;
+      if (pair.size() != 2) throw py::value_error("range is (start, stop)");
+      if (!toRange(pair[0], pair[1], &r))
+        throw py::value_error("range is empty");
+      options.setRange(r.iFirst, r.iLast);
+    }
+    if (!fill.is_none()) {
+      if (pType != kBinary)
+        throw py::value_error(
+            "fill applies to binary output; fill() the image for " +
+            std::string(pType));
+      options.setFillByte(toByte(fill, "fill"));
+    }
+    const u64 iLineBytes = toInt(lineBytes, 255, "line_bytes");
+    if (iLineBytes == 0)
+      throw py::value_error("line_bytes 0 is outside 1..255");
+    options.setRecordLength(static_cast<unsigned>(iLineBytes));
+    gcFileSupport files;
+    gcFileResult result;
+    {
+      Quiet quiet;
+      result = files.createFileSupport(pType)->saveImage(sPath, vmm.get(),
+                                                         options, &info);
+    }
+    check(result);
+  }
+
+  // An edit into a fresh VMM that replaces this one only on success.
+  template <class F>
+  void replace(F edit) {
+    std::unique_ptr<gcVMM> target = fresh();
+    gcFileResult result;
+    {
+      Quiet quiet;
+      result = edit(target.get());
+    }
+    check(result);
+    std::swap(vmm, target);
+    Quiet quiet;
+    target.reset();
+  }
+
+  // crop or exclude (start, stop) pairs.
+  void keep(gcFileResult (*pEdit)(gcVMMBase*,
+                                  const std::vector<gcAddressRange>&,
+                                  gcVMMBase*),
+            py::iterable pairs) {
+    const std::vector<gcAddressRange> list = ranges(pairs);
+    replace([&](gcVMM* pTarget) { return pEdit(vmm.get(), list, pTarget); });
+  }
+
+  std::vector<gcAddressRange> ranges(py::iterable pairs) {
+    std::vector<gcAddressRange> out;
+    for (py::handle item : pairs) {
+      const py::tuple pair =
+          py::reinterpret_borrow<py::object>(item).cast<py::tuple>();
+      if (pair.size() != 2) throw py::value_error("a range is (start, stop)");
+      gcAddressRange r;
+      if (toRange(pair[0], pair[1], &r)) out.push_back(r);
+    }
+    return out;
+  }
+
+  std::unique_ptr<gcVMM> vmm;
+  gcImageInfo info;
+};
+
+// Loaded apart, moved (its start address with it), then added all or
+// nothing: a byte that differs from one written before fails unless the
+// later wins, as the command-line tool adds a PATH@+DELTA input.
+gcFileResult Image::loadMoved(gcFileFormat* pFormat, const std::string& sPath,
+                              const gcImageOptions& options, std::int64_t iMove,
+                              gcImageInfo* pLoaded) {
+  Quiet quiet;
+  std::unique_ptr<gcVMM> loaded = fresh(), moved = fresh();
+  gcFileResult result =
+      pFormat->loadImage(sPath, loaded.get(), options, pLoaded);
+  if (!result.isOk()) return result;
+  const gcFileResult move =
+      moveImage(loaded.get(), iMove, moved.get(), pLoaded);
+  if (!move.isOk()) return gcFileResult::failure(sPath, 0, move.getReason());
+  struct Check : gcSegmentHandler {
+    bool handleSegment(vmm_int a, u64 n, const char* p) override {
+      for (iClash = a; iClash < a + n; ++iClash)
+        if (pTo->isByteMapped(static_cast<vmm_int>(iClash)) &&
+            pTo->getByte(static_cast<vmm_int>(iClash)) != p[iClash - a])
+          return false;
+      return true;
+    }
+    gcVMMBase* pTo;
+    u64 iClash;
+  } check;
+  check.pTo = vmm.get();
+  if (!options.getLaterWins() &&
+      !forAllSegments(moved.get(), &check, 0, kEnd - 1, kPiece))
+    return gcFileResult::failure(
+        sPath, 0,
+        "address " + hex(check.iClash) + " already holds another value");
+  struct Add : gcSegmentHandler {
+    bool handleSegment(vmm_int a, u64 n, const char* p) override {
+      pTo->setBlock(a, const_cast<char*>(p), static_cast<vmm_int>(n));
+      return true;
+    }
+    gcVMMBase* pTo;
+  } add;
+  add.pTo = vmm.get();
+  forAllSegments(moved.get(), &add, 0, kEnd - 1, kPiece);
+  return result;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(dwxvmm, m) {
+  m.doc() =
+      "Firmware images in a sparse 32-bit memory: Intel HEX, S-record and "
+      "binary files loaded all or nothing, holes kept as holes, and the "
+      "edits of the dwxvmm tool. Addresses are ints from 0 to 0xFFFFFFFF; "
+      "ranges are half-open (start, stop), stop at most 0x100000000.";
+  py::dict attrs;
+  attrs["path"] = py::none();
+  attrs["line"] = py::none();
+  attrs["reason"] = py::none();
+  pImageError = PyErr_NewExceptionWithDoc(
+      "dwxvmm.ImageError",
+      "A file or an edit the library refused: .path (str, or None for an "
+      "edit), .line (int, or None where no line applies) and .reason; "
+      "str() is 'fw.hex:17: checksum mismatch'. The image is as it was.",
+      PyExc_ValueError, attrs.ptr());
+  if (pImageError == nullptr) throw py::error_already_set();
+  m.attr("ImageError") = py::handle(pImageError);
+  m.attr("CHECKSUMS") = py::tuple(py::cast(checksumNames()));
+
+  py::class_<Image> image(m, "Image", R"(A sparse memory image.
+
+Written bytes are data; every other address is a hole. The start address
+and header travel with the image through load(), save() and move().)");
+  image.def(py::init<>(), "An empty image.")
+      .def("load", &Image::load, py::arg("path"), py::kw_only(),
+           py::arg("at") = py::none(), py::arg("move") = 0,
+           py::arg("overwrite") = false,
+           R"(Loads a file into this image, all or nothing.
+
+The format comes from the file's first bytes. at places a binary file
+(default 0; a ValueError for other formats); move shifts any file, and its
+start address with it. A byte that differs from one already written is an
+ImageError unless overwrite. Warnings (a missing end record) go to
+warnings.warn.)")
+      .def("save", &Image::save, py::arg("path"), py::kw_only(),
+           py::arg("format") = py::none(), py::arg("range") = py::none(),
+           py::arg("fill") = py::none(), py::arg("line_bytes") = 32,
+           R"(Saves the written bytes of range (default: all) to path.
+
+format is 'ihex', 'srec' or 'binary', else the extension tells (.hex .ihex
+.ihx, .srec .s19 .s28 .s37 .mot, .bin). Binary output writes fill (default
+0xFF) for holes; line_bytes (1 to 255) are the data bytes of a record.)")
+      .def("__getitem__", &Image::item,
+           "img[a] is the byte at a (KeyError for a hole); img[a:b] the bytes "
+           "(KeyError naming the first hole).")
+      .def("__setitem__", &Image::setItem,
+           "img[a] = byte; img[a:b] = data (any bytes-like, len b - a).")
+      .def(
+          "__contains__",
+          [](Image& self, py::handle a) {
+            return self.isWritten(toAddress(a));
+          },
+          "Whether address a is written.")
+      .def("__len__", &Image::size, "The number of written bytes.")
+      .def("get", &Image::get, py::arg("address"),
+           py::arg("default") = py::none(),
+           "The byte at address, or default for a hole.")
+      .def(
+          "read",
+          [](Image& self, py::handle address, py::handle count,
+             py::handle fill) {
+            return self.read(toAddress(address), toInt(count, kEnd, "count"),
+                             fill.is_none() ? -1 : toByte(fill, "fill"));
+          },
+          py::arg("address"), py::arg("count"), py::arg("fill") = py::none(),
+          "count bytes from address; a hole is fill, or without one a "
+          "KeyError naming its address.")
+      .def("segments", &Image::segments,
+           "The runs of written bytes, as half-open (start, stop) pairs in "
+           "address order.")
+      .def(
+          "minaddr",
+          [](Image& self) -> py::object {
+            gcAddressRange r;
+            return self.bounds(&r) ? py::int_(r.iFirst)
+                                   : py::object(py::none());
+          },
+          "The lowest written address, or None for an empty image.")
+      .def(
+          "maxaddr",
+          [](Image& self) -> py::object {
+            gcAddressRange r;
+            return self.bounds(&r) ? py::int_(r.iLast) : py::object(py::none());
+          },
+          "The highest written address (inclusive), or None.")
+      .def_property(
+          "start_address",
+          [](Image& self) -> py::object {
+            if (!self.info.hasStartAddress()) return py::none();
+            return py::int_(self.info.getLinearStartAddress());
+          },
+          [](Image& self, py::handle value) {
+            if (value.is_none())
+              self.info.clearStartAddress();
+            else
+              self.info.setStartAddress(
+                  static_cast<std::uint32_t>(toAddress(value)));
+          },
+          "Where execution starts (a segmented one as its linear address), "
+          "or None.")
+      .def_property(
+          "header",
+          [](Image& self) -> py::object {
+            if (self.info.getHeader().empty()) return py::none();
+            return py::bytes(self.info.getHeader());
+          },
+          [](Image& self, py::handle value) {
+            if (value.is_none()) return self.info.setHeader("");
+            Buffer data(value);
+            self.info.setHeader(std::string(
+                static_cast<const char*>(data.data()), data.size()));
+          },
+          "The S-record header (S0) as bytes, or None.")
+      .def_property_readonly(
+          "memory",
+          [](Image& self) { return self.vmm->getUsedPhysicalMemory(); },
+          "Bytes of memory the image holds.")
+      .def(
+          "fill",
+          [](Image& self, py::handle byte, py::handle start, py::handle stop) {
+            const std::uint8_t iByte = toByte(byte);
+            gcAddressRange r;
+            if (!self.range(start, stop, &r)) return;
+            gcFileResult result;
+            {
+              Quiet quiet;
+              result = fillImage(self.vmm.get(), iByte, r.iFirst, r.iLast);
+            }
+            check(result);
+          },
+          py::arg("byte"), py::arg("start") = py::none(),
+          py::arg("stop") = py::none(),
+          "Every hole in start..stop (default: the lowest to the highest "
+          "written byte) becomes byte.")
+      .def(
+          "crop",
+          [](Image& self, py::iterable pairs) { self.keep(cropImage, pairs); },
+          py::arg("ranges"),
+          "Keeps only the bytes in some (start, stop) of ranges.")
+      .def(
+          "exclude",
+          [](Image& self, py::iterable pairs) {
+            self.keep(excludeImage, pairs);
+          },
+          py::arg("ranges"),
+          "Drops the bytes in every (start, stop) of ranges.")
+      .def(
+          "move",
+          [](Image& self, py::handle delta) {
+            const std::int64_t iDelta = Image::toDelta(delta, "delta");
+            self.replace([&](gcVMM* pTarget) {
+              return moveImage(self.vmm.get(), iDelta, pTarget, &self.info);
+            });
+          },
+          py::arg("delta"),
+          "Moves every byte and the start address by delta; an ImageError "
+          "if any would leave the address space.")
+      .def(
+          "swap",
+          [](Image& self, py::handle n) {
+            const auto iGroup = static_cast<unsigned>(toInt(n, 8, "n"));
+            self.replace([&](gcVMM* pTarget) {
+              return swapImage(self.vmm.get(), iGroup, pTarget);
+            });
+          },
+          py::arg("n"),
+          "The byte at a goes to a ^ (n - 1), n 2, 4 or 8; holes move too.")
+      .def(
+          "checksum",
+          [](Image& self, const std::string& sName, py::handle at,
+             py::handle start, py::handle stop, bool bOverwrite) {
+            const u64 iAt = toAddress(at);
+            gcAddressRange r;
+            if (!self.range(start, stop, &r))
+              throw py::value_error(sName + ": the range is empty");
+            gcFileResult result;
+            {
+              Quiet quiet;
+              result = checksumImage(self.vmm.get(), sName, iAt, r.iFirst,
+                                     r.iLast, bOverwrite);
+            }
+            check(result);
+          },
+          py::arg("name"), py::arg("at"), py::arg("start") = py::none(),
+          py::arg("stop") = py::none(), py::kw_only(),
+          py::arg("overwrite") = false,
+          "Computes checksum name (see CHECKSUMS) over start..stop (default: "
+          "the lowest to the highest written byte; no holes) and writes it "
+          "at at in its byte order.")
+      .def("__repr__", [](Image& self) {
+        return "<dwxvmm.Image: " + std::to_string(self.size()) +
+               " bytes written>";
+      });
+  image.attr("__iter__") = py::none();  // no per-byte iteration by accident
+
+  m.def(
+      "load",
+      [](py::handle path, py::handle at, py::handle move, bool bOverwrite) {
+        auto pImage = std::make_unique<Image>();
+        pImage->load(path, at, move, bOverwrite);
+        return pImage;
+      },
+      py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
+      py::arg("move") = 0, py::arg("overwrite") = false,
+      "A new Image with the file loaded (see Image.load).");
+}

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Real builds and the real readers as oracles: small firmware built with
+# arm-none-eabi-gcc (little- and big-endian) and the host gcc (ELF64), read
+# by `dwxvmm` and compared with objcopy -O ihex (srec_cmp); TI-TXT both ways
+# with srec_cat; Verilog memory read by Icarus Verilog's $readmemh; C arrays
+# compiled as C99 and C++17 and run. Skips (status 77) only when a tool is
+# missing: scripts/test.sh installs them.
+# Usage: firmware_test.sh DWXVMM SOURCE_DIR
+set -uo pipefail
+tool=$1
+src=$2/tests/files/firmware
+for t in arm-none-eabi-gcc arm-none-eabi-objcopy gcc g++ objcopy srec_cat \
+    srec_cmp iverilog vvp /usr/bin/python3; do
+  command -v "$t" >/dev/null || { echo "SKIP: no $t"; exit 77; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failed=0
+fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
+quiet() { "$@" >/dev/null 2>&1; }
+
+# The image a HEX file holds, one "ADDRESS BYTE" line a byte, and its start.
+dump() {
+  /usr/bin/python3 -c '
+import sys
+from intelhex import IntelHex
+h = IntelHex(sys.argv[1])
+for a in h.addresses():
+    print("%08x %02x" % (a, h[a]))
+s = h.start_addr or {}
+if "EIP" in s:
+    print("start %08x" % s["EIP"])' "$1"
+}
+
+# ELF: each build against objcopy's HEX, and info's line for it.
+arm="arm-none-eabi-gcc -mcpu=cortex-m3 -mthumb -nostdlib -O1 -T $src/fw.ld"
+while IFS='|' read -r name objcopy details build; do
+  $build -o "$name.elf" || { fail "build $name"; continue; }
+  "$objcopy" -O ihex "$name.elf" "$name.ref.hex"
+  quiet "$tool" cat "$name.elf" -o "$name.hex" || fail "dwxvmm cat $name.elf"
+  quiet srec_cmp "$name.hex" -intel "$name.ref.hex" -intel ||
+    fail "$name.elf: not the image objcopy makes"
+  [ "$(dump "$name.hex" | tail -n 1)" = "$(dump "$name.ref.hex" | tail -n 1)" ] ||
+    fail "$name.elf: start address"
+  "$tool" info "$name.elf" | grep -F "$name.elf (ELF: $details)" >/dev/null ||
+    fail "$name.elf: info: $("$tool" info "$name.elf" | sed -n 2p)"
+done <<EOT
+le|arm-none-eabi-objcopy|ELF32, little-endian, ARM|$arm $src/fw.c
+be|arm-none-eabi-objcopy|ELF32, big-endian, ARM|$arm -mbig-endian $src/fw.c
+x64|objcopy|ELF64, little-endian, x86-64|gcc -O1 -nostdlib -static -no-pie $src/host.c
+EOT
+# .data is stored in flash after .rodata, not at its RAM address.
+dump le.hex >le.dump
+grep -q '^08000110 2a' le.dump || fail ".data not at its load address"
+grep -q '^2000' le.dump && fail ".data at its run address"
+
+# TI-TXT both ways.
+quiet "$tool" cat le.elf --format titxt -o le.txt || fail "cat --format titxt"
+quiet srec_cmp le.txt -Texas_Instruments_TeXT le.ref.hex -intel ||
+  fail "srec_cat reads another image from our TI-TXT"
+srec_cat le.ref.hex -intel -o theirs.txt -Texas_Instruments_TeXT
+quiet "$tool" cmp theirs.txt le.ref.hex || fail "we read srec_cat's TI-TXT wrong"
+
+# Verilog memory: what $readmemh loads from the flash part, word by word.
+dump le.ref.hex | grep '^0800' >flash.txt
+for bits in 8 16 32; do
+  quiet "$tool" cat le.elf --range 0x08000000-0x0800ffff --format vmem \
+    --vmem-width $bits -o $bits.vmem || fail "vmem $bits"
+  cat >tb.v <<EOV
+module tb;
+  reg [$bits-1:0] mem [32'h08000000*8/$bits:32'h08010000*8/$bits-1];
+  integer i;
+  initial begin
+    \$readmemh("$bits.vmem", mem);
+    for (i = 32'h08000000*8/$bits; i < 32'h08010000*8/$bits; i = i + 1)
+      if (mem[i] !== {$bits{1'bx}}) \$display("%h %h", i, mem[i]);
+  end
+endmodule
+EOV
+  iverilog -o tb tb.v && vvp -n tb | grep -v '^VCD' >got.txt
+  /usr/bin/python3 -c '
+import sys
+bits, lines = int(sys.argv[1]), open(sys.argv[2]).read().split()
+b = dict(zip((int(a, 16) for a in lines[0::2]), (int(v, 16) for v in lines[1::2])))
+n = bits // 8
+for w in sorted({a // n for a in b}):
+    print("%08x %0*x" % (w, 2 * n, sum(b[w * n + i] << 8 * i for i in range(n))))
+' $bits flash.txt >want.txt
+  cmp -s got.txt want.txt || fail "\$readmemh of $bits.vmem: $(diff got.txt want.txt | head -n 3)"
+done
+
+# C arrays: two images included in one unit, C99 and C++17, and each alone.
+printf ':02100000ABCD76\n:00000001FF\n' >patch.hex
+quiet "$tool" cat le.elf -o fw.c || fail "cat -o fw.c"
+quiet "$tool" cat patch.hex --format c --name patch_2 -o patch.inc || fail "--name"
+cat >show.c <<'EOC'
+#include <stdio.h>
+
+#include "fw.c"
+#include "patch.inc"
+
+static void show(const dwxvmm_run* runs, uint32_t count) {
+  for (uint32_t r = 0; r < count; ++r)
+    for (uint32_t i = 0; i < runs[r].length; ++i)
+      printf("%08lx %02x\n", (unsigned long)(runs[r].address + i),
+             runs[r].data[i]);
+}
+
+int main(void) {
+  show(fw_runs, fw_count);
+  printf("start %08lx\n", (unsigned long)fw_start);
+  show(patch_2_runs, patch_2_count);
+  return 0;
+}
+EOC
+flags="-Wall -Wextra -pedantic -Werror"
+{ dump le.ref.hex; dump patch.hex; } >want.txt
+for cc in "gcc -std=c99 -x c" "g++ -std=c++17 -x c++"; do
+  $cc $flags show.c -o show && ./show >got.txt &&
+    cmp -s got.txt want.txt || fail "$cc: the C arrays hold: $(diff got.txt want.txt | head -n 3)"
+  $cc $flags -c fw.c -o fw.o || fail "$cc: fw.c alone"
+done
+
+echo "firmware: $failed failed"
+[ "$failed" -eq 0 ]

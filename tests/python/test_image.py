@@ -1,0 +1,196 @@
+"""The module against python3-intelhex, its own files, and every error."""
+import random
+import warnings
+import zlib
+from pathlib import Path
+
+import pytest
+from intelhex import IntelHex
+
+import dwxvmm
+
+
+def sample(seed, start=None):
+    """Runs of random bytes, some across 64 KiB and 16 MiB boundaries."""
+    rnd = random.Random(seed)
+    ih = IntelHex()
+    for base in (0, 0xFFF0, 0xFFFFF8, 0x08000000, 0xFFFFFF00):
+        for _ in range(3):
+            a = base + rnd.randrange(0x40)
+            ih.puts(a, bytes(rnd.randrange(256) for _ in range(rnd.randrange(1, 40))))
+    if start:
+        ih.start_addr = start
+    return ih
+
+
+def data(img):
+    return [(a, img[a:b]) for a, b in img.segments()]
+
+
+def check_same(img, ih):
+    assert img.segments() == ih.segments()
+    for a, b in ih.segments():
+        assert img[a:b] == ih.tobinstr(a, b - 1)
+    assert len(img) == len(ih) and img.minaddr() == ih.minaddr()
+    assert img.maxaddr() == ih.maxaddr()
+
+
+@pytest.mark.parametrize('start, linear', [
+    (None, None), ({'EIP': 0x08000123}, 0x08000123),
+    ({'CS': 0x1234, 'IP': 0x5678}, 0x1234 * 16 + 0x5678)])
+def test_intelhex_reads_and_writes_what_we_do(tmp_path, start, linear):
+    ih = sample(len(tmp_path.name), start)
+    ih.write_hex_file(str(tmp_path / 'in.hex'))
+    img = dwxvmm.load(tmp_path / 'in.hex')
+    check_same(img, ih)
+    assert img.start_address == linear
+    for n in (1, 16, 255):
+        img.save(str(tmp_path / 'out.hex'), line_bytes=n)
+        back = IntelHex(str(tmp_path / 'out.hex'))
+        assert back.todict() == ih.todict()
+
+
+def test_save_then_load_is_identity(tmp_path):
+    img = dwxvmm.Image()
+    for a, b in sample(7).segments():
+        img[a:b] = bytes(range(b - a))
+    img.start_address, img.header = 0x08000000, b'fw v1\x00\xff'
+    for name in ('a.srec', 'a.S37', 'a.hex', 'a.ihx', 'a.mot'):
+        img.save(tmp_path / name)
+        back = dwxvmm.load(tmp_path / name)
+        assert data(back) == data(img)
+        assert back.start_address == img.start_address
+        assert back.header == (None if name[-3:] in ('hex', 'ihx') else img.header)
+    img.save(tmp_path / 'a.bin', range=(0xFFF8, 0x10100), fill=0x5A)
+    raw = (tmp_path / 'a.bin').read_bytes()
+    assert raw == img.read(0xFFF8, 0x10100 - 0xFFF8, fill=0x5A)
+    back = dwxvmm.load(tmp_path / 'a.bin', at=0xFFF8)
+    assert back[:] == raw and back.start_address is None
+    (tmp_path / 'x').write_bytes(raw)  # binary by content, whatever the name
+    assert dwxvmm.load(str(tmp_path / 'x'), at=0xFFF8, move=-8)[0xFFF0:0xFFF8] == raw[:8]
+
+
+def test_bytes_cross_as_bytes():
+    img = dwxvmm.Image()
+    img[0xFFFFFFFE:] = bytearray(b'\x01\x02')
+    img[0x10:0x14] = memoryview(b'abcdef')[1:5]
+    img[0x20] = 0xFF
+    assert img[0xFFFFFFFE:0x100000000] == b'\x01\x02' and img[0x10:0x14] == b'bcde'
+    assert img[0x20] == 0xFF and 0x20 in img and 0x21 not in img
+    assert img.get(0x21) is None and img.get(0x21, 7) == 7 and img.get(0x20) == 0xFF
+    assert img.read(0x13, 3, fill=0) == b'e\x00\x00' and img.read(0x30, 0) == b''
+    img[0x40:0x40] = b''
+    assert len(img) == 7 and img.memory > 0
+    assert img.segments() == [(0x10, 0x14), (0x20, 0x21), (0xFFFFFFFE, 0x100000000)]
+    assert dwxvmm.Image()[:] == b'' and dwxvmm.Image().minaddr() is None
+
+
+def test_checksums_and_edits_as_documented():
+    img = dwxvmm.Image()
+    img[0:9] = b'123456789'
+    img.checksum('crc32-le', 0x10)
+    assert img[0x10:0x14] == zlib.crc32(b'123456789').to_bytes(4, 'little')
+    img.checksum('crc16-xmodem-be', 0x20, 0, 9)
+    assert img[0x20:0x22] == b'\x31\xC3'
+    assert 'stm32-le' in dwxvmm.CHECKSUMS and 'sum8' in dwxvmm.CHECKSUMS
+    img.fill(0xFF, 9, 0x10)
+    img.swap(2)
+    assert img[0:4] == b'2143' and img[0x20:0x22] == b'\xC3\x31'
+    img.start_address = 0x100
+    img.move(0x100)
+    assert img.minaddr() == 0x100 and img.start_address == 0x200
+    img.crop([(0x100, 0x104), (0x120, 0x122)])
+    assert img.segments() == [(0x100, 0x104), (0x120, 0x122)]
+    img.exclude([(0x101, 0x103)])
+    assert img.segments() == [(0x100, 0x101), (0x103, 0x104), (0x120, 0x122)]
+
+
+def hexfile(path, lines):
+    path.write_text(''.join(line + '\n' for line in lines))
+    return path
+
+
+def test_errors(tmp_path):
+    good = [f':01{a:04X}00{a & 0xFF:02X}{(-(1 + (a >> 8) + a + a) & 0xFF):02X}'
+            for a in range(20)]
+    bad = hexfile(tmp_path / 'fw.hex', good[:16] + [good[16][:-2] + '00'] + good[17:])
+    img = dwxvmm.Image()
+    with pytest.raises(dwxvmm.ImageError) as e:
+        img.load(bad)
+    assert (e.value.path, e.value.line, e.value.reason) == (str(bad), 17, 'checksum mismatch')
+    assert str(e.value) == f'{bad}:17: checksum mismatch' and isinstance(e.value, ValueError)
+    ok = hexfile(tmp_path / 'ok.hex', good + [':00000001FF'])
+    img[0] = 0x55  # differs from the file's byte at 0
+    for kw in ({}, {'move': 0x100 - 0x100}, {'move': -0x10 + 0x10}):
+        with pytest.raises(dwxvmm.ImageError, match='0x00000000 already holds'):
+            img.load(ok, **kw)
+    img[0x100] = 1
+    with pytest.raises(dwxvmm.ImageError, match=r'ok.hex: address 0x00000100 already'):
+        img.load(ok, move=0x100)
+    with pytest.raises(dwxvmm.ImageError, match='beyond 0xFFFFFFFF') as e:
+        img.load(ok, move=0xFFFFFFF0)
+    assert e.value.path == str(ok) and e.value.line is None
+    assert img.segments() == [(0, 1), (0x100, 0x101)]  # failures changed nothing
+    img.load(ok, move=0x101, overwrite=True)
+    assert img[0x100:0x102] == b'\x01\x00'
+    with pytest.raises(dwxvmm.ImageError, match='missing'):
+        img.load(tmp_path / 'missing.hex')
+    with pytest.raises(ValueError, match='binary'):
+        img.load(ok, at=0)
+    with pytest.warns(UserWarning, match='ok2.hex'):
+        dwxvmm.load(hexfile(tmp_path / 'ok2.hex', good))
+    before = data(img)
+    for edit, reason in [(lambda: img.swap(3), 'byte swap of 3 bytes'),
+                         (lambda: img.checksum('crc32-le', 0x200), 'hole at 0x00000001'),
+                         (lambda: img.checksum('crc9', 0x200), "unknown checksum 'crc9'"),
+                         (lambda: img.move(-1), 'below 0')]:
+        with pytest.raises(dwxvmm.ImageError) as e:
+            edit()
+        assert reason in str(e.value) and e.value.path is None and e.value.line is None
+        assert data(img) == before
+    with pytest.raises(KeyError, match='0x00000001 is a hole'):
+        img[0:2]
+    with pytest.raises(KeyError, match='0x00000115 is a hole'):
+        img.read(0x100, 0x20)
+    with pytest.raises(KeyError, match='0x00000200 is a hole'):
+        img[0x200]
+    for bad_address in (-1, 0x100000000, 2 ** 80):
+        for use in (img.__getitem__, img.__contains__, img.get,
+                    lambda a: img.__setitem__(a, 0), lambda a: img.read(a, 1)):
+            with pytest.raises(ValueError):
+                use(bad_address)
+    for wrong in ('1', 1.0, None, b'\x01'):
+        for use in (img.__getitem__, img.__contains__, lambda a: img.__setitem__(a, 0),
+                    lambda a: img.__setitem__(0, a), lambda a: img.fill(a)):
+            with pytest.raises(TypeError):
+                use(wrong)
+    for bad_call, error in [
+            (lambda: img.__setitem__(0, 256), ValueError),
+            (lambda: img.__setitem__(slice(0, 3), b'ab'), ValueError),
+            (lambda: img.__setitem__(slice(None, 3), b'abc'), ValueError),
+            (lambda: img.__setitem__(slice(0xFFFFFFFF, None), b'ab'), ValueError),
+            (lambda: img.__setitem__(slice(0, 2), 'ab'), TypeError),
+            (lambda: img[0:4:2], ValueError), (lambda: img[-4:], ValueError),
+            (lambda: img.read(0xFFFFFFFF, 2), ValueError),
+            (lambda: img.move(2 ** 32), ValueError),
+            (lambda: img.save(tmp_path / 'out.txt'), ValueError),
+            (lambda: img.save(tmp_path / 'out', format='elf'), ValueError),
+            (lambda: img.save(tmp_path / 'out.hex', fill=0), ValueError),
+            (lambda: img.save(tmp_path / 'out.hex', line_bytes=0), ValueError),
+            (lambda: img.save(tmp_path / 'out.hex', range=(5, 5)), ValueError),
+            (lambda: img.save(tmp_path / 'out.hex', range=5), TypeError),
+            (lambda: img.save(42), TypeError), (lambda: list(img), TypeError),
+            (lambda: img.crop([(1, 2, 3)]), ValueError)]:
+        with pytest.raises(error):
+            bad_call()
+    assert not list(tmp_path.glob('out*'))
+
+
+def test_library_notices_stay_off_stderr(tmp_path, capfd):
+    img = dwxvmm.Image()
+    img[0x7F000000:0x7F000010] = bytes(16)
+    img.crop([(0, 0x100000000)])
+    with pytest.raises(dwxvmm.ImageError):
+        img.load(tmp_path / 'missing')
+    del img
+    assert capfd.readouterr().err == ''
