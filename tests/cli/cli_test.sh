@@ -169,7 +169,7 @@ same fill.hex ":020000040000FA
 :00000001FF"
 t 0 "cat a.srec@+0xfffffe00 --swap 2 -o moved.srec" \
   "moved.srec: Motorola S-record, 4 data bytes"
-same moved.srec "S00600004844521B
+same moved.srec "S006000048447FEE
 S309FFFFFE1002010403E0
 S5030001FB
 S705FFFFFF23DA"
