@@ -488,32 +488,10 @@ gcFileResult Image::loadMoved(gcFileFormat* pFormat, const std::string& sPath,
   const gcFileResult move =
       moveImage(loaded.get(), iMove, moved.get(), pLoaded);
   if (!move.isOk()) return gcFileResult::failure(sPath, 0, move.getReason());
-  struct Check : gcSegmentHandler {
-    bool handleSegment(vmm_int a, u64 n, const char* p) override {
-      for (iClash = a; iClash < a + n; ++iClash)
-        if (pTo->isByteMapped(static_cast<vmm_int>(iClash)) &&
-            pTo->getByte(static_cast<vmm_int>(iClash)) != p[iClash - a])
-          return false;
-      return true;
-    }
-    gcVMMBase* pTo;
-    u64 iClash;
-  } check;
-  check.pTo = vmm.get();
-  if (!options.getLaterWins() &&
-      !forAllSegments(moved.get(), &check, 0, kEnd - 1, kPiece))
-    return gcFileResult::failure(
-        sPath, 0,
-        "address " + hex(check.iClash) + " already holds another value");
-  struct Add : gcSegmentHandler {
-    bool handleSegment(vmm_int a, u64 n, const char* p) override {
-      pTo->setBlock(a, const_cast<char*>(p), static_cast<vmm_int>(n));
-      return true;
-    }
-    gcVMMBase* pTo;
-  } add;
-  add.pTo = vmm.get();
-  forAllSegments(moved.get(), &add, 0, kEnd - 1, kPiece);
+  const gcFileResult merged =
+      mergeImage(moved.get(), vmm.get(), options.getLaterWins());
+  if (!merged.isOk())
+    return gcFileResult::failure(sPath, 0, merged.getReason());
   return result;
 }
 
