@@ -67,13 +67,6 @@ std::string hex(std::uint64_t iValue, int iDigits) {
   return text;
 }
 
-std::string hexUpper(std::uint64_t iValue) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%08llX",
-                static_cast<unsigned long long>(iValue));
-  return text;
-}
-
 Input parseInput(const std::string& arg) {
   Input input;
   input.path = arg;

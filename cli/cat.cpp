@@ -9,39 +9,17 @@ namespace cli {
 
 namespace {
 
-// The output formats: --format's word, the type name, the extensions.
-const struct {
-  const char* pWord;
-  const char* pType;
-  std::vector<const char*> extensions;
-} kOutputs[] = {
-    {"ihex", "Intel HEX", {"hex", "ihex", "ihx"}},
-    {"srec", "Motorola S-record", {"srec", "s19", "s28", "s37", "mot"}},
-    {"binary", "Binary file", {"bin"}},
-    {"titxt", "TI-TXT", {}},  // .txt says too little
-    {"vmem", "Verilog memory", {"vmem", "mem"}},
-    {"c", "C array", {"c"}},
-};
-const char kWords[] = "ihex|srec|binary|titxt|vmem|c";
-
 // The type name for --format's word, or for the output's extension.
 std::string outputType(const std::string& sFormat, const std::string& sPath) {
-  const std::size_t dot = sPath.rfind('.');
-  std::string ext =
-      dot == std::string::npos || sPath.find('/', dot) != std::string::npos
-          ? ""
-          : sPath.substr(dot + 1);
-  for (char& c : ext) c = static_cast<char>(std::tolower(c));
-  for (const auto& o : kOutputs) {
-    if (sFormat == o.pWord) return o.pType;
-    for (const char* e : o.extensions)
-      if (sFormat.empty() && ext == e) return o.pType;
-  }
+  const std::string sType = sFormat.empty()
+                                ? gcFileSupport::typeForExtension(sPath)
+                                : gcFileSupport::typeForWord(sFormat);
+  if (!sType.empty()) return sType;
   if (!sFormat.empty())
     throw UsageError("unknown format '" + sFormat +
                      "' (ihex, srec, binary, titxt, vmem, c)");
   throw UsageError("cannot tell the output format of '" + sPath +
-                   "': give --format " + kWords);
+                   "': give --format " + gcFileSupport::formatWords());
 }
 
 // "RANGE[,RANGE...]".

@@ -55,8 +55,6 @@ std::uint64_t parseNumber(const std::string& text, std::uint64_t iMax,
 void parseRange(const std::string& text, std::uint64_t* pFirst,
                 std::uint64_t* pLast);
 std::string hex(std::uint64_t iValue, int iDigits = 8);
-// "0x0800001E", as the libraries write addresses in messages.
-std::string hexUpper(std::uint64_t iValue);
 
 // An input: a path whose format is found from its first bytes, or
 // PATH@ADDRESS for a binary file placed at ADDRESS, or PATH@+DELTA and

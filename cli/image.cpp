@@ -18,44 +18,6 @@ std::unique_ptr<gcVMM> Image::newVMM() {
   return pVMM;
 }
 
-namespace {
-
-// Adds the written bytes of pFrom to the image: a byte that differs from one
-// written before is an error naming sPath, unless the later wins. Checked
-// whole before anything is written, like a load.
-void merge(Image* pImage, gcVMMBase* pFrom, const std::string& sPath,
-           bool bLaterWins) {
-  struct Check : gcSegmentHandler {
-    explicit Check(gcVMMBase* pTo) : to(pTo) {}
-    bool handleSegment(vmm_int a, std::uint64_t n, const char* p) override {
-      for (std::uint64_t i = 0; i < n; ++i) {
-        const int old = to.at(static_cast<vmm_int>(a + i));
-        if (old >= 0 && old != static_cast<unsigned char>(p[i])) {
-          iClash = static_cast<vmm_int>(a + i);
-          return false;
-        }
-      }
-      return true;
-    }
-    Reader to;
-    vmm_int iClash = 0;
-  } check(pImage->vmm.get());
-  if (!bLaterWins && !forAllSegments(pFrom, &check, 0, 0xFFFFFFFF, 0x10000))
-    throw InputError(sPath + ": address " + hexUpper(check.iClash) +
-                     " already holds another value");
-  struct Copy : gcSegmentHandler {
-    gcVMMBase* pTo = nullptr;
-    bool handleSegment(vmm_int a, std::uint64_t n, const char* p) override {
-      pTo->setBlock(a, const_cast<char*>(p), static_cast<vmm_int>(n));
-      return true;
-    }
-  } copy;
-  copy.pTo = pImage->vmm.get();
-  forAllSegments(pFrom, &copy, 0, 0xFFFFFFFF, 0x10000);
-}
-
-}  // namespace
-
 void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins) {
   for (Input& input : inputs) {
     input.type = input.placed ? "Binary file"
@@ -80,7 +42,10 @@ void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins) {
       if (!moved.isOk())
         throw InputError(input.path + ": " + moved.getReason());
       pLoaded.reset();
-      merge(pImage, pMoved.get(), input.path, bLaterWins);
+      const gcFileResult merged =
+          mergeImage(pMoved.get(), pImage->vmm.get(), bLaterWins);
+      if (!merged.isOk())
+        throw InputError(input.path + ": " + merged.getReason());
     }
     for (const std::string& warning : result.getWarnings())
       std::fprintf(stderr, "dwxvmm: warning: %s\n", warning.c_str());

@@ -1,5 +1,6 @@
 #include "gcFileSupport.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -23,6 +24,20 @@ const struct {
     {"TI-TXT", nullptr, make<gcTiTxtFile>},
     {"Verilog memory", nullptr, make<gcVerilogMemFile>},
     {"C array", nullptr, make<gcCArrayFile>},
+};
+
+// The formats a user names: a word, the type name, the extensions.
+const struct {
+  const char* pWord;
+  const char* pType;
+  const char* extensions[5];
+} kWords[] = {
+    {"ihex", "Intel HEX", {"hex", "ihex", "ihx"}},
+    {"srec", "Motorola S-record", {"srec", "s19", "s28", "s37", "mot"}},
+    {"binary", "Binary file", {"bin"}},
+    {"titxt", "TI-TXT", {}},
+    {"vmem", "Verilog memory", {"vmem", "mem"}},
+    {"c", "C array", {"c"}},
 };
 
 }  // namespace
@@ -61,4 +76,26 @@ std::string gcFileSupport::detectFileType(const std::string& sFileName) {
   const std::size_t n = std::fread(head, 1, sizeof head, pFile);
   std::fclose(pFile);
   return detectType(head, n);
+}
+
+std::string gcFileSupport::typeForWord(const std::string& sWord) {
+  for (const auto& w : kWords)
+    if (sWord == w.pWord) return w.pType;
+  return std::string();
+}
+
+std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
+  const std::size_t dot = sFileName.rfind('.');
+  if (dot == std::string::npos || sFileName.find('/', dot) != std::string::npos)
+    return std::string();
+  std::string sExt = sFileName.substr(dot + 1);
+  for (char& c : sExt) c = static_cast<char>(std::tolower(c));
+  for (const auto& w : kWords)
+    for (const char* pExt : w.extensions)
+      if (pExt != nullptr && sExt == pExt) return w.pType;
+  return std::string();
+}
+
+const char* gcFileSupport::formatWords() {
+  return "ihex|srec|binary|titxt|vmem|c";
 }

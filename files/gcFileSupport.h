@@ -39,6 +39,15 @@ class DWXFILES_EXPORT gcFileSupport {
   // detectType of the file's first bytes; empty when it cannot be read.
   static std::string detectFileType(const std::string& sFileName);
 
+  // The type name of a format word ("ihex", "srec", "binary", "titxt",
+  // "vmem", "c"), or of a file name's extension, in any case (.hex .ihex
+  // .ihx, .srec .s19 .s28 .s37 .mot, .bin, .vmem .mem, .c; .txt says too
+  // little for TI-TXT); empty for none.
+  static std::string typeForWord(const std::string& sWord);
+  static std::string typeForExtension(const std::string& sFileName);
+  // "ihex|srec|binary|titxt|vmem|c".
+  static const char* formatWords();
+
  private:
   std::vector<std::unique_ptr<gcFileFormat>> formats_;
 };

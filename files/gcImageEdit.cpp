@@ -199,6 +199,32 @@ gcFileResult moveImage(gcVMMBase* pSource, std::int64_t iDelta,
   return gcFileResult();
 }
 
+gcFileResult mergeImage(gcVMMBase* pSource, gcVMMBase* pTarget,
+                        bool bLaterWins) {
+  if (!hasModel(pSource) || !hasModel(pTarget) || pSource == pTarget)
+    return fail("no two VMMs with a memory model to merge");
+  u64 iClash = kEnd;
+  // The target's written bytes under each run of the source's.
+  if (!bLaterWins)
+    walk(pSource, 0, kEnd - 1, [&](u64 a, u64 n, const unsigned char* p) {
+      return walk(pTarget, a, a + n - 1,
+                  [&](u64 b, u64 m, const unsigned char* q) {
+                    const unsigned char* pFrom = p + (b - a);
+                    const auto d = std::mismatch(q, q + m, pFrom);
+                    if (d.first == q + m) return true;
+                    iClash = b + static_cast<u64>(d.first - q);
+                    return false;
+                  });
+    });
+  if (iClash != kEnd)
+    return fail("address " + hex(iClash) + " already holds another value");
+  walk(pSource, 0, kEnd - 1, [&](u64 a, u64 n, const unsigned char* p) {
+    write(pTarget, a, p, n);
+    return true;
+  });
+  return gcFileResult();
+}
+
 gcFileResult swapImage(gcVMMBase* pSource, unsigned int iGroup,
                        gcVMMBase* pTarget) {
   const std::string sWhy = checkPair(pSource, pTarget);

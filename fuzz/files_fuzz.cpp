@@ -298,10 +298,12 @@ struct Edits {
   }
 
   // Runs one edit; returns whether it should have worked, and applies it to
-  // the map if so. *pHole: the hole a checksum should name.
+  // the map if so. *pHole: the hole a checksum should name; *pClash: the
+  // address a merge should name.
   bool step(gcVMM* pVMM, std::unique_ptr<gcVMM>* pTarget, gcImageInfo* pInfo,
-            gcFileResult* pResult, std::optional<u64>* pHole) {
-    const int op = in.ConsumeIntegralInRange(0, 5);
+            gcFileResult* pResult, std::optional<u64>* pHole,
+            std::optional<u64>* pClash) {
+    const int op = in.ConsumeIntegralInRange(0, 6);
     bNew = op >= 1 && op <= 4;
     switch (op) {
       case 0: {
@@ -361,6 +363,33 @@ struct Edits {
         Bytes swapped;
         for (auto [a, v] : bytes) swapped[a ^ (group - 1)] = v;
         bytes.swap(swapped);
+        return true;
+      }
+      case 6: {  // other bytes merged in, as a moved input is
+        gcVMM source;
+        source.setMemoryModell(newModel(model));
+        Bytes added;
+        for (int runs = in.ConsumeIntegralInRange(1, 3); runs > 0; --runs) {
+          const u64 a = pick();
+          const u64 n = std::min<u64>(in.ConsumeIntegralInRange(1, 40),
+                                      (u64{1} << 32) - a);
+          std::string data = in.ConsumeBytesAsString(n);
+          data.resize(n, static_cast<char>(in.ConsumeIntegral<std::uint8_t>()));
+          for (u64 i = 0; i < n; ++i)
+            added[static_cast<vmm_int>(a + i)] = data[i];
+          source.setBlock(static_cast<vmm_int>(a), &data[0],
+                          static_cast<vmm_int>(n));
+        }
+        const bool bLaterWins = in.ConsumeBool();
+        *pResult = mergeImage(&source, pVMM, bLaterWins);
+        for (auto [a, v] : added) {
+          const auto it = bytes.find(a);
+          if (!bLaterWins && it != bytes.end() && it->second != v) {
+            *pClash = a;
+            return false;
+          }
+        }
+        for (auto [a, v] : added) bytes[a] = v;
         return true;
       }
       default: {
@@ -430,19 +459,21 @@ void edits(FuzzedDataProvider& in) {
     target->setMemoryModell(newModel(e.model));
     const std::string before = snapshot(*vmm);
     gcFileResult r;
-    std::optional<u64> hole;
-    const bool bOk = e.step(vmm.get(), &target, &info, &r, &hole);
+    std::optional<u64> hole, clash;
+    const bool bOk = e.step(vmm.get(), &target, &info, &r, &hole, &clash);
     check(r.isOk() == bOk, "an edit's outcome");
     if (!bOk) {
       check(snapshot(*vmm) == before && writtenBytes(*target).empty(),
             "a failed edit changed the image");
       check(!hole || r.getMessage().find("hole at 0x") != std::string::npos,
             "a hole named");
-      if (hole) {
+      for (const auto& where : {hole, clash}) {
+        if (!where) continue;
         char text[16];
         std::snprintf(text, sizeof text, "0x%08llX",
-                      static_cast<unsigned long long>(*hole));
-        check(r.getMessage().find(text) != std::string::npos, "the hole");
+                      static_cast<unsigned long long>(*where));
+        check(r.getMessage().find(text) != std::string::npos,
+              "the hole or the clash named");
       }
       continue;
     }

@@ -173,41 +173,27 @@ class Copy : public gcSegmentHandler {
   throw py::key_error(hex(iAddr) + " is a hole");
 }
 
-struct Name {
-  const char* pWord;
-  const char* pType;
-};
-const char kHex[] = "Intel HEX", kSrec[] = "Motorola S-record",
-           kBinary[] = "Binary file";
+const char kBinary[] = "Binary file";
 
 // The type name for save's format word, else for the path's extension (as
 // the command-line tool's cat tells them).
-const char* outputType(const py::object& format, const std::string& sPath) {
-  static const Name kFormats[] = {
-      {"ihex", kHex}, {"srec", kSrec}, {"binary", kBinary}};
-  static const Name kExtensions[] = {
-      {"hex", kHex},   {"ihex", kHex}, {"ihx", kHex},
-      {"srec", kSrec}, {"s19", kSrec}, {"s28", kSrec},
-      {"s37", kSrec},  {"mot", kSrec}, {"bin", kBinary}};
+std::string outputType(const py::object& format, const std::string& sPath) {
   if (!format.is_none()) {
     if (!py::isinstance<py::str>(format))
       throw py::type_error("format must be a str");
     const std::string sWord = format.cast<std::string>();
-    for (const Name& name : kFormats)
-      if (sWord == name.pWord) return name.pType;
-    throw py::value_error("unknown format '" + sWord +
-                          "' (ihex, srec, binary)");
+    const std::string sType = gcFileSupport::typeForWord(sWord);
+    if (sType.empty())
+      throw py::value_error("unknown format '" + sWord +
+                            "' (ihex, srec, binary, titxt, vmem, c)");
+    return sType;
   }
-  const std::size_t dot = sPath.rfind('.');
-  std::string sExt =
-      dot == std::string::npos || sPath.find('/', dot) != std::string::npos
-          ? ""
-          : sPath.substr(dot + 1);
-  for (char& c : sExt) c = static_cast<char>(std::tolower(c));
-  for (const Name& name : kExtensions)
-    if (sExt == name.pWord) return name.pType;
-  throw py::value_error("cannot tell the format of '" + sPath +
-                        "': give format='ihex', 'srec' or 'binary'");
+  const std::string sType = gcFileSupport::typeForExtension(sPath);
+  if (sType.empty())
+    throw py::value_error("cannot tell the format of '" + sPath +
+                          "': give format='ihex', 'srec', 'binary', 'titxt', "
+                          "'vmem' or 'c'");
+  return sType;
 }
 
 // A (start, stop) half-open range as the library's inclusive one; false for
@@ -403,7 +389,7 @@ class Image {
   void save(py::handle path, py::object format, py::object range,
             py::object fill, py::handle lineBytes) {
     const std::string sPath = toPath(path);
-    const char* pType = outputType(format, sPath);
+    const std::string sType = outputType(format, sPath);
     gcImageOptions options;
     if (!range.is_none()) {
       const py::tuple pair = range.cast<py::tuple>();
@@ -414,10 +400,9 @@ class Image {
       options.setRange(r.iFirst, r.iLast);
     }
     if (!fill.is_none()) {
-      if (pType != kBinary)
+      if (sType != kBinary)
         throw py::value_error(
-            "fill applies to binary output; fill() the image for " +
-            std::string(pType));
+            "fill applies to binary output; fill() the image for " + sType);
       options.setFillByte(toByte(fill, "fill"));
     }
     const u64 iLineBytes = toInt(lineBytes, 255, "line_bytes");
@@ -428,7 +413,7 @@ class Image {
     gcFileResult result;
     {
       Quiet quiet;
-      result = files.createFileSupport(pType)->saveImage(sPath, vmm.get(),
+      result = files.createFileSupport(sType)->saveImage(sPath, vmm.get(),
                                                          options, &info);
     }
     check(result);
@@ -488,32 +473,10 @@ gcFileResult Image::loadMoved(gcFileFormat* pFormat, const std::string& sPath,
   const gcFileResult move =
       moveImage(loaded.get(), iMove, moved.get(), pLoaded);
   if (!move.isOk()) return gcFileResult::failure(sPath, 0, move.getReason());
-  struct Check : gcSegmentHandler {
-    bool handleSegment(vmm_int a, u64 n, const char* p) override {
-      for (iClash = a; iClash < a + n; ++iClash)
-        if (pTo->isByteMapped(static_cast<vmm_int>(iClash)) &&
-            pTo->getByte(static_cast<vmm_int>(iClash)) != p[iClash - a])
-          return false;
-      return true;
-    }
-    gcVMMBase* pTo;
-    u64 iClash;
-  } check;
-  check.pTo = vmm.get();
-  if (!options.getLaterWins() &&
-      !forAllSegments(moved.get(), &check, 0, kEnd - 1, kPiece))
-    return gcFileResult::failure(
-        sPath, 0,
-        "address " + hex(check.iClash) + " already holds another value");
-  struct Add : gcSegmentHandler {
-    bool handleSegment(vmm_int a, u64 n, const char* p) override {
-      pTo->setBlock(a, const_cast<char*>(p), static_cast<vmm_int>(n));
-      return true;
-    }
-    gcVMMBase* pTo;
-  } add;
-  add.pTo = vmm.get();
-  forAllSegments(moved.get(), &add, 0, kEnd - 1, kPiece);
+  const gcFileResult merged =
+      mergeImage(moved.get(), vmm.get(), options.getLaterWins());
+  if (!merged.isOk())
+    return gcFileResult::failure(sPath, 0, merged.getReason());
   return result;
 }
 
@@ -559,9 +522,10 @@ warnings.warn.)")
            py::arg("fill") = py::none(), py::arg("line_bytes") = 32,
            R"(Saves the written bytes of range (default: all) to path.
 
-format is 'ihex', 'srec' or 'binary', else the extension tells (.hex .ihex
-.ihx, .srec .s19 .s28 .s37 .mot, .bin). Binary output writes fill (default
-0xFF) for holes; line_bytes (1 to 255) are the data bytes of a record.)")
+format is 'ihex', 'srec', 'binary', 'titxt', 'vmem' (8-bit words) or 'c',
+else the extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37 .mot, .bin,
+.vmem .mem, .c). Binary output writes fill (default 0xFF) for holes;
+line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
       .def("__getitem__", &Image::item,
            "img[a] is the byte at a (KeyError for a hole); img[a:b] the bytes "
            "(KeyError naming the first hole).")

@@ -61,6 +61,10 @@ def test_save_then_load_is_identity(tmp_path):
         assert data(back) == data(img)
         assert back.start_address == img.start_address
         assert back.header == (None if name[-3:] in ('hex', 'ihx') else img.header)
+    img.save(tmp_path / 'a.txt', format='titxt')
+    assert data(dwxvmm.load(tmp_path / 'a.txt')) == data(img)
+    img.save(tmp_path / 'a.c')  # written only: the names come from the file
+    assert 'a_runs[' in (tmp_path / 'a.c').read_text()
     img.save(tmp_path / 'a.bin', range=(0xFFF8, 0x10100), fill=0x5A)
     raw = (tmp_path / 'a.bin').read_bytes()
     assert raw == img.read(0xFFF8, 0x10100 - 0xFFF8, fill=0x5A)
