@@ -344,7 +344,10 @@ struct Edits {
           return static_cast<std::int64_t>(a) + delta >= 0 &&
                  static_cast<std::int64_t>(a) + delta <= 0xFFFFFFFF;
         };
-        if ((!bytes.empty() && (!inside(bytes.begin()->first) ||
+        // A move of 4 GiB or more fits nothing, even an empty image.
+        if (delta <= -(std::int64_t{1} << 32) ||
+            delta >= std::int64_t{1} << 32 ||
+            (!bytes.empty() && (!inside(bytes.begin()->first) ||
                                 !inside(bytes.rbegin()->first))) ||
             (start && !inside(*start)))
           return false;
