@@ -107,7 +107,8 @@ write_hex("same.hex", [(0x0800001E, [0x30, 0x00])], start=0x0800001E)
 open("top.bin", "wb").write(b"\x5a")
 open("big.bin", "wb").write(b"\x5a" * 4000)
 open("empty.bin", "wb").close()
-write_hex("cross.hex", [(0x08FFFFF0, list(range(16))), (0x09000000, [1, 2])])
+write_hex("cross.hex", [(0x08FFFFF0, list(range(16))), (0x09000000, [1, 2]),
+                        (0x0A000000, [1, 2]), (0x0B000000, [3])])
 write_hex("many.hex", [(0x20000000 + 32 * i, [i & 255] * 8)
                        for i in range(10000)])
 write_hex("spread.hex", [(i * 429_451, [i & 255] * (1 + i % 40))
@@ -131,7 +132,8 @@ CASES = [
      ["0x00000000-0xfeffffff not written (3.98 GiB)", "1 B"]),
     ("empty", ["empty.bin"], ["empty.bin"], ["No data: the inputs write no byte"]),
     ("across regions", ["cross.hex"], ["cross.hex"],
-     ["0x08000000-0x09ffffff (32 MiB): 1 run, 18 bytes"]),
+     ["0x08000000-0x09ffffff (32 MiB): 1 run, 18 bytes",
+      "0x0a000000-0x0affffff (16 MiB): 1 run, 2 bytes"]),
     ("file name", [odd], [odd], ["a&<b>\"'\\xff\\xed\\xa0\\x80\u00e9.hex (Intel HEX)"]),
     ("10000 runs", ["many.hex"], ["many.hex"], ["10000 runs"]),
     ("runs in every region", ["spread.hex"], ["spread.hex"], []),

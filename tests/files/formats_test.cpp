@@ -353,9 +353,14 @@ TEST_F(Formats, ElfLoadAddressesAndUnsoundFiles) {
                        : "",
               info.getDetails());
   }
-  // A file cut short, and writing.
+  // A file cut short; an empty section, and a program header holding only
+  // it (as one for .bss would), at the file's very end; writing.
   gcVMM vmm;
   vmm.setMemoryModell(new gcVMM32BitFast);
+  std::vector<ElfSection> atEnd{{".a", 0x20, "x"}, {".e", 0x40, ""}};
+  atEnd[1].offset = buildElf(false, false, 0, atEnd, {{0x40, 1, 1}}).size();
+  spill("end", buildElf(false, false, 0, atEnd, {{0x40, 1, 1}}));
+  EXPECT_EQ("", pElf->loadImage("end", &vmm, {}, nullptr).getMessage());
   spill("cut", last.substr(0, 40));
   const gcFileResult r = pElf->loadImage("cut", &vmm, {}, nullptr);
   EXPECT_EQ(0u, r.getMessage().find("cut: ELF header: ")) << r.getMessage();
