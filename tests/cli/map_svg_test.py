@@ -121,6 +121,7 @@ shutil.copy("same.hex", odd)
 CASES = [
     ("examples", ["firmware.hex", "patch.srec", "--overwrite"], None,
      ["firmware.hex (Intel HEX): 144 bytes", "start 0x08000000",
+      "from firmware.hex and patch.srec\n3 bytes written by more than one",
       "written by more than one input", "3.95 KiB", "16 MiB",
       "0x09000000-0xffffffff not written (3.86 GiB)"]),
     ("same bytes twice", ["firmware.hex", "same.hex"], ["firmware.hex", "same.hex"],

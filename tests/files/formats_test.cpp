@@ -203,7 +203,10 @@ TEST_F(Formats, BadInputNamesFileLineAndReasonAndChangesNothing) {
         "e", &vmm, options.setLoadAddress(c.iLoadAddress), nullptr);
     EXPECT_EQ(*c.message == '\0' ? "" : "e" + std::string(c.message),
               r.getMessage());
-    if (r.isOk()) continue;
+    if (r.isOk()) {
+      EXPECT_NE(0u, r.getDataBytes());  // every sound row holds data
+      continue;
+    }
     EXPECT_EQ(std::vector<std::string>{}, r.getWarnings());  // nor "no end"
     EXPECT_EQ((std::map<vmm_int, char>{{0x10, 0x55}}), writtenBytes(vmm));
     EXPECT_EQ(iUsage, vmm.getUsedPhysicalMemory());
