@@ -92,6 +92,18 @@ t 0 "cat a.hex --range 0x12-0x12 -o one.bin" \
   "one.bin: Binary file, 1 data bytes, 0 bytes filled with 0xff"
 same one.bin "$(printf '\x03')"
 t 0 "cat a.hex ab.bin@0xfffffffe -o far.srec"
+printf 'ABCDEFGHIJKL' >twelve.bin
+t 1 "cmp twelve.bin zero.bin@0x100" "13 addresses differ
+  0x00000000: 0x41 vs unwritten
+  0x00000001: 0x42 vs unwritten
+  0x00000002: 0x43 vs unwritten
+  0x00000003: 0x44 vs unwritten
+  0x00000004: 0x45 vs unwritten
+  0x00000005: 0x46 vs unwritten
+  0x00000006: 0x47 vs unwritten
+  0x00000007: 0x48 vs unwritten
+  0x00000008: 0x49 vs unwritten
+  0x00000009: 0x4a vs unwritten"
 t 1 "cmp far.srec a.hex" "2 addresses differ
   0xfffffffe: 0x41 vs unwritten
   0xffffffff: 0x42 vs unwritten"

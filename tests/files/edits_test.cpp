@@ -42,6 +42,8 @@ TEST(Edits, ErrorsNameTheReasonAndChangeNothing) {
        "no VMM with a memory model to edit"},
       {[&] { return moveImage(vmm.get(), 0x100000000, target.get(), nullptr); },
        "moving by +0x100000000 leaves the address space"},
+      {[&] { return moveImage(vmm.get(), 0xFFFFFFED, target.get(), nullptr); },
+       "moving by +0xFFFFFFED takes address 0x00000013 beyond 0xFFFFFFFF"},
       {[&] { return swapImage(vmm.get(), 16, target.get()); },
        "byte swap of 16 bytes (2, 4 or 8)"},
       {[&] { return checksumImage(vmm.get(), "crc8", 0, 0x10, 0x13, true); },
