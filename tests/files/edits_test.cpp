@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iostream>
 #include <memory>
+#include <sstream>
 
 #include "../../files/gcFileSupport.h"
 #include "../support/written_bytes.h"
@@ -58,6 +60,26 @@ TEST(Edits, ErrorsNameTheReasonAndChangeNothing) {
     EXPECT_EQ(writtenBytes(*vmm), before) << reason;
     EXPECT_TRUE(writtenBytes(*target).empty()) << reason;
   }
+}
+
+// The library's error lines are for real errors: an edit that works writes
+// no block of length 0 (which would report "Invalid Destination").
+TEST(Edits, WorkingEditsReportNoError) {
+  auto vmm = newVMM(), a = newVMM(), b = newVMM(), c = newVMM();
+  char data[] = "\x01\x02\x03\x04\x05\x06\x07\x08";
+  vmm->setBlock(0x10, data, 8);
+  vmm->setBlock(0x21, data, 2);
+  std::ostringstream err;
+  std::streambuf* saved = std::cerr.rdbuf(err.rdbuf());
+  const bool bOk =
+      swapImage(vmm.get(), 4, a.get()).isOk() &&
+      moveImage(vmm.get(), 3, b.get(), nullptr).isOk() &&
+      cropImage(vmm.get(), {{0x12, 0x21}}, c.get()).isOk() &&
+      fillImage(vmm.get(), 0, 0x18, 0x20).isOk() &&
+      checksumImage(vmm.get(), "crc32-le", 0x30, 0x10, 0x22, false).isOk();
+  std::cerr.rdbuf(saved);
+  EXPECT_TRUE(bOk);
+  EXPECT_EQ(std::string::npos, err.str().find("Invalid")) << err.str();
 }
 
 TEST(Edits, FillReachesEveryHoleAndTheLastAddress) {
