@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "../files/gcFileSupport.h"
+#include "gcFileSupport.h"
 #include "../tests/support/elf_builder.h"
 #include "../tests/support/written_bytes.h"
 

@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "../core/gcVMM.h"
-#include "../files/gcFileSupport.h"
+#include "gcFileSupport.h"
 #include "../models/gcVMM32BitModels.h"
 #include "tStopClock.h"
 

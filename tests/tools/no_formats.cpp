@@ -1,6 +1,6 @@
 // A file library that knows no format, put in front of the real one to see
 // the test program give up.
-#include "../../files/gcFileSupport.h"
+#include "gcFileSupport.h"
 
 gcFileSupport::gcFileSupport() = default;
 gcFileSupport::~gcFileSupport() = default;

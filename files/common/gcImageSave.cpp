@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "../core/gcVMMBase.h"
-#include "../tools/segments.h"
+#include "core/gcVMMBase.h"
+#include "tools/segments.h"
 
 gcImageSave::gcImageSave(const std::string& sName, gcVMMBase* pVMM,
                          const gcImageOptions& options)

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "../tools/segments.h"
+#include "tools/segments.h"
 #include "gcImageSave.h"
 
 // Writes each run as a block: its first address divided by the word's

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "../tools/segments.h"
+#include "tools/segments.h"
 #include "gcHexCodec.h"
 #include "gcImageLoad.h"
 #include "gcImageSave.h"

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "../tools/segments.h"
+#include "tools/segments.h"
 #include "gcImageSave.h"
 
 namespace {

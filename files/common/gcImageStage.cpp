@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../core/gcVMMBase.h"
-#include "../page/gcVMMPage.h"
+#include "core/gcVMMBase.h"
+#include "page/gcVMMPage.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "gcFileFormat.h"
 
-#include "../core/gcVMM.h"
+#include "core/gcVMM.h"
 
 gcFileFormat::~gcFileFormat() = default;
 

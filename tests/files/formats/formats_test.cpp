@@ -11,10 +11,10 @@
 #include <tuple>
 #include <vector>
 
-#include "../../files/gcFileSupport.h"
-#include "../support/elf_builder.h"
-#include "../support/scratch_dir.h"
-#include "../support/written_bytes.h"
+#include "gcFileSupport.h"
+#include "../../support/elf_builder.h"
+#include "../../support/scratch_dir.h"
+#include "../../support/written_bytes.h"
 
 namespace {
 

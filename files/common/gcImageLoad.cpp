@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "../core/gcVMMBase.h"
+#include "core/gcVMMBase.h"
 
 gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
                          const gcImageOptions& options)

@@ -8,7 +8,7 @@
 # Usage: firmware_test.sh DWXVMM SOURCE_DIR
 set -uo pipefail
 tool=$1
-src=$2/tests/files/firmware
+src=$2/tests/files/formats/firmware
 for t in arm-none-eabi-gcc arm-none-eabi-objcopy gcc g++ objcopy srec_cat \
     srec_cmp iverilog vvp /usr/bin/python3; do
   command -v "$t" >/dev/null || { echo "SKIP: no $t"; exit 77; }

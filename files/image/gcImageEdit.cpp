@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "../core/gcVMMBase.h"
-#include "../tools/segments.h"
+#include "core/gcVMMBase.h"
+#include "tools/segments.h"
 #include "gcChecksum.h"
 
 namespace {

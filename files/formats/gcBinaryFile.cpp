@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../tools/segments.h"
+#include "tools/segments.h"
 #include "gcImageLoad.h"
 #include "gcImageSave.h"
 
