@@ -7,6 +7,10 @@
 
 #include "core/gcVMMBase.h"
 
+namespace {
+constexpr std::uint64_t kShownChecksums = 10;
+}  // namespace
+
 gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
                          const gcImageOptions& options)
     : sFileName(sName),
@@ -15,7 +19,9 @@ gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
       iPos(0),
       iEnd(0),
       bEof(false),
-      iLine(0) {
+      iLine(0),
+      bIgnoreChecksums(options.getIgnoreChecksums()),
+      iBadChecksums(0) {
   if (pVMM == nullptr || pVMM->getPageSize() == 0) {
     fail("no VMM with a memory model to load into", false);
     return;
@@ -113,8 +119,19 @@ void gcImageLoad::warn(const std::string& sReason) {
   result.addWarning(sFileName, 0, sReason);
 }
 
+bool gcImageLoad::checksumMismatch() {
+  if (!bIgnoreChecksums) return fail("checksum mismatch");
+  if (++iBadChecksums <= kShownChecksums)
+    result.addWarning(sFileName, iLine,
+                      "checksum mismatch, loaded all the same");
+  return true;
+}
+
 gcFileResult gcImageLoad::finish(const gcImageInfo& info, gcImageInfo* pInfo) {
   if (!result.isOk()) return result;
+  if (iBadChecksums > kShownChecksums)
+    warn(std::to_string(iBadChecksums - kShownChecksums) +
+         " more records with a wrong checksum");
   stage->commit();
   result.setDataBytes(stage->getBytes());
   if (pInfo != nullptr) *pInfo = info;

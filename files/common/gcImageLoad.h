@@ -59,6 +59,10 @@ class gcImageLoad {
   // Records the first error, at the current line (0: none); returns false.
   bool fail(const std::string& sReason, bool bAtLine = true);
   void warn(const std::string& sReason);
+  // A record's checksum is wrong: fails, or when the options ignore
+  // checksums warns at the line (the first ten, then a count) and returns
+  // true.
+  bool checksumMismatch();
   // Commits the staged bytes and hands info on when there was no error.
   gcFileResult finish(const gcImageInfo& info, gcImageInfo* pInfo);
 
@@ -75,6 +79,8 @@ class gcImageLoad {
   std::uint64_t iLine;
   std::string sContext;
   gcFileResult result;
+  bool bIgnoreChecksums;
+  std::uint64_t iBadChecksums;
 };
 
 #endif  // DWXFILES_GCIMAGELOAD_H_

@@ -10,7 +10,43 @@ gcImageOptions::gcImageOptions()
       iAddressBytes(0),
       bCrlf(false),
       iFillByte(0xFF),
-      iWordBits(8) {}
+      iWordBits(8),
+      bIgnoreChecksums(false),
+      eHexAddressing(kHexAsLoaded),
+      bWriteStart(true),
+      bHeader(false),
+      bWriteHeader(true) {}
+
+gcImageOptions& gcImageOptions::setIgnoreChecksums(bool bIgnore) {
+  bIgnoreChecksums = bIgnore;
+  return *this;
+}
+bool gcImageOptions::getIgnoreChecksums() const { return bIgnoreChecksums; }
+
+gcImageOptions& gcImageOptions::setHexAddressing(HexAddressing e) {
+  eHexAddressing = e;
+  return *this;
+}
+gcImageOptions::HexAddressing gcImageOptions::getHexAddressing() const {
+  return eHexAddressing;
+}
+
+gcImageOptions& gcImageOptions::setWriteStart(bool bWrite) {
+  bWriteStart = bWrite;
+  return *this;
+}
+bool gcImageOptions::getWriteStart() const { return bWriteStart; }
+
+gcImageOptions& gcImageOptions::setHeader(const std::string& sText,
+                                          bool bWrite) {
+  bHeader = true;
+  sHeader = sText;
+  bWriteHeader = bWrite;
+  return *this;
+}
+bool gcImageOptions::hasHeader() const { return bHeader; }
+const std::string& gcImageOptions::getHeader() const { return sHeader; }
+bool gcImageOptions::getWriteHeader() const { return bWriteHeader; }
 
 gcImageOptions& gcImageOptions::setLoadAddress(std::uint32_t iAddr) {
   iLoadAddress = iAddr;
