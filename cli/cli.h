@@ -83,7 +83,8 @@ struct Image {
 };
 // Loads every input into image (bLaterWins: a later byte replaces an earlier
 // one of another value, else that is an error). Throws InputError.
-void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins);
+void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins,
+          bool bIgnoreChecksums = false);
 
 // Writes with pWrite(tempName) into a file beside sPath, then renames it to
 // sPath, so that sPath is never left half-written. pWrite returns an error

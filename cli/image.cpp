@@ -18,14 +18,17 @@ std::unique_ptr<gcVMM> Image::newVMM() {
   return pVMM;
 }
 
-void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins) {
+void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins,
+          bool bIgnoreChecksums) {
   for (Input& input : inputs) {
     input.type = input.placed ? "Binary file"
                               : gcFileSupport::detectFileType(input.path);
     // A file that cannot be read: the binary reader says why.
     if (input.type.empty()) input.type = "Binary file";
     gcImageOptions options;
-    options.setLoadAddress(input.address).setLaterWins(bLaterWins);
+    options.setLoadAddress(input.address)
+        .setLaterWins(bLaterWins)
+        .setIgnoreChecksums(bIgnoreChecksums);
     gcImageInfo info;
     // A moved input is loaded apart, moved, then added.
     std::unique_ptr<gcVMM> pLoaded = input.moved ? Image::newVMM() : nullptr;
