@@ -293,7 +293,8 @@ class Image {
     return n;
   }
 
-  void load(py::handle path, py::handle at, py::handle move, bool bOverwrite) {
+  void load(py::handle path, py::handle at, py::handle move, bool bOverwrite,
+            bool bIgnoreChecksums) {
     gcImageInput input;
     input.sPath = toPath(path);
     input.bPlaced = !at.is_none();
@@ -304,7 +305,9 @@ class Image {
     gcFileResult result;
     {
       Quiet quiet;
-      result = image->load({input}, gcImageOptions().setLaterWins(bOverwrite));
+      result = image->load({input}, gcImageOptions()
+                                        .setLaterWins(bOverwrite)
+                                        .setIgnoreChecksums(bIgnoreChecksums));
     }
     check(result);
   }
@@ -322,7 +325,8 @@ class Image {
   }
 
   void save(py::handle path, py::object format, py::object range,
-            py::object fill, py::handle lineBytes) {
+            py::object fill, py::handle lineBytes, py::object srecAddress,
+            py::object hexAddress, bool bStart, py::object header) {
     const std::string sPath = toPath(path);
     const std::string sType = outputType(format, sPath);
     gcImageOptions options;
@@ -344,6 +348,27 @@ class Image {
     if (iLineBytes == 0)
       throw py::value_error("line_bytes 0 is outside 1..255");
     options.setRecordLength(static_cast<unsigned>(iLineBytes));
+    if (!srecAddress.is_none()) {
+      const u64 bits = toInt(srecAddress, 32, "srec_address");
+      if (bits != 16 && bits != 24 && bits != 32)
+        throw py::value_error("srec_address is 16, 24 or 32");
+      options.setAddressBytes(static_cast<unsigned>(bits / 8));
+    }
+    if (!hexAddress.is_none()) {
+      const std::string mode = hexAddress.cast<std::string>();
+      if (mode != "linear" && mode != "segment")
+        throw py::value_error("hex_address is 'linear' or 'segment'");
+      options.setHexAddressing(mode == "linear" ? gcImageOptions::kHexLinear
+                                                : gcImageOptions::kHexSegment);
+    }
+    options.setWriteStart(bStart);
+    if (py::isinstance<py::bool_>(header) && !header.cast<bool>())
+      options.setHeader("", false);
+    else if (py::isinstance<py::str>(header) ||
+             py::isinstance<py::bytes>(header))
+      options.setHeader(header.cast<std::string>());
+    else if (!header.is_none())
+      throw py::type_error("header is str, bytes, None or False");
     gcFileResult result;
     {
       Quiet quiet;
@@ -408,6 +433,8 @@ PYBIND11_MODULE(dwxvmm, m) {
   if (pImageError == nullptr) throw py::error_already_set();
   m.attr("ImageError") = py::handle(pImageError);
   m.attr("CHECKSUMS") = py::tuple(py::cast(checksumNames()));
+  m.def("checksum_list", &checksumList,
+        "Every checksum name with its parameters and check value, as text.");
 
   py::class_<Image> image(m, "Image", R"(A sparse memory image.
 
@@ -416,23 +443,31 @@ and header travel with the image through load(), save() and move().)");
   image.def(py::init<>(), "An empty image.")
       .def("load", &Image::load, py::arg("path"), py::kw_only(),
            py::arg("at") = py::none(), py::arg("move") = 0,
-           py::arg("overwrite") = false,
+           py::arg("overwrite") = false, py::arg("ignore_checksums") = false,
            R"(Loads a file into this image, all or nothing.
 
 The format comes from the file's first bytes. at places a binary file
 (default 0; a ValueError for other formats); move shifts any file, and its
 start address with it. A byte that differs from one already written is an
-ImageError unless overwrite. Warnings (a missing end record) go to
-warnings.warn.)")
+ImageError unless overwrite. ignore_checksums loads records whose checksum
+is wrong (Intel HEX, S-record), each a warning. Warnings (a missing end
+record) go to warnings.warn.)")
       .def("save", &Image::save, py::arg("path"), py::kw_only(),
            py::arg("format") = py::none(), py::arg("range") = py::none(),
            py::arg("fill") = py::none(), py::arg("line_bytes") = 32,
+           py::arg("srec_address") = py::none(),
+           py::arg("hex_address") = py::none(), py::arg("start") = true,
+           py::arg("header") = py::none(),
            R"(Saves the written bytes of range (default: all) to path.
 
 format is 'ihex', 'srec', 'binary', 'titxt', 'vmem' (8-bit words) or 'c',
 else the extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37 .mot, .bin,
 .vmem .mem, .c). Binary output writes fill (default 0xFF) for holes;
-line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
+line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.
+srec_address 16, 24 or 32 writes S1, S2 or S3 records (default: the
+narrowest that fits); hex_address 'linear' (04, 05) or 'segment' (02, 03,
+below 1 MiB); start=False writes no start address record; header (str or
+bytes) replaces the S0 header, False writes none.)")
       .def("__getitem__", &Image::item,
            "img[a] is the byte at a (KeyError for a hole); img[a:b] the bytes "
            "(KeyError naming the first hole).")
@@ -580,6 +615,40 @@ line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
           "Computes checksum name (see CHECKSUMS) over start..stop (default: "
           "the lowest to the highest written byte; no holes) and writes it "
           "at at in its byte order.")
+      .def(
+          "set",
+          [](Image& self, const std::string& sValue, py::handle at,
+             bool bOverwrite) {
+            const u64 iAt = toAddress(at);
+            gcFileResult result;
+            {
+              Quiet quiet;
+              result = setImage(self.vmm(), sValue, iAt, bOverwrite);
+            }
+            check(result);
+          },
+          py::arg("value"), py::arg("at"), py::kw_only(),
+          py::arg("overwrite") = false,
+          "Writes value, 'TYPE:VALUE' (u8, u16le, u16be, u32le, u32be, u64le, "
+          "u64be with a number; bytes:HEX; text:STRING; textz:STRING), at "
+          "at; an ImageError over written bytes of other values unless "
+          "overwrite.")
+      .def(
+          "align",
+          [](Image& self, py::handle n, py::handle fill) {
+            const auto iAlign =
+                static_cast<std::uint32_t>(toInt(n, 0xFFFFFFFF, "n"));
+            const std::uint8_t iFill = toByte(fill, "fill");
+            gcFileResult result;
+            {
+              Quiet quiet;
+              result = alignImage(self.vmm(), iAlign, iFill);
+            }
+            check(result);
+          },
+          py::arg("n"), py::arg("fill") = 0xFF,
+          "Grows every run of written bytes down and up to multiples of n (a "
+          "power of two, 2 to 1 MiB), the new bytes fill.")
       .def("__repr__", [](Image& self) {
         return "<dwxvmm.Image: " + std::to_string(self.size()) +
                " bytes written>";
@@ -588,12 +657,14 @@ line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
 
   m.def(
       "load",
-      [](py::handle path, py::handle at, py::handle move, bool bOverwrite) {
+      [](py::handle path, py::handle at, py::handle move, bool bOverwrite,
+         bool bIgnoreChecksums) {
         auto pImage = std::make_unique<Image>();
-        pImage->load(path, at, move, bOverwrite);
+        pImage->load(path, at, move, bOverwrite, bIgnoreChecksums);
         return pImage;
       },
       py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
       py::arg("move") = 0, py::arg("overwrite") = false,
+      py::arg("ignore_checksums") = false,
       "A new Image with the file loaded (see Image.load).");
 }

@@ -98,13 +98,9 @@ bool parseParameters(const std::string& sText, gcCrcParameters* p,
                                               : nullptr;
     if (pValue == nullptr && key != "width")
       return *pWhy = "unknown parameter '" + key + "'", false;
-    const bool bHex = value.size() > 2 && value[0] == '0' && value[1] == 'x';
-    const std::string digits = bHex ? value.substr(2) : value;
-    const char* pAllowed = bHex ? "0123456789abcdef" : "0123456789";
-    if (digits.empty() || digits.size() > (bHex ? 16u : 19u) ||
-        digits.find_first_not_of(pAllowed) != std::string::npos)
+    std::uint64_t v = 0;
+    if (parseUnsigned(value, &v) != kNumber)
       return *pWhy = "bad number '" + value + "' for " + key, false;
-    const std::uint64_t v = std::stoull(digits, nullptr, bHex ? 16 : 10);
     if (pValue == nullptr)
       p->iBits = static_cast<unsigned>(std::min<std::uint64_t>(v, 65)),
       bWidth = true;
@@ -336,6 +332,27 @@ std::uint64_t gcChecksumState::value() const {
     default:
       return engine->value();
   }
+}
+
+gcNumberParse parseUnsigned(const std::string& sText, std::uint64_t* pValue) {
+  const bool bHex = sText.size() > 2 && sText[0] == '0' &&
+                    (sText[1] == 'x' || sText[1] == 'X');
+  const std::string digits = bHex ? sText.substr(2) : sText;
+  if (digits.empty() ||
+      digits.find_first_not_of(bHex ? "0123456789abcdefABCDEF"
+                                    : "0123456789") != std::string::npos)
+    return kNotNumber;
+  const unsigned int base = bHex ? 16 : 10;
+  std::uint64_t v = 0;
+  for (char c : digits) {
+    const auto d = static_cast<unsigned>(
+        std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                                                    : (c | 0x20) - 'a' + 10);
+    if (v > (~std::uint64_t{0} - d) / base) return kTooBig;
+    v = v * base + d;
+  }
+  *pValue = v;
+  return kNumber;
 }
 
 void storeValue(std::uint64_t v, unsigned int w, bool bBigEndian,

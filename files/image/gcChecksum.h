@@ -52,6 +52,11 @@ class gcChecksumState {
   unsigned int iPartial;
 };
 
+// "0x" and hex digits (either case) or decimal digits: kNumber with
+// *pValue set, kNotNumber, or kTooBig beyond 64 bits.
+enum gcNumberParse { kNumber, kNotNumber, kTooBig };
+gcNumberParse parseUnsigned(const std::string& sText, std::uint64_t* pValue);
+
 // The low iWidth bytes of iValue at pOut, in the byte order asked for.
 void storeValue(std::uint64_t iValue, unsigned int iWidth, bool bBigEndian,
                 unsigned char* pOut);

@@ -407,23 +407,11 @@ gcFileResult parseValue(const std::string& sValue,
       }
     if (bytes == 0)
       return fail("bad value '" + sValue + "': unknown type '" + type + "'");
-    const bool bHex =
-        text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const std::string digits = bHex ? text.substr(2) : text;
-    if (digits.empty() ||
-        digits.find_first_not_of(bHex ? "0123456789abcdefABCDEF"
-                                      : "0123456789") != std::string::npos)
-      return fail("bad value '" + sValue + "': not a number");
-    const unsigned int base = bHex ? 16 : 10;
     std::uint64_t v = 0;
-    bool bFits = true;
-    for (char c : digits) {
-      const unsigned d = static_cast<unsigned>(
-          std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                                      : (c | 0x20) - 'a' + 10);
-      bFits = bFits && v <= (~std::uint64_t{0} - d) / base;
-      v = v * base + d;
-    }
+    const gcNumberParse parse = parseUnsigned(text, &v);
+    if (parse == kNotNumber)
+      return fail("bad value '" + sValue + "': not a number");
+    const bool bFits = parse == kNumber;
     if (!bFits || (bytes < 8 && v >> 8 * bytes != 0))
       return fail("bad value '" + sValue + "': " + text + " does not fit in " +
                   std::to_string(8 * bytes) + " bits");
