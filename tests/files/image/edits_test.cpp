@@ -9,8 +9,8 @@
 #include <memory>
 #include <sstream>
 
-#include "gcFileSupport.h"
 #include "../../support/written_bytes.h"
+#include "gcFileSupport.h"
 
 namespace {
 
