@@ -172,12 +172,34 @@ void roundTrip(FuzzedDataProvider& in) {
   gcImageInfo info, got;
   if (in.ConsumeBool())
     info.setStartAddress(in.ConsumeIntegral<std::uint32_t>(), in.ConsumeBool());
+  // Record shapes: HEX addressing, no start record, an S0 header or none.
+  const auto mode = static_cast<gcImageOptions::HexAddressing>(
+      type == 1 ? in.ConsumeIntegralInRange(0, 2) : 0);
+  const bool bStart = in.ConsumeBool(), bHeader = in.ConsumeBool();
+  const std::string header = in.ConsumeRandomLengthString(20);
+  options.setHexAddressing(mode).setWriteStart(bStart);
+  if (type == 2) options.setHeader(header, bHeader);
+  const bool bBelow1M =
+      shadow.rbegin()->first < 0x100000 &&
+      (!bStart || !info.hasStartAddress() || info.isSegmentedStart() ||
+       info.getStartAddress() < 0x100000);
   gcFileSupport support;
   gcFileFormat* pFormat = support.createFileSupport(kTypes[type]);
-  check(pFormat->saveImage(gFile, &vmm, options, &info).isOk(), "save");
+  const bool bSaved = pFormat->saveImage(gFile, &vmm, options, &info).isOk();
+  check(bSaved == (mode != gcImageOptions::kHexSegment || bBelow1M), "save");
+  if (!bSaved) return;
   options.setLoadAddress(shadow.begin()->first);
   const gcFileResult r = pFormat->loadImage(gFile, &back, options, &got);
-  check(r.isOk() && r.getWarnings().empty(), "load of a saved file");
+  // S-records end with their start record: without one, a warning.
+  check(r.isOk() && r.getWarnings().empty() == (type != 2 || bStart),
+        "load of a saved file");
+  if (type == 2) check(got.getHeader() == (bHeader ? header : ""), "header");
+  // An S9 of address 0 stands in for no start address.
+  check(got.hasStartAddress() == (type == 2   ? bStart
+                                  : type == 1 ? bStart && info.hasStartAddress()
+                                              : false),
+        "start written or not");
+  if (!bStart) info.clearStartAddress();
   if (type == 0)  // the holes hold the fill byte
     for (vmm_int a = shadow.begin()->first; a != shadow.rbegin()->first; ++a)
       shadow.emplace(a, static_cast<char>(options.getFillByte()));
