@@ -167,7 +167,7 @@ int cat(Args& args) {
   if (options.getArrayName().empty())
     options.setArrayName(gcCArrayFile::nameFor(sOutput));
   Image image;
-  load(&image, inputs, bLaterWins);
+  load(&image, inputs, bLaterWins, args.loadOptions());
   for (const Edit& edit : edits) edit(&image);
   if (iFillByte >= 0) options.setFillByte(static_cast<std::uint8_t>(iFillByte));
   gcFileResult result;

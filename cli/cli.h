@@ -33,9 +33,12 @@ struct Input;
 class Args {
  public:
   Args(std::string command, std::vector<std::string> words);
-  // Takes words until an option: each input goes to *pInputs. Returns the
-  // option's name ("--range" also for "--range=0-9"); empty at the end.
+  // Takes words until an option: each input goes to *pInputs, and the
+  // options of every load (--strict, --max-memory) to loadOptions(). Returns
+  // the option's name ("--range" also for "--range=0-9"); empty at the end.
   std::string next(std::vector<Input>* pInputs);
+  // Strictness and the memory limit (default 1 GiB) of every load.
+  const gcImageOptions& loadOptions() const { return load_; }
   // The value of the option just returned (from "--name=value" or the next
   // word); a UsageError if there is none.
   std::string value();
@@ -46,6 +49,7 @@ class Args {
   std::vector<std::string> words_;
   std::size_t next_ = 0;
   std::string option_;  // as written
+  gcImageOptions load_;
 };
 
 // "0x1F", "31": a UsageError naming what unless it lies in [0, iMax].
@@ -55,6 +59,8 @@ std::uint64_t parseNumber(const std::string& text, std::uint64_t iMax,
 void parseRange(const std::string& text, std::uint64_t* pFirst,
                 std::uint64_t* pLast);
 std::string hex(std::uint64_t iValue, int iDigits = 8);
+// "512", "64K", "1G" (K, M, G: powers of 1024) in bytes.
+std::uint64_t parseSize(const std::string& text, const std::string& what);
 
 // An input: a path whose format is found from its first bytes, or
 // PATH@ADDRESS for a binary file placed at ADDRESS, or PATH@+DELTA and
@@ -65,8 +71,9 @@ struct Input {
   std::uint32_t address = 0;
   bool moved = false;
   std::int64_t delta = 0;
-  std::string type;     // the format's type name, once loaded
-  std::string details;  // what the file says of itself (ELF: class...)
+  std::string type;         // the format's type name, once loaded
+  std::string details;      // what the file says of itself (ELF: class...)
+  std::uint64_t bytes = 0;  // data bytes loaded
 };
 Input parseInput(const std::string& arg);
 
@@ -82,8 +89,10 @@ struct Image {
   gcFileSupport formats;
 };
 // Loads every input into image (bLaterWins: a later byte replaces an earlier
-// one of another value, else that is an error). Throws InputError.
-void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins);
+// one of another value, else that is an error) under loadOptions'
+// strictness and memory limit. Throws InputError.
+void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins,
+          const gcImageOptions& loadOptions);
 
 // Writes with pWrite(tempName) into a file beside sPath, then renames it to
 // sPath, so that sPath is never left half-written. pWrite returns an error

@@ -51,8 +51,8 @@ int cmp(Args& args) {
   if (!option.empty()) throw UsageError("unknown option " + option);
   if (inputs.size() != 2) throw UsageError("cmp takes two inputs");
   Image a, b;
-  load(&a, {inputs[0]}, false);
-  load(&b, {inputs[1]}, false);
+  load(&a, {inputs[0]}, false, args.loadOptions());
+  load(&b, {inputs[1]}, false, args.loadOptions());
   Compare overA(b.vmm.get(), false), overB(a.vmm.get(), true);
   forAllSegments(a.vmm.get(), &overA, 0, 0xFFFFFFFF, 0x10000);
   forAllSegments(b.vmm.get(), &overB, 0, 0xFFFFFFFF, 0x10000);

@@ -18,13 +18,14 @@ std::unique_ptr<gcVMM> Image::newVMM() {
   return pVMM;
 }
 
-void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins) {
+void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins,
+          const gcImageOptions& loadOptions) {
   for (Input& input : inputs) {
     input.type = input.placed ? "Binary file"
                               : gcFileSupport::detectFileType(input.path);
     // A file that cannot be read: the binary reader says why.
     if (input.type.empty()) input.type = "Binary file";
-    gcImageOptions options;
+    gcImageOptions options = loadOptions;
     options.setLoadAddress(input.address).setLaterWins(bLaterWins);
     gcImageInfo info;
     // A moved input is loaded apart, moved, then added.
@@ -54,6 +55,7 @@ void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins) {
                                    info.isSegmentedStart());
     if (!info.getHeader().empty()) pImage->info.setHeader(info.getHeader());
     input.details = info.getDetails();
+    input.bytes = result.getDataBytes();
     pImage->inputs.push_back(input);
   }
 }

@@ -19,11 +19,12 @@ bool isSvg(const std::string& sPath) {
 }
 
 // Each input alone in a VMM of its own tells which bytes it wrote.
-void drawLayout(Image& image, bool bLaterWins, const std::string& sOutput) {
+void drawLayout(Image& image, bool bLaterWins,
+                const gcImageOptions& loadOptions, const std::string& sOutput) {
   std::vector<LayoutInput> inputs;
   for (const Input& input : image.inputs) {
     Image alone;
-    load(&alone, {input}, bLaterWins);
+    load(&alone, {input}, bLaterWins, loadOptions);
     inputs.push_back({inputName(input), input.type, runs(alone.vmm.get())});
   }
   const std::string svg = layoutSvg(inputs, runs(image.vmm.get()), image.info);
@@ -55,9 +56,9 @@ int map(Args& args) {
   if (inputs.empty()) throw UsageError("no input");
   if (sOutput.empty()) throw UsageError("no output: give -o REPORT");
   Image image;
-  load(&image, inputs, bLaterWins);
+  load(&image, inputs, bLaterWins, args.loadOptions());
   if (isSvg(sOutput)) {
-    drawLayout(image, bLaterWins, sOutput);
+    drawLayout(image, bLaterWins, args.loadOptions(), sOutput);
     return kOk;
   }
   const std::string sDir = makeTemp(sOutput, true);

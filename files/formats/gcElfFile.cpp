@@ -140,7 +140,9 @@ bool readHeaders(gcImageLoad& load, gcImageInfo& info,
     if (gelf_getphdr(elf.get(), static_cast<int>(i), &ph) == nullptr)
       return load.fail(where + libelfError(), false);
     bAllZero = bAllZero && ph.p_paddr == 0;
-    if (ph.p_type != PT_NULL && outside(ph.p_offset, ph.p_filesz, iFileSize))
+    // An empty range may point anywhere (objcopy's debug files do).
+    if (ph.p_type != PT_NULL && ph.p_filesz != 0 &&
+        outside(ph.p_offset, ph.p_filesz, iFileSize))
       return load.fail(where + "contents outside the file", false);
     if (ph.p_type == PT_LOAD) loads.push_back(ph);
   }
