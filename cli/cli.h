@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "gcFileSupport.h"
+#include "gcImage.h"
+#include "gcImageCompare.h"
 
 namespace cli {
 
@@ -27,8 +29,6 @@ struct InputError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-struct Input;
-
 // The words after the command, taken one at a time.
 class Args {
  public:
@@ -36,7 +36,7 @@ class Args {
   // Takes words until an option: each input goes to *pInputs, and the
   // options of every load (--strict, --max-memory) to loadOptions(). Returns
   // the option's name ("--range" also for "--range=0-9"); empty at the end.
-  std::string next(std::vector<Input>* pInputs);
+  std::string next(std::vector<gcImageInput>* pInputs);
   // Strictness and the memory limit (default 1 GiB) of every load.
   const gcImageOptions& loadOptions() const { return load_; }
   // The value of the option just returned (from "--name=value" or the next
@@ -65,108 +65,18 @@ std::uint64_t parseSize(const std::string& text, const std::string& what);
 // An input: a path whose format is found from its first bytes, or
 // PATH@ADDRESS for a binary file placed at ADDRESS, or PATH@+DELTA and
 // PATH@-DELTA for any file moved by DELTA (its start address with it).
-struct Input {
-  std::string path;
-  bool placed = false;
-  std::uint32_t address = 0;
-  bool moved = false;
-  std::int64_t delta = 0;
-  std::string type;         // the format's type name, once loaded
-  std::string details;      // what the file says of itself (ELF: class...)
-  std::uint64_t bytes = 0;  // data bytes loaded
-};
-Input parseInput(const std::string& arg);
+gcImageInput parseInput(const std::string& arg);
 
-// A VMM with the inputs loaded in order, and what they carry beside data.
-struct Image {
-  Image();
-  // A VMM of the image's model, empty: what an edit that makes a new image
-  // writes into before it takes the image's place.
-  static std::unique_ptr<gcVMM> newVMM();
-  std::unique_ptr<gcVMM> vmm;
-  gcImageInfo info;  // start address and header: the last input's that has
-  std::vector<Input> inputs;
-  gcFileSupport formats;
-};
-// Loads every input into image (bLaterWins: a later byte replaces an earlier
-// one of another value, else that is an error) under loadOptions'
-// strictness and memory limit. Throws InputError.
-void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins,
-          const gcImageOptions& loadOptions);
-
-// Writes with pWrite(tempName) into a file beside sPath, then renames it to
-// sPath, so that sPath is never left half-written. pWrite returns an error
-// message, or "" on success; on error the temporary file is removed and an
-// InputError thrown.
-template <class Write>
-void writeBeside(const std::string& sPath, Write write);
-void renameInto(const std::string& sTemp, const std::string& sPath);
-std::string makeTemp(const std::string& sPath, bool bDirectory);
-
-// Reads written bytes of a VMM page by page, keeping the page at hand: a
-// run of bytes costs one lookup per page. Gives no page memory.
-class Reader {
- public:
-  explicit Reader(gcVMMBase* pVMM) : pVMM_(pVMM) {}
-  // The byte at iAddr, or -1 where none was written.
-  int at(vmm_int iAddr) {
-    if (iSize_ == 0 || iAddr - iBase_ >= iSize_) find(iAddr);
-    if (pData_ == nullptr) return -1;
-    const vmm_int o = iAddr - iBase_;
-    return pData_[iSize_ + o / 8] & (0x80 >> o % 8) ? pData_[o] : -1;
-  }
-
- private:
-  void find(vmm_int iAddr) {
-    gcVMMPage* pPage = pVMM_->getPage(iAddr);
-    pData_ = nullptr;
-    iSize_ = pVMM_->getPageSize();  // also where no page is: a hole
-    iBase_ = iAddr - iAddr % iSize_;
-    if (pPage != nullptr && pPage->isPhysical())
-      pData_ = reinterpret_cast<const unsigned char*>(pPage->getPageBuffer());
-  }
-  gcVMMBase* pVMM_;
-  const unsigned char* pData_ = nullptr;
-  vmm_int iBase_ = 0, iSize_ = 0;
-};
-
-// Every run of written bytes in ascending order (first, length).
-using Runs = std::vector<std::pair<std::uint32_t, std::uint64_t>>;
-Runs runs(gcVMMBase* pVMM);
-// How the tool names an input to people: PATH, or PATH@ADDRESS.
-std::string inputName(const Input& input);
-
-// One input of a layout: its name, format and its own runs.
-struct LayoutInput {
-  std::string name, type;
-  Runs runs;
-};
-// The layout of an image as one self-contained SVG document (no script, no
-// external reference): runs are the image's, the union of the inputs' runs.
-std::string layoutSvg(const std::vector<LayoutInput>& inputs, const Runs& runs,
-                      const gcImageInfo& info);
+// Loads the inputs into *pImage, printing the warnings; throws InputError.
+void load(gcImage* pImage, const std::vector<gcImageInput>& inputs,
+          const gcImageOptions& options);
+// Throws InputError for a failed result.
+void check(const gcFileResult& result);
 
 int info(Args& args);
 int cat(Args& args);
 int cmp(Args& args);
 int map(Args& args);
-
-template <class Write>
-void writeBeside(const std::string& sPath, Write write) {
-  const std::string sTemp = makeTemp(sPath, false);
-  std::string sError;
-  try {
-    sError = write(sTemp);
-  } catch (...) {
-    std::remove(sTemp.c_str());
-    throw;
-  }
-  if (!sError.empty()) {
-    std::remove(sTemp.c_str());
-    throw InputError(sError);
-  }
-  renameInto(sTemp, sPath);
-}
 
 }  // namespace cli
 

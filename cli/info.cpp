@@ -30,17 +30,17 @@ std::string quote(const std::string& text) {
 }
 
 struct Summary {
-  std::vector<std::pair<std::uint32_t, std::uint64_t>> runs;
+  std::vector<gcRun> runs;
   std::uint64_t iBytes = 0, iPages = 0;
 };
 
-void printText(Image& image, const Summary& s) {
+void printText(const gcImage& image, const Summary& s) {
   std::printf("inputs:\n");
-  for (const Input& input : image.inputs)
-    std::printf("  %s (%s%s%s)%s\n", inputName(input).c_str(),
-                input.type.c_str(), input.details.empty() ? "" : ": ",
-                input.details.c_str(),
-                input.bytes == 0 ? ": holds no loadable data" : "");
+  for (const gcImageInput& input : image.getInputs())
+    std::printf("  %s (%s%s%s)%s\n", input.getName().c_str(),
+                input.sType.c_str(), input.sDetails.empty() ? "" : ": ",
+                input.sDetails.c_str(),
+                input.iDataBytes == 0 ? ": holds no loadable data" : "");
   std::printf("data bytes:    %llu\nruns:          %zu\n",
               static_cast<unsigned long long>(s.iBytes), s.runs.size());
   for (std::size_t i = 0; i < s.runs.size() && i < kRunsShown; ++i) {
@@ -53,9 +53,9 @@ void printText(Image& image, const Summary& s) {
     std::printf("  ... and %zu more\n", s.runs.size() - kRunsShown);
   if (!s.runs.empty())
     std::printf("lowest:        %s\nhighest:       %s\n",
-                hex(s.runs.front().first).c_str(),
-                hex(s.runs.back().first + s.runs.back().second - 1).c_str());
-  const gcImageInfo& info = image.info;
+                hex(s.runs.front().iFirst).c_str(),
+                hex(s.runs.back().iFirst + s.runs.back().iLength - 1).c_str());
+  const gcImageInfo& info = image.getInfo();
   if (info.hasStartAddress() && info.isSegmentedStart())
     std::printf("start address: %s (%s:%s)\n",
                 hex(info.getLinearStartAddress()).c_str(),
@@ -67,7 +67,7 @@ void printText(Image& image, const Summary& s) {
     std::printf("header:        %s\n", quote(info.getHeader()).c_str());
   std::printf("pages:         %llu\nmemory:        %u bytes\n",
               static_cast<unsigned long long>(s.iPages),
-              image.vmm->getUsedPhysicalMemory());
+              image.getVMM()->getUsedPhysicalMemory());
 }
 
 std::string hexBytes(const std::string& bytes) {
@@ -80,16 +80,16 @@ std::string hexBytes(const std::string& bytes) {
   return out;
 }
 
-void printJson(Image& image, const Summary& s) {
+void printJson(const gcImage& image, const Summary& s) {
   using Json = nlohmann::ordered_json;
   Json inputs = Json::array();
-  for (const Input& input : image.inputs) {
-    Json one = {{"path", input.path}};
-    if (input.placed) one["address"] = input.address;
-    if (input.moved) one["delta"] = input.delta;
-    one["format"] = input.type;
-    if (!input.details.empty()) one["details"] = input.details;
-    one["data_bytes"] = input.bytes;
+  for (const gcImageInput& input : image.getInputs()) {
+    Json one = {{"path", input.sPath}};
+    if (input.bPlaced) one["address"] = input.iAddress;
+    if (input.bMoved) one["delta"] = input.iDelta;
+    one["format"] = input.sType;
+    if (!input.sDetails.empty()) one["details"] = input.sDetails;
+    one["data_bytes"] = input.iDataBytes;
     inputs.push_back(one);
   }
   Json runs = Json::array();
@@ -98,7 +98,7 @@ void printJson(Image& image, const Summary& s) {
     runs.push_back(
         {{"first", first}, {"last", first + length - 1}, {"length", length}});
   }
-  const gcImageInfo& info = image.info;
+  const gcImageInfo& info = image.getInfo();
   const bool bRuns = !s.runs.empty(), bHeader = !info.getHeader().empty();
   const Json out = {
       {"inputs", inputs},
@@ -106,15 +106,15 @@ void printJson(Image& image, const Summary& s) {
       {"run_count", s.runs.size()},
       {"runs", runs},
       {"more_runs", s.runs.size() - std::min(s.runs.size(), kRunsShown)},
-      {"lowest", bRuns ? Json(s.runs.front().first) : Json()},
+      {"lowest", bRuns ? Json(s.runs.front().iFirst) : Json()},
       {"highest",
-       bRuns ? Json(s.runs.back().first + s.runs.back().second - 1) : Json()},
+       bRuns ? Json(s.runs.back().iFirst + s.runs.back().iLength - 1) : Json()},
       {"start_address",
        info.hasStartAddress() ? Json(info.getLinearStartAddress()) : Json()},
       {"header", bHeader ? Json(info.getHeader()) : Json()},
       {"header_hex", bHeader ? Json(hexBytes(info.getHeader())) : Json()},
       {"pages", s.iPages},
-      {"memory", image.vmm->getUsedPhysicalMemory()}};
+      {"memory", image.getVMM()->getUsedPhysicalMemory()}};
   // Names and headers are bytes: what is not UTF-8 becomes U+FFFD (the
   // header's exact bytes are in header_hex).
   std::puts(out.dump(-1, ' ', true, Json::error_handler_t::replace).c_str());
@@ -124,23 +124,18 @@ void printJson(Image& image, const Summary& s) {
 
 int info(Args& args) {
   bool bJson = false;
-  std::vector<Input> inputs;
+  std::vector<gcImageInput> inputs;
   for (std::string option; !(option = args.next(&inputs)).empty();) {
     if (option != "--json") throw UsageError("unknown option " + option);
     bJson = true;
   }
   if (inputs.empty()) throw UsageError("no input");
-  Image image;
-  load(&image, inputs, false, args.loadOptions());
+  gcImage image;
+  load(&image, inputs, args.loadOptions());
   Summary s;
-  s.runs = runs(image.vmm.get());
-  for (const auto& run : s.runs) s.iBytes += run.second;
-  struct Count : gcVMMPageHandler {
-    std::uint64_t n = 0;
-    bool handlePage(gcVMMPage*) override { return ++n > 0; }
-  } count;
-  image.vmm->forAllMappedPages(&count, false);
-  s.iPages = count.n;
+  s.runs = image.getRuns();
+  for (const gcRun& run : s.runs) s.iBytes += run.iLength;
+  s.iPages = image.countPages();
   (bJson ? printJson : printText)(image, s);
   return kOk;
 }
