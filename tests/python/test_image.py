@@ -1,5 +1,6 @@
 """The module against python3-intelhex, its own files, and every error."""
 import random
+import struct
 import warnings
 import zlib
 from pathlib import Path
@@ -150,6 +151,11 @@ def test_errors(tmp_path):
         img.load(ok, max_memory=1024, overwrite=True)
     with pytest.raises(ValueError):
         img.load(ok, max_memory=-1)
+    cut = tmp_path / 'cut.elf'  # an ELF header, its section headers cut away
+    cut.write_bytes(struct.pack('<16sHHIIIIIHHHHHH', b'\x7fELF\x01\x01\x01', 2, 40,
+                                1, 0, 0, 0x1000, 0, 52, 32, 0, 40, 3, 2))
+    with pytest.raises(dwxvmm.ImageError, match='section header table'):
+        dwxvmm.load(cut)
     before = data(img)
     for edit, reason in [(lambda: img.swap(3), 'byte swap of 3 bytes'),
                          (lambda: img.checksum('crc32-le', 0x200), 'hole at 0x00000001'),
