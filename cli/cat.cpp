@@ -118,7 +118,7 @@ int cat(Args& args) {
   std::vector<gcImageInput> inputs;
   std::string sOutput, sFormat;
   gcImageOptions options;
-  bool bLaterWins = false, bIgnoreChecksums = false;
+  bool bLaterWins = false;
   std::vector<Edit> edits;
   int iFillByte = -1;  // the last --fill BYTE: a binary output's holes
   for (std::string name; !(name = args.next(&inputs)).empty();) {
@@ -187,8 +187,6 @@ int cat(Args& args) {
       options.setHeader(args.value());
     } else if (name == "--no-header") {
       options.setHeader("", false);
-    } else if (name == "--ignore-checksums") {
-      bIgnoreChecksums = true;
     } else if (name == "--line-bytes") {
       options.setRecordLength(
           static_cast<unsigned>(parseNumber(args.value(), 255, "line length")));
@@ -211,10 +209,8 @@ int cat(Args& args) {
   if (sOutput.empty()) throw UsageError("no output: give -o OUTPUT");
   const std::string type = outputType(sFormat, sOutput);
   gcImage image;
-  load(&image, inputs,
-       gcImageOptions()
-           .setLaterWins(bLaterWins)
-           .setIgnoreChecksums(bIgnoreChecksums));
+  gcImageOptions loading = args.loadOptions();
+  load(&image, inputs, loading.setLaterWins(bLaterWins));
   for (const Edit& edit : edits) edit(&image);
   if (iFillByte >= 0) options.setFillByte(static_cast<std::uint8_t>(iFillByte));
   const gcFileResult result = image.save(sOutput, type, options);

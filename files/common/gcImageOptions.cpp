@@ -15,7 +15,9 @@ gcImageOptions::gcImageOptions()
       eHexAddressing(kHexAsLoaded),
       bWriteStart(true),
       bHeader(false),
-      bWriteHeader(true) {}
+      bWriteHeader(true),
+      bStrict(false),
+      iMaxMemory(0) {}
 
 gcImageOptions& gcImageOptions::setIgnoreChecksums(bool bIgnore) {
   bIgnoreChecksums = bIgnore;
@@ -59,6 +61,18 @@ gcImageOptions& gcImageOptions::setLaterWins(bool bWins) {
   return *this;
 }
 bool gcImageOptions::getLaterWins() const { return bLaterWins; }
+
+gcImageOptions& gcImageOptions::setStrict(bool bOn) {
+  bStrict = bOn;
+  return *this;
+}
+bool gcImageOptions::getStrict() const { return bStrict; }
+
+gcImageOptions& gcImageOptions::setMaxMemory(std::uint64_t iBytes) {
+  iMaxMemory = iBytes;
+  return *this;
+}
+std::uint64_t gcImageOptions::getMaxMemory() const { return iMaxMemory; }
 
 gcImageOptions& gcImageOptions::setRange(std::uint64_t iFrom,
                                          std::uint64_t iTo) {
