@@ -58,7 +58,8 @@ std::string hex(std::uint64_t iValue, int iDigits = 8);
 
 // An input: a path whose format is found from its first bytes, or
 // PATH@ADDRESS for a binary file placed at ADDRESS, or PATH@+DELTA and
-// PATH@-DELTA for any file moved by DELTA (its start address with it).
+// PATH@-DELTA for any file moved by DELTA (its start address with it), or
+// PATH@FORMAT (a format word of cat's --format). "-" is standard input.
 gcImageInput parseInput(const std::string& arg);
 
 // Loads the inputs into *pImage, printing the warnings; throws InputError.
@@ -71,6 +72,7 @@ int info(Args& args);
 int cat(Args& args);
 int cmp(Args& args);
 int map(Args& args);
+int dump(Args& args);
 
 }  // namespace cli
 

@@ -4,7 +4,8 @@
 set -euo pipefail
 want=("$@")
 [ ${#want[@]} -gt 0 ] ||
-  want=(cmake ninja-build g++ libgtest-dev pkg-config libelf-dev zlib1g-dev)
+  want=(cmake ninja-build g++ libgtest-dev pkg-config libelf-dev zlib1g-dev
+        nlohmann-json3-dev)
 missing=()
 for pkg in "${want[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" ||
