@@ -9,7 +9,7 @@ int dump(Args& args) {
   std::vector<gcImageInput> inputs;
   std::uint64_t iFirst = 0, iLast = 0xFFFFFFFF;
   unsigned iWidth = 16;
-  gcImageOptions options;
+  bool bLaterWins = false;
   for (std::string name; !(name = args.next(&inputs)).empty();) {
     if (name == "--range") {
       parseRange(args.value(), &iFirst, &iLast);
@@ -19,12 +19,14 @@ int dump(Args& args) {
         throw UsageError("bad width '" + width + "' (16 or 32)");
       iWidth = width == "16" ? 16 : 32;
     } else if (name == "--overwrite") {
-      options.setLaterWins(true);
+      bLaterWins = true;
     } else {
       throw UsageError("unknown option " + name);
     }
   }
   if (inputs.empty()) throw UsageError("no input");
+  gcImageOptions options = args.loadOptions();
+  options.setLaterWins(bLaterWins);
   gcImage image;
   load(&image, inputs, options);
   const bool bWritten = dumpImage(

@@ -26,6 +26,11 @@ const char kUsage[] =
     "first bytes; a binary one needs -@ADDRESS or -@binary).\n"
     "Holes stay holes: only written bytes are data.\n"
     "\n"
+    "Every command that loads (info, cat, cmp, map, dump) also takes:\n"
+    "  --strict          a warning (a missing end record) is an error\n"
+    "  --max-memory SIZE the most memory a load may take, in bytes or with K,\n"
+    "                    M, G (default 1G; 0: no limit)\n"
+    "\n"
     "  --verbose   let the library's own notices through to standard error\n"
     "  --help      this text; 'dwxvmm COMMAND --help' for a command\n"
     "  --version   the version\n"
@@ -41,7 +46,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", cli::info,
-     "usage: dwxvmm info [--json] INPUT...\n"
+     "usage: dwxvmm info [--json] [--strict] [--max-memory SIZE] INPUT...\n"
      "\n"
      "Loads the inputs into one image and prints the format of each input, "
      "the\n"
@@ -51,14 +56,17 @@ const Command kCommands[] = {
      "lowest\n"
      "and highest written address, the start address and header where the\n"
      "inputs have them, and the pages and memory the image occupies. An ELF\n"
-     "input's class, byte order and machine follow its format.\n"
-     "  --json   the same as one JSON object\n"},
+     "input's class, byte order and machine follow its format; an input\n"
+     "without data says that it holds no loadable data.\n"
+     "  --json   the same as one JSON object (text that is not UTF-8 as\n"
+     "           U+FFFD; the header's bytes also as header_hex)\n"
+     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"},
     {"cat", cli::cat,
      "usage: dwxvmm cat INPUT... -o OUTPUT\n"
      "                  [--format ihex|srec|binary|titxt|vmem|c]\n"
      "                  [--range FIRST-LAST] [--line-bytes N]\n"
      "                  [--vmem-width 8|16|32] [--name NAME] [--overwrite]\n"
-     "                  [EDIT...]\n"
+     "                  [--strict] [--max-memory SIZE] [EDIT...]\n"
      "\n"
      "Loads the inputs in order into one image, applies the edits in the\n"
      "order given, and writes the image to OUTPUT (first to a file beside it,\n"
@@ -80,6 +88,7 @@ const Command kCommands[] = {
      "  --overwrite    a later input's byte replaces an earlier one of "
      "another\n"
      "                 value, and a checksum written bytes (else an error)\n"
+     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"
      "Edits (ranges F-L are inclusive; RANGES is F-L[,F-L...]):\n"
      "  --fill BYTE    fill the holes of --range, else of the lowest to the\n"
      "                 highest written byte; also binary output's holes\n"
@@ -111,7 +120,7 @@ const Command kCommands[] = {
      "  dwxvmm cat app.hex --fill 0xff@0x08000000-0x0801fffb \\\n"
      "    --checksum stm32-le@0x0801fffc:0x08000000-0x0801fffb -o flash.hex\n"},
     {"cmp", cli::cmp,
-     "usage: dwxvmm cmp [--json] A B\n"
+     "usage: dwxvmm cmp [--json] [--strict] [--max-memory SIZE] A B\n"
      "\n"
      "Compares which bytes the two inputs write and their values; prints the\n"
      "number of differing addresses, then the ranges of consecutive\n"
@@ -120,9 +129,11 @@ const Command kCommands[] = {
      "20\n"
      "and a count of the rest. Exit status 0 when they are the same, 1 when\n"
      "they differ.\n"
-     "  --json   the count and every range as one JSON object\n"},
+     "  --json   the count and every range as one JSON object\n"
+     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"},
     {"map", cli::map,
-     "usage: dwxvmm map INPUT... -o REPORT [--overwrite]\n"
+     "usage: dwxvmm map INPUT... -o REPORT [--overwrite] [--strict]\n"
+     "                  [--max-memory SIZE]\n"
      "\n"
      "Loads the inputs into one image and writes the library's memory-map\n"
      "report of it to REPORT: per run of pages a header, then sixteen bytes a\n"
@@ -132,10 +143,11 @@ const Command kCommands[] = {
      "and the start address marked; a block's tooltip has its addresses.\n"
      "  --overwrite    a later input's byte replaces an earlier one of "
      "another\n"
-     "                 value (without it that is an error)\n"},
+     "                 value (without it that is an error)\n"
+     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"},
     {"dump", cli::dump,
      "usage: dwxvmm dump INPUT... [--range FIRST-LAST] [--width 16|32]\n"
-     "                   [--overwrite]\n"
+     "                   [--overwrite] [--strict] [--max-memory SIZE]\n"
      "\n"
      "Loads the inputs into one image and prints its written bytes, a row of\n"
      "WIDTH addresses a line (default 16): the address, each byte in hex\n"
@@ -147,7 +159,8 @@ const Command kCommands[] = {
      "  --width N      16 or 32 addresses a row\n"
      "  --overwrite    a later input's byte replaces an earlier one of "
      "another\n"
-     "                 value (without it that is an error)\n"},
+     "                 value (without it that is an error)\n"
+     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"},
 };
 
 int usageError(const std::string& sReason, const char* pCommand) {

@@ -140,6 +140,7 @@ gcFileResult gcImage::loadFrom(gcImageInput* pInput, const std::string& sFile,
   if (!loaded.getHeader().empty()) info.setHeader(loaded.getHeader());
   pInput->sDetails = loaded.getDetails();
   pInput->warnings = result.getWarnings();
+  pInput->iDataBytes = result.getDataBytes();
   return result;
 }
 
