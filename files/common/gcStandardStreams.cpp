@@ -8,6 +8,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "gcImageLoad.h"
+
 const char kStdinName[] = "<stdin>";
 const char kStdoutName[] = "<stdout>";
 
@@ -35,7 +37,8 @@ bool writeAll(int fd, const char* pData, std::size_t n) {
 
 }  // namespace
 
-gcFileResult spoolStandardInput(std::string* pPath, std::string* pHead) {
+gcFileResult spoolStandardInput(std::uint64_t iMaxMemory, std::string* pPath,
+                                std::string* pHead) {
   // Standard input can be read once: every "-" of a process is that one copy.
   static std::mutex lock;
   static int fd = -1;
@@ -46,6 +49,7 @@ gcFileResult spoolStandardInput(std::string* pPath, std::string* pHead) {
     if (copy < 0) return failed(kStdinName, "cannot keep a copy");
     std::string buffer(kChunk, '\0');
     std::string first;
+    std::uint64_t iSize = 0;
     for (;;) {
       const ssize_t n = ::read(STDIN_FILENO, &buffer[0], kChunk);
       if (n < 0 && errno == EINTR) continue;
@@ -55,6 +59,13 @@ gcFileResult spoolStandardInput(std::string* pPath, std::string* pHead) {
         return r;
       }
       if (n == 0) break;
+      iSize += static_cast<std::uint64_t>(n);
+      if (iMaxMemory != 0 && iSize > iMaxMemory) {
+        close(copy);
+        return gcFileResult::failure(
+            kStdinName, 0,
+            "the input would pass the memory limit of " + sizeText(iMaxMemory));
+      }
       if (first.size() < kHead)
         first.append(
             buffer, 0,

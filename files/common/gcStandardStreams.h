@@ -4,6 +4,7 @@
 #ifndef DWXFILES_GCSTANDARDSTREAMS_H_
 #define DWXFILES_GCSTANDARDSTREAMS_H_
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -15,9 +16,11 @@ extern const char kStdoutName[];
 
 // Standard input, read to its end once a process: later calls give the same
 // bytes. *pPath names a seekable copy that lives as long as the process;
-// *pHead holds its first bytes (for telling the format). A failure names
-// standard input.
-gcFileResult spoolStandardInput(std::string* pPath, std::string* pHead);
+// *pHead holds its first bytes (for telling the format). More than
+// iMaxMemory bytes (0: no limit) are refused, as a load over it would be.
+// A failure names standard input.
+gcFileResult spoolStandardInput(std::uint64_t iMaxMemory, std::string* pPath,
+                                std::string* pHead);
 
 // Has write() fill a file in memory, then copies it to standard output;
 // nothing reaches standard output when write() fails. Messages name

@@ -88,7 +88,8 @@ gcFileResult gcImage::loadOne(gcImageInput* pInput,
   if (pInput->sPath != kStandard)
     return loadFrom(pInput, pInput->sPath, options);
   std::string sCopy, sHead;
-  const gcFileResult spooled = spoolStandardInput(&sCopy, &sHead);
+  const gcFileResult spooled =
+      spoolStandardInput(options.getMaxMemory(), &sCopy, &sHead);
   if (!spooled.isOk()) return spooled;
   if (pInput->sType.empty()) {
     pInput->sType = gcFileSupport::detectType(sHead.data(), sHead.size());
