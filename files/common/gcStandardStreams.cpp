@@ -35,53 +35,46 @@ bool writeAll(int fd, const char* pData, std::size_t n) {
   return true;
 }
 
+// Copies standard input to fd, its first bytes also to *pHead.
+gcFileResult copyInput(int fd, std::uint64_t iMaxMemory, std::string* pHead) {
+  std::string buffer(kChunk, '\0');
+  for (std::uint64_t iSize = 0;;) {
+    const ssize_t n = ::read(STDIN_FILENO, &buffer[0], kChunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return failed(kStdinName, "read error");
+    if (n == 0) return gcFileResult();
+    const auto iRead = static_cast<std::size_t>(n);
+    iSize += iRead;
+    if (iMaxMemory != 0 && iSize > iMaxMemory)
+      return gcFileResult::failure(
+          kStdinName, 0,
+          "the input would pass the memory limit of " + sizeText(iMaxMemory));
+    pHead->append(buffer, 0, std::min(kHead - pHead->size(), iRead));
+    if (!writeAll(fd, buffer.data(), iRead))
+      return failed(kStdinName, "cannot keep a copy");
+  }
+}
+
 }  // namespace
 
 gcFileResult spoolStandardInput(std::uint64_t iMaxMemory, std::string* pPath,
                                 std::string* pHead) {
-  // Standard input can be read once: every "-" of a process is that one copy.
+  // Standard input can be read once: every "-" of a process is that one
+  // copy, and a failure to read it stays the answer.
   static std::mutex lock;
   static int fd = -1;
   static std::string head;
+  static gcFileResult result;
   std::lock_guard<std::mutex> guard(lock);
-  if (fd < 0) {
-    const int copy = memfd_create("dwxvmm-stdin", MFD_CLOEXEC);
-    if (copy < 0) return failed(kStdinName, "cannot keep a copy");
-    std::string buffer(kChunk, '\0');
-    std::string first;
-    std::uint64_t iSize = 0;
-    for (;;) {
-      const ssize_t n = ::read(STDIN_FILENO, &buffer[0], kChunk);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        const gcFileResult r = failed(kStdinName, "read error");
-        close(copy);
-        return r;
-      }
-      if (n == 0) break;
-      iSize += static_cast<std::uint64_t>(n);
-      if (iMaxMemory != 0 && iSize > iMaxMemory) {
-        close(copy);
-        return gcFileResult::failure(
-            kStdinName, 0,
-            "the input would pass the memory limit of " + sizeText(iMaxMemory));
-      }
-      if (first.size() < kHead)
-        first.append(
-            buffer, 0,
-            std::min(kHead - first.size(), static_cast<std::size_t>(n)));
-      if (!writeAll(copy, buffer.data(), static_cast<std::size_t>(n))) {
-        const gcFileResult r = failed(kStdinName, "cannot keep a copy");
-        close(copy);
-        return r;
-      }
-    }
-    fd = copy;
-    head = first;
+  if (fd < 0 && result.isOk()) {
+    fd = memfd_create("dwxvmm-stdin", MFD_CLOEXEC);
+    result = fd < 0 ? failed(kStdinName, "cannot keep a copy")
+                    : copyInput(fd, iMaxMemory, &head);
   }
+  if (!result.isOk()) return result;
   *pPath = pathOf(fd);
   *pHead = head;
-  return gcFileResult();
+  return result;
 }
 
 gcFileResult writeStandardOutput(
