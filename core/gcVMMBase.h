@@ -127,6 +127,7 @@ class DWXVMM_EXPORT gcVMMBase {
   gcVMMPage* pageFor(vmm_int iAddr, bool bMap);
   gcVMMPage* pageInTables(vmm_int iAddr);
   gcVMMPage* pageInHash(vmm_int iAddr);
+  gcVMMPage* hashedPage(vmm_int iAddr);
   bool childOf(gcVMMPageBase* pNode, vmm_int iAddr, gcVMMPageBase** ppChild);
   bool isRecent(vmm_int iAddr) const;
   char* recentMemory(vmm_int iAddr) const;

@@ -1,11 +1,13 @@
 #include "gcVMMPageHash.h"
 
 #include <algorithm>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
 #include "../core/direct_path.h"
 #include "../core/gcVMMBase.h"
+#include "../page/gcVMMPage.h"
 
 namespace {
 
@@ -23,7 +25,8 @@ gcVMMPageHash::gcVMMPageHash(gcVMMBase* pVMMBase, vmm_int iAddrMask,
       pSlots(nullptr),
       iSlotMask(0),
       iChildren(0),
-      iHashShift(64) {
+      iHashShift(64),
+      bOnlyPages(true) {
   if (pVMMBase != nullptr)
     pVMMBase->notifyDynamicTablePAlloc(sizeof(gcVMMPageHash));
 }
@@ -78,6 +81,7 @@ void gcVMMPageHash::addPageBase(gcVMMPageBase* pNew) {
   pSlots[i].iKey = iKey;
   pSlots[i].pChild = pNew;
   ++iChildren;
+  if (typeid(*pNew) != typeid(gcVMMPage)) bOnlyPages = false;
 }
 
 void gcVMMPageHash::rehash(std::size_t iSlots) {

@@ -64,6 +64,7 @@ class DWXVMM_EXPORT gcVMMPageHash : public gcVMMPageBase {
   std::size_t iSlotMask;    // slots - 1, slots a power of two
   std::size_t iChildren;    // at most three quarters of the slots
   unsigned int iHashShift;  // 64 - log2(slots)
+  bool bOnlyPages;          // every child is exactly a gcVMMPage
 
  private:
   // Moves the children into a table of iSlots slots. REQUIRES: iSlots a
