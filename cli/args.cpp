@@ -7,7 +7,7 @@ namespace cli {
 Args::Args(std::string command, std::vector<std::string> words)
     : command_(std::move(command)), words_(std::move(words)) {}
 
-std::string Args::next(std::vector<Input>* pInputs) {
+std::string Args::next(std::vector<gcImageInput>* pInputs) {
   while (next_ < words_.size()) {
     const std::string& word = words_[next_++];
     // "-" alone is a path, like any other word that is not an option.
@@ -67,23 +67,25 @@ std::string hex(std::uint64_t iValue, int iDigits) {
   return text;
 }
 
-Input parseInput(const std::string& arg) {
-  Input input;
-  input.path = arg;
+gcImageInput parseInput(const std::string& arg) {
+  gcImageInput input;
+  input.sPath = arg;
   const std::size_t at = arg.rfind('@');
   if (at != std::string::npos && at > 0) {
-    input.path = arg.substr(0, at);
+    input.sPath = arg.substr(0, at);
     const char sign = at + 1 < arg.size() ? arg[at + 1] : '\0';
-    input.moved = sign == '+' || sign == '-';
-    input.placed = !input.moved;
-    const std::uint64_t value =
-        parseNumber(arg.substr(at + (input.moved ? 2 : 1)), 0xFFFFFFFF,
-                    (input.moved ? "offset in '" : "address in '") + arg + "'");
-    if (input.moved)
-      input.delta = sign == '-' ? -static_cast<std::int64_t>(value)
-                                : static_cast<std::int64_t>(value);
+    input.bMoved = sign == '+' || sign == '-';
+    input.bPlaced = !input.bMoved;
+    const std::uint64_t value = parseNumber(
+        arg.substr(at + (input.bMoved ? 2 : 1)), 0xFFFFFFFF,
+        (input.bMoved ? "offset in '" : "address in '") + arg + "'");
+    if (input.bMoved)
+      input.iDelta = sign == '-' ? -static_cast<std::int64_t>(value)
+                                 : static_cast<std::int64_t>(value);
     else
-      input.address = static_cast<std::uint32_t>(value);
+      input.iAddress = static_cast<std::uint32_t>(value);
+    // An address says the file is a binary one, whatever its first bytes.
+    if (input.bPlaced) input.sType = "Binary file";
   }
   return input;
 }

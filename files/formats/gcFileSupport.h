@@ -11,6 +11,8 @@
 #include "gcCArrayFile.h"
 #include "gcElfFile.h"
 #include "gcFileFormat.h"
+#include "gcImage.h"
+#include "gcImageCompare.h"
 #include "gcImageEdit.h"
 #include "gcIntelHexFile.h"
 #include "gcSRecordFile.h"
