@@ -484,25 +484,31 @@ void scatteredBookkeeping(double* pHeap, double* pOwn) {
 
 template <class S>
 int probe() {
+  const long iStart = statusKiB("VmRSS:");
+  double iOwn = 0;
+  long iPeak = 0;
+  bool bSame = true;
+  {
+    std::vector<char> chunk(kChunk), back(kChunk);
+    S s(Range{kBase, kImageSize});
+    for (std::uint32_t i = 0; i < kImageSize / kChunk; ++i) {
+      fillChunk(i, chunk.data());
+      s.setBlock(kBase + i * kChunk, chunk.data(), kChunk);
+    }
+    iPeak = statusKiB("VmHWM:");
+    for (std::uint32_t i = 0; i < kImageSize / kChunk && bSame; ++i) {
+      fillChunk(i, chunk.data());
+      s.getBlock(kBase + i * kChunk, back.data(), kChunk);
+      bSame = std::memcmp(chunk.data(), back.data(), kChunk) == 0;
+    }
+    iOwn = s.ownBytes();
+  }
+  // After the image, so that its peak is measured from a fresh heap.
   double iBookHeap = -1, iBookOwn = -1;
   if constexpr (S::kBytes && !std::is_same<S, SrecordStore>::value &&
                 !std::is_same<S, FlatStore>::value)
     scatteredBookkeeping<S>(&iBookHeap, &iBookOwn);
-  const long iStart = statusKiB("VmRSS:");
-  std::vector<char> chunk(kChunk), back(kChunk);
-  S s(Range{kBase, kImageSize});
-  for (std::uint32_t i = 0; i < kImageSize / kChunk; ++i) {
-    fillChunk(i, chunk.data());
-    s.setBlock(kBase + i * kChunk, chunk.data(), kChunk);
-  }
-  const long iPeak = statusKiB("VmHWM:");
-  bool bSame = true;
-  for (std::uint32_t i = 0; i < kImageSize / kChunk && bSame; ++i) {
-    fillChunk(i, chunk.data());
-    s.getBlock(kBase + i * kChunk, back.data(), kChunk);
-    bSame = std::memcmp(chunk.data(), back.data(), kChunk) == 0;
-  }
-  std::printf("%.0f %ld %d %.1f %.1f\n", s.ownBytes(), (iPeak - iStart) * 1024L,
+  std::printf("%.0f %ld %d %.1f %.1f\n", iOwn, (iPeak - iStart) * 1024L,
               bSame ? 1 : 0, iBookHeap, iBookOwn);
   return 0;
 }

@@ -51,13 +51,15 @@ class DWXVMM_EXPORT gcVMMPageHash : public gcVMMPageBase {
       if (slot.pChild == nullptr || slot.iKey == iKey) return slot.pChild;
     }
   }
-  // Fibonacci hashing: the key's top product bits pick the slot, so that
-  // neighbouring pages spread over the table.
+  // Sixteen neighbouring keys (a 64 KiB run of pages) share a row of
+  // sixteen slots, so that a walk over neighbours stays in a few cache lines;
+  // Fibonacci hashing of the run's number (the product's top bits) spreads
+  // the rows.
   std::size_t home(vmm_int iKey) const {
-    const std::uint64_t iIndex =
-        (std::uint64_t{iKey >> iAddrShift} * 0x9E3779B97F4A7C15ull) >>
-        iHashShift;
-    return static_cast<std::size_t>(iIndex);
+    const std::uint64_t iUnit = iKey >> iAddrShift;
+    const std::uint64_t iRow =
+        ((iUnit >> 4) * 0x9E3779B97F4A7C15ull) >> iHashShift;
+    return static_cast<std::size_t>((iRow & ~std::uint64_t{15}) | (iUnit & 15));
   }
 
   Slot* pSlots;             // owned; null until the first child
