@@ -153,33 +153,27 @@ def main():
         if heap is not None:
             print(f"| {s} | {fmt(heap, 1)} | {fmt(own, 1)} |")
 
-    print("\nTargets (hashed model):\n")
-    print("| target | workload | ratio | limit | met |")
-    print("|---|---|---:|---:|---|")
-    for what, w, peer, limit in HASHED_TARGETS:
-        r = ratio(w, "hashed", peer)
-        met = "—" if r is None else ("yes" if r <= limit else "**no**")
-        print(f"| {what} | {w} | {fmt(r)} x {peer} | {limit} | {met} |")
-    own = counters.get(("hashed", "own_per_byte"))
-    met = "—" if own is None else ("yes" if own <= HASHED_MEMORY_LIMIT else "**no**")
-    print(f"| memory per data byte | memory | {fmt(own, 4)} | {HASHED_MEMORY_LIMIT} | {met} |")
+    def targets(model, rows, memory_limit):
+        """rows: (what, workload, peer, limit); then the dense memory."""
+        print(f"\nTargets ({model} model):\n")
+        print("| target | workload | ratio | limit | met |")
+        print("|---|---|---:|---:|---|")
+        for what, w, peer, limit in rows:
+            r = ratio(w, model, peer)
+            met = "—" if r is None else ("yes" if r <= limit else "**no**")
+            print(f"| {what} | {w} | {fmt(r)} x {peer} | {limit} | {met} |")
+        own = counters.get((model, "own_per_byte"))
+        met = "—" if own is None else ("yes" if own <= memory_limit else "**no**")
+        print(f"| memory per data byte | memory | {fmt(own, 4)} | {memory_limit} | {met} |")
+
+    targets("hashed", HASHED_TARGETS, HASHED_MEMORY_LIMIT)
     hb, mb = (counters.get((s, "book_heap_per_page")) for s in ("hashed", "map"))
     r = hb / mb if hb is not None and mb else None
     met = "—" if r is None else ("yes" if r <= 1 else "**no**")
     print(f"| bookkeeping, 8,192 pages | memory | {fmt(r)} x map | 1.0 | {met} |")
-
-    print("\nTargets (fast model):\n")
-    print("| target | workload | ratio | limit | met |")
-    print("|---|---|---:|---:|---|")
-    for what, w, sizes, peer, limit in TARGETS:
-        for size in sizes:
-            name = w if size is None else f"{w}/{size}"
-            r = ratio(name, "fast", peer)
-            met = "—" if r is None else ("yes" if r <= limit else "**no**")
-            print(f"| {what} | {name} | {fmt(r)} x {peer} | {limit} | {met} |")
-    own = counters.get(("fast", "own_per_byte"))
-    met = "—" if own is None else ("yes" if own <= MEMORY_LIMIT else "**no**")
-    print(f"| memory per data byte | memory | {fmt(own, 4)} | {MEMORY_LIMIT} | {met} |")
+    targets("fast", [(what, w if size is None else f"{w}/{size}", peer, limit)
+                     for what, w, sizes, peer, limit in TARGETS
+                     for size in sizes], MEMORY_LIMIT)
 
     if broken:
         print("\nBroken runs (no figure):")

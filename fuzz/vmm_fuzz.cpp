@@ -22,28 +22,7 @@
 #include <utility>
 #include <vector>
 
-namespace heap {
-long seen = 0, failAt = 0;  // failAt 0: no failures
-bool from = false, injected = false;
-}  // namespace heap
-
-// Both out of line: inlined, gcc would pair the malloc inside one with the
-// delete outside it and warn of a mismatch that is not there.
-[[gnu::noinline]] void* operator new(std::size_t n) {
-  using namespace heap;
-  if (failAt > 0 && (++seen == failAt || (from && seen > failAt))) {
-    injected = true;
-    throw std::bad_alloc();
-  }
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-  throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
-// libFuzzer's own nothrow allocations come back through the delete above.
-extern "C" const char* __asan_default_options() {
-  return "alloc_dealloc_mismatch=0";
-}
+#include "../tests/support/failing_heap.h"
 
 namespace {
 
@@ -379,22 +358,6 @@ struct Twins {
   gcVMM plain;
   Ledger derived;
 };
-
-// Runs fn with allocation k failing (and every later one with bFrom).
-// Whether it failed is reported; that bad_alloc reached us is checked.
-template <class F>
-bool failing(long k, bool bFrom, F fn) {
-  heap::seen = 0, heap::failAt = k, heap::from = bFrom;
-  bool bThrew = false;
-  try {
-    fn();
-  } catch (const std::bad_alloc&) {
-    bThrew = true;
-  }
-  heap::failAt = 0;
-  if (std::exchange(heap::injected, false) != bThrew) std::abort();
-  return bThrew;
-}
 
 // A walk's handler allocates in its own right: walks are not failed. A
 // read that fails leaves in its buffer the bytes it read, and 0 for the rest.

@@ -1,36 +1,13 @@
 // Allocation failures, in the test command: each allocation an operation
 // makes fails in turn, once. bad_alloc must reach the caller, and the
 // operation done again must leave what it leaves on a VMM that never failed.
-#include <cstdlib>
 #include <functional>
 #include <map>
-#include <new>
-#include <utility>
 #include <vector>
 
+#include "../support/failing_heap.h"
 #include "../support/recording_vmm.h"
 #include "../support/written_bytes.h"
-
-namespace heap {
-long seen = 0, failAt = 0;  // failAt 0: no failure
-bool injected = false;
-}  // namespace heap
-
-// Out of line, as in the fuzz target: inlined, gcc pairs the malloc with a
-// delete elsewhere and warns of a mismatch that is not there.
-[[gnu::noinline]] void* operator new(std::size_t n) {
-  if (heap::failAt > 0 && ++heap::seen == heap::failAt) {
-    heap::injected = true;
-    throw std::bad_alloc();
-  }
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-  throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
-extern "C" const char* __asan_default_options() {
-  return "alloc_dealloc_mismatch=0";
-}
 
 namespace {
 
@@ -89,17 +66,7 @@ TEST(Models, AllocationFailuresReachTheCallerAndARetryCompletes) {
     for (const auto& [name, step] : kSteps) {
       SCOPED_TRACE(name);
       const std::map<vmm_int, char> before = writtenBytes(vmm);
-      for (long k = 1;; ++k) {
-        heap::seen = 0, heap::failAt = k;
-        bool bThrew = false;
-        try {
-          step(vmm);
-        } catch (const std::bad_alloc&) {
-          bThrew = true;
-        }
-        heap::failAt = 0;
-        ASSERT_EQ(heap::injected, bThrew);
-        if (!std::exchange(heap::injected, false)) break;
+      for (long k = 1; failing(k, false, [&] { step(vmm); }); ++k) {
         for (const auto& [a, value] : before)  // found by lookups, not walks
           ASSERT_TRUE(vmm.isByteMapped(a) && vmm.getByte(a) == value) << k;
       }
