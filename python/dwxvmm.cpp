@@ -24,7 +24,8 @@ namespace py = pybind11;
 namespace {
 
 typedef std::uint64_t u64;
-const u64 kEnd = u64{1} << 32;  // one past the highest address
+const u64 kEnd = u64{1} << 32;        // one past the highest address
+const u64 kMaxMemory = u64{1} << 30;  // as the command-line tool's default
 
 // The library's notices ("Create space ...") stay off the interpreter's
 // standard error, as they stay off the command-line tool's.
@@ -152,6 +153,21 @@ std::string outputType(const py::object& format, const std::string& sPath) {
                           "': give format='ihex', 'srec', 'binary', 'titxt', "
                           "'vmem' or 'c'");
   return sType;
+}
+
+// A (start, stop) pair, a tuple or list of two; else a TypeError.
+std::pair<py::object, py::object> toPair(py::handle value, const char* pWhat) {
+  const bool bSequence =
+      PyTuple_Check(value.ptr()) || PyList_Check(value.ptr());
+  if (bSequence && py::len(value) == 2) {
+    const py::sequence pair = py::reinterpret_borrow<py::sequence>(value);
+    return {pair[0], pair[1]};
+  }
+  throw py::type_error(
+      std::string(pWhat) + " must be a (start, stop) pair of ints, not " +
+      (bSequence ? "a " + std::string(Py_TYPE(value.ptr())->tp_name) + " of " +
+                       std::to_string(py::len(value))
+                 : std::string(Py_TYPE(value.ptr())->tp_name)));
 }
 
 // A (start, stop) half-open range as the library's inclusive one; false for
@@ -292,7 +308,8 @@ class Image {
     return n;
   }
 
-  void load(py::handle path, py::handle at, py::handle move, bool bOverwrite) {
+  void load(py::handle path, py::handle at, py::handle move, bool bOverwrite,
+            bool bStrict, py::handle maxMemory) {
     gcImageInput input;
     input.sPath = toPath(path);
     input.bPlaced = !at.is_none();
@@ -300,10 +317,14 @@ class Image {
       input.iAddress = static_cast<std::uint32_t>(toAddress(at));
     input.iDelta = toDelta(move, "move");
     input.bMoved = input.iDelta != 0;
+    gcImageOptions options;
+    options.setLaterWins(bOverwrite)
+        .setStrict(bStrict)
+        .setMaxMemory(toInt(maxMemory, ~u64{0} >> 1, "max_memory"));
     gcFileResult result;
     {
       Quiet quiet;
-      result = image->load({input}, gcImageOptions().setLaterWins(bOverwrite));
+      result = image->load({input}, options);
     }
     check(result);
   }
@@ -326,11 +347,9 @@ class Image {
     const std::string sType = outputType(format, sPath);
     gcImageOptions options;
     if (!range.is_none()) {
-      const py::tuple pair = range.cast<py::tuple>();
+      const auto [start, stop] = toPair(range, "range");
       gcAddressRange r;
-      if (pair.size() != 2) throw py::value_error("range is (start, stop)");
-      if (!toRange(pair[0], pair[1], &r))
-        throw py::value_error("range is empty");
+      if (!toRange(start, stop, &r)) throw py::value_error("range is empty");
       options.setRange(r.iFirst, r.iLast);
     }
     if (!fill.is_none()) {
@@ -374,11 +393,9 @@ class Image {
   std::vector<gcAddressRange> ranges(py::iterable pairs) {
     std::vector<gcAddressRange> out;
     for (py::handle item : pairs) {
-      const py::tuple pair =
-          py::reinterpret_borrow<py::object>(item).cast<py::tuple>();
-      if (pair.size() != 2) throw py::value_error("a range is (start, stop)");
+      const auto [start, stop] = toPair(item, "a range");
       gcAddressRange r;
-      if (toRange(pair[0], pair[1], &r)) out.push_back(r);
+      if (toRange(start, stop, &r)) out.push_back(r);
     }
     return out;
   }
@@ -415,14 +432,18 @@ and header travel with the image through load(), save() and move().)");
   image.def(py::init<>(), "An empty image.")
       .def("load", &Image::load, py::arg("path"), py::kw_only(),
            py::arg("at") = py::none(), py::arg("move") = 0,
-           py::arg("overwrite") = false,
+           py::arg("overwrite") = false, py::arg("strict") = false,
+           py::arg("max_memory") = kMaxMemory,
            R"(Loads a file into this image, all or nothing.
 
 The format comes from the file's first bytes. at places a binary file
 (default 0; a ValueError for other formats); move shifts any file, and its
 start address with it. A byte that differs from one already written is an
 ImageError unless overwrite. Warnings (a missing end record) go to
-warnings.warn.)")
+warnings.warn, or with strict are an ImageError at the file's last line.
+max_memory bounds the bytes the load may take, the image's included
+(default 1 GiB; 0: no limit): an ImageError names the record that would
+pass it.)")
       .def("save", &Image::save, py::arg("path"), py::kw_only(),
            py::arg("format") = py::none(), py::arg("range") = py::none(),
            py::arg("fill") = py::none(), py::arg("line_bytes") = 32,
@@ -587,12 +608,14 @@ line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
 
   m.def(
       "load",
-      [](py::handle path, py::handle at, py::handle move, bool bOverwrite) {
+      [](py::handle path, py::handle at, py::handle move, bool bOverwrite,
+         bool bStrict, py::handle maxMemory) {
         auto pImage = std::make_unique<Image>();
-        pImage->load(path, at, move, bOverwrite);
+        pImage->load(path, at, move, bOverwrite, bStrict, maxMemory);
         return pImage;
       },
       py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
       py::arg("move") = 0, py::arg("overwrite") = false,
+      py::arg("strict") = false, py::arg("max_memory") = kMaxMemory,
       "A new Image with the file loaded (see Image.load).");
 }

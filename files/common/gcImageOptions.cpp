@@ -10,7 +10,9 @@ gcImageOptions::gcImageOptions()
       iAddressBytes(0),
       bCrlf(false),
       iFillByte(0xFF),
-      iWordBits(8) {}
+      iWordBits(8),
+      bStrict(false),
+      iMaxMemory(0) {}
 
 gcImageOptions& gcImageOptions::setLoadAddress(std::uint32_t iAddr) {
   iLoadAddress = iAddr;
@@ -23,6 +25,18 @@ gcImageOptions& gcImageOptions::setLaterWins(bool bWins) {
   return *this;
 }
 bool gcImageOptions::getLaterWins() const { return bLaterWins; }
+
+gcImageOptions& gcImageOptions::setStrict(bool bOn) {
+  bStrict = bOn;
+  return *this;
+}
+bool gcImageOptions::getStrict() const { return bStrict; }
+
+gcImageOptions& gcImageOptions::setMaxMemory(std::uint64_t iBytes) {
+  iMaxMemory = iBytes;
+  return *this;
+}
+std::uint64_t gcImageOptions::getMaxMemory() const { return iMaxMemory; }
 
 gcImageOptions& gcImageOptions::setRange(std::uint64_t iFrom,
                                          std::uint64_t iTo) {
