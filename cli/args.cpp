@@ -13,8 +13,8 @@ Args::Args(std::string command, std::vector<std::string> words)
 std::string Args::next(std::vector<gcImageInput>* pInputs) {
   while (next_ < words_.size()) {
     const std::string& word = words_[next_++];
-    // "-" alone is a path, like any other word that is not an option.
-    if (word.size() > 1 && word[0] == '-') {
+    // "-" alone is a path (standard input), and so is "-@...".
+    if (word.size() > 1 && word[0] == '-' && word[1] != '@') {
       option_ = word;
       const std::string name = word.substr(0, word.find('='));
       if (name == "--strict")
@@ -100,6 +100,11 @@ gcImageInput parseInput(const std::string& arg) {
   const std::size_t at = arg.rfind('@');
   if (at != std::string::npos && at > 0) {
     input.sPath = arg.substr(0, at);
+    const std::string sType = gcFileSupport::typeForWord(arg.substr(at + 1));
+    if (!sType.empty()) {
+      input.sType = sType;
+      return input;
+    }
     const char sign = at + 1 < arg.size() ? arg[at + 1] : '\0';
     input.bMoved = sign == '+' || sign == '-';
     input.bPlaced = !input.bMoved;

@@ -64,7 +64,8 @@ std::uint64_t parseSize(const std::string& text, const std::string& what);
 
 // An input: a path whose format is found from its first bytes, or
 // PATH@ADDRESS for a binary file placed at ADDRESS, or PATH@+DELTA and
-// PATH@-DELTA for any file moved by DELTA (its start address with it).
+// PATH@-DELTA for any file moved by DELTA (its start address with it), or
+// PATH@FORMAT (a format word of cat's --format). "-" is standard input.
 gcImageInput parseInput(const std::string& arg);
 
 // Loads the inputs into *pImage, printing the warnings; throws InputError.
@@ -77,6 +78,7 @@ int info(Args& args);
 int cat(Args& args);
 int cmp(Args& args);
 int map(Args& args);
+int dump(Args& args);
 
 }  // namespace cli
 
