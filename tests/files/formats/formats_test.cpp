@@ -11,10 +11,10 @@
 #include <tuple>
 #include <vector>
 
-#include "gcFileSupport.h"
 #include "../../support/elf_builder.h"
 #include "../../support/scratch_dir.h"
 #include "../../support/written_bytes.h"
+#include "gcFileSupport.h"
 
 namespace {
 
@@ -180,8 +180,28 @@ const Load kLoads[] = {
   {"TI-TXT", "@FFFFFFFF\n01 02\n", ":2: data beyond address 0xFFFFFFFF", 0},
   {"TI-TXT", "@20\n01 02\nq x\n", ":3: text after 'q'", 0},
   {"TI-TXT", "@20\r\n\t01\t02 \r\nq\nnot read\n", "", 0},
-  {"Verilog memory", "@0\n",
-   ": cannot read Verilog memory files (a format written only)", 0},
+  {"Verilog memory", "@0\n12 /* 34\n */ 5_6 // 78\n@10 55\n", "", 0},
+  {"Verilog memory", "@0\n1x\n", ":2: word '1x' holds x or z", 0},
+  {"Verilog memory", "@0 z\n", ":1: word 'z' holds x or z", 0},
+  {"Verilog memory", "@0 100\n", ":1: word '100' is wider than 8 bits", 0},
+  {"Verilog memory", "@0 1g\n", ":1: word '1g' is not hex", 0},
+  {"Verilog memory", "@ 1\n", ":1: address missing", 0},
+  {"Verilog memory", "@100000000\n", ":1: address '100000000' is wider than 32 bits", 0},
+  {"Verilog memory", "@FFFFFFFF 1 2\n", ":1: word beyond address 0xFFFFFFFF", 0},
+  {"Verilog memory", "/* 1\n", ": comment not closed", 0},
+  {"Verilog memory", "@10 AA\n", ":1: address 0x00000010 already holds another value", 0},
+  {"MIF", "WIDTH=8;\nDEPTH=4;\nCONTENT BEGIN\n0 : 1 2;\n[2..3] : 3;\nEND;\n", "", 0},
+  {"MIF", "WIDTH=8;\nDEPTH=4;\nCONTENT BEGIN\n0 : 100;\nEND;\n", ":4: '100' is over 255", 0},
+  {"MIF", "WIDTH=8;\nDEPTH=4;\nCONTENT\n BEGIN\n4 : 1;\nEND;\n", ":5: '4' is over 3", 0},
+  {"MIF", "WIDTH=8; DEPTH=4; CONTENT BEGIN [1..0] : 1; END;", ":1: range's first address above its last", 0},
+  {"MIF", "WIDTH=8; DEPTH=4; CONTENT BEGIN [0..1] : 1 2; END;", ":1: a range takes one value", 0},
+  {"MIF", "WIDTH=12;\n", ":1: WIDTH must be 8, 16, 24 or 32", 0},
+  {"MIF", "DEPTH=4; % WIDTH=8;\n % CONTENT BEGIN", ":2: CONTENT before WIDTH and DEPTH", 0},
+  {"MIF", "WIDTH=8;\n-- DEPTH=4;\nDATA_RADIX=BCD;", ":3: unknown radix BCD", 0},
+  {"MIF", "WIDTH=8;DEPTH=4;DATA_RADIX=BIN;CONTENT BEGIN\n0 : 2;", ":2: '2' is not a number in radix 2", 0},
+  {"MIF", "WIDTH=8;DEPTH=4;\nCONTENT BEGIN\n0 : 1;\n", ": no END;", 0},
+  {"MIF", "WIDTH=8;DEPTH=4;\n", ": no CONTENT BEGIN", 0},
+  {"MIF", "WIDTH=8;DEPTH=32;CONTENT BEGIN 10 : AA; END;", ":1: address 0x00000010 already holds another value", 0},
   {"C array", "", ": cannot read C array files (a format written only)", 0},
 };
 // clang-format on
