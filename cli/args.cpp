@@ -67,8 +67,34 @@ std::string hex(std::uint64_t iValue, int iDigits) {
   return text;
 }
 
-Input parseInput(const std::string& arg) {
+unsigned int parseWordBits(const std::string& text) {
+  if (text != "8" && text != "16" && text != "32")
+    throw UsageError("bad word width '" + text + "' (8, 16 or 32)");
+  return static_cast<unsigned>(std::stoul(text));
+}
+
+Input parseInput(const std::string& whole) {
   Input input;
+  std::string arg = whole;
+  // Selectors come last, so a path may hold '@'.
+  for (std::size_t at; (at = arg.rfind('@')) != std::string::npos && at > 0;) {
+    const std::string tail = arg.substr(at + 1);
+    if (tail == "vmem" || tail == "mif") {
+      input.forced = tail == "vmem" ? "Verilog memory" : "MIF";
+    } else if (tail.compare(0, 7, "family=") == 0) {
+      std::uint32_t iId = 0;
+      if (!gcUf2File::familyId(tail.substr(7), &iId))
+        throw UsageError("unknown UF2 family '" + tail.substr(7) + "' in '" +
+                         whole + "' (a short name of the list, or an ID)");
+      input.select.setUf2Family(iId);
+    } else if (tail.compare(0, 4, "alt=") == 0) {
+      input.select.setDfuAlt(static_cast<unsigned>(parseNumber(
+          tail.substr(4), 255, "alternate setting in '" + whole + "'")));
+    } else {
+      break;
+    }
+    arg.resize(at);
+  }
   input.path = arg;
   const std::size_t at = arg.rfind('@');
   if (at != std::string::npos && at > 0) {

@@ -58,15 +58,20 @@ std::string hex(std::uint64_t iValue, int iDigits = 8);
 
 // An input: a path whose format is found from its first bytes, or
 // PATH@ADDRESS for a binary file placed at ADDRESS, or PATH@+DELTA and
-// PATH@-DELTA for any file moved by DELTA (its start address with it).
+// PATH@-DELTA for any file moved by DELTA (its start address with it);
+// after either, selectors: @vmem and @mif (a Verilog memory or MIF file,
+// which no first bytes tell), @family=NAME (the
+// UF2 family to load), @alt=N (the DfuSe targets to load).
 struct Input {
   std::string path;
   bool placed = false;
   std::uint32_t address = 0;
   bool moved = false;
   std::int64_t delta = 0;
-  std::string type;     // the format's type name, once loaded
-  std::string details;  // what the file says of itself (ELF: class...)
+  std::string forced;     // a type name the selectors gave
+  gcImageOptions select;  // the selectors' family and alternate setting
+  std::string type;       // the format's type name, once loaded
+  std::string details;    // what the file says of itself (ELF: class...)
 };
 Input parseInput(const std::string& arg);
 
@@ -83,7 +88,11 @@ struct Image {
 };
 // Loads every input into image (bLaterWins: a later byte replaces an earlier
 // one of another value, else that is an error). Throws InputError.
-void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins);
+// iWordBits: of Verilog memory inputs.
+void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins,
+          unsigned int iWordBits = 8);
+// "8", "16" or "32" for --word-width; else a UsageError.
+unsigned int parseWordBits(const std::string& text);
 
 // Writes with pWrite(tempName) into a file beside sPath, then renames it to
 // sPath, so that sPath is never left half-written. pWrite returns an error

@@ -18,14 +18,17 @@ std::unique_ptr<gcVMM> Image::newVMM() {
   return pVMM;
 }
 
-void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins) {
+void load(Image* pImage, std::vector<Input> inputs, bool bLaterWins,
+          unsigned int iWordBits) {
   for (Input& input : inputs) {
-    input.type = input.placed ? "Binary file"
-                              : gcFileSupport::detectFileType(input.path);
+    input.type = !input.forced.empty() ? input.forced
+                 : input.placed        ? "Binary file"
+                                : gcFileSupport::detectFileType(input.path);
     // A file that cannot be read: the binary reader says why.
     if (input.type.empty()) input.type = "Binary file";
-    gcImageOptions options;
+    gcImageOptions options = input.select;
     options.setLoadAddress(input.address).setLaterWins(bLaterWins);
+    options.setWordBits(iWordBits);
     gcImageInfo info;
     // A moved input is loaded apart, moved, then added.
     std::unique_ptr<gcVMM> pLoaded = input.moved ? Image::newVMM() : nullptr;

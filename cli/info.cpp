@@ -113,14 +113,19 @@ void printJson(Image& image, const Summary& s) {
 
 int info(Args& args) {
   bool bJson = false;
+  unsigned int iWordBits = 8;
   std::vector<Input> inputs;
   for (std::string option; !(option = args.next(&inputs)).empty();) {
-    if (option != "--json") throw UsageError("unknown option " + option);
-    bJson = true;
+    if (option == "--word-width" || option == "--vmem-width")
+      iWordBits = parseWordBits(args.value());
+    else if (option == "--json")
+      bJson = true;
+    else
+      throw UsageError("unknown option " + option);
   }
   if (inputs.empty()) throw UsageError("no input");
   Image image;
-  load(&image, inputs, false);
+  load(&image, inputs, false, iWordBits);
   Summary s;
   s.runs = runs(image.vmm.get());
   for (const auto& run : s.runs) s.iBytes += run.second;
