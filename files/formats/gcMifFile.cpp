@@ -119,8 +119,11 @@ struct MifReader {
       return true;
     }
     if (key == "DEPTH") {
-      if (!number(value, 10, u64{1} << 32, &v) || v == 0)
-        return load.isOpen() ? fail(value, "DEPTH must be 1 or more") : false;
+      // As many words as a save would write: a short file cannot ask for
+      // gigabytes.
+      if (!number(value, 10, u64{1} << 24, &v) || v == 0)
+        return load.isOpen() ? fail(value, "DEPTH must be 1 to 16 M words")
+                             : false;
       iDepth = v;
       return true;
     }

@@ -10,10 +10,10 @@
 // (the options', else 0): the WIDTH, DEPTH, ADDRESS_RADIX=HEX and
 // DATA_RADIX=HEX header, then "CONTENT BEGIN", runs of one value as
 // "[A..B] : V;", "END;". It fails for a memory over 16 M words. A load reads
-// WIDTH (8, 16, 24 or 32), DEPTH and the radixes (HEX, DEC, UNS, OCT, BIN),
-// "A : V;", "A : V V ...;" and "[A..B] : V;", with "--" and "%...%"
-// comments; a word beyond DEPTH or too wide for WIDTH is an error with its
-// line. Every word of a MIF file is data, so a load fills no holes.
+// WIDTH (8, 16, 24 or 32), DEPTH (up to 16 M words) and the radixes (HEX, DEC,
+// UNS, OCT, BIN), "A : V;", "A : V V ...;" and "[A..B] : V;", with "--" and
+// "%...%" comments; a word beyond DEPTH or too wide for WIDTH is an error with
+// its line. Every word of a MIF file is data, so a load fills no holes.
 class DWXFILES_EXPORT gcMifFile : public gcFileFormat {
  public:
   const char* getTypeName() override;
