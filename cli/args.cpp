@@ -7,7 +7,7 @@ namespace cli {
 Args::Args(std::string command, std::vector<std::string> words)
     : command_(std::move(command)), words_(std::move(words)) {}
 
-std::string Args::next(std::vector<Input>* pInputs) {
+std::string Args::next(std::vector<gcImageInput>* pInputs) {
   while (next_ < words_.size()) {
     const std::string& word = words_[next_++];
     // "-" alone is a path, like any other word that is not an option.
@@ -73,43 +73,45 @@ unsigned int parseWordBits(const std::string& text) {
   return static_cast<unsigned>(std::stoul(text));
 }
 
-Input parseInput(const std::string& whole) {
-  Input input;
+gcImageInput parseInput(const std::string& whole) {
+  gcImageInput input;
   std::string arg = whole;
-  // Selectors come last, so a path may hold '@'.
+  // Selectors come last, so that a path may hold '@'.
   for (std::size_t at; (at = arg.rfind('@')) != std::string::npos && at > 0;) {
     const std::string tail = arg.substr(at + 1);
     if (tail == "vmem" || tail == "mif") {
-      input.forced = tail == "vmem" ? "Verilog memory" : "MIF";
+      input.sType = tail == "vmem" ? "Verilog memory" : "MIF";
     } else if (tail.compare(0, 7, "family=") == 0) {
-      std::uint32_t iId = 0;
-      if (!gcUf2File::familyId(tail.substr(7), &iId))
+      if (!gcUf2File::familyId(tail.substr(7), &input.iUf2Family))
         throw UsageError("unknown UF2 family '" + tail.substr(7) + "' in '" +
                          whole + "' (a short name of the list, or an ID)");
-      input.select.setUf2Family(iId);
+      input.bUf2Family = true;
     } else if (tail.compare(0, 4, "alt=") == 0) {
-      input.select.setDfuAlt(static_cast<unsigned>(parseNumber(
-          tail.substr(4), 255, "alternate setting in '" + whole + "'")));
+      input.iDfuAlt = static_cast<unsigned>(parseNumber(
+          tail.substr(4), 255, "alternate setting in '" + whole + "'"));
+      input.bDfuAlt = true;
     } else {
       break;
     }
     arg.resize(at);
   }
-  input.path = arg;
+  input.sPath = arg;
   const std::size_t at = arg.rfind('@');
   if (at != std::string::npos && at > 0) {
-    input.path = arg.substr(0, at);
+    input.sPath = arg.substr(0, at);
     const char sign = at + 1 < arg.size() ? arg[at + 1] : '\0';
-    input.moved = sign == '+' || sign == '-';
-    input.placed = !input.moved;
-    const std::uint64_t value =
-        parseNumber(arg.substr(at + (input.moved ? 2 : 1)), 0xFFFFFFFF,
-                    (input.moved ? "offset in '" : "address in '") + arg + "'");
-    if (input.moved)
-      input.delta = sign == '-' ? -static_cast<std::int64_t>(value)
-                                : static_cast<std::int64_t>(value);
+    input.bMoved = sign == '+' || sign == '-';
+    input.bPlaced = !input.bMoved;
+    const std::uint64_t value = parseNumber(
+        arg.substr(at + (input.bMoved ? 2 : 1)), 0xFFFFFFFF,
+        (input.bMoved ? "offset in '" : "address in '") + arg + "'");
+    if (input.bMoved)
+      input.iDelta = sign == '-' ? -static_cast<std::int64_t>(value)
+                                 : static_cast<std::int64_t>(value);
     else
-      input.address = static_cast<std::uint32_t>(value);
+      input.iAddress = static_cast<std::uint32_t>(value);
+    // An address says the file is a binary one, whatever its first bytes.
+    if (input.bPlaced && input.sType.empty()) input.sType = "Binary file";
   }
   return input;
 }

@@ -16,9 +16,9 @@ std::string outputType(const std::string& sFormat, const std::string& sPath) {
                                 : gcFileSupport::typeForWord(sFormat);
   if (!sType.empty()) return sType;
   if (!sFormat.empty())
-    throw UsageError("unknown format '" + sFormat +
-                     "' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, "
-                     "coe)");
+    throw UsageError(
+        "unknown format '" + sFormat +
+        "' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)");
   throw UsageError("cannot tell the output format of '" + sPath +
                    "': give --format " + gcFileSupport::formatWords());
 }
@@ -36,24 +36,21 @@ std::vector<gcAddressRange> parseRanges(const std::string& text) {
 }
 
 // An edit of the image the inputs made, in command-line order.
-typedef std::function<void(Image*)> Edit;
-
-void check(const gcFileResult& result) {
-  if (!result.isOk()) throw InputError(result.getMessage());
-}
+typedef std::function<void(gcImage*)> Edit;
 
 // Runs an edit that writes a new image, which then takes the old one's place.
 template <class Run>
-void replace(Image* pImage, Run run) {
-  std::unique_ptr<gcVMM> pNew = Image::newVMM();
-  check(run(pImage->vmm.get(), pNew.get()));
-  pImage->vmm.swap(pNew);
+void replace(gcImage* pImage, Run run) {
+  std::unique_ptr<gcVMM> pNew = pImage->newVMM();
+  check(run(pImage->getVMM(), pNew.get()));
+  pImage->setVMM(std::move(pNew));
 }
 
 // The lowest to the highest written byte now; false when none is.
-bool writtenRange(Image* pImage, std::uint64_t* pFirst, std::uint64_t* pLast) {
+bool writtenRange(gcImage* pImage, std::uint64_t* pFirst,
+                  std::uint64_t* pLast) {
   vmm_int low, high;
-  if (!findWrittenBounds(pImage->vmm.get(), 0, 0xFFFFFFFF, &low, &high))
+  if (!findWrittenBounds(pImage->getVMM(), 0, 0xFFFFFFFF, &low, &high))
     return false;
   *pFirst = low, *pLast = high;
   return true;
@@ -67,13 +64,13 @@ Edit fillEdit(const std::string& text, const gcImageOptions& options) {
   std::uint64_t iFirst = 0, iLast = 0;
   const bool bRange = at != std::string::npos;
   if (bRange) parseRange(text.substr(at + 1), &iFirst, &iLast);
-  return [=, &options](Image* pImage) {
+  return [=, &options](gcImage* pImage) {
     std::uint64_t first = iFirst, last = iLast;
     if (!bRange && options.hasRange())
       first = options.getFirst(), last = options.getLast();
     else if (!bRange && !writtenRange(pImage, &first, &last))
       return;  // nothing written, no range: no holes to fill
-    check(fillImage(pImage->vmm.get(), byte, first, last));
+    check(fillImage(pImage->getVMM(), byte, first, last));
   };
 }
 
@@ -91,18 +88,18 @@ Edit checksumEdit(const std::string& text, const bool& bOverwrite) {
   std::uint64_t iFirst = 0, iLast = 0;
   const bool bRange = colon != std::string::npos;
   if (bRange) parseRange(text.substr(colon + 1), &iFirst, &iLast);
-  return [=, &bOverwrite](Image* pImage) {
+  return [=, &bOverwrite](gcImage* pImage) {
     std::uint64_t first = iFirst, last = iLast;
     if (!bRange && !writtenRange(pImage, &first, &last))
       throw InputError(name + ": no written byte to compute it over");
-    check(checksumImage(pImage->vmm.get(), name, iAt, first, last, bOverwrite));
+    check(checksumImage(pImage->getVMM(), name, iAt, first, last, bOverwrite));
   };
 }
 
 }  // namespace
 
 int cat(Args& args) {
-  std::vector<Input> inputs;
+  std::vector<gcImageInput> inputs;
   std::string sOutput, sFormat;
   gcImageOptions options;
   bool bLaterWins = false;
@@ -125,7 +122,7 @@ int cat(Args& args) {
     } else if (name == "--crop" || name == "--exclude") {
       const auto ranges = parseRanges(args.value());
       const bool bCrop = name == "--crop";
-      edits.push_back([=](Image* pImage) {
+      edits.push_back([=](gcImage* pImage) {
         replace(pImage, [&](gcVMMBase* pOld, gcVMMBase* pNew) {
           return bCrop ? cropImage(pOld, ranges, pNew)
                        : excludeImage(pOld, ranges, pNew);
@@ -136,7 +133,7 @@ int cat(Args& args) {
       const auto group = static_cast<unsigned>(parseNumber(value, 8, "swap"));
       if (group != 2 && group != 4 && group != 8)
         throw UsageError("bad swap '" + value + "' (2, 4 or 8)");
-      edits.push_back([=](Image* pImage) {
+      edits.push_back([=](gcImage* pImage) {
         replace(pImage, [&](gcVMMBase* pOld, gcVMMBase* pNew) {
           return swapImage(pOld, group, pNew);
         });
@@ -182,20 +179,15 @@ int cat(Args& args) {
   if (inputs.empty()) throw UsageError("no input");
   if (sOutput.empty()) throw UsageError("no output: give -o OUTPUT");
   const std::string type = outputType(sFormat, sOutput);
-  // The file written first has another name: the array's comes from OUTPUT.
-  if (options.getArrayName().empty())
-    options.setArrayName(gcCArrayFile::nameFor(sOutput));
-  Image image;
-  load(&image, inputs, bLaterWins, options.getWordBits());
+  gcImage image;
+  load(&image, inputs,
+       gcImageOptions()
+           .setLaterWins(bLaterWins)
+           .setWordBits(options.getWordBits()));
   for (const Edit& edit : edits) edit(&image);
   if (iFillByte >= 0) options.setFillByte(static_cast<std::uint8_t>(iFillByte));
-  gcFileResult result;
-  writeBeside(sOutput, [&](const std::string& sTemp) {
-    result = image.formats.createFileSupport(type)->saveImage(
-        sTemp, image.vmm.get(), options, &image.info);
-    // The message names the file the user asked for.
-    return result.isOk() ? std::string() : sOutput + ": " + result.getReason();
-  });
+  const gcFileResult result = image.save(sOutput, type, options);
+  check(result);
   std::printf("%s: %s, %llu data bytes", sOutput.c_str(), type.c_str(),
               static_cast<unsigned long long>(result.getDataBytes()));
   if (type == "Binary file")

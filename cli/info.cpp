@@ -30,15 +30,15 @@ std::string quote(const std::string& text, bool bJson) {
 }
 
 struct Summary {
-  std::vector<std::pair<std::uint32_t, std::uint64_t>> runs;
+  std::vector<gcRun> runs;
   std::uint64_t iBytes = 0, iPages = 0;
 };
 
-void printText(Image& image, const Summary& s) {
+void printText(const gcImage& image, const Summary& s) {
   std::printf("inputs:\n");
-  for (const Input& input : image.inputs)
-    std::printf("  %s (%s%s%s)\n", inputName(input).c_str(), input.type.c_str(),
-                input.details.empty() ? "" : ": ", input.details.c_str());
+  for (const gcImageInput& input : image.getInputs())
+    std::printf("  %s (%s%s%s)\n", input.getName().c_str(), input.sType.c_str(),
+                input.sDetails.empty() ? "" : ": ", input.sDetails.c_str());
   std::printf("data bytes:    %llu\nruns:          %zu\n",
               static_cast<unsigned long long>(s.iBytes), s.runs.size());
   for (std::size_t i = 0; i < s.runs.size() && i < kRunsShown; ++i) {
@@ -51,9 +51,9 @@ void printText(Image& image, const Summary& s) {
     std::printf("  ... and %zu more\n", s.runs.size() - kRunsShown);
   if (!s.runs.empty())
     std::printf("lowest:        %s\nhighest:       %s\n",
-                hex(s.runs.front().first).c_str(),
-                hex(s.runs.back().first + s.runs.back().second - 1).c_str());
-  const gcImageInfo& info = image.info;
+                hex(s.runs.front().iFirst).c_str(),
+                hex(s.runs.back().iFirst + s.runs.back().iLength - 1).c_str());
+  const gcImageInfo& info = image.getInfo();
   if (info.hasStartAddress() && info.isSegmentedStart())
     std::printf("start address: %s (%s:%s)\n",
                 hex(info.getLinearStartAddress()).c_str(),
@@ -65,19 +65,19 @@ void printText(Image& image, const Summary& s) {
     std::printf("header:        %s\n", quote(info.getHeader(), false).c_str());
   std::printf("pages:         %llu\nmemory:        %u bytes\n",
               static_cast<unsigned long long>(s.iPages),
-              image.vmm->getUsedPhysicalMemory());
+              image.getVMM()->getUsedPhysicalMemory());
 }
 
-void printJson(Image& image, const Summary& s) {
+void printJson(const gcImage& image, const Summary& s) {
   std::string out = "{\"inputs\":[";
-  for (const Input& input : image.inputs) {
+  for (const gcImageInput& input : image.getInputs()) {
     out += (out.back() == '[' ? "{" : ",{") + std::string("\"path\":") +
-           quote(input.path, true);
-    if (input.placed) out += ",\"address\":" + std::to_string(input.address);
-    if (input.moved) out += ",\"delta\":" + std::to_string(input.delta);
-    out += ",\"format\":" + quote(input.type, true);
-    if (!input.details.empty())
-      out += ",\"details\":" + quote(input.details, true);
+           quote(input.sPath, true);
+    if (input.bPlaced) out += ",\"address\":" + std::to_string(input.iAddress);
+    if (input.bMoved) out += ",\"delta\":" + std::to_string(input.iDelta);
+    out += ",\"format\":" + quote(input.sType, true);
+    if (!input.sDetails.empty())
+      out += ",\"details\":" + quote(input.sDetails, true);
     out += "}";
   }
   out += "],\"data_bytes\":" + std::to_string(s.iBytes) +
@@ -92,20 +92,20 @@ void printJson(Image& image, const Summary& s) {
          std::to_string(s.runs.size() - std::min(s.runs.size(), kRunsShown));
   const std::string none = "null";
   out += ",\"lowest\":" +
-         (s.runs.empty() ? none : std::to_string(s.runs.front().first));
-  out += ",\"highest\":" +
-         (s.runs.empty()
-              ? none
-              : std::to_string(s.runs.back().first + s.runs.back().second - 1));
-  const gcImageInfo& info = image.info;
+         (s.runs.empty() ? none : std::to_string(s.runs.front().iFirst));
+  out +=
+      ",\"highest\":" +
+      (s.runs.empty()
+           ? none
+           : std::to_string(s.runs.back().iFirst + s.runs.back().iLength - 1));
+  const gcImageInfo& info = image.getInfo();
   out += ",\"start_address\":" +
          (info.hasStartAddress() ? std::to_string(info.getLinearStartAddress())
                                  : none);
   out += ",\"header\":" +
          (info.getHeader().empty() ? none : quote(info.getHeader(), true));
-  out += ",\"pages\":" + std::to_string(s.iPages) +
-         ",\"memory\":" + std::to_string(image.vmm->getUsedPhysicalMemory()) +
-         "}\n";
+  out += ",\"pages\":" + std::to_string(s.iPages) + ",\"memory\":" +
+         std::to_string(image.getVMM()->getUsedPhysicalMemory()) + "}\n";
   std::fputs(out.c_str(), stdout);
 }
 
@@ -113,28 +113,23 @@ void printJson(Image& image, const Summary& s) {
 
 int info(Args& args) {
   bool bJson = false;
-  unsigned int iWordBits = 8;
-  std::vector<Input> inputs;
+  gcImageOptions options;
+  std::vector<gcImageInput> inputs;
   for (std::string option; !(option = args.next(&inputs)).empty();) {
     if (option == "--word-width" || option == "--vmem-width")
-      iWordBits = parseWordBits(args.value());
+      options.setWordBits(parseWordBits(args.value()));
     else if (option == "--json")
       bJson = true;
     else
       throw UsageError("unknown option " + option);
   }
   if (inputs.empty()) throw UsageError("no input");
-  Image image;
-  load(&image, inputs, false, iWordBits);
+  gcImage image;
+  load(&image, inputs, options);
   Summary s;
-  s.runs = runs(image.vmm.get());
-  for (const auto& run : s.runs) s.iBytes += run.second;
-  struct Count : gcVMMPageHandler {
-    std::uint64_t n = 0;
-    bool handlePage(gcVMMPage*) override { return ++n > 0; }
-  } count;
-  image.vmm->forAllMappedPages(&count, false);
-  s.iPages = count.n;
+  s.runs = image.getRuns();
+  for (const gcRun& run : s.runs) s.iBytes += run.iLength;
+  s.iPages = image.countPages();
   (bJson ? printJson : printText)(image, s);
   return kOk;
 }

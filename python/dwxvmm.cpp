@@ -14,11 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/gcVMM.h"
 #include "gcFileSupport.h"
+#include "gcImage.h"
 #include "gcImageEdit.h"
-#include "models/gcVMM32BitModels.h"
-#include "tools/segments.h"
 
 namespace py = pybind11;
 
@@ -26,7 +24,6 @@ namespace {
 
 typedef std::uint64_t u64;
 const u64 kEnd = u64{1} << 32;  // one past the highest address
-const u64 kPiece = 0x1000;      // the compact model's page: runs come uncopied
 
 // The library's notices ("Create space ...") stay off the interpreter's
 // standard error, as they stay off the command-line tool's.
@@ -129,46 +126,6 @@ class Buffer {
   Py_buffer view;
 };
 
-// Collects runs; pieces cut at page boundaries join up again.
-class Runs : public gcSegmentHandler {
- public:
-  bool handleSegment(vmm_int iFirst, u64 iLength, const char*) override {
-    if (!runs.empty() && runs.back().second == iFirst)
-      runs.back().second += iLength;
-    else
-      runs.emplace_back(iFirst, iFirst + iLength);
-    return true;
-  }
-  std::vector<std::pair<u64, u64>> runs;  // half-open
-};
-
-// Copies the written bytes of [iFirst, iFirst + size) into pOut: holes take
-// iFill, or (iFill < 0) the first one stops the walk and is remembered.
-class Copy : public gcSegmentHandler {
- public:
-  Copy(char* pOut, u64 iFirst, int iFill)
-      : pOut_(pOut), iFirst_(iFirst), iNext_(iFirst), iFill_(iFill) {}
-  bool handleSegment(vmm_int iAt, u64 iLength, const char* pData) override {
-    if (!gap(iAt)) return false;
-    std::memcpy(pOut_ + (iAt - iFirst_), pData, iLength);
-    iNext_ = iAt + iLength;
-    return true;
-  }
-  // Fills up to iStop; false at a hole without a fill.
-  bool gap(u64 iStop) {
-    if (iNext_ == iStop) return true;
-    if (iFill_ < 0) return false;
-    std::memset(pOut_ + (iNext_ - iFirst_), iFill_, iStop - iNext_);
-    return true;
-  }
-  u64 next() const { return iNext_; }
-
- private:
-  char* pOut_;
-  u64 iFirst_, iNext_;
-  int iFill_;
-};
-
 [[noreturn]] void hole(u64 iAddr) {
   throw py::key_error(hex(iAddr) + " is a hole");
 }
@@ -206,27 +163,28 @@ bool toRange(py::handle start, py::handle stop, gcAddressRange* pRange) {
   return true;
 }
 
+gcVMemoryModell* makeModel() { return new gcVMM32BitCompact; }
+
 class Image {
  public:
-  Image() : vmm(fresh()) {}
+  Image() {
+    Quiet quiet;
+    image.reset(new gcImage(makeModel));
+  }
   ~Image() {
     Quiet quiet;
-    vmm.reset();
+    image.reset();
   }
   Image(const Image&) = delete;
   Image& operator=(const Image&) = delete;
 
-  static std::unique_ptr<gcVMM> fresh() {
-    Quiet quiet;
-    auto pVMM = std::make_unique<gcVMM>();
-    pVMM->setMemoryModell(new gcVMM32BitCompact);
-    return pVMM;
-  }
+  gcVMM* vmm() const { return image->getVMM(); }
+  gcImageInfo& info() { return image->getInfo(); }
 
   // The lowest and highest written address; false for an empty image.
   bool bounds(gcAddressRange* pRange) {
     vmm_int low, high;
-    if (!findWrittenBounds(vmm.get(), 0, kEnd - 1, &low, &high)) return false;
+    if (!findWrittenBounds(vmm(), 0, kEnd - 1, &low, &high)) return false;
     *pRange = {low, high};
     return true;
   }
@@ -255,18 +213,18 @@ class Image {
     }
     const u64 a = toAddress(key);
     if (!isWritten(a)) hole(a);
-    return py::int_(static_cast<unsigned char>(vmm->getByte(a)));
+    return py::int_(static_cast<unsigned char>(vmm()->getByte(a)));
   }
 
   py::object get(py::handle key, py::object fallback) {
     const u64 a = toAddress(key);
     if (!isWritten(a)) return fallback;
-    return py::int_(static_cast<unsigned char>(vmm->getByte(a)));
+    return py::int_(static_cast<unsigned char>(vmm()->getByte(a)));
   }
 
   bool isWritten(u64 a) {
     Quiet quiet;
-    return vmm->isByteMapped(static_cast<vmm_int>(a));
+    return vmm()->isByteMapped(static_cast<vmm_int>(a));
   }
 
   void setItem(py::handle key, py::handle value) {
@@ -274,7 +232,7 @@ class Image {
       const u64 a = toAddress(key);
       const char byte = static_cast<char>(toByte(value));
       Quiet quiet;
-      vmm->setByte(static_cast<vmm_int>(a), byte);
+      vmm()->setByte(static_cast<vmm_int>(a), byte);
       return;
     }
     py::slice slice = py::reinterpret_borrow<py::slice>(key);
@@ -293,13 +251,7 @@ class Image {
       throw py::value_error(std::to_string(n) + " bytes at " + hex(a) +
                             " run past 0xFFFFFFFF");
     Quiet quiet;
-    // A zero-length block would map a page; 4 GiB does not fit vmm_int.
-    for (u64 done = 0, piece; done < n; done += piece) {
-      piece = std::min<u64>(n - done, 0x80000000);
-      vmm->setBlock(static_cast<vmm_int>(a + done),
-                    static_cast<char*>(data.data()) + done,
-                    static_cast<vmm_int>(piece));
-    }
+    image->write(a, static_cast<const char*>(data.data()), n);
   }
 
   static void stepOne(const py::slice& slice) {
@@ -316,63 +268,46 @@ class Image {
     py::bytes out = py::reinterpret_steal<py::bytes>(
         PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(n)));
     if (!out) throw py::error_already_set();
-    if (n == 0) return out;
-    Copy copy(PyBytes_AS_STRING(out.ptr()), a, iFill);
+    u64 iHole = 0;
+    bool bWhole;
     {
       Quiet quiet;
-      forAllSegments(vmm.get(), &copy, a, a + n - 1, kPiece);
+      bWhole = image->read(a, n, PyBytes_AS_STRING(out.ptr()), iFill, &iHole);
     }
-    if (!copy.gap(a + n)) hole(copy.next());
+    if (!bWhole) hole(iHole);
     return out;
   }
 
   std::vector<std::pair<u64, u64>> segments() {
-    Runs runs;
     Quiet quiet;
-    forAllSegments(vmm.get(), &runs, 0, kEnd - 1, kPiece);
-    return runs.runs;
+    std::vector<std::pair<u64, u64>> out;
+    for (const gcRun& run : image->getRuns())
+      out.emplace_back(run.iFirst, run.iFirst + run.iLength);
+    return out;
   }
 
   u64 size() {
     u64 n = 0;
-    for (const auto& run : segments()) n += run.second - run.first;
+    Quiet quiet;
+    for (const gcRun& run : image->getRuns()) n += run.iLength;
     return n;
   }
 
   void load(py::handle path, py::handle at, py::handle move, bool bOverwrite) {
-    const std::string sPath = toPath(path);
-    std::string sType = gcFileSupport::detectFileType(sPath);
-    if (sType.empty()) sType = kBinary;  // the binary reader says why
-    const std::int64_t iMove = toDelta(move, "move");
-    gcImageOptions options;
-    options.setLaterWins(bOverwrite);
-    if (sType == kBinary) {
-      options.setLoadAddress(
-          static_cast<std::uint32_t>(at.is_none() ? 0 : toAddress(at)));
-    } else if (!at.is_none()) {
-      throw py::value_error("at places a binary file; " +
-                            py::str(path).cast<std::string>() + " is " + sType);
-    }
-    gcFileSupport files;
-    gcImageInfo loaded;
+    gcImageInput input;
+    input.sPath = toPath(path);
+    input.bPlaced = !at.is_none();
+    if (input.bPlaced)
+      input.iAddress = static_cast<std::uint32_t>(toAddress(at));
+    input.iDelta = toDelta(move, "move");
+    input.bMoved = input.iDelta != 0;
     gcFileResult result;
-    if (iMove == 0) {  // else a binary file goes to at, then moves
+    {
       Quiet quiet;
-      result = files.createFileSupport(sType)->loadImage(sPath, vmm.get(),
-                                                         options, &loaded);
-    } else {
-      result = loadMoved(files.createFileSupport(sType), sPath, options, iMove,
-                         &loaded);
+      result = image->load({input}, gcImageOptions().setLaterWins(bOverwrite));
     }
     check(result);
-    if (loaded.hasStartAddress())
-      info.setStartAddress(loaded.getStartAddress(), loaded.isSegmentedStart());
-    if (!loaded.getHeader().empty()) info.setHeader(loaded.getHeader());
   }
-
-  gcFileResult loadMoved(gcFileFormat* pFormat, const std::string& sPath,
-                         const gcImageOptions& options, std::int64_t iMove,
-                         gcImageInfo* pLoaded);
 
   static std::int64_t toDelta(py::handle delta, const char* pWhat) {
     const py::object index = toIndex(delta, pWhat);
@@ -409,12 +344,10 @@ class Image {
     if (iLineBytes == 0)
       throw py::value_error("line_bytes 0 is outside 1..255");
     options.setRecordLength(static_cast<unsigned>(iLineBytes));
-    gcFileSupport files;
     gcFileResult result;
     {
       Quiet quiet;
-      result = files.createFileSupport(sType)->saveImage(sPath, vmm.get(),
-                                                         options, &info);
+      result = image->save(sPath, sType, options);
     }
     check(result);
   }
@@ -422,16 +355,12 @@ class Image {
   // An edit into a fresh VMM that replaces this one only on success.
   template <class F>
   void replace(F edit) {
-    std::unique_ptr<gcVMM> target = fresh();
-    gcFileResult result;
-    {
-      Quiet quiet;
-      result = edit(target.get());
-    }
-    check(result);
-    std::swap(vmm, target);
     Quiet quiet;
+    std::unique_ptr<gcVMM> target = image->newVMM();
+    const gcFileResult result = edit(target.get());
+    if (result.isOk()) image->setVMM(std::move(target));
     target.reset();
+    check(result);
   }
 
   // crop or exclude (start, stop) pairs.
@@ -440,7 +369,7 @@ class Image {
                                   gcVMMBase*),
             py::iterable pairs) {
     const std::vector<gcAddressRange> list = ranges(pairs);
-    replace([&](gcVMM* pTarget) { return pEdit(vmm.get(), list, pTarget); });
+    replace([&](gcVMM* pTarget) { return pEdit(vmm(), list, pTarget); });
   }
 
   std::vector<gcAddressRange> ranges(py::iterable pairs) {
@@ -455,30 +384,8 @@ class Image {
     return out;
   }
 
-  std::unique_ptr<gcVMM> vmm;
-  gcImageInfo info;
+  std::unique_ptr<gcImage> image;
 };
-
-// Loaded apart, moved (its start address with it), then added all or
-// nothing: a byte that differs from one written before fails unless the
-// later wins, as the command-line tool adds a PATH@+DELTA input.
-gcFileResult Image::loadMoved(gcFileFormat* pFormat, const std::string& sPath,
-                              const gcImageOptions& options, std::int64_t iMove,
-                              gcImageInfo* pLoaded) {
-  Quiet quiet;
-  std::unique_ptr<gcVMM> loaded = fresh(), moved = fresh();
-  gcFileResult result =
-      pFormat->loadImage(sPath, loaded.get(), options, pLoaded);
-  if (!result.isOk()) return result;
-  const gcFileResult move =
-      moveImage(loaded.get(), iMove, moved.get(), pLoaded);
-  if (!move.isOk()) return gcFileResult::failure(sPath, 0, move.getReason());
-  const gcFileResult merged =
-      mergeImage(moved.get(), vmm.get(), options.getLaterWins());
-  if (!merged.isOk())
-    return gcFileResult::failure(sPath, 0, merged.getReason());
-  return result;
-}
 
 }  // namespace
 
@@ -572,14 +479,14 @@ line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
       .def_property(
           "start_address",
           [](Image& self) -> py::object {
-            if (!self.info.hasStartAddress()) return py::none();
-            return py::int_(self.info.getLinearStartAddress());
+            if (!self.info().hasStartAddress()) return py::none();
+            return py::int_(self.info().getLinearStartAddress());
           },
           [](Image& self, py::handle value) {
             if (value.is_none())
-              self.info.clearStartAddress();
+              self.info().clearStartAddress();
             else
-              self.info.setStartAddress(
+              self.info().setStartAddress(
                   static_cast<std::uint32_t>(toAddress(value)));
           },
           "Where execution starts (a segmented one as its linear address), "
@@ -587,19 +494,19 @@ line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
       .def_property(
           "header",
           [](Image& self) -> py::object {
-            if (self.info.getHeader().empty()) return py::none();
-            return py::bytes(self.info.getHeader());
+            if (self.info().getHeader().empty()) return py::none();
+            return py::bytes(self.info().getHeader());
           },
           [](Image& self, py::handle value) {
-            if (value.is_none()) return self.info.setHeader("");
+            if (value.is_none()) return self.info().setHeader("");
             Buffer data(value);
-            self.info.setHeader(std::string(
+            self.info().setHeader(std::string(
                 static_cast<const char*>(data.data()), data.size()));
           },
           "The S-record header (S0) as bytes, or None.")
       .def_property_readonly(
           "memory",
-          [](Image& self) { return self.vmm->getUsedPhysicalMemory(); },
+          [](Image& self) { return self.vmm()->getUsedPhysicalMemory(); },
           "Bytes of memory the image holds.")
       .def(
           "fill",
@@ -610,7 +517,7 @@ line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
             gcFileResult result;
             {
               Quiet quiet;
-              result = fillImage(self.vmm.get(), iByte, r.iFirst, r.iLast);
+              result = fillImage(self.vmm(), iByte, r.iFirst, r.iLast);
             }
             check(result);
           },
@@ -635,7 +542,7 @@ line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
           [](Image& self, py::handle delta) {
             const std::int64_t iDelta = Image::toDelta(delta, "delta");
             self.replace([&](gcVMM* pTarget) {
-              return moveImage(self.vmm.get(), iDelta, pTarget, &self.info);
+              return moveImage(self.vmm(), iDelta, pTarget, &self.info());
             });
           },
           py::arg("delta"),
@@ -646,7 +553,7 @@ line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
           [](Image& self, py::handle n) {
             const auto iGroup = static_cast<unsigned>(toInt(n, 8, "n"));
             self.replace([&](gcVMM* pTarget) {
-              return swapImage(self.vmm.get(), iGroup, pTarget);
+              return swapImage(self.vmm(), iGroup, pTarget);
             });
           },
           py::arg("n"),
@@ -662,8 +569,8 @@ line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
             gcFileResult result;
             {
               Quiet quiet;
-              result = checksumImage(self.vmm.get(), sName, iAt, r.iFirst,
-                                     r.iLast, bOverwrite);
+              result = checksumImage(self.vmm(), sName, iAt, r.iFirst, r.iLast,
+                                     bOverwrite);
             }
             check(result);
           },

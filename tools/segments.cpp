@@ -164,3 +164,20 @@ bool findWrittenBounds(gcVMMBase* pVMM, u64 iFirst, u64 iLast, vmm_int* pLow,
   *pHigh = static_cast<vmm_int>(high);
   return true;
 }
+
+std::vector<gcRun> collectRuns(gcVMMBase* pVMM, u64 iFirst, u64 iLast) {
+  struct Collect : gcSegmentHandler {
+    std::vector<gcRun> runs;
+    bool handleSegment(vmm_int iAt, u64 iLength, const char*) override {
+      // Cut at pages, the walk copies nothing: join the pieces up again.
+      if (!runs.empty() && runs.back().iFirst + runs.back().iLength == iAt)
+        runs.back().iLength += iLength;
+      else
+        runs.push_back({iAt, iLength});
+      return true;
+    }
+  } collect;
+  if (pVMM == nullptr) return {};
+  forAllSegments(pVMM, &collect, iFirst, iLast, pVMM->getPageSize());
+  return std::move(collect.runs);
+}

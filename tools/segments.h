@@ -3,6 +3,7 @@
 #define DWXVMM_TOOLS_SEGMENTS_H_
 
 #include <cstdint>
+#include <vector>
 
 #include "../core/vmm_types.h"
 
@@ -45,5 +46,18 @@ DWXVMM_EXPORT bool forAllSegments(gcVMMBase* pVMM, gcSegmentHandler* pHandler,
 DWXVMM_EXPORT bool findWrittenBounds(gcVMMBase* pVMM, std::uint64_t iFirst,
                                      std::uint64_t iLast, vmm_int* pLow,
                                      vmm_int* pHigh);
+
+// A run of written bytes: iLength >= 1 bytes from iFirst.
+struct gcRun {
+  vmm_int iFirst;
+  std::uint64_t iLength;
+};
+
+// Every run of written bytes of pVMM from iFirst to iLast, in ascending
+// address order, each whole however many pages it spans. Like
+// forAllSegments, maps nothing and gives no page memory. Throws bad_alloc.
+DWXVMM_EXPORT std::vector<gcRun> collectRuns(gcVMMBase* pVMM,
+                                             std::uint64_t iFirst = 0,
+                                             std::uint64_t iLast = 0xFFFFFFFF);
 
 #endif  // DWXVMM_TOOLS_SEGMENTS_H_

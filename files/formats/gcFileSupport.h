@@ -13,6 +13,8 @@
 #include "gcDfuSeFile.h"
 #include "gcElfFile.h"
 #include "gcFileFormat.h"
+#include "gcImage.h"
+#include "gcImageCompare.h"
 #include "gcImageEdit.h"
 #include "gcIntelHexFile.h"
 #include "gcMifFile.h"

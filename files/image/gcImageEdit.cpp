@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "core/gcVMMBase.h"
-#include "tools/segments.h"
 #include "gcChecksum.h"
+#include "tools/segments.h"
 
 namespace {
 

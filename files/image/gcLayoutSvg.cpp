@@ -1,4 +1,5 @@
-// `dwxvmm map ... -o LAYOUT.svg`: the image drawn on the address space.
+#include "gcLayoutSvg.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -6,11 +7,9 @@
 #include <set>
 #include <tuple>
 
-#include "cli.h"
-
-namespace cli {
-
 namespace {
+
+typedef std::vector<gcRun> Runs;
 
 // A 4 GiB space with a few bytes in it has no useful linear scale: each
 // 16 MiB region in use is a band of its own, and inside a band every run
@@ -117,6 +116,13 @@ std::string size(std::uint64_t n) {
   return s + " " + units[u];
 }
 
+std::string hex(std::uint64_t iValue) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08llx",
+                static_cast<unsigned long long>(iValue));
+  return text;
+}
+
 std::string range(std::uint64_t first, std::uint64_t end) {
   return hex(first) + "-" + hex(end - 1);
 }
@@ -142,7 +148,7 @@ const char* ink(const char* fill) {
   return 299 * r + 587 * g + 114 * b > 150000 ? "#111" : "#fff";
 }
 
-std::vector<Piece> piecesOf(const std::vector<LayoutInput>& inputs,
+std::vector<Piece> piecesOf(const std::vector<gcLayoutInput>& inputs,
                             std::vector<std::vector<int>>* pSets) {
   std::vector<std::tuple<std::uint64_t, int, int>> events;  // where, +-1, who
   for (std::size_t i = 0; i < inputs.size(); ++i)
@@ -204,7 +210,8 @@ void layOut(Band* pBand, const Runs& runs, std::size_t iFirstRun,
   if (n > iMaxRuns) {
     std::vector<std::uint64_t> holes;
     for (std::size_t i = iFirstRun + 1; i < iFirstRun + n; ++i)
-      holes.push_back(runs[i].first - (runs[i - 1].first + runs[i - 1].second));
+      holes.push_back(runs[i].iFirst -
+                      (runs[i - 1].iFirst + runs[i - 1].iLength));
     std::sort(holes.rbegin(), holes.rend());
     // Holes about as large as most are no structure worth showing.
     const std::uint64_t iTypical = holes[holes.size() / 2];
@@ -220,7 +227,7 @@ void layOut(Band* pBand, const Runs& runs, std::size_t iFirstRun,
   std::vector<Item>& items = pBand->items;
   std::uint64_t at = pBand->first;
   for (std::size_t i = iFirstRun; i < iFirstRun + n; ++i) {
-    const std::uint64_t first = runs[i].first, end = first + runs[i].second;
+    const std::uint64_t first = runs[i].iFirst, end = first + runs[i].iLength;
     const bool bJoin = i > iFirstRun && first - at < iKeep;
     if (bJoin) {
       Item& last = items.back();
@@ -251,7 +258,7 @@ void layOut(Band* pBand, const Runs& runs, std::size_t iFirstRun,
 
 class Drawing {
  public:
-  Drawing(const std::vector<LayoutInput>& inputs, const Runs& runs,
+  Drawing(const std::vector<gcLayoutInput>& inputs, const Runs& runs,
           const gcImageInfo& info)
       : inputs_(inputs), runs_(runs), pieces_(piecesOf(inputs, &sets_)) {
     bHasStart_ = info.hasStartAddress();
@@ -314,8 +321,8 @@ class Drawing {
 
   std::string names() const {
     std::string s;
-    for (const LayoutInput& input : inputs_)
-      s += (s.empty() ? "" : ", ") + input.name;
+    for (const gcLayoutInput& input : inputs_)
+      s += (s.empty() ? "" : ", ") + input.sName;
     return s;
   }
 
@@ -325,7 +332,7 @@ class Drawing {
       s += (i == 0                ? ""
             : i + 1 == who.size() ? " and "
                                   : ", ") +
-           inputs_[who[i]].name;
+           inputs_[who[i]].sName;
     return s;
   }
 
@@ -346,23 +353,23 @@ class Drawing {
 
   double header() {
     std::uint64_t iBytes = 0;
-    for (const auto& run : runs_) iBytes += run.second;
+    for (const auto& run : runs_) iBytes += run.iLength;
     text(kLeft, 26, "Memory layout", "start",
          " font-size=\"17\" font-weight=\"bold\"");
     std::string s = bytes(iBytes) + " in " + std::to_string(runs_.size()) +
                     (runs_.size() == 1 ? " run" : " runs");
     if (!runs_.empty())
-      s += ", " + hex(runs_.front().first) + " to " +
-           hex(runs_.back().first + runs_.back().second - 1);
+      s += ", " + hex(runs_.front().iFirst) + " to " +
+           hex(runs_.back().iFirst + runs_.back().iLength - 1);
     if (bHasStart_) s += ", start address " + hex(iStart_);
     text(kLeft + 140, 26, s, "start", " fill=\"#333\"");
     body_ += "\n";
     double y = 52;
     for (std::size_t i = 0; i < inputs_.size(); ++i, y += 20) {
       std::uint64_t n = 0;
-      for (const auto& run : inputs_[i].runs) n += run.second;
+      for (const auto& run : inputs_[i].runs) n += run.iLength;
       swatch(y, std::string("fill=\"") + colour(static_cast<int>(i)) + "\"",
-             inputs_[i].name + " (" + inputs_[i].type + "): " + bytes(n));
+             inputs_[i].sName + " (" + inputs_[i].sType + "): " + bytes(n));
     }
     if (runs_.empty()) return y;
     swatch(y, "class=\"hole\"", "not written");
@@ -597,7 +604,7 @@ class Drawing {
     return y + kBandHeight;
   }
 
-  const std::vector<LayoutInput>& inputs_;
+  const std::vector<gcLayoutInput>& inputs_;
   const Runs& runs_;
   std::vector<std::vector<int>> sets_;
   std::vector<Piece> pieces_;
@@ -610,9 +617,7 @@ class Drawing {
 
 }  // namespace
 
-std::string layoutSvg(const std::vector<LayoutInput>& inputs, const Runs& runs,
-                      const gcImageInfo& info) {
+std::string layoutSvg(const std::vector<gcLayoutInput>& inputs,
+                      const std::vector<gcRun>& runs, const gcImageInfo& info) {
   return Drawing(inputs, runs, info).svg();
 }
-
-}  // namespace cli

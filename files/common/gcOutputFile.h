@@ -1,0 +1,26 @@
+// Internal: outputs that are never left half-written.
+#ifndef DWXFILES_GCOUTPUTFILE_H_
+#define DWXFILES_GCOUTPUTFILE_H_
+
+#include <functional>
+#include <string>
+
+#include "gcFileResult.h"
+
+// Has write() fill a new file beside sPath, then renames it to sPath, so
+// that sPath is either the old file or the whole new one. A failure of
+// write(), or of the rename, removes the new file; its message names sPath,
+// not the file beside it. The new file gets the mode a plain open gives.
+gcFileResult replaceFile(
+    const std::string& sPath,
+    const std::function<gcFileResult(const std::string& sBeside)>& write);
+
+// replaceFile for a text already made.
+gcFileResult replaceFileWithText(const std::string& sPath,
+                                 const std::string& sText);
+
+// An empty folder beside sPath for a writer whose output has a fixed name
+// in the working folder; false (errno set) if none can be made.
+bool makeFolderBeside(const std::string& sPath, std::string* pFolder);
+
+#endif  // DWXFILES_GCOUTPUTFILE_H_

@@ -1,0 +1,230 @@
+#include "gcImage.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "gcFileSupport.h"
+#include "gcImageEdit.h"
+#include "gcLayoutSvg.h"
+#include "gcOutputFile.h"
+
+namespace {
+
+typedef std::uint64_t u64;
+
+const char kBinary[] = "Binary file";
+
+std::string hex(u64 iValue) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08llx",
+                static_cast<unsigned long long>(iValue));
+  return text;
+}
+
+// A failure of an operation on the input's bytes (a move, a merge): it has
+// no line, and the message names the input's file.
+gcFileResult inputFailure(const std::string& sPath, const gcFileResult& r) {
+  return gcFileResult::failure(sPath, 0, r.getReason());
+}
+
+}  // namespace
+
+std::string gcImageInput::getName() const {
+  if (bMoved)
+    return sPath + "@" + (iDelta < 0 ? "-" : "+") +
+           hex(iDelta < 0 ? 0 - static_cast<u64>(iDelta)
+                          : static_cast<u64>(iDelta));
+  return bPlaced ? sPath + "@" + hex(iAddress) : sPath;
+}
+
+gcVMemoryModell* makeImageModel() { return new gcVMM32BitFast; }
+
+gcImage::gcImage(gcModelMaker maker)
+    : makeModel(maker != nullptr ? maker : makeImageModel), vmm(newVMM()) {}
+
+gcImage::~gcImage() = default;
+
+std::unique_ptr<gcVMM> gcImage::newVMM() const {
+  auto pVMM = std::make_unique<gcVMM>();
+  pVMM->setMemoryModell(makeModel());
+  return pVMM;
+}
+
+void gcImage::setVMM(std::unique_ptr<gcVMM> pVMM) { vmm = std::move(pVMM); }
+gcVMM* gcImage::getVMM() const { return vmm.get(); }
+gcImageInfo& gcImage::getInfo() { return info; }
+const gcImageInfo& gcImage::getInfo() const { return info; }
+const std::vector<gcImageInput>& gcImage::getInputs() const { return inputs; }
+
+gcFileResult gcImage::load(const std::vector<gcImageInput>& list,
+                           const gcImageOptions& options) {
+  gcFileResult all;
+  for (gcImageInput input : list) {
+    gcFileResult one = loadOne(&input, options);
+    if (!one.isOk()) {
+      gcFileResult failed = one;
+      failed =
+          gcFileResult::failure(one.getFile(), one.getLine(), one.getReason());
+      for (const std::string& warning : all.getWarnings())
+        failed.addWarning(std::string(), 0, warning);
+      return failed;
+    }
+    for (const std::string& warning : one.getWarnings())
+      all.addWarning(std::string(), 0, warning);
+    all.setDataBytes(all.getDataBytes() + one.getDataBytes());
+    inputs.push_back(std::move(input));
+  }
+  return all;
+}
+
+gcFileResult gcImage::loadOne(gcImageInput* pInput,
+                              const gcImageOptions& options) {
+  if (pInput->sType.empty())
+    pInput->sType = gcFileSupport::detectFileType(pInput->sPath);
+  // A file that cannot be read: the binary reader says why.
+  if (pInput->sType.empty()) pInput->sType = kBinary;
+  gcFileSupport formats;
+  gcFileFormat* pFormat = formats.createFileSupport(pInput->sType);
+  if (pFormat == nullptr)
+    return gcFileResult::failure(pInput->sPath, 0,
+                                 "unknown format '" + pInput->sType + "'");
+  if (pInput->bPlaced && pInput->sType != kBinary)
+    return gcFileResult::failure(
+        pInput->sPath, 0,
+        "a load address places a binary file; this is " + pInput->sType);
+  gcImageOptions mine = options;
+  mine.setLoadAddress(pInput->bPlaced ? pInput->iAddress : 0);
+  if (pInput->bUf2Family) mine.setUf2Family(pInput->iUf2Family);
+  if (pInput->bDfuAlt) mine.setDfuAlt(pInput->iDfuAlt);
+  gcImageInfo loaded;
+  gcFileResult result;
+  if (!pInput->bMoved) {
+    result = pFormat->loadImage(pInput->sPath, vmm.get(), mine, &loaded);
+  } else {
+    std::unique_ptr<gcVMM> pApart = newVMM(), pMoved = newVMM();
+    result = pFormat->loadImage(pInput->sPath, pApart.get(), mine, &loaded);
+    if (!result.isOk()) return result;
+    const gcFileResult moved =
+        moveImage(pApart.get(), pInput->iDelta, pMoved.get(), &loaded);
+    if (!moved.isOk()) return inputFailure(pInput->sPath, moved);
+    pApart.reset();
+    const gcFileResult merged =
+        mergeImage(pMoved.get(), vmm.get(), options.getLaterWins());
+    if (!merged.isOk()) return inputFailure(pInput->sPath, merged);
+  }
+  if (!result.isOk()) return result;
+  if (loaded.hasStartAddress())
+    info.setStartAddress(loaded.getStartAddress(), loaded.isSegmentedStart());
+  if (!loaded.getHeader().empty()) info.setHeader(loaded.getHeader());
+  pInput->sDetails = loaded.getDetails();
+  pInput->warnings = result.getWarnings();
+  return result;
+}
+
+gcFileResult gcImage::save(const std::string& sPath, const std::string& sType,
+                           const gcImageOptions& options) const {
+  gcFileSupport formats;
+  gcFileFormat* pFormat = formats.createFileSupport(sType);
+  if (pFormat == nullptr)
+    return gcFileResult::failure(sPath, 0, "unknown format '" + sType + "'");
+  gcImageOptions mine = options;
+  // The file written first has another name: the array's comes from sPath.
+  if (mine.getArrayName().empty())
+    mine.setArrayName(gcCArrayFile::nameFor(sPath));
+  return replaceFile(sPath, [&](const std::string& sBeside) {
+    return pFormat->saveImage(sBeside, vmm.get(), mine, &info);
+  });
+}
+
+std::vector<gcRun> gcImage::getRuns() const { return collectRuns(vmm.get()); }
+
+std::uint64_t gcImage::countPages() const {
+  struct Count : gcVMMPageHandler {
+    u64 n = 0;
+    bool handlePage(gcVMMPage*) override { return ++n > 0; }
+  } count;
+  vmm->forAllMappedPages(&count, false);
+  return count.n;
+}
+
+bool gcImage::read(u64 iFirst, u64 n, char* pOut, int iFill, u64* pHole) const {
+  // Copies each run where it belongs; the holes before it take the fill.
+  struct Copy : gcSegmentHandler {
+    char* pOut;
+    u64 iFirst, iNext;
+    int iFill;
+    bool gap(u64 iStop) {
+      if (iNext == iStop) return true;
+      if (iFill < 0) return false;
+      std::memset(pOut + (iNext - iFirst), iFill, iStop - iNext);
+      return true;
+    }
+    bool handleSegment(vmm_int iAt, u64 iLength, const char* pData) override {
+      if (!gap(iAt)) return false;
+      std::memcpy(pOut + (iAt - iFirst), pData, iLength);
+      iNext = iAt + iLength;
+      return true;
+    }
+  } copy;
+  copy.pOut = pOut, copy.iFirst = iFirst, copy.iNext = iFirst;
+  copy.iFill = iFill;
+  if (n == 0) return true;
+  // Page-sized pieces come straight from the pages, uncopied.
+  forAllSegments(vmm.get(), &copy, iFirst, iFirst + n - 1, vmm->getPageSize());
+  if (copy.gap(iFirst + n)) return true;
+  *pHole = copy.iNext;
+  return false;
+}
+
+void gcImage::write(u64 iFirst, const char* pData, u64 n) {
+  // A block's length is a vmm_int: 4 GiB goes in two.
+  for (u64 done = 0, piece; done < n; done += piece) {
+    piece = std::min<u64>(n - done, 0x80000000);
+    vmm->setBlock(static_cast<vmm_int>(iFirst + done),
+                  const_cast<char*>(pData + done), static_cast<vmm_int>(piece));
+  }
+}
+
+gcFileResult gcImage::layoutSvg(const gcImageOptions& options,
+                                std::string* pSvg) const {
+  std::vector<gcLayoutInput> layout;
+  for (const gcImageInput& input : inputs) {
+    // Alone in an image of its own, an input tells which bytes it wrote.
+    gcImage alone(makeModel);
+    const gcFileResult result = alone.load({input}, options);
+    if (!result.isOk()) return result;
+    layout.push_back({input.getName(), input.sType, alone.getRuns()});
+  }
+  *pSvg = ::layoutSvg(layout, getRuns(), info);
+  return gcFileResult();
+}
+
+gcFileResult gcImage::saveText(const std::string& sPath,
+                               const std::string& sText) {
+  return replaceFileWithText(sPath, sText);
+}
+
+// The report writer writes "vmm.mmap" into the working folder: it does so
+// in a folder of its own beside sPath, whose file then takes sPath's name.
+gcFileResult gcImage::saveMemoryMap(const std::string& sPath) const {
+  const gcFileResult failed =
+      gcFileResult::failure(sPath, 0, "cannot write the report");
+  std::string sFolder;
+  if (!makeFolderBeside(sPath, &sFolder)) return failed;
+  const std::string sReport = sFolder + "/vmm.mmap";
+  const int home = open(".", O_RDONLY | O_DIRECTORY);
+  const bool bThere = home >= 0 && chdir(sFolder.c_str()) == 0;
+  if (bThere) writeMemoryMap(vmm.get());
+  const bool bBack = home >= 0 && fchdir(home) == 0;
+  if (home >= 0) close(home);
+  const bool bWritten = bThere && bBack && access(sReport.c_str(), F_OK) == 0;
+  const bool bMoved =
+      bWritten && std::rename(sReport.c_str(), sPath.c_str()) == 0;
+  if (!bMoved) std::remove(sReport.c_str());
+  rmdir(sFolder.c_str());
+  return bMoved ? gcFileResult() : failed;
+}

@@ -1,0 +1,133 @@
+// The one path from files to an image: loading lists of inputs, saving
+// beside and renaming, runs, reads, and differences as ranges.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+
+#include "../../support/scratch_dir.h"
+#include "../../support/written_bytes.h"
+#include "gcImage.h"
+#include "gcImageCompare.h"
+
+namespace {
+
+using Image = ScratchDir;
+
+gcImageInput input(const std::string& path) {
+  gcImageInput in;
+  in.sPath = path;
+  return in;
+}
+
+TEST_F(Image, LoadsAListInOrderEachInputAllOrNothing) {
+  spill("a.hex", ":0400100001020304E2\n:00000001FF\n");
+  spill("b.bin", "\x05\x06");
+  spill("bad.hex", ":0100200011CE\n:01001000FFF0\n:00000001FF\n");
+  gcImage image;
+  gcImageInput placed = input("b.bin"), moved = input("a.hex");
+  placed.bPlaced = true, placed.iAddress = 0x14;
+  moved.bMoved = true, moved.iDelta = 0x100;
+  const gcFileResult ok =
+      image.load({input("a.hex"), placed, moved}, gcImageOptions());
+  ASSERT_TRUE(ok.isOk()) << ok.getMessage();
+  EXPECT_EQ(10u, ok.getDataBytes());
+  const auto runs = image.getRuns();  // a.hex and b.bin touch: one run
+  ASSERT_EQ(2u, runs.size());
+  EXPECT_EQ(0x10u, runs[0].iFirst);
+  EXPECT_EQ(6u, runs[0].iLength);
+  EXPECT_EQ(0x110u, runs[1].iFirst);
+  ASSERT_EQ(3u, image.getInputs().size());
+  EXPECT_EQ("Intel HEX", image.getInputs()[0].sType);
+  EXPECT_EQ("b.bin@0x00000014", image.getInputs()[1].getName());
+  EXPECT_EQ("a.hex@+0x00000100", image.getInputs()[2].getName());
+
+  // A conflict in the second file of a list: the first stays, the second
+  // adds nothing, and the error names its line.
+  gcImage two;
+  const gcFileResult bad =
+      two.load({input("a.hex"), input("bad.hex")}, gcImageOptions());
+  EXPECT_EQ("bad.hex:2: ", bad.getMessage().substr(0, 11));
+  EXPECT_EQ(4u, writtenBytes(*two.getVMM()).size());
+  EXPECT_EQ(1u, two.getInputs().size());
+
+  // A load address is for a binary file only.
+  gcImageInput hexAt = input("a.hex");
+  hexAt.bPlaced = true;
+  EXPECT_FALSE(gcImage().load({hexAt}, gcImageOptions()).isOk());
+}
+
+TEST_F(Image, SavesWholeOrLeavesTheTargetAsItWas) {
+  gcImage image;
+  image.write(0xFFFFFFFE, "\x01\x02", 2);
+  spill("out.hex", "old");
+  gcImageOptions bad;
+  bad.setRange(5, 4);
+  const gcFileResult failed = image.save("out.hex", "Intel HEX", bad);
+  EXPECT_EQ("out.hex: empty range", failed.getMessage());
+  EXPECT_EQ("old", slurp("out.hex"));
+  ASSERT_TRUE(image.save("out.hex", "Intel HEX", gcImageOptions()).isOk());
+  ASSERT_TRUE(image.save("out.c", "C array", gcImageOptions()).isOk());
+  EXPECT_NE(std::string::npos, slurp("out.c").find("out_runs["));
+  std::size_t files = 0;  // nothing left beside the outputs
+  for (const auto& entry : std::filesystem::directory_iterator("."))
+    files += entry.path().filename().string().find("dwxvmm") == 0 ? 1 : 0;
+  EXPECT_EQ(0u, files);
+  gcImage back;
+  ASSERT_TRUE(back.load({input("out.hex")}, gcImageOptions()).isOk());
+  EXPECT_EQ(writtenBytes(*image.getVMM()), writtenBytes(*back.getVMM()));
+}
+
+TEST_F(Image, ReadsFillOrStopAtTheFirstHole) {
+  gcImage image;
+  image.write(0x0FFE, "abcd", 4);  // across a page
+  std::string out(8, '?');
+  std::uint64_t hole = 0;
+  EXPECT_TRUE(image.read(0x0FFC, 8, &out[0], '.', &hole));
+  EXPECT_EQ("..abcd..", out);
+  EXPECT_FALSE(image.read(0x0FFE, 5, &out[0], -1, &hole));
+  EXPECT_EQ(0x1002u, hole);
+}
+
+// Differences against a byte map, over images whose differences of every
+// kind lie next to each other.
+TEST(ImageCompare, RangesMatchAByteMap) {
+  std::mt19937 random(5);
+  for (int round = 0; round < 20; ++round) {
+    gcImage a, b;
+    std::map<std::uint64_t, int> bytesA, bytesB;
+    for (int i = 0; i < 300; ++i) {
+      const std::uint64_t at = 0xFFFFE000u + random() % 0x2000;
+      const char value = static_cast<char>(random() % 3);
+      if (random() % 3 != 0) a.write(at, &value, 1), bytesA[at] = value;
+      if (random() % 3 != 0) b.write(at, &value, 1), bytesB[at] = value;
+      if (random() % 5 == 0) {
+        const char other = static_cast<char>(value + 1);
+        b.write(at, &other, 1), bytesB[at] = other;
+      }
+    }
+    std::map<std::uint64_t, int> expected;  // address: kind
+    for (const auto& [at, value] : bytesA)
+      if (!bytesB.count(at))
+        expected[at] = gcDifference::kOnlyA;
+      else if (bytesB[at] != value)
+        expected[at] = gcDifference::kValues;
+    for (const auto& [at, value] : bytesB)
+      if (!bytesA.count(at)) expected[at] = gcDifference::kOnlyB;
+    std::map<std::uint64_t, int> found;
+    const auto differences = compareImages(a.getVMM(), b.getVMM());
+    for (std::size_t i = 0; i < differences.size(); ++i) {
+      const gcDifference& d = differences[i];
+      for (std::uint64_t k = 0; k < d.iLength; ++k)
+        found[d.iFirst + k] = d.kind;
+      if (i > 0) {  // maximal: no two neighbours of one kind touch
+        const gcDifference& p = differences[i - 1];
+        EXPECT_LT(p.iFirst + p.iLength, d.iFirst + (p.kind != d.kind));
+      }
+    }
+    EXPECT_EQ(expected, found);
+  }
+}
+
+}  // namespace
