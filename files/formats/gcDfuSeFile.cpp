@@ -174,21 +174,9 @@ struct DfuReader {
   }
 };
 
-// The runs of the image, joined across the walk's cuts.
-struct Runs : gcSegmentHandler {
-  std::vector<std::pair<u64, u64>> runs;
-  bool handleSegment(vmm_int iFirst, u64 iLength, const char*) override {
-    if (!runs.empty() && runs.back().first + runs.back().second == iFirst)
-      runs.back().second += iLength;
-    else
-      runs.emplace_back(iFirst, iLength);
-    return true;
-  }
-};
-
 class DfuWriter : public gcSegmentHandler {
  public:
-  DfuWriter(gcImageSave& save, const std::vector<std::pair<u64, u64>>& runs)
+  DfuWriter(gcImageSave& save, const std::vector<gcRun>& runs)
       : save_(save), runs_(runs) {}
   void emit(const void* pData, std::size_t n) {
     char* p = save_.room(n);
@@ -198,10 +186,10 @@ class DfuWriter : public gcSegmentHandler {
         crc32(iCrc_, static_cast<const Bytef*>(pData), static_cast<uInt>(n));
   }
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
-    if (iRun_ < runs_.size() && runs_[iRun_].first == iFirst) {
+    if (iRun_ < runs_.size() && runs_[iRun_].iFirst == iFirst) {
       unsigned char head[kElement];
       putLe(putLe(head, iFirst, 4),
-            static_cast<std::uint32_t>(runs_[iRun_].second), 4);
+            static_cast<std::uint32_t>(runs_[iRun_].iLength), 4);
       emit(head, kElement);
       ++iRun_;
     }
@@ -214,7 +202,7 @@ class DfuWriter : public gcSegmentHandler {
 
  private:
   gcImageSave& save_;
-  const std::vector<std::pair<u64, u64>>& runs_;
+  const std::vector<gcRun>& runs_;
   std::size_t iRun_ = 0;
   uLong iCrc_ = crc32(0, Z_NULL, 0);
   u64 iBytes_ = 0;
@@ -262,10 +250,11 @@ gcFileResult gcDfuSeFile::saveImage(const std::string& sFileName,
                                     const gcImageOptions& options,
                                     const gcImageInfo*) {
   gcImageSave save(sFileName, pVMM, options);
-  Runs runs;
-  forAllSegments(pVMM, &runs, save.getFirst(), save.getLast(), 0x10000);
+  const std::vector<gcRun> runs =
+      save.isOk() ? collectRuns(pVMM, save.getFirst(), save.getLast())
+                  : std::vector<gcRun>();
   u64 iTargetSize = 0;
-  for (const auto& run : runs.runs) iTargetSize += kElement + run.second;
+  for (const gcRun& run : runs) iTargetSize += kElement + run.iLength;
   const std::string& sName = options.getDfuName();
   if (options.getDfuAlt() > 255)
     save.fail("alternate setting must be 0 to 255");
@@ -273,7 +262,7 @@ gcFileResult gcDfuSeFile::saveImage(const std::string& sFileName,
   if (kPrefix + kTargetPrefix + iTargetSize > 0xFFFFFFFF)
     save.fail("image too large for a DfuSe file (4 GiB)");
   if (!save.open()) return save.finish(0, 0);
-  DfuWriter writer(save, runs.runs);
+  DfuWriter writer(save, runs);
   unsigned char head[kPrefix + kTargetPrefix] = {};
   std::memcpy(head, "DfuSe\x01", 6);
   putLe(head + 6,
@@ -285,7 +274,7 @@ gcFileResult gcDfuSeFile::saveImage(const std::string& sFileName,
   putLe(t + 7, sName.empty() ? 0 : 1, 4);
   std::memcpy(t + 11, sName.data(), sName.size());
   putLe(t + 266, static_cast<std::uint32_t>(iTargetSize), 4);
-  putLe(t + 270, static_cast<std::uint32_t>(runs.runs.size()), 4);
+  putLe(t + 270, static_cast<std::uint32_t>(runs.size()), 4);
   writer.emit(head, sizeof head);
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
   unsigned char suffix[kSuffix];

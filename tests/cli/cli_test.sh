@@ -242,7 +242,8 @@ t 2 "cat a.hex --crop 0x10-0x1,0x20-0x30 -o e.hex" "" \
 
 # At the top of the address space, where srec_cat cannot go: the checksums
 # against Python's zlib and binascii, a fill to 0xFFFFFFFF.
-head -c 200 /dev/urandom >top.bin
+# A first byte no format is found by: top.bin@+DELTA is detected.
+{ printf '\x00'; head -c 199 /dev/urandom; } >top.bin
 for c in crc32-le crc16-ccitt-be crc16-xmodem-be; do
   t 0 "cat top.bin@0xffffff00 --fill 0x3c@0xffffff00-0xfffffffb --checksum $c@0xfffffffc:0xffffff00-0xfffffffb --fill 0xff --range 0xffffff00-0xffffffff -o $c.bin"
 done
