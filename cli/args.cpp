@@ -1,3 +1,4 @@
+#include <cctype>
 #include <cstdio>
 
 #include "cli.h"
@@ -5,7 +6,9 @@
 namespace cli {
 
 Args::Args(std::string command, std::vector<std::string> words)
-    : command_(std::move(command)), words_(std::move(words)) {}
+    : command_(std::move(command)), words_(std::move(words)) {
+  load_.setMaxMemory(std::uint64_t{1} << 30);
+}
 
 std::string Args::next(std::vector<gcImageInput>* pInputs) {
   while (next_ < words_.size()) {
@@ -13,7 +16,14 @@ std::string Args::next(std::vector<gcImageInput>* pInputs) {
     // "-" alone is a path, like any other word that is not an option.
     if (word.size() > 1 && word[0] == '-') {
       option_ = word;
-      return word.substr(0, word.find('='));
+      const std::string name = word.substr(0, word.find('='));
+      if (name == "--strict")
+        load_.setStrict(true);
+      else if (name == "--max-memory")
+        load_.setMaxMemory(parseSize(value(), "memory limit"));
+      else
+        return name;
+      continue;
     }
     pInputs->push_back(parseInput(word));
   }
@@ -46,6 +56,23 @@ std::uint64_t parseNumber(const std::string& text, std::uint64_t iMax,
     throw UsageError("bad " + what + " '" + text + "' (0 to " +
                      (iMax > 255 ? hex(iMax) : std::to_string(iMax)) + ")");
   return value;
+}
+
+std::uint64_t parseSize(const std::string& text, const std::string& what) {
+  const std::string units = "KMG";
+  const std::size_t unit =
+      text.empty() ? std::string::npos
+                   : units.find(static_cast<char>(std::toupper(text.back())));
+  const int shift = unit == std::string::npos ? 0 : 10 * (unit + 1);
+  const std::string digits =
+      unit == std::string::npos ? text : text.substr(0, text.size() - 1);
+  const std::uint64_t iMax = std::uint64_t{1} << 50;
+  try {
+    const std::uint64_t value = parseNumber(digits, iMax >> shift, what);
+    return value << shift;
+  } catch (const UsageError&) {
+    throw UsageError("bad " + what + " '" + text + "' (bytes, or K, M, G)");
+  }
 }
 
 void parseRange(const std::string& text, std::uint64_t* pFirst,

@@ -180,10 +180,9 @@ int cat(Args& args) {
   if (sOutput.empty()) throw UsageError("no output: give -o OUTPUT");
   const std::string type = outputType(sFormat, sOutput);
   gcImage image;
+  gcImageOptions loading = args.loadOptions();
   load(&image, inputs,
-       gcImageOptions()
-           .setLaterWins(bLaterWins)
-           .setWordBits(options.getWordBits()));
+       loading.setLaterWins(bLaterWins).setWordBits(options.getWordBits()));
   for (const Edit& edit : edits) edit(&image);
   if (iFillByte >= 0) options.setFillByte(static_cast<std::uint8_t>(iFillByte));
   const gcFileResult result = image.save(sOutput, type, options);

@@ -33,9 +33,12 @@ struct InputError : std::runtime_error {
 class Args {
  public:
   Args(std::string command, std::vector<std::string> words);
-  // Takes words until an option: each input goes to *pInputs. Returns the
-  // option's name ("--range" also for "--range=0-9"); empty at the end.
+  // Takes words until an option: each input goes to *pInputs, and the
+  // options of every load (--strict, --max-memory) to loadOptions(). Returns
+  // the option's name ("--range" also for "--range=0-9"); empty at the end.
   std::string next(std::vector<gcImageInput>* pInputs);
+  // Strictness and the memory limit (default 1 GiB) of every load.
+  const gcImageOptions& loadOptions() const { return load_; }
   // The value of the option just returned (from "--name=value" or the next
   // word); a UsageError if there is none.
   std::string value();
@@ -46,6 +49,7 @@ class Args {
   std::vector<std::string> words_;
   std::size_t next_ = 0;
   std::string option_;  // as written
+  gcImageOptions load_;
 };
 
 // "0x1F", "31": a UsageError naming what unless it lies in [0, iMax].
@@ -55,6 +59,8 @@ std::uint64_t parseNumber(const std::string& text, std::uint64_t iMax,
 void parseRange(const std::string& text, std::uint64_t* pFirst,
                 std::uint64_t* pLast);
 std::string hex(std::uint64_t iValue, int iDigits = 8);
+// "512", "64K", "1G" (K, M, G: powers of 1024) in bytes.
+std::uint64_t parseSize(const std::string& text, const std::string& what);
 
 // An input: a path whose format is found from its first bytes, or
 // PATH@ADDRESS for a binary file placed at ADDRESS, or PATH@+DELTA and

@@ -21,8 +21,8 @@ int cmp(Args& args) {
   if (!option.empty()) throw UsageError("unknown option " + option);
   if (inputs.size() != 2) throw UsageError("cmp takes two inputs");
   gcImage a, b;
-  load(&a, {inputs[0]}, gcImageOptions());
-  load(&b, {inputs[1]}, gcImageOptions());
+  load(&a, {inputs[0]}, args.loadOptions());
+  load(&b, {inputs[1]}, args.loadOptions());
   const std::vector<gcDifference> differences =
       compareImages(a.getVMM(), b.getVMM());
   std::uint64_t iCount = 0;

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 
 #include "cli.h"
 
@@ -9,9 +10,8 @@ namespace {
 
 constexpr std::size_t kRunsShown = 20;
 
-// A header may hold any byte: quoted, with the unprintable ones escaped as
-// JSON wants them (bytes above 0x7E as the code point of that value).
-std::string quote(const std::string& text, bool bJson) {
+// A header may hold any byte: quoted, the unprintable ones escaped.
+std::string quote(const std::string& text) {
   std::string out = "\"";
   for (const char c : text) {
     const auto u = static_cast<unsigned char>(c);
@@ -22,7 +22,7 @@ std::string quote(const std::string& text, bool bJson) {
     } else if (u >= 0x20 && u < 0x7F) {
       out += c;
     } else {
-      std::snprintf(escaped, sizeof escaped, bJson ? "\\u%04x" : "\\x%02x", u);
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", u);
       out += escaped;
     }
   }
@@ -37,8 +37,10 @@ struct Summary {
 void printText(const gcImage& image, const Summary& s) {
   std::printf("inputs:\n");
   for (const gcImageInput& input : image.getInputs())
-    std::printf("  %s (%s%s%s)\n", input.getName().c_str(), input.sType.c_str(),
-                input.sDetails.empty() ? "" : ": ", input.sDetails.c_str());
+    std::printf("  %s (%s%s%s)%s\n", input.getName().c_str(),
+                input.sType.c_str(), input.sDetails.empty() ? "" : ": ",
+                input.sDetails.c_str(),
+                input.iDataBytes == 0 ? ": holds no loadable data" : "");
   std::printf("data bytes:    %llu\nruns:          %zu\n",
               static_cast<unsigned long long>(s.iBytes), s.runs.size());
   for (std::size_t i = 0; i < s.runs.size() && i < kRunsShown; ++i) {
@@ -62,62 +64,71 @@ void printText(const gcImage& image, const Summary& s) {
   else if (info.hasStartAddress())
     std::printf("start address: %s\n", hex(info.getStartAddress()).c_str());
   if (!info.getHeader().empty())
-    std::printf("header:        %s\n", quote(info.getHeader(), false).c_str());
+    std::printf("header:        %s\n", quote(info.getHeader()).c_str());
   std::printf("pages:         %llu\nmemory:        %u bytes\n",
               static_cast<unsigned long long>(s.iPages),
               image.getVMM()->getUsedPhysicalMemory());
 }
 
-void printJson(const gcImage& image, const Summary& s) {
-  std::string out = "{\"inputs\":[";
-  for (const gcImageInput& input : image.getInputs()) {
-    out += (out.back() == '[' ? "{" : ",{") + std::string("\"path\":") +
-           quote(input.sPath, true);
-    if (input.bPlaced) out += ",\"address\":" + std::to_string(input.iAddress);
-    if (input.bMoved) out += ",\"delta\":" + std::to_string(input.iDelta);
-    out += ",\"format\":" + quote(input.sType, true);
-    if (!input.sDetails.empty())
-      out += ",\"details\":" + quote(input.sDetails, true);
-    out += "}";
+std::string hexBytes(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : bytes) {
+    out += kDigits[static_cast<unsigned char>(c) >> 4];
+    out += kDigits[c & 15];
   }
-  out += "],\"data_bytes\":" + std::to_string(s.iBytes) +
-         ",\"run_count\":" + std::to_string(s.runs.size()) + ",\"runs\":[";
+  return out;
+}
+
+void printJson(const gcImage& image, const Summary& s) {
+  using Json = nlohmann::ordered_json;
+  Json inputs = Json::array();
+  for (const gcImageInput& input : image.getInputs()) {
+    Json one = {{"path", input.sPath}};
+    if (input.bPlaced) one["address"] = input.iAddress;
+    if (input.bMoved) one["delta"] = input.iDelta;
+    one["format"] = input.sType;
+    if (!input.sDetails.empty()) one["details"] = input.sDetails;
+    one["data_bytes"] = input.iDataBytes;
+    inputs.push_back(one);
+  }
+  Json runs = Json::array();
   for (std::size_t i = 0; i < s.runs.size() && i < kRunsShown; ++i) {
     const auto [first, length] = s.runs[i];
-    out += (i == 0 ? "{\"first\":" : ",{\"first\":") + std::to_string(first) +
-           ",\"last\":" + std::to_string(first + length - 1) +
-           ",\"length\":" + std::to_string(length) + "}";
+    runs.push_back(
+        {{"first", first}, {"last", first + length - 1}, {"length", length}});
   }
-  out += "],\"more_runs\":" +
-         std::to_string(s.runs.size() - std::min(s.runs.size(), kRunsShown));
-  const std::string none = "null";
-  out += ",\"lowest\":" +
-         (s.runs.empty() ? none : std::to_string(s.runs.front().iFirst));
-  out +=
-      ",\"highest\":" +
-      (s.runs.empty()
-           ? none
-           : std::to_string(s.runs.back().iFirst + s.runs.back().iLength - 1));
   const gcImageInfo& info = image.getInfo();
-  out += ",\"start_address\":" +
-         (info.hasStartAddress() ? std::to_string(info.getLinearStartAddress())
-                                 : none);
-  out += ",\"header\":" +
-         (info.getHeader().empty() ? none : quote(info.getHeader(), true));
-  out += ",\"pages\":" + std::to_string(s.iPages) + ",\"memory\":" +
-         std::to_string(image.getVMM()->getUsedPhysicalMemory()) + "}\n";
-  std::fputs(out.c_str(), stdout);
+  const bool bRuns = !s.runs.empty(), bHeader = !info.getHeader().empty();
+  const Json out = {
+      {"inputs", inputs},
+      {"data_bytes", s.iBytes},
+      {"run_count", s.runs.size()},
+      {"runs", runs},
+      {"more_runs", s.runs.size() - std::min(s.runs.size(), kRunsShown)},
+      {"lowest", bRuns ? Json(s.runs.front().iFirst) : Json()},
+      {"highest",
+       bRuns ? Json(s.runs.back().iFirst + s.runs.back().iLength - 1) : Json()},
+      {"start_address",
+       info.hasStartAddress() ? Json(info.getLinearStartAddress()) : Json()},
+      {"header", bHeader ? Json(info.getHeader()) : Json()},
+      {"header_hex", bHeader ? Json(hexBytes(info.getHeader())) : Json()},
+      {"pages", s.iPages},
+      {"memory", image.getVMM()->getUsedPhysicalMemory()}};
+  // Names and headers are bytes: what is not UTF-8 becomes U+FFFD (the
+  // header's exact bytes are in header_hex).
+  std::puts(out.dump(-1, ' ', true, Json::error_handler_t::replace).c_str());
 }
 
 }  // namespace
 
 int info(Args& args) {
   bool bJson = false;
-  gcImageOptions options;
+  unsigned int iWordBits = 8;
   std::vector<gcImageInput> inputs;
   for (std::string option; !(option = args.next(&inputs)).empty();) {
     if (option == "--word-width" || option == "--vmem-width")
-      options.setWordBits(parseWordBits(args.value()));
+      iWordBits = parseWordBits(args.value());
     else if (option == "--json")
       bJson = true;
     else
@@ -125,7 +136,8 @@ int info(Args& args) {
   }
   if (inputs.empty()) throw UsageError("no input");
   gcImage image;
-  load(&image, inputs, options);
+  gcImageOptions loading = args.loadOptions();
+  load(&image, inputs, loading.setWordBits(iWordBits));
   Summary s;
   s.runs = image.getRuns();
   for (const gcRun& run : s.runs) s.iBytes += run.iLength;

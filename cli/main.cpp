@@ -23,6 +23,11 @@ const char kUsage[] =
     "moved by DELTA.\n"
     "Holes stay holes: only written bytes are data.\n"
     "\n"
+    "Every command that loads (info, cat, cmp, map) also takes:\n"
+    "  --strict          a warning (a missing end record) is an error\n"
+    "  --max-memory SIZE the most memory a load may take, in bytes or with K,\n"
+    "                    M, G (default 1G; 0: no limit)\n"
+    "\n"
     "  --verbose   let the library's own notices through to standard error\n"
     "  --help      this text; 'dwxvmm COMMAND --help' for a command\n"
     "  --version   the version\n"
@@ -38,7 +43,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", cli::info,
-     "usage: dwxvmm info [--json] [--word-width 8|16|32] INPUT...\n"
+     "usage: dwxvmm info [--json] [--strict] [--max-memory SIZE]\n"
+     "                   [--word-width 8|16|32] INPUT...\n"
      "\n"
      "Loads the inputs into one image and prints the format of each input, "
      "the\n"
@@ -49,8 +55,11 @@ const Command kCommands[] = {
      "and highest written address, the start address and header where the\n"
      "inputs have them, and the pages and memory the image occupies. An ELF\n"
      "input's class, byte order and machine, a UF2 input's families and\n"
-     "skipped blocks, a DfuSe input's IDs and targets follow its format.\n"
-     "  --json   the same as one JSON object\n"
+     "skipped blocks, a DfuSe input's IDs and targets follow its format; an\n"
+     "input without data says that it holds no loadable data.\n"
+     "  --json   the same as one JSON object (text that is not UTF-8 as\n"
+     "           U+FFFD; the header's bytes also as header_hex)\n"
+     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"
      "  --word-width B  bits a word of PATH@vmem inputs (default 8)\n"
      "PATH@vmem, PATH@mif, PATH@family=NAME and PATH@alt=N as for cat.\n"},
     {"cat", cli::cat,
@@ -62,7 +71,7 @@ const Command kCommands[] = {
      "                  [--uf2-family NAME|ID] [--dfu-alt N] [--dfu-name "
      "NAME]\n"
      "                  [--dfu-vid ID] [--dfu-pid ID] [--dfu-device ID]\n"
-     "                  [EDIT...]\n"
+     "                  [--strict] [--max-memory SIZE] [EDIT...]\n"
      "\n"
      "Loads the inputs in order into one image, applies the edits in the\n"
      "order given, and writes the image to OUTPUT (first to a file beside it,\n"
@@ -96,6 +105,7 @@ const Command kCommands[] = {
      "  --overwrite    a later input's byte replaces an earlier one of "
      "another\n"
      "                 value, and a checksum written bytes (else an error)\n"
+     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"
      "Edits (ranges F-L are inclusive; RANGES is F-L[,F-L...]):\n"
      "  --fill BYTE    fill the holes of --range, else of the lowest to the\n"
      "                 highest written byte; also binary and uf2 output's\n"
@@ -127,13 +137,15 @@ const Command kCommands[] = {
      "  dwxvmm cat app.hex --fill 0xff@0x08000000-0x0801fffb \\\n"
      "    --checksum stm32-le@0x0801fffc:0x08000000-0x0801fffb -o flash.hex\n"},
     {"cmp", cli::cmp,
-     "usage: dwxvmm cmp A B\n"
+     "usage: dwxvmm cmp [--strict] [--max-memory SIZE] A B\n"
      "\n"
      "Compares which bytes the two inputs write and their values; prints the\n"
      "number of differing addresses and the first ten. Exit status 0 when\n"
-     "they are the same, 1 when they differ.\n"},
+     "they are the same, 1 when they differ.\n"
+     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"},
     {"map", cli::map,
-     "usage: dwxvmm map INPUT... -o REPORT [--overwrite]\n"
+     "usage: dwxvmm map INPUT... -o REPORT [--overwrite] [--strict]\n"
+     "                  [--max-memory SIZE]\n"
      "\n"
      "Loads the inputs into one image and writes the library's memory-map\n"
      "report of it to REPORT: per run of pages a header, then sixteen bytes a\n"
@@ -143,7 +155,8 @@ const Command kCommands[] = {
      "and the start address marked; a block's tooltip has its addresses.\n"
      "  --overwrite    a later input's byte replaces an earlier one of "
      "another\n"
-     "                 value (without it that is an error)\n"},
+     "                 value (without it that is an error)\n"
+     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"},
 };
 
 int usageError(const std::string& sReason, const char* pCommand) {

@@ -18,10 +18,10 @@ bool isSvg(const std::string& sPath) {
 int map(Args& args) {
   std::vector<gcImageInput> inputs;
   std::string sOutput;
-  gcImageOptions options;
+  bool bLaterWins = false;
   for (std::string name; !(name = args.next(&inputs)).empty();) {
     if (name == "--overwrite") {
-      options.setLaterWins(true);
+      bLaterWins = true;
     } else if (name == "-o" || name == "--output") {
       sOutput = args.value();
     } else {
@@ -30,6 +30,8 @@ int map(Args& args) {
   }
   if (inputs.empty()) throw UsageError("no input");
   if (sOutput.empty()) throw UsageError("no output: give -o REPORT");
+  gcImageOptions options = args.loadOptions();
+  options.setLaterWins(bLaterWins);
   gcImage image;
   load(&image, inputs, options);
   if (!isSvg(sOutput)) {

@@ -4,7 +4,8 @@
 // stay holes; binary, UF2 and MIF fill them as they define); or makes the runs
 // the sections of an ELF file, some held by program headers at other physical
 // addresses, which must load at their load addresses or fail where two
-// sections give one address different values; or hands the rest of the
+// sections give one address different values, and whose every strict
+// prefix must fail; or hands the rest of the
 // input to a reader as a file over a VMM that already holds bytes, with its
 // byte counts, checksums and magic numbers mended or not: the reader may fail,
 // but must not crash, and a failure leaves the VMM as it was; or runs a random
@@ -151,8 +152,8 @@ void elfTrip(FuzzedDataProvider& in) {
   }
   const bool b64 = in.ConsumeBool(), bBig = in.ConsumeBool();
   const vmm_int entry = in.ConsumeIntegral<vmm_int>();
-  std::ofstream(gFile, std::ios::binary)
-      << buildElf(b64, bBig, entry, sections, segments);
+  const std::string whole = buildElf(b64, bBig, entry, sections, segments);
+  std::ofstream(gFile, std::ios::binary) << whole;
   gcVMM vmm;
   vmm.setMemoryModell(newModel(in.ConsumeIntegralInRange(0, 2)));
   gcFileSupport support;
@@ -163,6 +164,15 @@ void elfTrip(FuzzedDataProvider& in) {
   check(writtenBytes(vmm) == (bConflict ? std::map<vmm_int, char>() : shadow),
         "ELF bytes loaded");
   check(bConflict || info.hasStartAddress() == (entry != 0), "ELF entry");
+  // Any strict prefix of a file is refused and changes nothing.
+  std::ofstream(gFile, std::ios::binary) << whole.substr(
+      0, in.ConsumeIntegralInRange<std::size_t>(0, whole.size() - 1));
+  const std::string before = snapshot(vmm);
+  check(!support.createFileSupport("ELF")
+             ->loadImage(gFile, &vmm, gcImageOptions(), nullptr)
+             .isOk(),
+        "a cut ELF file loaded");
+  check(snapshot(vmm) == before, "a cut ELF file changed the VMM");
 }
 
 void roundTrip(FuzzedDataProvider& in) {

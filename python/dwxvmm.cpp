@@ -23,7 +23,8 @@ namespace py = pybind11;
 namespace {
 
 typedef std::uint64_t u64;
-const u64 kEnd = u64{1} << 32;  // one past the highest address
+const u64 kEnd = u64{1} << 32;        // one past the highest address
+const u64 kMaxMemory = u64{1} << 30;  // as the command-line tool's default
 
 // The library's notices ("Create space ...") stay off the interpreter's
 // standard error, as they stay off the command-line tool's.
@@ -194,6 +195,21 @@ struct LoadChoice {
   }
 };
 
+// A (start, stop) pair, a tuple or list of two; else a TypeError.
+std::pair<py::object, py::object> toPair(py::handle value, const char* pWhat) {
+  const bool bSequence =
+      PyTuple_Check(value.ptr()) || PyList_Check(value.ptr());
+  if (bSequence && py::len(value) == 2) {
+    const py::sequence pair = py::reinterpret_borrow<py::sequence>(value);
+    return {pair[0], pair[1]};
+  }
+  throw py::type_error(
+      std::string(pWhat) + " must be a (start, stop) pair of ints, not " +
+      (bSequence ? "a " + std::string(Py_TYPE(value.ptr())->tp_name) + " of " +
+                       std::to_string(py::len(value))
+                 : std::string(Py_TYPE(value.ptr())->tp_name)));
+}
+
 // A (start, stop) half-open range as the library's inclusive one; false for
 // an empty one.
 bool toRange(py::handle start, py::handle stop, gcAddressRange* pRange) {
@@ -335,7 +351,7 @@ class Image {
   }
 
   void load(py::handle path, py::handle at, py::handle move, bool bOverwrite,
-            const LoadChoice& choice) {
+            bool bStrict, py::handle maxMemory, const LoadChoice& choice) {
     gcImageInput input;
     input.sPath = toPath(path);
     input.bPlaced = !at.is_none();
@@ -344,7 +360,9 @@ class Image {
     input.iDelta = toDelta(move, "move");
     input.bMoved = input.iDelta != 0;
     gcImageOptions options;
-    options.setLaterWins(bOverwrite);
+    options.setLaterWins(bOverwrite)
+        .setStrict(bStrict)
+        .setMaxMemory(toInt(maxMemory, ~u64{0} >> 1, "max_memory"));
     choice.apply(&input, &options);
     gcFileResult result;
     {
@@ -375,11 +393,9 @@ class Image {
     const std::string sType = outputType(format, sPath);
     gcImageOptions options;
     if (!range.is_none()) {
-      const py::tuple pair = range.cast<py::tuple>();
+      const auto [start, stop] = toPair(range, "range");
       gcAddressRange r;
-      if (pair.size() != 2) throw py::value_error("range is (start, stop)");
-      if (!toRange(pair[0], pair[1], &r))
-        throw py::value_error("range is empty");
+      if (!toRange(start, stop, &r)) throw py::value_error("range is empty");
       options.setRange(r.iFirst, r.iLast);
     }
     if (!fill.is_none()) {
@@ -436,11 +452,9 @@ class Image {
   std::vector<gcAddressRange> ranges(py::iterable pairs) {
     std::vector<gcAddressRange> out;
     for (py::handle item : pairs) {
-      const py::tuple pair =
-          py::reinterpret_borrow<py::object>(item).cast<py::tuple>();
-      if (pair.size() != 2) throw py::value_error("a range is (start, stop)");
+      const auto [start, stop] = toPair(item, "a range");
       gcAddressRange r;
-      if (toRange(pair[0], pair[1], &r)) out.push_back(r);
+      if (toRange(start, stop, &r)) out.push_back(r);
     }
     return out;
   }
@@ -478,13 +492,15 @@ and header travel with the image through load(), save() and move().)");
       .def(
           "load",
           [](Image& self, py::handle path, py::handle at, py::handle move,
-             bool bOverwrite, py::object format, py::object family,
-             py::object alt, py::object wordWidth) {
-            self.load(path, at, move, bOverwrite,
+             bool bOverwrite, bool bStrict, py::handle maxMemory,
+             py::object format, py::object family, py::object alt,
+             py::object wordWidth) {
+            self.load(path, at, move, bOverwrite, bStrict, maxMemory,
                       LoadChoice{format, family, alt, wordWidth});
           },
           py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
           py::arg("move") = 0, py::arg("overwrite") = false,
+          py::arg("strict") = false, py::arg("max_memory") = kMaxMemory,
           py::arg("format") = py::none(), py::arg("family") = py::none(),
           py::arg("alt") = py::none(), py::arg("word_width") = 8,
           R"(Loads a file into this image, all or nothing.
@@ -493,9 +509,12 @@ The format comes from the file's first bytes, or format ('vmem' and 'mif'
 have none to tell). at places a binary file (default 0; a ValueError for
 other formats); move shifts any file, and its start address with it. A
 byte that differs from one already written is an ImageError unless
-overwrite. family (a UF2 family's name or ID) and alt (a DfuSe alternate
-setting) choose from a file of several; word_width is a Verilog memory
-file's. Warnings (a missing end record) go to warnings.warn.)")
+overwrite. Warnings (a missing end record) go to warnings.warn, or with
+strict are an ImageError at the file's last line. max_memory bounds the
+bytes the load may take, the image's included (default 1 GiB; 0: no
+limit): an ImageError names the record that would pass it. family (a UF2
+family's name or ID) and alt (a DfuSe alternate setting) choose from a file
+of several; word_width is a Verilog memory file's.)")
       .def("save", &Image::save, py::arg("path"), py::kw_only(),
            py::arg("format") = py::none(), py::arg("range") = py::none(),
            py::arg("fill") = py::none(), py::arg("line_bytes") = 32,
@@ -668,15 +687,16 @@ uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.)")
   m.def(
       "load",
       [](py::handle path, py::handle at, py::handle move, bool bOverwrite,
-         py::object format, py::object family, py::object alt,
-         py::object wordWidth) {
+         bool bStrict, py::handle maxMemory, py::object format,
+         py::object family, py::object alt, py::object wordWidth) {
         auto pImage = std::make_unique<Image>();
-        pImage->load(path, at, move, bOverwrite,
+        pImage->load(path, at, move, bOverwrite, bStrict, maxMemory,
                      LoadChoice{format, family, alt, wordWidth});
         return pImage;
       },
       py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
       py::arg("move") = 0, py::arg("overwrite") = false,
+      py::arg("strict") = false, py::arg("max_memory") = kMaxMemory,
       py::arg("format") = py::none(), py::arg("family") = py::none(),
       py::arg("alt") = py::none(), py::arg("word_width") = 8,
       "A new Image with the file loaded (see Image.load).");

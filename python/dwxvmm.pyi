@@ -16,7 +16,8 @@ class ImageError(ValueError):
 class Image:
     def __init__(self) -> None: ...
     def load(self, path: _Path, *, at: Optional[int] = None, move: int = 0,
-             overwrite: bool = False, format: Optional[str] = None,
+             overwrite: bool = False, strict: bool = False,
+             max_memory: int = 1 << 30, format: Optional[str] = None,
              family: Union[str, int, None] = None, alt: Optional[int] = None,
              word_width: int = 8) -> None: ...
     def save(self, path: _Path, *, format: Optional[str] = None,
@@ -54,6 +55,7 @@ class Image:
                  stop: Optional[int] = None, *, overwrite: bool = False) -> None: ...
 
 def load(path: _Path, *, at: Optional[int] = None, move: int = 0,
-         overwrite: bool = False, format: Optional[str] = None,
+         overwrite: bool = False, strict: bool = False,
+         max_memory: int = 1 << 30, format: Optional[str] = None,
          family: Union[str, int, None] = None, alt: Optional[int] = None,
          word_width: int = 8) -> Image: ...

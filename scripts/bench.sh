@@ -47,5 +47,8 @@ echo
 /usr/bin/python3 "$root/bench/map_svg.py" "$build/cli/dwxvmm" "$build/map-svg" \
   "${REPS:-5}"
 echo
+/usr/bin/python3 "$root/bench/memory_limit.py" "$build/cli/dwxvmm" \
+  "$build/memory-limit"
+echo
 /usr/bin/python3 "$root/bench/python.py" "$build/python" "$build/python-images" \
   "${REPS:-5}"

@@ -7,6 +7,20 @@
 
 #include "core/gcVMMBase.h"
 
+namespace {
+
+// "64 MiB" for a whole number of KiB, MiB or GiB, else "N bytes".
+std::string sizeText(std::uint64_t iBytes) {
+  for (const char* pUnit : {"GiB", "MiB", "KiB"}) {
+    const int iShift = pUnit[0] == 'G' ? 30 : pUnit[0] == 'M' ? 20 : 10;
+    if (iBytes >> iShift != 0 && iBytes % (std::uint64_t{1} << iShift) == 0)
+      return std::to_string(iBytes >> iShift) + " " + pUnit;
+  }
+  return std::to_string(iBytes) + " bytes";
+}
+
+}  // namespace
+
 gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
                          const gcImageOptions& options)
     : sFileName(sName),
@@ -15,7 +29,9 @@ gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
       iPos(0),
       iEnd(0),
       bEof(false),
-      iLine(0) {
+      iLine(0),
+      bStrict(options.getStrict()),
+      iMaxMemory(options.getMaxMemory()) {
   if (pVMM == nullptr || pVMM->getPageSize() == 0) {
     fail("no VMM with a memory model to load into", false);
     return;
@@ -26,7 +42,8 @@ gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
     return;
   }
   buffer.reset(new char[kBuffer]);
-  stage.reset(new gcImageStage(pVMM, options.getLaterWins()));
+  stage.reset(
+      new gcImageStage(pVMM, options.getLaterWins(), options.getMaxMemory()));
 }
 
 gcImageLoad::~gcImageLoad() {
@@ -96,6 +113,10 @@ bool gcImageLoad::put(std::uint64_t iAddr, const unsigned char* pData,
                       std::uint64_t n) {
   std::uint32_t iConflict = 0;
   if (stage->put(iAddr, pData, n, &iConflict)) return true;
+  if (stage->isOverLimit())
+    return fail(
+        "the load would pass the memory limit of " + sizeText(iMaxMemory),
+        iLine != 0);
   char reason[80];
   std::snprintf(reason, sizeof reason,
                 "address 0x%08X already holds another value", iConflict);
@@ -113,7 +134,10 @@ bool gcImageLoad::failAt(std::uint64_t iAtLine, const std::string& sReason) {
 }
 
 void gcImageLoad::warn(const std::string& sReason) {
-  result.addWarning(sFileName, 0, sReason);
+  if (bStrict)
+    fail(sReason);
+  else
+    result.addWarning(sFileName, 0, sReason);
 }
 
 gcFileResult gcImageLoad::finish(const gcImageInfo& info, gcImageInfo* pInfo) {

@@ -53,13 +53,15 @@ class gcImageLoad {
   }
   // The line nextLine returned last (1-based).
   std::uint64_t getLine() const;
-  // Stages n bytes at iAddr; false after fail() on a conflict.
+  // Stages n bytes at iAddr; false after fail() on a conflict or at the
+  // memory limit.
   // REQUIRES: iAddr + n <= 2^32.
   bool put(std::uint64_t iAddr, const unsigned char* pData, std::uint64_t n);
   // Records the first error, at the current line (0: none); returns false.
   bool fail(const std::string& sReason, bool bAtLine = true);
   // The same at another line, for statements that span lines.
   bool failAt(std::uint64_t iAtLine, const std::string& sReason);
+  // A warning, or under a strict load an error at the current line.
   void warn(const std::string& sReason);
   // Commits the staged bytes and hands info on when there was no error.
   gcFileResult finish(const gcImageInfo& info, gcImageInfo* pInfo);
@@ -76,6 +78,8 @@ class gcImageLoad {
   bool bEof;
   std::uint64_t iLine;
   std::string sContext;
+  bool bStrict;
+  std::uint64_t iMaxMemory;
   gcFileResult result;
 };
 

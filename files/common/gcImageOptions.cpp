@@ -11,6 +11,8 @@ gcImageOptions::gcImageOptions()
       bCrlf(false),
       iFillByte(0xFF),
       iWordBits(8),
+      bStrict(false),
+      iMaxMemory(0),
       bFillByte(false),
       bUf2Family(false),
       iUf2Family(0),
@@ -32,6 +34,18 @@ gcImageOptions& gcImageOptions::setLaterWins(bool bWins) {
   return *this;
 }
 bool gcImageOptions::getLaterWins() const { return bLaterWins; }
+
+gcImageOptions& gcImageOptions::setStrict(bool bOn) {
+  bStrict = bOn;
+  return *this;
+}
+bool gcImageOptions::getStrict() const { return bStrict; }
+
+gcImageOptions& gcImageOptions::setMaxMemory(std::uint64_t iBytes) {
+  iMaxMemory = iBytes;
+  return *this;
+}
+std::uint64_t gcImageOptions::getMaxMemory() const { return iMaxMemory; }
 
 gcImageOptions& gcImageOptions::setRange(std::uint64_t iFrom,
                                          std::uint64_t iTo) {

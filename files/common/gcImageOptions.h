@@ -21,6 +21,16 @@ class DWXFILES_EXPORT gcImageOptions {
   // (default false: the load fails). Equal values are never an error.
   gcImageOptions& setLaterWins(bool bLaterWins);
   bool getLaterWins() const;
+  // Whether a warning (a missing end record) fails the load instead, at the
+  // file's last line (default false).
+  gcImageOptions& setStrict(bool bStrict);
+  bool getStrict() const;
+  // The most memory in bytes a load may take: its staging and the VMM's
+  // usage together, a staged 4 KiB page with its bitmap counted as the VMM
+  // counts one (4608 bytes). 0, the default, is no limit. A load that would
+  // pass it fails at that record and changes nothing.
+  gcImageOptions& setMaxMemory(std::uint64_t iBytes);
+  std::uint64_t getMaxMemory() const;
 
   // Saving. The inclusive range to save (default: from the lowest to the
   // highest written byte). A save fails for iFirst > iLast or an iLast
@@ -85,6 +95,8 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint8_t iFillByte;
   unsigned int iWordBits;
   std::string sArrayName;
+  bool bStrict;
+  std::uint64_t iMaxMemory;
   bool bFillByte;
   bool bUf2Family;
   std::uint32_t iUf2Family;

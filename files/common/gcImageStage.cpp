@@ -22,7 +22,7 @@ u64 nextBit(const u64* pWords, u64 o, u64 iEnd, bool bSet) {
 
 }  // namespace
 
-gcImageStage::gcImageStage(gcVMMBase* pTarget, bool bWins)
+gcImageStage::gcImageStage(gcVMMBase* pTarget, bool bWins, u64 iMaxMemory)
     : pVMM(pTarget),
       bLaterWins(bWins),
       iLastBase(~u64{0}),
@@ -30,26 +30,44 @@ gcImageStage::gcImageStage(gcVMMBase* pTarget, bool bWins)
       iTargetBase(~u64{0}),
       iTargetSize(pTarget->getPageSize()),
       pTargetData(nullptr),
-      iBytes(0) {}
+      iBytes(0),
+      iPagesAllowed(~u64{0}),
+      bOverLimit(false) {
+  // A staged page costs what the VMM counts for a page of its size. Without
+  // a limit the VMM is not asked (its calls are a host's to observe).
+  if (iMaxMemory == 0) return;
+  const u64 iUsed = pTarget->getUsedPhysicalMemory();
+  iPagesAllowed =
+      iMaxMemory > iUsed ? (iMaxMemory - iUsed) / (kPage + kPage / 8) : 0;
+}
 
-gcImageStage::Page& gcImageStage::page(u64 iBase) {
-  if (iBase == iLastBase) return *pLastPage;
-  std::unique_ptr<Page>& p = pages[iBase];
-  if (!p) {
-    p.reset(new Page);
+gcImageStage::Page* gcImageStage::page(u64 iBase) {
+  if (iBase == iLastBase) return pLastPage;
+  auto it = pages.find(iBase);
+  if (it == pages.end()) {
+    if (pages.size() >= iPagesAllowed) {
+      bOverLimit = true;
+      return nullptr;
+    }
+    std::unique_ptr<Page> p(new Page);
     std::memset(p->bits, 0, sizeof p->bits);  // nothing staged yet
+    it = pages.emplace(iBase, std::move(p)).first;
   }
   iLastBase = iBase;
-  pLastPage = p.get();
-  return *p;
+  pLastPage = it->second.get();
+  return pLastPage;
 }
+
+bool gcImageStage::isOverLimit() const { return bOverLimit; }
 
 bool gcImageStage::put(u64 iAddr, const unsigned char* pData, u64 n,
                        std::uint32_t* pConflict) {
   // A conflict may leave part of the bytes staged: the load fails anyway.
   while (n > 0) {
     const u64 o = iAddr % kPage, k = std::min(n, kPage - o);
-    Page& p = page(iAddr - o);
+    Page* pPage = page(iAddr - o);
+    if (pPage == nullptr) return false;
+    Page& p = *pPage;
     // One pass over the bitmap words: compare the bytes staged before (the
     // data is not yet overwritten), then mark the new ones.
     for (u64 b = o; b < o + k; b += 64 - b % 64) {

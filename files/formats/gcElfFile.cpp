@@ -58,6 +58,28 @@ bool outside(u64 iOffset, u64 iSize, u64 iFileSize) {
   return iOffset > iFileSize || iSize > iFileSize - iOffset;
 }
 
+bool hasContentsOutside(const GElf_Shdr& sh, u64 iFileSize) {
+  return sh.sh_type != SHT_NOBITS && sh.sh_size != 0 &&
+         outside(sh.sh_offset, sh.sh_size, iFileSize);
+}
+
+// n entries of iEntry bytes at iOffset ("program" or "section" headers).
+bool tableInFile(gcImageLoad& load, const char* pKind, u64 iOffset, u64 n,
+                 u64 iEntry, u64 iFileSize) {
+  const std::string what = std::string(pKind) + " header table at " +
+                           hexText(iOffset) + " (" + std::to_string(n) + " x " +
+                           std::to_string(iEntry) + " bytes) ";
+  if (iOffset > iFileSize)
+    return load.fail(what + "starts past the end of the file (" +
+                         std::to_string(iFileSize) + " bytes)",
+                     false);
+  if (iEntry != 0 && n > (iFileSize - iOffset) / iEntry)
+    return load.fail(what + "reaches past the end of the file (" +
+                         std::to_string(iFileSize) + " bytes)",
+                     false);
+  return true;
+}
+
 // Reads and checks the headers; lists the contents to load.
 bool readHeaders(gcImageLoad& load, gcImageInfo& info,
                  std::vector<Contents>* pContents) {
@@ -85,9 +107,31 @@ bool readHeaders(gcImageLoad& load, gcImageInfo& info,
   if (eh.e_entry != 0)
     info.setStartAddress(static_cast<std::uint32_t>(eh.e_entry));
 
+  // libelf reads a table cut short as no table at all, or fails without
+  // saying which: check them first, in file order. Counts past 0xFFFF are in
+  // section 0.
+  auto programTable = [&](u64 n) {
+    return (eh.e_phoff == 0 && n == 0) ||
+           tableInFile(load, "program", eh.e_phoff, n, eh.e_phentsize,
+                       iFileSize);
+  };
+  if (eh.e_phnum != PN_XNUM && !programTable(eh.e_phnum)) return false;
+  std::size_t iSections = 0;
+  if (eh.e_shoff != 0) {
+    if (!tableInFile(load, "section", eh.e_shoff, std::max<u64>(eh.e_shnum, 1),
+                     eh.e_shentsize, iFileSize))
+      return false;
+    if (elf_getshdrnum(elf.get(), &iSections) != 0)
+      return load.fail("section headers: " + libelfError(), false);
+    if (!tableInFile(load, "section", eh.e_shoff, iSections, eh.e_shentsize,
+                     iFileSize))
+      return false;
+  }
   std::size_t iHeaders = 0;
   if (elf_getphdrnum(elf.get(), &iHeaders) != 0)
     return load.fail("program headers: " + libelfError(), false);
+  if (!programTable(iHeaders)) return false;
+
   std::vector<GElf_Phdr> loads;
   bool bAllZero = true;
   for (std::size_t i = 0; i < iHeaders; ++i) {
@@ -96,34 +140,45 @@ bool readHeaders(gcImageLoad& load, gcImageInfo& info,
     if (gelf_getphdr(elf.get(), static_cast<int>(i), &ph) == nullptr)
       return load.fail(where + libelfError(), false);
     bAllZero = bAllZero && ph.p_paddr == 0;
-    if (ph.p_type != PT_LOAD) continue;
-    if (outside(ph.p_offset, ph.p_filesz, iFileSize))
+    // An empty range may point anywhere (objcopy's debug files do).
+    if (ph.p_type != PT_NULL && ph.p_filesz != 0 &&
+        outside(ph.p_offset, ph.p_filesz, iFileSize))
       return load.fail(where + "contents outside the file", false);
-    loads.push_back(ph);
+    if (ph.p_type == PT_LOAD) loads.push_back(ph);
   }
 
-  std::size_t iNames = 0;
-  const bool bNames = elf_getshdrstrndx(elf.get(), &iNames) == 0;
-  std::size_t iSections = 0;
-  if (elf_getshdrnum(elf.get(), &iSections) != 0)
-    return load.fail("section headers: " + libelfError(), false);
+  std::size_t iNames = eh.e_shstrndx;
+  if (iSections != 0 &&
+      (elf_getshdrstrndx(elf.get(), &iNames) != 0 || iNames >= iSections))
+    return load.fail("section-name table index " + std::to_string(iNames) +
+                         " out of range (" + std::to_string(iSections) +
+                         " sections)",
+                     false);
+  std::vector<GElf_Shdr> headers(iSections);
   for (std::size_t i = 1; i < iSections; ++i) {
     Elf_Scn* pScn = elf_getscn(elf.get(), i);
-    GElf_Shdr sh;
-    if (pScn == nullptr || gelf_getshdr(pScn, &sh) == nullptr)
+    if (pScn == nullptr || gelf_getshdr(pScn, &headers[i]) == nullptr)
       return load.fail(
           "section header " + std::to_string(i) + ": " + libelfError(), false);
-    if ((sh.sh_flags & SHF_ALLOC) == 0 || sh.sh_type == SHT_NOBITS ||
-        sh.sh_size == 0)
-      continue;
+  }
+  // Names only from a name table that lies whole in the file.
+  const bool bNames = iSections != 0 && iNames != 0 &&
+                      !hasContentsOutside(headers[iNames], iFileSize);
+  for (std::size_t i = 1; i < iSections; ++i) {
+    const GElf_Shdr& sh = headers[i];
+    const bool bLoad = (sh.sh_flags & SHF_ALLOC) != 0 &&
+                       sh.sh_type != SHT_NOBITS && sh.sh_size != 0;
+    const bool bOutside = hasContentsOutside(sh, iFileSize);
+    if (!bLoad && !bOutside) continue;
     const char* pName =
         bNames ? elf_strptr(elf.get(), iNames, sh.sh_name) : nullptr;
     const std::string name = pName != nullptr && *pName != '\0'
                                  ? std::string(pName)
                                  : "[" + std::to_string(i) + "]";
     const std::string where = "section " + name + ": ";
-    if (outside(sh.sh_offset, sh.sh_size, iFileSize))
-      return load.fail(where + "contents outside the file", false);
+    // Unloaded sections too: a cut that only loses debug data is still a
+    // cut file.
+    if (bOutside) return load.fail(where + "contents outside the file", false);
     u64 iAddress = sh.sh_addr;
     for (const GElf_Phdr& ph : bAllZero ? std::vector<GElf_Phdr>() : loads) {
       if (sh.sh_offset >= ph.p_offset &&

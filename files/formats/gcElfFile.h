@@ -11,10 +11,12 @@
 // it plus the section's offset within it, or the section's own address
 // where none holds it or every program header's physical address is 0. A
 // non-zero entry point is the start address; the info's details name the
-// class, byte order and machine. A header or section that lies outside the
-// file, a load address or entry point past 0xFFFFFFFF, or sections that
-// give one address different values fail the load, naming the header or
-// section, with nothing loaded.
+// class, byte order and machine. A header table, program header or
+// section (loaded or not) whose bytes pass the end of the file, a
+// section-name table index out of range, a load address or entry point past
+// 0xFFFFFFFF, or sections that give one address different values fail the
+// load, naming the header or section, with nothing loaded: a cut file never
+// loads as less than it held.
 class DWXFILES_EXPORT gcElfFile : public gcFileFormat {
  public:
   const char* getTypeName() override;

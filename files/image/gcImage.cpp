@@ -122,6 +122,7 @@ gcFileResult gcImage::loadOne(gcImageInput* pInput,
   if (!loaded.getHeader().empty()) info.setHeader(loaded.getHeader());
   pInput->sDetails = loaded.getDetails();
   pInput->warnings = result.getWarnings();
+  pInput->iDataBytes = result.getDataBytes();
   return result;
 }
 

@@ -36,6 +36,8 @@ struct DWXFILES_EXPORT gcImageInput {
   // What the file says of itself (ELF: "ELF32, little-endian, ARM").
   std::string sDetails;
   std::vector<std::string> warnings;
+  // Data bytes the file held (0: nothing to load).
+  std::uint64_t iDataBytes = 0;
 
   // How people see it: PATH, PATH@0x08000000, PATH@+0x100 or PATH@-0x100.
   std::string getName() const;

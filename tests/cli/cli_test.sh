@@ -53,7 +53,24 @@ lowest:        0x00000010
 highest:       0x00000021
 pages:         1
 memory:        N bytes" ""
-t 0 "info --json a.srec ab.bin@4294967294" '{"inputs":[{"path":"a.srec","format":"Motorola S-record"},{"path":"ab.bin","address":4294967294,"format":"Binary file"}],"data_bytes":6,"run_count":2,"runs":[{"first":16,"last":19,"length":4},{"first":4294967294,"last":4294967295,"length":2}],"more_runs":0,"lowest":16,"highest":4294967295,"start_address":291,"header":"HD\u007f","pages":2,"memory":N}'
+t 0 "info --json a.srec ab.bin@4294967294" '{"inputs":[{"path":"a.srec","format":"Motorola S-record","data_bytes":4},{"path":"ab.bin","address":4294967294,"format":"Binary file","data_bytes":2}],"data_bytes":6,"run_count":2,"runs":[{"first":16,"last":19,"length":4},{"first":4294967294,"last":4294967295,"length":2}],"more_runs":0,"lowest":16,"highest":4294967295,"start_address":291,"header":"HD\u007f","header_hex":"48447f","pages":2,"memory":N}'
+# Names and headers as JSON: UTF-8 unchanged, other bytes as U+FFFD and the
+# header's exact bytes in header_hex; any byte value, read back by Python.
+/usr/bin/python3 - "$tool" <<'PY' || failed=$((failed + 1))
+import json, subprocess, sys
+def srec(header):
+    body = bytes([len(header) + 3, 0, 0]) + header
+    return b'S0' + (body + bytes([~sum(body) & 0xFF])).hex().upper().encode()
+names = ['f\u00efrmware \u2013 \U0001F680.srec'.encode(), b'bad\xff\xc3(.srec']
+for name, header in zip(names, [bytes(range(128)), bytes(range(128, 256))]):
+    open(name, 'wb').write(srec(header) + b'\nS9030000FC\n')
+    got = json.loads(subprocess.run([sys.argv[1], 'info', '--json', name],
+                                    capture_output=True, check=True).stdout)
+    if (got['inputs'][0]['path'] != name.decode(errors='replace') or
+            got['header_hex'] != header.hex() or
+            got['header'] != header.decode(errors='replace')):
+        raise SystemExit('FAIL: info --json of %r: %r' % (name, got))
+PY
 t 0 "cat a.hex ab.bin@0000000000000000020 -o out.bin --fill 0x00000000000000ee" \
   "out.bin: Binary file, 6 data bytes, 0 bytes filled with 0xee"
 same out.bin "$(printf '\x01\x02\x03\x04\x41\x42')"
@@ -151,6 +168,16 @@ same out.hex ":020000040000FA
 :0400100009020304DA
 :00000001FF"
 t 0 "info noend.hex" "*" "dwxvmm: warning: noend.hex: no end record"
+# Strict: a warning is an error at the last line, and nothing is written.
+t 2 "cat noend.hex --strict -o strict.hex" "" "dwxvmm: noend.hex:1: no end record"
+t 2 "cmp a.hex noend.hex --strict" "" "dwxvmm: noend.hex:1: no end record"
+[ ! -e strict.hex ] || { echo "FAIL: strict.hex written"; failed=$((failed + 1)); }
+# The memory a load may take: K, M, G; 0 for none; the record that passes it.
+t 2 "map a.hex --max-memory=1k -o r" "" \
+  "dwxvmm: a.hex:1: the load would pass the memory limit of 1 KiB"
+t 0 "info a.hex --max-memory 0" "*" ""
+t 2 "info a.hex --max-memory 1T" "" \
+  "$(usage "bad memory limit '1T' (bytes, or K, M, G)" info)"
 t 0 "--help"
 t 0 "cmp --help"
 t 0 "--version" "dwxvmm 1.0.0"

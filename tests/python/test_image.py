@@ -1,5 +1,6 @@
 """The module against python3-intelhex, its own files, and every error."""
 import random
+import struct
 import warnings
 import zlib
 from pathlib import Path
@@ -178,6 +179,18 @@ def test_errors(tmp_path):
         img.load(ok, at=0)
     with pytest.warns(UserWarning, match='ok2.hex'):
         dwxvmm.load(hexfile(tmp_path / 'ok2.hex', good))
+    with pytest.raises(dwxvmm.ImageError) as e:  # strict: the last line
+        dwxvmm.load(tmp_path / 'ok2.hex', strict=True)
+    assert (e.value.line, e.value.reason) == (20, 'no end record')
+    with pytest.raises(dwxvmm.ImageError, match=r'ok.hex:1: .* limit of 1 KiB'):
+        img.load(ok, max_memory=1024, overwrite=True)
+    with pytest.raises(ValueError):
+        img.load(ok, max_memory=-1)
+    cut = tmp_path / 'cut.elf'  # an ELF header, its section headers cut away
+    cut.write_bytes(struct.pack('<16sHHIIIIIHHHHHH', b'\x7fELF\x01\x01\x01', 2, 40,
+                                1, 0, 0, 0x1000, 0, 52, 32, 0, 40, 3, 2))
+    with pytest.raises(dwxvmm.ImageError, match='section header table'):
+        dwxvmm.load(cut)
     before = data(img)
     for edit, reason in [(lambda: img.swap(3), 'byte swap of 3 bytes'),
                          (lambda: img.checksum('crc32-le', 0x200), 'hole at 0x00000001'),
@@ -218,8 +231,11 @@ def test_errors(tmp_path):
             (lambda: img.save(tmp_path / 'out.hex', line_bytes=0), ValueError),
             (lambda: img.save(tmp_path / 'out.hex', range=(5, 5)), ValueError),
             (lambda: img.save(tmp_path / 'out.hex', range=5), TypeError),
+            (lambda: img.save(tmp_path / 'out.hex', range='0-16'), TypeError),
+            (lambda: img.save(tmp_path / 'out.hex', range=[0, 1, 2]), TypeError),
             (lambda: img.save(42), TypeError), (lambda: list(img), TypeError),
-            (lambda: img.crop([(1, 2, 3)]), ValueError)]:
+            (lambda: img.crop([(1, 2, 3)]), TypeError),
+            (lambda: img.exclude(['01']), TypeError)]:
         with pytest.raises(error):
             bad_call()
     assert not list(tmp_path.glob('out*'))

@@ -51,6 +51,22 @@ le|arm-none-eabi-objcopy|ELF32, little-endian, ARM|$arm $src/fw.c
 be|arm-none-eabi-objcopy|ELF32, big-endian, ARM|$arm -mbig-endian $src/fw.c
 x64|objcopy|ELF64, little-endian, x86-64|gcc -O1 -nostdlib -static -no-pie $src/host.c
 EOT
+# Cut short anywhere (in the program or section headers, in the contents),
+# a build is refused with status 2 and nothing written, as objcopy refuses it.
+for name in le x64; do
+  size=$(stat -c %s "$name.elf")
+  for n in 60 $((size / 3)) $((size / 2)) $((size - 30)) $((size - 1)); do
+    head -c "$n" "$name.elf" >cut.elf
+    quiet arm-none-eabi-objcopy -O ihex cut.elf cut.ref.hex && continue
+    "$tool" cat cut.elf -o cut.hex 2>err.txt
+    [ $? -eq 2 ] && [ ! -e cut.hex ] && grep -q '^dwxvmm: cut.elf: ' err.txt ||
+      fail "$name.elf cut at $n: $(cat err.txt)"
+  done
+done
+# Whole headers that say there is nothing to load: an empty image.
+arm-none-eabi-objcopy --only-keep-debug le.elf debug.elf
+"$tool" info debug.elf | grep -qF "debug.elf (ELF: ELF32, little-endian, ARM): holds no loadable data" ||
+  fail "debug.elf: $("$tool" info debug.elf 2>&1)"
 # .data is stored in flash after .rodata, not at its RAM address.
 dump le.hex >le.dump
 grep -q '^08000110 2a' le.dump || fail ".data not at its load address"

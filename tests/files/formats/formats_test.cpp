@@ -349,6 +349,34 @@ const ElfCase kElf[] = {
    ": section .a: load address 0xFFFFFFFF and size 0x2 reach past 0xFFFFFFFF"},
   {"entry past 4 GiB", true, true, 0x100000000, {}, {}, {},
    ": ELF header: entry point 0x100000000 past 0xFFFFFFFF"},
+  {"unloaded contents outside the file", false, false, 0,
+   {{".a", 0x20, "x"}, {".debug_info", 0, "y", 1, kNoAlloc, 0x10000}}, {}, {},
+   ": section .debug_info: contents outside the file"},
+  {"nothing to load, said by whole headers", true, false, 0,
+   {{".comment", 0, "x", 1, kNoAlloc}}, {}, {}, ""},
+};
+
+// Patches of a sound file (ELF32, little-endian: 52-byte header, a program
+// header, section headers at 0x66, 222 bytes in all): a cut at iCut, or
+// iValue at a header field.
+struct ElfDamage {
+  std::size_t iCut, iField, iWidth;
+  std::uint64_t iValue;
+  const char* message;
+};
+const ElfDamage kElfDamage[] = {
+  {60, 0, 0, 0, ": program header table at 0x34 (1 x 32 bytes) reaches past "
+   "the end of the file (60 bytes)"},
+  {95, 0, 0, 0, ": section header table at 0x66 (3 x 40 bytes) starts past "
+   "the end of the file (95 bytes)"},
+  {200, 0, 0, 0, ": section header table at 0x66 (3 x 40 bytes) reaches "
+   "past the end of the file (200 bytes)"},
+  {0, 32, 4, 0x1000, ": section header table at 0x1000 (3 x 40 bytes) starts "
+   "past the end of the file (222 bytes)"},
+  {0, 28, 4, 0x1000, ": program header table at 0x1000 (1 x 32 bytes) starts "
+   "past the end of the file (222 bytes)"},
+  {0, 50, 2, 3, ": section-name table index 3 out of range (3 sections)"},
+  {0, 68, 4, 0x1000, ": program header 0: contents outside the file"},
 };
 // clang-format on
 
@@ -390,6 +418,110 @@ TEST_F(Formats, ElfLoadAddressesAndUnsoundFiles) {
   EXPECT_EQ(0u, r.getMessage().find("cut: ELF header: ")) << r.getMessage();
   EXPECT_EQ("o: cannot write ELF files (a format read only)",
             pElf->saveImage("o", &vmm, {}, nullptr).getMessage());
+}
+
+// A cut or inconsistent file is refused, never loaded as less than it holds.
+TEST_F(Formats, ElfCutOrInconsistentIsRefused) {
+  gcFileSupport support;
+  gcFileFormat* pElf = support.createFileSupport("ELF");
+  const std::string sound =
+      buildElf(false, false, 0, {{".t", 0x20, "abcd"}}, {{0x800, 0, 1}});
+  ASSERT_EQ(222u, sound.size());
+  for (const ElfDamage& d : kElfDamage) {
+    std::string bad = sound.substr(0, d.iCut == 0 ? sound.size() : d.iCut);
+    for (std::size_t i = 0; i < d.iWidth; ++i)
+      bad[d.iField + i] = static_cast<char>(d.iValue >> 8 * i);
+    spill("e", bad);
+    gcVMM vmm;
+    vmm.setMemoryModell(new gcVMM32BitFast);
+    EXPECT_EQ("e" + std::string(d.message),
+              pElf->loadImage("e", &vmm, {}, nullptr).getMessage());
+  }
+  for (const bool b64 : {false, true}) {
+    const std::string whole = buildElf(
+        b64, b64, 0x21, {{".t", 0x20, "abcd"}, {".d", 0, "x", 1, kNoAlloc}},
+        {{0x800, 0, 1}});
+    for (std::size_t n = 0; n < whole.size(); ++n) {
+      spill("e", whole.substr(0, n));
+      gcVMM vmm;
+      vmm.setMemoryModell(new gcVMM32BitFast);
+      const gcFileResult r = pElf->loadImage("e", &vmm, {}, nullptr);
+      ASSERT_FALSE(r.isOk()) << "a prefix of " << n << " bytes";
+      ASSERT_TRUE(writtenBytes(vmm).empty());
+    }
+  }
+}
+
+// Under a strict load every warning is an error at the file's last line;
+// a cut text file is refused then, and never loads silently without it.
+TEST_F(Formats, StrictLoadsRefuseEveryCut) {
+  gcFileSupport support;
+  gcVMM image;
+  image.setMemoryModell(new gcVMM32BitFast);
+  char data[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  image.setBlock(0x1FFF0, data, 36);
+  gcImageInfo info;
+  info.setStartAddress(0x1FFF1);
+  gcImageOptions strict;
+  strict.setStrict(true);
+  for (const char* type : {"Intel HEX", "Motorola S-record", "TI-TXT"}) {
+    SCOPED_TRACE(type);
+    gcFileFormat* pFormat = support.createFileSupport(type);
+    gcImageOptions options;
+    ASSERT_TRUE(
+        pFormat->saveImage("w", &image, options.setRecordLength(16), &info)
+            .isOk());
+    const std::string whole = slurp("w");
+    // Dropping the final line end alone loses nothing.
+    const std::size_t iEnd = whole.find_last_not_of("\r\n") + 1;
+    for (std::size_t n = 0; n < iEnd; ++n) {
+      spill("e", whole.substr(0, n));
+      gcVMM vmm;
+      vmm.setMemoryModell(new gcVMM32BitFast);
+      const gcFileResult r = pFormat->loadImage("e", &vmm, strict, nullptr);
+      ASSERT_FALSE(r.isOk()) << n << " bytes";
+      ASSERT_TRUE(writtenBytes(vmm).empty());
+      const gcFileResult lax = pFormat->loadImage("e", &vmm, {}, nullptr);
+      ASSERT_TRUE(!lax.isOk() || !lax.getWarnings().empty()) << n << " bytes";
+    }
+    EXPECT_TRUE(pFormat->loadImage("w", &image, strict, nullptr).isOk());
+  }
+  spill("e", ":0100200011CE\n\n");
+  EXPECT_EQ("e:2: no end record", support.createFileSupport("Intel HEX")
+                                      ->loadImage("e", &image, strict, nullptr)
+                                      .getMessage());
+}
+
+// The limit counts the VMM's usage and each staged 4 KiB page as the VMM
+// counts one; the load that would pass it names the line and changes
+// nothing.
+TEST_F(Formats, MemoryLimitStopsTheLoadAtItsRecord) {
+  gcFileSupport support;
+  gcVMM vmm;
+  vmm.setMemoryModell(new gcVMM32BitFast);
+  vmm.setByte(0x10, 0x55);
+  const std::uint64_t iUsed = vmm.getUsedPhysicalMemory();
+  spill("e", ":0100200011CE\n:0110200011BE\n:0110000011DE\n:0120000011CE\n");
+  gcFileFormat* pHex = support.createFileSupport("Intel HEX");
+  gcImageOptions options;
+  options.setMaxMemory(iUsed + 2 * 4608);
+  EXPECT_EQ("e:4: the load would pass the memory limit of " +
+                std::to_string(iUsed + 2 * 4608) + " bytes",
+            pHex->loadImage("e", &vmm, options, nullptr).getMessage());
+  EXPECT_EQ(iUsed, vmm.getUsedPhysicalMemory());
+  EXPECT_EQ((std::map<vmm_int, char>{{0x10, 0x55}}), writtenBytes(vmm));
+  EXPECT_EQ("e:1: the load would pass the memory limit of 1 KiB",
+            pHex->loadImage("e", &vmm, options.setMaxMemory(1024), nullptr)
+                .getMessage());
+  EXPECT_TRUE(
+      pHex->loadImage("e", &vmm, options.setMaxMemory(0), nullptr).isOk());
+  spill("x", buildElf(false, false, 0, {{".text", 0x9000, "ab"}}, {}));
+  options.setMaxMemory(vmm.getUsedPhysicalMemory());
+  EXPECT_EQ("x: section .text: the load would pass the memory limit of " +
+                std::to_string(options.getMaxMemory()) + " bytes",
+            support.createFileSupport("ELF")
+                ->loadImage("x", &vmm, options, nullptr)
+                .getMessage());
 }
 
 // What the writers' options change; what they refuse.
