@@ -13,8 +13,8 @@ Args::Args(std::string command, std::vector<std::string> words)
 std::string Args::next(std::vector<gcImageInput>* pInputs) {
   while (next_ < words_.size()) {
     const std::string& word = words_[next_++];
-    // "-" alone is a path, like any other word that is not an option.
-    if (word.size() > 1 && word[0] == '-') {
+    // "-" alone is a path (standard input), and so is "-@...".
+    if (word.size() > 1 && word[0] == '-' && word[1] != '@') {
       option_ = word;
       const std::string name = word.substr(0, word.find('='));
       if (name == "--strict")
@@ -106,8 +106,8 @@ gcImageInput parseInput(const std::string& whole) {
   // Selectors come last, so that a path may hold '@'.
   for (std::size_t at; (at = arg.rfind('@')) != std::string::npos && at > 0;) {
     const std::string tail = arg.substr(at + 1);
-    if (tail == "vmem" || tail == "mif") {
-      input.sType = tail == "vmem" ? "Verilog memory" : "MIF";
+    if (!gcFileSupport::typeForWord(tail).empty()) {
+      input.sType = gcFileSupport::typeForWord(tail);
     } else if (tail.compare(0, 7, "family=") == 0) {
       if (!gcUf2File::familyId(tail.substr(7), &input.iUf2Family))
         throw UsageError("unknown UF2 family '" + tail.substr(7) + "' in '" +

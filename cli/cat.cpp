@@ -187,6 +187,7 @@ int cat(Args& args) {
   if (iFillByte >= 0) options.setFillByte(static_cast<std::uint8_t>(iFillByte));
   const gcFileResult result = image.save(sOutput, type, options);
   check(result);
+  if (sOutput == "-") return kOk;  // standard output holds the image alone
   std::printf("%s: %s, %llu data bytes", sOutput.c_str(), type.c_str(),
               static_cast<unsigned long long>(result.getDataBytes()));
   if (type == "Binary file")

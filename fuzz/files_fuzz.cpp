@@ -11,7 +11,8 @@
 // but must not crash, and a failure leaves the VMM as it was; or runs a random
 // sequence of edits over a random image against a map of bytes, with the
 // checksums computed bit by bit as their catalogue defines them, where every
-// edit that fails must leave the image as it was.
+// edit that fails must leave the image as it was. A loaded image's dump must
+// show exactly its bytes.
 #include <dwxvmm/dwxvmm.h>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
@@ -24,12 +25,14 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "../tests/support/elf_builder.h"
 #include "../tests/support/written_bytes.h"
 #include "gcFileSupport.h"
+#include "gcImageDump.h"
 
 namespace {
 
@@ -175,6 +178,38 @@ void elfTrip(FuzzedDataProvider& in) {
   check(snapshot(vmm) == before, "a cut ELF file changed the VMM");
 }
 
+// The bytes a dump shows: each row's cells, rows after a "*" repeating the
+// row before it up to the next row shown (less a gap) or the end address.
+std::map<vmm_int, char> undump(const std::string& text, unsigned width) {
+  std::map<vmm_int, char> out;
+  std::istringstream lines(text);
+  std::string line, cells;
+  std::uint64_t next = 0, gap = 0;
+  bool star = false;
+  const auto put = [&](std::uint64_t row) {
+    for (unsigned i = 0; i < width; ++i)
+      if (cells[3 * i + 1] != '-')
+        out[static_cast<vmm_int>(row + i)] = static_cast<char>(
+            std::stoul(cells.substr(3 * i + 1, 2), nullptr, 16));
+  };
+  while (std::getline(lines, line)) {
+    if (line == "*") {
+      star = true;
+    } else if (line.compare(0, 4, "... ") == 0) {
+      gap = std::stoull(line.substr(4), nullptr, 16);
+    } else {
+      const std::uint64_t row = std::stoull(line.substr(0, 10), nullptr, 16);
+      for (; star && next < row - gap; next += width) put(next);
+      star = false, gap = 0;
+      if (line.size() == 10) break;
+      cells = line.substr(11, 3 * width);
+      put(row);
+      next = row + width;
+    }
+  }
+  return out;
+}
+
 void roundTrip(FuzzedDataProvider& in) {
   const int type = in.ConsumeIntegralInRange(0, int{kLastType});
   if (type == kElf) return elfTrip(in);
@@ -234,6 +269,9 @@ void roundTrip(FuzzedDataProvider& in) {
       shadow.emplace(a, fill);
   }
   check(writtenBytes(back) == shadow, "bytes loaded");
+  const unsigned width = in.ConsumeBool() ? 32 : 16;
+  check(undump(dumpImage(&back, 0, 0xFFFFFFFF, width), width) == shadow,
+        "bytes dumped");
   if ((type == 1 || type == 2) && info.hasStartAddress())
     check(got.getLinearStartAddress() == info.getLinearStartAddress(), "start");
   const std::string before = snapshot(back);  // equal values are no conflict

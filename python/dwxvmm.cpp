@@ -16,6 +16,7 @@
 
 #include "gcFileSupport.h"
 #include "gcImage.h"
+#include "gcImageDump.h"
 #include "gcImageEdit.h"
 
 namespace py = pybind11;
@@ -459,6 +460,17 @@ class Image {
     return out;
   }
 
+  std::string layoutSvg() {
+    std::string svg;
+    gcFileResult result;
+    {
+      Quiet quiet;
+      result = image->layoutSvg(gcImageOptions(), &svg);
+    }
+    check(result);
+    return svg;
+  }
+
   std::unique_ptr<gcImage> image;
 };
 
@@ -678,9 +690,31 @@ uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.)")
           "Computes checksum name (see CHECKSUMS) over start..stop (default: "
           "the lowest to the highest written byte; no holes) and writes it "
           "at at in its byte order.")
+      .def(
+          "dump",
+          [](Image& self, py::handle start, py::handle stop, py::handle width) {
+            const u64 iWidth = toInt(width, 32, "width");
+            if (iWidth != 16 && iWidth != 32)
+              throw py::value_error("width is 16 or 32");
+            gcAddressRange r;
+            if (!self.range(start, stop, &r)) return std::string();
+            Quiet quiet;
+            return dumpImage(self.vmm(), static_cast<vmm_int>(r.iFirst),
+                             static_cast<vmm_int>(r.iLast),
+                             static_cast<unsigned>(iWidth));
+          },
+          py::arg("start") = py::none(), py::arg("stop") = py::none(),
+          py::kw_only(), py::arg("width") = 16,
+          "The written bytes of start..stop as the text of `dwxvmm dump`: "
+          "rows of width addresses in hex and ASCII, holes as --.")
+      .def("layout_svg", &Image::layoutSvg,
+           "The picture of the image's layout as SVG text, each loaded input "
+           "in its own colour (as `dwxvmm map -o X.svg` draws it).")
+      .def("_repr_svg_", &Image::layoutSvg)
       .def("__repr__", [](Image& self) {
-        return "<dwxvmm.Image: " + std::to_string(self.size()) +
-               " bytes written>";
+        Quiet quiet;
+        return "<dwxvmm.Image: " +
+               describeImage(self.image->getRuns(), self.info()) + ">";
       });
   image.attr("__iter__") = py::none();  // no per-byte iteration by accident
 

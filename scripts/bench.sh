@@ -50,5 +50,8 @@ echo
 /usr/bin/python3 "$root/bench/memory_limit.py" "$build/cli/dwxvmm" \
   "$build/memory-limit"
 echo
+/usr/bin/python3 "$root/bench/dump.py" "$build/cli/dwxvmm" "$build/dump" \
+  "${REPS:-5}"
+echo
 /usr/bin/python3 "$root/bench/python.py" "$build/python" "$build/python-images" \
   "${REPS:-5}"

@@ -7,9 +7,8 @@
 
 #include "core/gcVMMBase.h"
 
-namespace {
+namespace {}  // namespace
 
-// "64 MiB" for a whole number of KiB, MiB or GiB, else "N bytes".
 std::string sizeText(std::uint64_t iBytes) {
   for (const char* pUnit : {"GiB", "MiB", "KiB"}) {
     const int iShift = pUnit[0] == 'G' ? 30 : pUnit[0] == 'M' ? 20 : 10;
@@ -18,8 +17,6 @@ std::string sizeText(std::uint64_t iBytes) {
   }
   return std::to_string(iBytes) + " bytes";
 }
-
-}  // namespace
 
 gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
                          const gcImageOptions& options)

@@ -13,6 +13,9 @@
 
 class gcVMMBase;
 
+// "64 MiB" for a whole number of KiB, MiB or GiB, else "N bytes".
+std::string sizeText(std::uint64_t iBytes);
+
 // Opens the file, streams it through a read buffer of fixed size (a line
 // at a time, or a block at a time), stages the bytes, and keeps the first
 // error with its line. finish() commits only when there was none.

@@ -11,12 +11,14 @@
 #include "gcImageEdit.h"
 #include "gcLayoutSvg.h"
 #include "gcOutputFile.h"
+#include "gcStandardStreams.h"
 
 namespace {
 
 typedef std::uint64_t u64;
 
 const char kBinary[] = "Binary file";
+const char kStandard[] = "-";  // standard input or output
 
 std::string hex(u64 iValue) {
   char text[24];
@@ -83,14 +85,33 @@ gcFileResult gcImage::load(const std::vector<gcImageInput>& list,
 
 gcFileResult gcImage::loadOne(gcImageInput* pInput,
                               const gcImageOptions& options) {
+  if (pInput->sPath != kStandard)
+    return loadFrom(pInput, pInput->sPath, options);
+  std::string sCopy, sHead;
+  const gcFileResult spooled =
+      spoolStandardInput(options.getMaxMemory(), &sCopy, &sHead);
+  if (!spooled.isOk()) return spooled;
+  if (pInput->sType.empty()) {
+    pInput->sType = gcFileSupport::detectType(sHead.data(), sHead.size());
+    // A file's bytes may be anything; a pipe's must say what they are.
+    if (pInput->sType == kBinary)
+      return gcFileResult::failure(kStdinName, 0,
+                                   "cannot tell the format: name it "
+                                   "(-@FORMAT) or place a binary (-@ADDRESS)");
+  }
+  return renameInResult(loadFrom(pInput, sCopy, options), sCopy, kStdinName);
+}
+
+gcFileResult gcImage::loadFrom(gcImageInput* pInput, const std::string& sFile,
+                               const gcImageOptions& options) {
   if (pInput->sType.empty())
-    pInput->sType = gcFileSupport::detectFileType(pInput->sPath);
+    pInput->sType = gcFileSupport::detectFileType(sFile);
   // A file that cannot be read: the binary reader says why.
   if (pInput->sType.empty()) pInput->sType = kBinary;
   gcFileSupport formats;
   gcFileFormat* pFormat = formats.createFileSupport(pInput->sType);
   if (pFormat == nullptr)
-    return gcFileResult::failure(pInput->sPath, 0,
+    return gcFileResult::failure(sFile, 0,
                                  "unknown format '" + pInput->sType + "'");
   if (pInput->bPlaced && pInput->sType != kBinary)
     return gcFileResult::failure(
@@ -103,18 +124,18 @@ gcFileResult gcImage::loadOne(gcImageInput* pInput,
   gcImageInfo loaded;
   gcFileResult result;
   if (!pInput->bMoved) {
-    result = pFormat->loadImage(pInput->sPath, vmm.get(), mine, &loaded);
+    result = pFormat->loadImage(sFile, vmm.get(), mine, &loaded);
   } else {
     std::unique_ptr<gcVMM> pApart = newVMM(), pMoved = newVMM();
-    result = pFormat->loadImage(pInput->sPath, pApart.get(), mine, &loaded);
+    result = pFormat->loadImage(sFile, pApart.get(), mine, &loaded);
     if (!result.isOk()) return result;
     const gcFileResult moved =
         moveImage(pApart.get(), pInput->iDelta, pMoved.get(), &loaded);
-    if (!moved.isOk()) return inputFailure(pInput->sPath, moved);
+    if (!moved.isOk()) return inputFailure(sFile, moved);
     pApart.reset();
     const gcFileResult merged =
         mergeImage(pMoved.get(), vmm.get(), options.getLaterWins());
-    if (!merged.isOk()) return inputFailure(pInput->sPath, merged);
+    if (!merged.isOk()) return inputFailure(sFile, merged);
   }
   if (!result.isOk()) return result;
   if (loaded.hasStartAddress())
@@ -135,10 +156,17 @@ gcFileResult gcImage::save(const std::string& sPath, const std::string& sType,
   gcImageOptions mine = options;
   // The file written first has another name: the array's comes from sPath.
   if (mine.getArrayName().empty())
-    mine.setArrayName(gcCArrayFile::nameFor(sPath));
-  return replaceFile(sPath, [&](const std::string& sBeside) {
-    return pFormat->saveImage(sBeside, vmm.get(), mine, &info);
-  });
+    mine.setArrayName(sPath == kStandard ? "image"
+                                         : gcCArrayFile::nameFor(sPath));
+  const auto write = [&](const std::string& sFile) {
+    return pFormat->saveImage(sFile, vmm.get(), mine, &info);
+  };
+  if (sPath != kStandard) return replaceFile(sPath, write);
+  if (sType == kBinary && isatty(STDOUT_FILENO))
+    return gcFileResult::failure(kStdoutName, 0,
+                                 "will not write a binary format to a "
+                                 "terminal");
+  return writeStandardOutput(write);
 }
 
 std::vector<gcRun> gcImage::getRuns() const { return collectRuns(vmm.get()); }

@@ -17,6 +17,9 @@
 // One input of a load: where its bytes come from and where they go. After
 // a load, sType, sDetails and warnings say what was found.
 struct DWXFILES_EXPORT gcImageInput {
+  // "-": standard input, read once a process (every "-" loads those bytes);
+  // its format found from its first bytes unless sType names it, and a
+  // binary one only with sType or a load address. Messages name "<stdin>".
   std::string sPath;
   // The format's type name; empty: found from the file's first bytes.
   std::string sType;
@@ -70,7 +73,9 @@ class DWXFILES_EXPORT gcImage {
   // Saves as the format sType (a type name, see gcFileSupport) to a file
   // beside sPath, renamed to sPath once whole: on any failure sPath is as
   // it was and nothing is left beside it. A C array without a name in
-  // options is named after sPath.
+  // options is named after sPath. sPath "-" is standard output, written
+  // only once the whole file is made; a binary format is refused when it is
+  // a terminal. Messages name it "<stdout>".
   gcFileResult save(const std::string& sPath, const std::string& sType,
                     const gcImageOptions& options) const;
 
@@ -110,6 +115,8 @@ class DWXFILES_EXPORT gcImage {
 
  protected:
   gcFileResult loadOne(gcImageInput* pInput, const gcImageOptions& options);
+  gcFileResult loadFrom(gcImageInput* pInput, const std::string& sFile,
+                        const gcImageOptions& options);
 
   gcModelMaker makeModel;
   std::unique_ptr<gcVMM> vmm;

@@ -129,34 +129,25 @@ grep -q "^DWXVMM_DEFINE const dwxvmm_run fw_1_runs\[1\] = {" fw-1.c ||
   { echo "FAIL: fw-1.c"; failed=$((failed + 1)); }
 t 0 "cmp a.hex a.srec" "0 addresses differ" ""
 t 1 "cmp a.hex clash.hex" "4 addresses differ
-  0x00000010: 0x01 vs 0x09
-  0x00000011: 0x02 vs unwritten
-  0x00000012: 0x03 vs unwritten
-  0x00000013: 0x04 vs unwritten"
+  0x00000010-0x00000010  1 byte  01 vs 09
+  0x00000011-0x00000013  3 bytes  only in A"
+t 1 "cmp --json a.hex clash.hex" '{"differing_addresses":4,"range_count":2,"ranges":[{"a":[1],"b":[9],"first":16,"kind":"values","last":16,"length":1},{"first":17,"kind":"only_a","last":19,"length":3}]}'
+t 0 "dump a.hex ab.bin@0x20" "0x00000010: 01 02 03 04 -- -- -- -- -- -- -- -- -- -- -- -- |....            |
+0x00000020: 41 42 -- -- -- -- -- -- -- -- -- -- -- -- -- -- |AB              |"
+t 0 "dump a.hex --range 0x12-0x30 --width 32" "0x00000000: -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- -- 03 04 -- -- -- -- -- -- -- -- -- -- -- -- |                  ..            |"
 t 0 "cat a.hex --range 0x12-0x12 -o one.bin" \
   "one.bin: Binary file, 1 data bytes, 0 bytes filled with 0xff"
 same one.bin "$(printf '\x03')"
 t 0 "cat a.hex ab.bin@0xfffffffe -o far.srec"
 printf 'ABCDEFGHIJKL' >twelve.bin
 t 1 "cmp twelve.bin zero.bin@0x100" "13 addresses differ
-  0x00000000: 0x41 vs unwritten
-  0x00000001: 0x42 vs unwritten
-  0x00000002: 0x43 vs unwritten
-  0x00000003: 0x44 vs unwritten
-  0x00000004: 0x45 vs unwritten
-  0x00000005: 0x46 vs unwritten
-  0x00000006: 0x47 vs unwritten
-  0x00000007: 0x48 vs unwritten
-  0x00000008: 0x49 vs unwritten
-  0x00000009: 0x4a vs unwritten"
+  0x00000000-0x0000000b  12 bytes  only in A
+  0x00000100-0x00000100  1 byte  only in B"
 t 1 "cmp far.srec a.hex" "2 addresses differ
-  0xfffffffe: 0x41 vs unwritten
-  0xffffffff: 0x42 vs unwritten"
+  0xfffffffe-0xffffffff  2 bytes  only in A"
 t 1 "cmp zero.bin@0x10 a.hex" "4 addresses differ
-  0x00000010: 0x00 vs 0x01
-  0x00000011: unwritten vs 0x02
-  0x00000012: unwritten vs 0x03
-  0x00000013: unwritten vs 0x04"
+  0x00000010-0x00000010  1 byte  00 vs 01
+  0x00000011-0x00000013  3 bytes  only in B"
 t 0 "map a.hex -o report.txt" "" ""
 [ "$(head -n 2 report.txt | tail -n 1 | cut -c1-24)" = "---- ---- ---- ---- ----" ] ||
   { echo "FAIL: report.txt"; failed=$((failed + 1)); }
@@ -180,6 +171,7 @@ t 2 "info a.hex --max-memory 1T" "" \
   "$(usage "bad memory limit '1T' (bytes, or K, M, G)" info)"
 t 0 "--help"
 t 0 "cmp --help"
+t 0 "dump --help"
 t 0 "--version" "dwxvmm 1.0.0"
 
 # Errors: one line (and a usage hint for a bad command line), status 2, and
@@ -223,6 +215,7 @@ t 2 "cat a.hex" "" "$(usage "no output: give -o OUTPUT" cat)"
 t 2 "info a.bin@0x100000000" "" \
   "$(usage "bad address in 'a.bin@0x100000000' '0x100000000' (0 to 0xffffffff)" info)"
 t 2 "cmp a.hex" "" "$(usage "cmp takes two inputs" cmp)"
+t 2 "dump a.hex --width 8" "" "$(usage "bad width '8' (16 or 32)" dump)"
 t 2 "map a.hex --bogus -o r" "" "$(usage "unknown option --bogus" map)"
 
 # Edits: in command-line order, both fills applying; errors name the reason

@@ -51,6 +51,21 @@ le|arm-none-eabi-objcopy|ELF32, little-endian, ARM|$arm $src/fw.c
 be|arm-none-eabi-objcopy|ELF32, big-endian, ARM|$arm -mbig-endian $src/fw.c
 x64|objcopy|ELF64, little-endian, x86-64|gcc -O1 -nostdlib -static -no-pie $src/host.c
 EOT
+# Pipes between real processes: objcopy's HEX on standard input, S-records
+# on standard output, read again from standard input.
+json_but_inputs() {
+  /usr/bin/python3 -c '
+import json, sys
+d = json.load(sys.stdin)
+d.pop("inputs")
+print(sorted(d.items()))'
+}
+arm-none-eabi-objcopy -O ihex le.elf /dev/stdout |
+  "$tool" cat - --fill 0xff@0x08000000-0x080001ff -o - --format srec |
+  "$tool" info --json - | json_but_inputs >piped.txt || fail "the pipe"
+quiet "$tool" cat le.elf --fill 0xff@0x08000000-0x080001ff -o filled.srec
+"$tool" info --json filled.srec | json_but_inputs >filled.txt
+cmp -s piped.txt filled.txt || fail "the pipe: $(cat piped.txt)"
 # Cut short anywhere (in the program or section headers, in the contents),
 # a build is refused with status 2 and nothing written, as objcopy refuses it.
 for name in le x64; do
