@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "tools/segments.h"
 #include "gcImageSave.h"
+#include "tools/segments.h"
 
 // Writes each run as a block: its first address divided by the word's
 // bytes after '@' (at least iAddressDigits hex digits), then 16 bytes a

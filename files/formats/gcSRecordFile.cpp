@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tools/segments.h"
 #include "gcHexCodec.h"
 #include "gcImageLoad.h"
 #include "gcImageSave.h"
-#include "tools/segments.h"
 
 namespace {
 
