@@ -55,14 +55,30 @@ gcFileResult replaceFile(
   return result;
 }
 
+gcFileResult writeTextFile(const std::string& sPath, const std::string& sText) {
+  FILE* pFile = std::fopen(sPath.c_str(), "wb");
+  bool bOk = pFile != nullptr &&
+             std::fwrite(sText.data(), 1, sText.size(), pFile) == sText.size();
+  if (pFile != nullptr) bOk = std::fclose(pFile) == 0 && bOk;
+  return bOk ? gcFileResult() : cannotWrite(sPath);
+}
+
+bool readTextFile(const std::string& sPath, std::string* pText) {
+  FILE* pFile = std::fopen(sPath.c_str(), "rb");
+  if (pFile == nullptr) return false;
+  char buffer[1 << 16];
+  pText->clear();
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pFile)) > 0;)
+    pText->append(buffer, n);
+  const bool bOk = std::ferror(pFile) == 0;
+  std::fclose(pFile);
+  return bOk;
+}
+
 gcFileResult replaceFileWithText(const std::string& sPath,
                                  const std::string& sText) {
   return replaceFile(sPath, [&](const std::string& sBeside) {
-    FILE* pFile = std::fopen(sBeside.c_str(), "wb");
-    bool bOk = pFile != nullptr && std::fwrite(sText.data(), 1, sText.size(),
-                                               pFile) == sText.size();
-    if (pFile != nullptr) bOk = std::fclose(pFile) == 0 && bOk;
-    return bOk ? gcFileResult() : cannotWrite(sPath);
+    return writeTextFile(sBeside, sText);
   });
 }
 

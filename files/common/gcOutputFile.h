@@ -15,6 +15,11 @@ gcFileResult replaceFile(
     const std::string& sPath,
     const std::function<gcFileResult(const std::string& sBeside)>& write);
 
+// Writes sText to sPath as it is (no file beside it): a failure names sPath.
+gcFileResult writeTextFile(const std::string& sPath, const std::string& sText);
+// The whole of the file sPath; false if it cannot be read.
+bool readTextFile(const std::string& sPath, std::string* pText);
+
 // replaceFile for a text already made.
 gcFileResult replaceFileWithText(const std::string& sPath,
                                  const std::string& sText);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "gcFileSupport.h"
@@ -234,12 +235,29 @@ gcFileResult gcImage::layoutSvg(const gcImageOptions& options,
 
 gcFileResult gcImage::saveText(const std::string& sPath,
                                const std::string& sText) {
-  return replaceFileWithText(sPath, sText);
+  if (sPath != kStandard) return replaceFileWithText(sPath, sText);
+  return writeStandardOutput(
+      [&](const std::string& sFile) { return writeTextFile(sFile, sText); });
 }
 
 // The report writer writes "vmm.mmap" into the working folder: it does so
 // in a folder of its own beside sPath, whose file then takes sPath's name.
 gcFileResult gcImage::saveMemoryMap(const std::string& sPath) const {
+  if (sPath == kStandard) {
+    // The report goes to a scratch file first, then on as text.
+    const char* pTemp = std::getenv("TMPDIR");
+    std::string sScratch =
+        std::string(pTemp != nullptr ? pTemp : "/tmp") + "/dwxvmm-map-XXXXXX";
+    const int fd = mkstemp(&sScratch[0]);
+    if (fd < 0) return gcFileResult::failure(kStdoutName, 0, "cannot write");
+    close(fd);
+    gcFileResult result = saveMemoryMap(sScratch);
+    std::string sText;
+    if (result.isOk() && !readTextFile(sScratch, &sText))
+      result = gcFileResult::failure(kStdoutName, 0, "cannot write");
+    std::remove(sScratch.c_str());
+    return result.isOk() ? saveText(kStandard, sText) : result;
+  }
   const gcFileResult failed =
       gcFileResult::failure(sPath, 0, "cannot write the report");
   std::string sFolder;

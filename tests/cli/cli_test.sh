@@ -151,6 +151,7 @@ t 1 "cmp zero.bin@0x10 a.hex" "4 addresses differ
 t 0 "map a.hex -o report.txt" "" ""
 [ "$(head -n 2 report.txt | tail -n 1 | cut -c1-24)" = "---- ---- ---- ---- ----" ] ||
   { echo "FAIL: report.txt"; failed=$((failed + 1)); }
+t 0 "map a.hex -o -" "$(cat report.txt)"
 t 0 "--verbose info a.hex" # the library's notices then reach stderr
 grep -q "Create space for 4096 base Entrys" stderr.txt ||
   { echo "FAIL: --verbose"; failed=$((failed + 1)); }
