@@ -1,9 +1,13 @@
 // The image-format benchmark's program: loads an image and saves it again
 // in the same format, as a whole process, so that it can be timed beside
 // srec_cat doing the same. "make DIR" writes the benchmark's image;
-// "writers IN DIR REPS" loads IN once and times each writer saving it.
+// "writers IN DIR REPS" loads IN once and times each writer saving it;
+// "models DIR REPS" times each memory model loading and saving the image
+// workloads (the 16 MiB image in Intel HEX and in S-records, 100,000 bytes
+// scattered over the address space in Intel HEX) in the same format, and the
+// VMM's own memory.
 // Usage: image_convert TYPE IN OUT | image_convert make DIR |
-//        image_convert writers IN DIR REPS
+//        image_convert writers IN DIR REPS | image_convert models DIR REPS
 #include <dwxvmm/dwxvmm.h>
 
 #include <algorithm>
@@ -87,10 +91,77 @@ int writers(const std::string& in, const std::string& dir, int reps) {
   return 0;
 }
 
+// 100,000 bytes as 6,250 records of 16 at random addresses anywhere in the
+// 4 GiB.
+int makeScattered(const std::string& path) {
+  gcVMM vmm;
+  vmm.setMemoryModell(new gcVMM32BitHashed);
+  std::uint32_t x = 2463534242u;
+  char record[16];
+  for (int i = 0; i < 6250; ++i) {
+    x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+    for (char& c : record) c = static_cast<char>(x >> (&c - record));
+    vmm.setBlock(x & ~15u, record, sizeof record);
+  }
+  gcFileSupport support;
+  gcImageInfo info;
+  const gcFileResult r = support.createFileSupport("Intel HEX")
+                             ->saveImage(path, &vmm, gcImageOptions(), &info);
+  if (!r.isOk()) return std::fprintf(stderr, "%s\n", r.getMessage().c_str()), 1;
+  return 0;
+}
+
+// For each model and input: the median CPU seconds of a load and a save
+// in the same format, and the VMM's own memory, one line each.
+int models(const std::string& dir, int reps) {
+  if (make(dir) != 0 || makeScattered(dir + "/scattered.hex") != 0) return 1;
+  const struct {
+    const char* name;
+    gcVMemoryModell* (*make)();
+  } kModels[] = {
+      {"fast", []() -> gcVMemoryModell* { return new gcVMM32BitFast; }},
+      {"compact", []() -> gcVMemoryModell* { return new gcVMM32BitCompact; }},
+      {"small", []() -> gcVMemoryModell* { return new gcVMM32BitSmall; }},
+      {"hashed", []() -> gcVMemoryModell* { return new gcVMM32BitHashed; }},
+  };
+  gcFileSupport support;
+  std::printf(
+      "| input | model | CPU s, load and save | own memory, bytes |\n"
+      "|---|---|---:|---:|\n");
+  for (const char* in : {"/image.hex", "/image.srec", "/scattered.hex"}) {
+    gcFileFormat* pFormat =
+        support.createFileSupport(gcFileSupport::detectFileType(dir + in));
+    for (const auto& m : kModels) {
+      std::vector<double> times;
+      double iMemory = 0;
+      for (int i = 0; i < reps; ++i) {
+        const std::clock_t start = std::clock();
+        gcVMM vmm;
+        vmm.setMemoryModell(m.make());
+        gcImageInfo info;
+        gcFileResult r =
+            pFormat->loadImage(dir + in, &vmm, gcImageOptions(), &info);
+        if (r.isOk())
+          r = pFormat->saveImage(dir + "/out", &vmm, gcImageOptions(), &info);
+        if (!r.isOk())
+          return std::fprintf(stderr, "%s\n", r.getMessage().c_str()), 1;
+        iMemory = vmm.getUsedPhysicalMemory();
+        times.push_back(double(std::clock() - start) / CLOCKS_PER_SEC);
+      }
+      std::sort(times.begin(), times.end());
+      std::printf("| %s | %s | %.4f | %.0f |\n", in + 1, m.name,
+                  times[times.size() / 2], iMemory);
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "make") return make(argv[2]);
+  if (argc == 4 && std::string(argv[1]) == "models")
+    return models(argv[2], std::atoi(argv[3]));
   if (argc == 5 && std::string(argv[1]) == "writers")
     return writers(argv[2], argv[3], std::atoi(argv[4]));
   if (argc != 4) {

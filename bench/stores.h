@@ -23,6 +23,8 @@ constexpr std::uint32_t kBase = 0x08000000;
 constexpr std::uint32_t kSeqSize = 16u << 20;
 constexpr std::uint32_t kImageSize = 64u << 20;
 constexpr std::uint32_t kRandomCount = 1000000;
+// The scattered working set: this many pages anywhere in the 4 GiB.
+constexpr std::uint32_t kScatteredPages = 8192;
 constexpr std::uint64_t kAddressSpace = std::uint64_t{1} << 32;
 
 inline std::uint64_t splitmix64(std::uint64_t* pState) {
@@ -334,6 +336,7 @@ class MapStore {
 using FastStore = VmmStore<gcVMM32BitFast>;
 using CompactStore = VmmStore<gcVMM32BitCompact>;
 using SmallStore = VmmStore<gcVMM32BitSmall>;
+using HashedStore = VmmStore<gcVMM32BitHashed>;
 using DerivedStore = VmmStore<gcVMM32BitFast, DerivedVMM>;
 
 }  // namespace bench

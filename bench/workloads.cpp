@@ -5,10 +5,12 @@
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -36,14 +38,31 @@ const std::vector<char>& image(int which) {
   return images[which];
 }
 
-const std::vector<std::uint32_t>& randomAddresses() {
-  static std::vector<std::uint32_t> addrs;
-  if (addrs.empty()) {
+// Where the random byte workloads go: anywhere in the 4 GiB (each access
+// its own page, mostly), within 8,192 pages anywhere in the 4 GiB, or
+// within the dense 64 MiB image.
+enum Spread { kAnywhere, kPages, kDense };
+const char* const kSpreadNames[] = {"random", "pages", "dense"};
+
+const std::vector<std::uint32_t>& randomAddresses(Spread spread = kAnywhere) {
+  static std::vector<std::uint32_t> addrs[3];
+  std::vector<std::uint32_t>& out = addrs[spread];
+  if (out.empty()) {
     std::uint64_t state = 42;
-    addrs.resize(kRandomCount);
-    for (auto& a : addrs) a = static_cast<std::uint32_t>(splitmix64(&state));
+    std::vector<std::uint32_t> pages(kScatteredPages);
+    for (auto& pg : pages)
+      pg = static_cast<std::uint32_t>(splitmix64(&state)) & ~0xFFFu;
+    out.resize(kRandomCount);
+    for (auto& a : out) {
+      const std::uint64_t r = splitmix64(&state);
+      const auto low = static_cast<std::uint32_t>(r);
+      if (spread == kAnywhere) a = low;
+      if (spread == kPages)
+        a = pages[(r >> 32) % kScatteredPages] | (low & 0xFFF);
+      if (spread == kDense) a = kBase + low % kImageSize;
+    }
   }
-  return addrs;
+  return out;
 }
 
 // One populated store, kept across the calls Google Benchmark makes for a
@@ -140,20 +159,23 @@ void byteReadSeq(benchmark::State& st, const std::string& name) {
 }
 
 template <class S>
-Held<S>& randomStore(const std::string& name) {
-  return held<Held<S>>("random/" + name, [] {
+Held<S>& randomStore(const std::string& name, Spread spread) {
+  return held<Held<S>>(kSpreadNames[spread] + ("/" + name), [spread] {
     auto p = std::make_shared<Held<S>>();
-    p->store.reset(new S(Range{0, kAddressSpace}));
-    for (std::uint32_t a : randomAddresses()) p->store->setByte(a, byteAt(a));
+    p->store.reset(new S(spread == kDense ? Range{kBase, kImageSize}
+                                          : Range{0, kAddressSpace}));
+    for (std::uint32_t a : randomAddresses(spread))
+      p->store->setByte(a, byteAt(a));
     return p;
   });
 }
 
 template <class S>
-void byteRewriteRandom(benchmark::State& st, const std::string& name) {
-  auto& h = randomStore<S>(name);
+void byteRewriteRandom(benchmark::State& st, const std::string& name,
+                       Spread spread) {
+  auto& h = randomStore<S>(name, spread);
   S* s = h.store.get();
-  const auto& addrs = randomAddresses();
+  const auto& addrs = randomAddresses(spread);
   const unsigned char key = static_cast<unsigned char>(h.state ^ 0x5A);
   for (auto _ : st)
     for (std::uint32_t a : addrs) s->setByte(a, byteAt(a, key));
@@ -165,10 +187,11 @@ void byteRewriteRandom(benchmark::State& st, const std::string& name) {
 }
 
 template <class S>
-void byteReadRandom(benchmark::State& st, const std::string& name) {
-  auto& h = randomStore<S>(name);
+void byteReadRandom(benchmark::State& st, const std::string& name,
+                    Spread spread) {
+  auto& h = randomStore<S>(name, spread);
   S* s = h.store.get();
-  const auto& addrs = randomAddresses();
+  const auto& addrs = randomAddresses(spread);
   const unsigned char key = static_cast<unsigned char>(h.state);
   std::uint64_t iExpected = 0;
   for (std::uint32_t a : addrs)
@@ -435,24 +458,58 @@ long statusKiB(const char* pField) {
   return -1;
 }
 
+std::uint64_t heapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+// Bookkeeping of the scattered working set: what the heap holds (malloc's
+// headers included) and what the store counts itself, less the pages' data
+// and bitmaps, per page.
+template <class S>
+void scatteredBookkeeping(double* pHeap, double* pOwn) {
+  const auto& addrs = randomAddresses(kPages);
+  std::vector<std::uint32_t> pages;
+  for (std::uint32_t a : addrs) pages.push_back(a >> 12);
+  std::sort(pages.begin(), pages.end());
+  const double n = static_cast<double>(std::unique(pages.begin(), pages.end()) -
+                                       pages.begin());
+  const std::uint64_t iBefore = heapInUse();
+  S s(Range{0, kAddressSpace});
+  for (std::uint32_t a : addrs) s.setByte(a, byteAt(a));
+  const double iPageBytes = n * (4096 + 512);
+  *pHeap = (static_cast<double>(heapInUse() - iBefore) - iPageBytes) / n;
+  *pOwn = s.ownBytes() < 0 ? -1 : (s.ownBytes() - iPageBytes) / n;
+}
+
 template <class S>
 int probe() {
   const long iStart = statusKiB("VmRSS:");
-  std::vector<char> chunk(kChunk), back(kChunk);
-  S s(Range{kBase, kImageSize});
-  for (std::uint32_t i = 0; i < kImageSize / kChunk; ++i) {
-    fillChunk(i, chunk.data());
-    s.setBlock(kBase + i * kChunk, chunk.data(), kChunk);
-  }
-  const long iPeak = statusKiB("VmHWM:");
+  double iOwn = 0;
+  long iPeak = 0;
   bool bSame = true;
-  for (std::uint32_t i = 0; i < kImageSize / kChunk && bSame; ++i) {
-    fillChunk(i, chunk.data());
-    s.getBlock(kBase + i * kChunk, back.data(), kChunk);
-    bSame = std::memcmp(chunk.data(), back.data(), kChunk) == 0;
+  {
+    std::vector<char> chunk(kChunk), back(kChunk);
+    S s(Range{kBase, kImageSize});
+    for (std::uint32_t i = 0; i < kImageSize / kChunk; ++i) {
+      fillChunk(i, chunk.data());
+      s.setBlock(kBase + i * kChunk, chunk.data(), kChunk);
+    }
+    iPeak = statusKiB("VmHWM:");
+    for (std::uint32_t i = 0; i < kImageSize / kChunk && bSame; ++i) {
+      fillChunk(i, chunk.data());
+      s.getBlock(kBase + i * kChunk, back.data(), kChunk);
+      bSame = std::memcmp(chunk.data(), back.data(), kChunk) == 0;
+    }
+    iOwn = s.ownBytes();
   }
-  std::printf("%.0f %ld %d\n", s.ownBytes(), (iPeak - iStart) * 1024L,
-              bSame ? 1 : 0);
+  // After the image, so that its peak is measured from a fresh heap.
+  double iBookHeap = -1, iBookOwn = -1;
+  if constexpr (S::kBytes && !std::is_same<S, SrecordStore>::value &&
+                !std::is_same<S, FlatStore>::value)
+    scatteredBookkeeping<S>(&iBookHeap, &iBookOwn);
+  std::printf("%.0f %ld %d %.1f %.1f\n", iOwn, (iPeak - iStart) * 1024L,
+              bSame ? 1 : 0, iBookHeap, iBookOwn);
   return 0;
 }
 
@@ -480,11 +537,13 @@ void memoryPerByte(benchmark::State& st, const std::string& name) {
     if (rc != 0 || waitpid(pid, &status, 0) != pid || status != 0)
       return st.SkipWithError("memory probe failed");
   }
-  double own = 0, rss = 0;
+  double own = 0, rss = 0, bookHeap = -1, bookOwn = -1;
   int ok = 0;
-  std::istringstream(sOut) >> own >> rss >> ok;
+  std::istringstream(sOut) >> own >> rss >> ok >> bookHeap >> bookOwn;
   if (ok != 1) return st.SkipWithError("read back differs");
   if (own >= 0) st.counters["own_per_byte"] = own / kImageSize;
+  if (bookHeap >= 0) st.counters["book_heap_per_page"] = bookHeap;
+  if (bookOwn >= 0) st.counters["book_own_per_page"] = bookOwn;
   st.counters["rss_per_byte"] = rss / kImageSize;
 }
 
@@ -501,6 +560,7 @@ void forEachStore(F f) {
   f(Tag<FastStore>{}, "fast");
   f(Tag<CompactStore>{}, "compact");
   f(Tag<SmallStore>{}, "small");
+  f(Tag<HashedStore>{}, "hashed");
   f(Tag<DerivedStore>{}, "derived");
   f(Tag<MemcpyStore>{}, "memcpy");
   f(Tag<FlatStore>{}, "flat");
@@ -540,10 +600,13 @@ void registerWorkloads() {
   forEachStore([](auto tag, const std::string& name) {
     using S = typename decltype(tag)::type;
     if constexpr (S::kBytes && !std::is_same<S, SrecordStore>::value) {
-      timed(benchmark::RegisterBenchmark(
-          ("byte_rewrite_random/" + name).c_str(), byteRewriteRandom<S>, name));
-      timed(benchmark::RegisterBenchmark(("byte_read_random/" + name).c_str(),
-                                         byteReadRandom<S>, name));
+      for (Spread spread : {kAnywhere, kPages, kDense}) {
+        const std::string suffix = kSpreadNames[spread] + ("/" + name);
+        timed(benchmark::RegisterBenchmark(("byte_rewrite_" + suffix).c_str(),
+                                           byteRewriteRandom<S>, name, spread));
+        timed(benchmark::RegisterBenchmark(("byte_read_" + suffix).c_str(),
+                                           byteReadRandom<S>, name, spread));
+      }
     }
   });
   forEachStore([](auto tag, const std::string& name) {

@@ -10,6 +10,7 @@
 #include <typeinfo>
 
 #include "../tree/gcVMMPageDir.h"
+#include "../tree/gcVMMPageHash.h"
 #include "../tree/gcVMMPageTable.h"
 #include "gcVMM.h"
 
@@ -24,7 +25,7 @@ using dwxvmm_detail::handOver;
 
 namespace {
 
-enum Kind { kOther, kBase, kTable, kDir, kPage };
+enum Kind { kOther, kBase, kTable, kDir, kHash, kPage };
 
 // The start of the page of size iPageSize that holds iAddr: a mask for the
 // usual power of two, where a division would cost more than a small block's
@@ -48,6 +49,7 @@ Kind kindOf(gcVMMPageBase* p) {
   if (pType == &typeid(gcVMMPage)) return kPage;
   if (pType == &typeid(gcVMMPageTable)) return kTable;
   if (pType == &typeid(gcVMMPageDir)) return kDir;
+  if (pType == &typeid(gcVMMPageHash)) return kHash;
   if (pType == &typeid(gcVMMPageBase)) return kBase;
   return kOther;
 }
@@ -95,7 +97,7 @@ void gcVMMBase::decideDirectPath() {
   if (type != typeid(gcVMMBase) && type != typeid(gcVMM)) return;
   if (pFirstTranslator == nullptr) return;
   const Kind root = kindOf(pFirstTranslator);
-  if (root != kTable && root != kDir) return;
+  if (root != kTable && root != kDir && root != kHash) return;
   pDirectRoot = pFirstTranslator;
   // getPageSize() without the call, as long as getMaxSize() is ours.
   if (kindOf(pLastTranslator) != kOther)
@@ -113,6 +115,10 @@ bool gcVMMBase::childOf(gcVMMPageBase* pNode, vmm_int iAddr,
     const vmm_int i = (iAddr & pTable->iAddrMask) >> pTable->iAddrShift;
     if (i >= pTable->iMaxSize) return false;
     *ppChild = pTable->pPageBaseList[i];
+    return true;
+  }
+  if (kindOf(pNode) == kHash) {
+    *ppChild = static_cast<gcVMMPageHash*>(pNode)->find(iAddr);
     return true;
   }
   auto* pDir = static_cast<gcVMMPageDir*>(pNode);
@@ -175,7 +181,7 @@ gcVMMPage* gcVMMBase::findPage(vmm_int iAddr, bool bMap) {
       }
       return pPage;
     }
-    if (kind != kTable && kind != kDir) {
+    if (kind != kTable && kind != kDir && kind != kHash) {
       handOver();
       if (pChild->isPage() != nullptr)
         pEnd = pChild;
@@ -190,11 +196,25 @@ gcVMMPage* gcVMMBase::findPage(vmm_int iAddr, bool bMap) {
   return pEnd == nullptr ? nullptr : pEnd->isPage();
 }
 
-// findPage in few instructions for its common case, tables of ours down to
-// a page of ours: random access lives on how many lookups overlap. Null
-// where findPage must decide.
+// pageInTables for a hashed root: one probe sequence in its slots.
+inline gcVMMPage* gcVMMBase::pageInHash(vmm_int iAddr) {
+  auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
+  gcVMMPageBase* pChild = pHash->find(iAddr);
+  if (pChild == nullptr || &typeid(*pChild) != &typeid(gcVMMPage))
+    return nullptr;
+  pRecentPage = static_cast<gcVMMPage*>(pChild);
+  iRecentMask = pHash->iAddrMask;
+  iRecentKey = iAddr & iRecentMask;
+  iRecentEpoch = dwxvmm_detail::treeEpoch();
+  return pRecentPage;
+}
+
+// findPage in few instructions for its common case, tables of ours (or a
+// hashed root) down to a page of ours: random access lives on how many
+// lookups overlap. Null where findPage must decide.
 inline gcVMMPage* gcVMMBase::pageInTables(vmm_int iAddr) {
   gcVMMPageBase* pNode = pDirectRoot;
+  if (&typeid(*pNode) == &typeid(gcVMMPageHash)) return pageInHash(iAddr);
   vmm_int iMask = 0;
   while (&typeid(*pNode) == &typeid(gcVMMPageTable)) {
     auto* pTable = static_cast<gcVMMPageTable*>(pNode);

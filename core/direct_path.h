@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <typeinfo>
 
 #include "../page/gcVMMPage.h"
+#include "../tree/gcVMMPageHash.h"
 #include "gcVMMBase.h"
 
 namespace dwxvmm_detail {
@@ -51,6 +53,22 @@ inline bool gcVMMBase::isRecent(vmm_int iAddr) const {
 // null: the byte operations' common case, inline in them.
 inline char* gcVMMBase::recentMemory(vmm_int iAddr) const {
   return isRecent(iAddr) ? pRecentPage->pPageBuffer : nullptr;
+}
+
+// The page with memory that an exact hashed root holds for iAddr, made the
+// recent page; null where the direct path must decide. Inline in the byte
+// operations: a scattered access is a probe and the byte, nothing more.
+inline gcVMMPage* gcVMMBase::hashedPage(vmm_int iAddr) {
+  if (&typeid(*pDirectRoot) != &typeid(gcVMMPageHash)) return nullptr;
+  auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
+  if (!pHash->bOnlyPages) return nullptr;
+  auto* pPage = static_cast<gcVMMPage*>(pHash->find(iAddr));
+  if (pPage == nullptr || pPage->pPageBuffer == nullptr) return nullptr;
+  pRecentPage = pPage;
+  iRecentMask = pHash->iAddrMask;
+  iRecentKey = iAddr & iRecentMask;
+  iRecentEpoch = dwxvmm_detail::treeEpoch();
+  return pPage;
 }
 
 #endif  // DWXVMM_CORE_DIRECT_PATH_H_

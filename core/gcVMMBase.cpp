@@ -138,6 +138,13 @@ void gcVMMBase::setByte(vmm_int iAddr, char value) {
         static_cast<char>(0x80u >> (iOffset & 7));
     return;
   }
+  if (gcVMMPage* pPage = hashedPage(iAddr)) {
+    const vmm_int iOffset = iAddr & pPage->iAddrMask;
+    pPage->pPageBuffer[iOffset] = value;
+    pPage->pPageBuffer[pPage->iMaxSize + (iOffset >> 3)] |=
+        static_cast<char>(0x80u >> (iOffset & 7));
+    return;
+  }
   setByteDirect(iAddr, value);
 }
 
@@ -145,6 +152,8 @@ char gcVMMBase::getByte(vmm_int iAddr) {
   if (pDirectRoot == nullptr) return getByteVirtually(iAddr);
   if (const char* pMemory = recentMemory(iAddr))
     return pMemory[iAddr & pRecentPage->iAddrMask];
+  if (gcVMMPage* pPage = hashedPage(iAddr))
+    return pPage->pPageBuffer[iAddr & pPage->iAddrMask];
   return getByteDirect(iAddr);
 }
 
@@ -153,6 +162,11 @@ bool gcVMMBase::isByteMapped(vmm_int iAddr) {
   if (const char* pMemory = recentMemory(iAddr)) {
     const vmm_int iOffset = iAddr & pRecentPage->iAddrMask;
     return (pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] &
+            (0x80u >> (iOffset & 7))) != 0;
+  }
+  if (gcVMMPage* pPage = hashedPage(iAddr)) {
+    const vmm_int iOffset = iAddr & pPage->iAddrMask;
+    return (pPage->pPageBuffer[pPage->iMaxSize + (iOffset >> 3)] &
             (0x80u >> (iOffset & 7))) != 0;
   }
   return isByteMappedDirect(iAddr);

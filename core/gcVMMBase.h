@@ -113,7 +113,7 @@ class DWXVMM_EXPORT gcVMMBase {
   vmm_int iPagePMem;
   vmm_int iPageDMem;
   // The direct path (direct_path.cpp). Null root: every call is virtual.
-  gcVMMPageBase* pDirectRoot;   // the root, a table or directory of ours
+  gcVMMPageBase* pDirectRoot;   // the root, a table, directory or hash of ours
   vmm_int iDirectPageSize;      // the page size for blocks; 0: blocks virtual
   gcVMMPage* pRecentPage;       // a page of ours, reached by every address
   vmm_int iRecentMask;          // with (address & mask) == key, as long as
@@ -126,6 +126,8 @@ class DWXVMM_EXPORT gcVMMBase {
   gcVMMPage* findPage(vmm_int iAddr, bool bMap);
   gcVMMPage* pageFor(vmm_int iAddr, bool bMap);
   gcVMMPage* pageInTables(vmm_int iAddr);
+  gcVMMPage* pageInHash(vmm_int iAddr);
+  gcVMMPage* hashedPage(vmm_int iAddr);
   bool childOf(gcVMMPageBase* pNode, vmm_int iAddr, gcVMMPageBase** ppChild);
   bool isRecent(vmm_int iAddr) const;
   char* recentMemory(vmm_int iAddr) const;

@@ -22,32 +22,11 @@
 #include <utility>
 #include <vector>
 
-namespace heap {
-long seen = 0, failAt = 0;  // failAt 0: no failures
-bool from = false, injected = false;
-}  // namespace heap
-
-// Both out of line: inlined, gcc would pair the malloc inside one with the
-// delete outside it and warn of a mismatch that is not there.
-[[gnu::noinline]] void* operator new(std::size_t n) {
-  using namespace heap;
-  if (failAt > 0 && (++seen == failAt || (from && seen > failAt))) {
-    injected = true;
-    throw std::bad_alloc();
-  }
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-  throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
-// libFuzzer's own nothrow allocations come back through the delete above.
-extern "C" const char* __asan_default_options() {
-  return "alloc_dealloc_mismatch=0";
-}
+#include "../tests/support/failing_heap.h"
 
 namespace {
 
-enum Model { kFast, kCompact, kSmall };
+enum Model { kFast, kCompact, kSmall, kHashed };
 enum Kind { kSet, kGet, kMapped, kSetBlock, kGetBlock, kWalk, kUsage, kLoad };
 constexpr std::uint64_t kSpace = std::uint64_t{1} << 32;
 constexpr vmm_int kRegion = 1u << 24;
@@ -201,9 +180,9 @@ struct Shadow {
   }
 
   // A directory lists its regions in the order of their first node (region
-  // 0 first), a table in address order.
+  // 0 first), a table or a hash in address order.
   std::vector<vmm_int> order() const {
-    if (model == kFast) return {pages.begin(), pages.end()};
+    if (model == kFast || model == kHashed) return {pages.begin(), pages.end()};
     std::vector<vmm_int> out;
     for (vmm_int r : regions)
       for (vmm_int p : pages)
@@ -211,17 +190,24 @@ struct Shadow {
     return out;
   }
   // The root, a table (and a list element) per region, every page object
-  // and the memory of the touched pages.
+  // and the memory of the touched pages; for a hash, its slots, which it
+  // doubles before they are three quarters full.
   vmm_int usage() const {
     const vmm_int entry = sizeof(gcVMMPageBase*);
+    const vmm_int pageBytes = pages.size() * sizeof(gcVMMPage) +
+                              physical.size() * (pageSize + pageSize / 8);
+    if (model == kHashed) {
+      vmm_int slots = 16;
+      while (4 * pages.size() > 3 * slots) slots *= 2;
+      return sizeof(gcVMMPageHash) + slots * 2 * sizeof(void*) + pageBytes;
+    }
     const vmm_int element = sizeof(std::_List_node<gcVMMPageBase*>);
     const vmm_int table = sizeof(gcVMMPageTable) + kRegion / pageSize * entry;
     vmm_int n = model == kFast
                     ? sizeof(gcVMMPageTable) + 256 * entry
                     : sizeof(gcVMMPageDir) + sizeof(std::list<gcVMMPageBase*>);
     n += regions.size() * (table + (model == kFast ? 0 : element));
-    return n + pages.size() * sizeof(gcVMMPage) +
-           physical.size() * (pageSize + pageSize / 8);
+    return n + pageBytes;
   }
   // Every page: whether it has memory, its data and its bitmap.
   std::string contents() const {
@@ -334,8 +320,16 @@ struct Twins {
     chain(&derived, &derived, model, 3);
     witness.log = derived.log = "";
   }
-  // mix: bit 0 derived tables below the root, bit 1 derived pages.
+  // mix: bit 0 derived tables below the root (a derived hash for the
+  // hashed model, whose plain twin then goes all the virtual way), bit 1
+  // derived pages.
   static void chain(gcVMM* pVMM, gcVMMBase* pOwner, int model, int mix) {
+    if (model == kHashed) {
+      pVMM->addAddressTranslator(
+          node<gcVMMPageHash>(mix & 1, pOwner, 0xFFFFF000));
+      pVMM->addAddressTranslator(node<gcVMMPage>(mix & 2, pOwner, 0xFFF));
+      return;
+    }
     const vmm_int second = model == kSmall ? 0x00FF0000 : 0x00FFF000;
     pVMM->addAddressTranslator(
         model == kFast ? node<gcVMMPageTable>(false, pOwner, 0xFF000000)
@@ -364,22 +358,6 @@ struct Twins {
   gcVMM plain;
   Ledger derived;
 };
-
-// Runs fn with allocation k failing (and every later one with bFrom).
-// Whether it failed is reported; that bad_alloc reached us is checked.
-template <class F>
-bool failing(long k, bool bFrom, F fn) {
-  heap::seen = 0, heap::failAt = k, heap::from = bFrom;
-  bool bThrew = false;
-  try {
-    fn();
-  } catch (const std::bad_alloc&) {
-    bThrew = true;
-  }
-  heap::failAt = 0;
-  if (std::exchange(heap::injected, false) != bThrew) std::abort();
-  return bThrew;
-}
 
 // A walk's handler allocates in its own right: walks are not failed. A
 // read that fails leaves in its buffer the bytes it read, and 0 for the rest.
@@ -429,13 +407,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData,
                                       std::size_t iSize) {
   Input in(pData, iSize);
-  const int model = in.ConsumeIntegralInRange(0, 2);
+  const int model = in.ConsumeIntegralInRange(0, 3);
   const long failModelAt = in.ConsumeIntegralInRange(0, 3) * 2;
   gcVMM vmm;
   auto setModel = [&] {
     if (model == kFast) vmm.setMemoryModell(new gcVMM32BitFast);
     if (model == kCompact) vmm.setMemoryModell(new gcVMM32BitCompact);
     if (model == kSmall) vmm.setMemoryModell(new gcVMM32BitSmall);
+    if (model == kHashed) vmm.setMemoryModell(new gcVMM32BitHashed);
   };
   // A model that fails half-way leaves the VMM as new, ready for another.
   if (failModelAt != 0 && failing(failModelAt, false, setModel) &&

@@ -3,6 +3,7 @@
 #include "../core/gcVMM.h"
 #include "../page/gcVMMPage.h"
 #include "../tree/gcVMMPageDir.h"
+#include "../tree/gcVMMPageHash.h"
 #include "../tree/gcVMMPageTable.h"
 
 namespace {
@@ -53,4 +54,17 @@ std::string gcVMM32BitSmall::getShortDescription() {
   return "This memory modell uses two a step adress translation procedure. "
          "There are one dynamic and one static pagetables. The page size is "
          "4kbytes.";
+}
+
+gcVMM32BitHashed::~gcVMM32BitHashed() = default;
+
+void gcVMM32BitHashed::initializeAddressConversion(gcVMM* pVMM) {
+  if (pVMM == nullptr) return;
+  pVMM->addAddressTranslator(new gcVMMPageHash(pVMM, 0xFFFFF000, 0));
+  pVMM->addAddressTranslator(new gcVMMPage(pVMM, 0x00000FFF, 0));
+}
+
+std::string gcVMM32BitHashed::getShortDescription() {
+  return "This memory model finds a page in one step, in a hash table of the "
+         "pages in use. The page size is 4096 bytes.";
 }

@@ -1,5 +1,6 @@
-// The three 32-bit memory models. Each splits the address space into 256
-// regions of 16 MiB at the top level.
+// The 32-bit memory models. The first three split the address space into
+// 256 regions of 16 MiB at the top level; the hashed one goes from the page
+// number straight to the page.
 #ifndef DWXVMM_MODELS_GCVMM32BITMODELS_H_
 #define DWXVMM_MODELS_GCVMM32BITMODELS_H_
 
@@ -27,6 +28,17 @@ class DWXVMM_EXPORT gcVMM32BitFast : public gcVMemoryModell {
 class DWXVMM_EXPORT gcVMM32BitSmall : public gcVMemoryModell {
  public:
   ~gcVMM32BitSmall() override;
+  void initializeAddressConversion(gcVMM* pVMM) override;
+  std::string getShortDescription() override;
+};
+
+// Hashed directory 0xFFFFF000, 4096-byte pages: one lookup in a table of
+// the pages in use, so that scattered pages cost neither a 32 KiB table per
+// region nor a list search. Pages, bitmaps, messages and walks in address
+// order as with gcVMM32BitFast; tables are reported as dynamic memory.
+class DWXVMM_EXPORT gcVMM32BitHashed : public gcVMemoryModell {
+ public:
+  ~gcVMM32BitHashed() override;
   void initializeAddressConversion(gcVMM* pVMM) override;
   std::string getShortDescription() override;
 };

@@ -1,7 +1,8 @@
-// The Python module dwxvmm: an image (a VMM of the compact model, its start
-// address and header) with the formats and the edits of libdwxfiles. Each
-// method converts its arguments and calls one library operation; errors
-// that the library returns as values become dwxvmm.ImageError.
+// The Python module dwxvmm: an image (a VMM of the library's image model,
+// its start address and header) with the formats and the edits of
+// libdwxfiles. Each method converts its arguments and calls one library
+// operation; errors that the library returns as values become
+// dwxvmm.ImageError.
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
@@ -221,13 +222,11 @@ bool toRange(py::handle start, py::handle stop, gcAddressRange* pRange) {
   return true;
 }
 
-gcVMemoryModell* makeModel() { return new gcVMM32BitCompact; }
-
 class Image {
  public:
   Image() {
     Quiet quiet;
-    image.reset(new gcImage(makeModel));
+    image.reset(new gcImage());
   }
   ~Image() {
     Quiet quiet;

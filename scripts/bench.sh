@@ -3,7 +3,8 @@
 # and its peers with repetitions, and prints the table of ratios; then times
 # the image formats (bench/formats.py) and the command-line tool
 # (bench/cli.py) against srec_cat, ELF to Intel HEX against objcopy and
-# the writers against each other (bench/elf.py), map's picture in Chromium
+# the writers against each other (bench/elf.py), the memory models on the
+# image workloads (image_convert models), map's picture in Chromium
 # (bench/map_svg.py), and the Python module against python3-intelhex
 # (bench/python.py); FORMATS_ONLY=1 runs only those.
 # Arguments go to the benchmark binary (e.g. --benchmark_filter=block_).
@@ -30,6 +31,10 @@ if [ "${FORMATS_ONLY:-0}" != 1 ]; then
   python3 "$root/bench/ratios.py" "$build/results.json" \
     "$("$cxx" --version | head -1)"
 fi
+echo
+mkdir -p "$build/models"  # the image workloads with each memory model
+"$build/bench/image_convert" models "$build/models" "${REPS:-5}" \
+  2>"$build/models.log"
 echo
 mkdir -p "$build/formats"
 /usr/bin/python3 "$root/bench/formats.py" "$build/bench/image_convert" \

@@ -46,8 +46,9 @@ struct DWXFILES_EXPORT gcImageInput {
   std::string getName() const;
 };
 
-// The library's choice of memory model for images; a host may pass its own
-// maker (a function returning a model made with new) to gcImage.
+// The library's choice of memory model for images (gcVMM32BitHashed); a host
+// may pass its own maker (a function returning a model made with new) to
+// gcImage.
 typedef gcVMemoryModell* (*gcModelMaker)();
 DWXFILES_EXPORT gcVMemoryModell* makeImageModel();
 

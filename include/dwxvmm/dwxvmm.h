@@ -17,6 +17,7 @@
 #include "tools/tStopClock.h"
 #include "tree/gcVMMPageBase.h"
 #include "tree/gcVMMPageDir.h"
+#include "tree/gcVMMPageHash.h"
 #include "tree/gcVMMPageTable.h"
 
 #endif  // DWXVMM_DWXVMM_H_

@@ -152,9 +152,8 @@ t 0 "map a.hex -o report.txt" "" ""
 [ "$(head -n 2 report.txt | tail -n 1 | cut -c1-24)" = "---- ---- ---- ---- ----" ] ||
   { echo "FAIL: report.txt"; failed=$((failed + 1)); }
 t 0 "map a.hex -o -" "$(cat report.txt)"
-t 0 "--verbose info a.hex" # the library's notices then reach stderr
-grep -q "Create space for 4096 base Entrys" stderr.txt ||
-  { echo "FAIL: --verbose"; failed=$((failed + 1)); }
+# --verbose lets the library's notices through; the image model has none.
+t 0 "--verbose info a.hex" "$("$tool" info a.hex | sed -E 's/(memory[": ]+)[0-9]+/\1N/')" ""
 t 0 "cat a.hex clash.hex --overwrite -o out.hex" "out.hex: Intel HEX, 4 data bytes"
 same out.hex ":020000040000FA
 :0400100009020304DA

@@ -73,6 +73,8 @@ inline std::string created(vmm_int iEntries) {
 constexpr vmm_int kEntry = sizeof(gcVMMPageBase*);
 constexpr vmm_int kTable = sizeof(gcVMMPageTable);
 constexpr vmm_int kDir = sizeof(gcVMMPageDir);
+constexpr vmm_int kHash = sizeof(gcVMMPageHash);
+constexpr vmm_int kSlot = 2 * sizeof(void*);  // a key and a child
 constexpr vmm_int kPage = sizeof(gcVMMPage);
 constexpr vmm_int kList = sizeof(std::list<gcVMMPageBase*>);
 constexpr vmm_int kListElement = sizeof(std::_List_node<gcVMMPageBase*>);
