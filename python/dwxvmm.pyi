@@ -18,11 +18,17 @@ class Image:
     def __init__(self) -> None: ...
     def load(self, path: _Path, *, at: Optional[int] = None, move: int = 0,
              overwrite: bool = False, strict: bool = False,
-             max_memory: int = 1 << 30,
+             max_memory: int = 1 << 30, format: Optional[str] = None,
+             family: Union[str, int, None] = None, alt: Optional[int] = None,
+             word_width: int = 8,
              ignore_checksums: bool = False) -> None: ...
     def save(self, path: _Path, *, format: Optional[str] = None,
              range: Optional[_Range] = None, fill: Optional[int] = None,
-             line_bytes: int = 32, srec_address: Optional[int] = None,
+             line_bytes: int = 32, word_width: int = 8,
+             uf2_family: Union[str, int, None] = None, dfu_alt: int = 0,
+             dfu_name: str = "ST...", dfu_vid: int = 0x0483,
+             dfu_pid: int = 0xDF11, dfu_device: int = 0xFFFF,
+             srec_address: Optional[int] = None,
              hex_address: Optional[str] = None, start: bool = True,
              header: Union[None, bool, str, bytes] = None) -> None: ...
     @overload
@@ -62,5 +68,7 @@ class Image:
 
 def load(path: _Path, *, at: Optional[int] = None, move: int = 0,
          overwrite: bool = False, strict: bool = False,
-         max_memory: int = 1 << 30,
+         max_memory: int = 1 << 30, format: Optional[str] = None,
+         family: Union[str, int, None] = None, alt: Optional[int] = None,
+         word_width: int = 8,
          ignore_checksums: bool = False) -> Image: ...
