@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   bench::registerWorkloads();
+  bench::registerChecksums();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   std::error_code ignored;

@@ -8,6 +8,8 @@ namespace bench {
 
 // Registers every workload for every contender with Google Benchmark.
 void registerWorkloads();
+// The checksums over 16 MiB, in bytes a second.
+void registerChecksums();
 
 // Builds the dense 64 MiB image in the named store, checks it and prints
 // "<own bytes> <peak resident bytes added> <1 if the image read back>".

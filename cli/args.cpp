@@ -19,6 +19,8 @@ std::string Args::next(std::vector<gcImageInput>* pInputs) {
       const std::string name = word.substr(0, word.find('='));
       if (name == "--strict")
         load_.setStrict(true);
+      else if (name == "--ignore-checksums")
+        load_.setIgnoreChecksums(true);
       else if (name == "--max-memory")
         load_.setMaxMemory(parseSize(value(), "memory limit"));
       else

@@ -78,8 +78,9 @@ Edit fillEdit(const std::string& text, const gcImageOptions& options) {
 Edit checksumEdit(const std::string& text, const bool& bOverwrite) {
   const std::size_t at = text.find('@');
   const std::string name = text.substr(0, at);
-  if (checksumWidth(name) == 0)
-    throw UsageError("unknown checksum '" + name + "' (see dwxvmm cat --help)");
+  const gcFileResult known = checkChecksumName(name);
+  if (!known.isOk())
+    throw UsageError(known.getReason() + " (see dwxvmm cat --help)");
   if (at == std::string::npos)
     throw UsageError("bad checksum '" + text + "' (NAME@AT[:FIRST-LAST])");
   const std::size_t colon = text.find(':', at);
@@ -93,6 +94,22 @@ Edit checksumEdit(const std::string& text, const bool& bOverwrite) {
     if (!bRange && !writtenRange(pImage, &first, &last))
       throw InputError(name + ": no written byte to compute it over");
     check(checksumImage(pImage->getVMM(), name, iAt, first, last, bOverwrite));
+  };
+}
+
+// "TYPE:VALUE@AT"; the last '@' starts AT, since a text may hold one.
+Edit setEdit(const std::string& text, const bool& bOverwrite) {
+  const std::size_t at = text.rfind('@');
+  if (at == std::string::npos)
+    throw UsageError("bad value '" + text + "' (TYPE:VALUE@AT)");
+  const std::string value = text.substr(0, at);
+  std::vector<unsigned char> bytes;
+  const gcFileResult parsed = parseValue(value, &bytes);
+  if (!parsed.isOk()) throw UsageError(parsed.getReason());
+  const std::uint64_t iAt =
+      parseNumber(text.substr(at + 1), 0xFFFFFFFF, "address");
+  return [=, &bOverwrite](gcImage* pImage) {
+    check(setImage(pImage->getVMM(), value, iAt, bOverwrite));
   };
 }
 
@@ -140,6 +157,37 @@ int cat(Args& args) {
       });
     } else if (name == "--checksum") {
       edits.push_back(checksumEdit(args.value(), bLaterWins));
+    } else if (name == "--set") {
+      edits.push_back(setEdit(args.value(), bLaterWins));
+    } else if (name == "--align") {
+      const auto align = static_cast<std::uint32_t>(
+          parseNumber(args.value(), 0xFFFFFFFF, "alignment"));
+      edits.push_back([=, &iFillByte](gcImage* pImage) {
+        const int fill = iFillByte < 0 ? 0xFF : iFillByte;
+        check(alignImage(pImage->getVMM(), align,
+                         static_cast<std::uint8_t>(fill)));
+      });
+    } else if (name == "--list-checksums") {
+      std::fputs(checksumList().c_str(), stdout);
+      return kOk;
+    } else if (name == "--srec-address") {
+      const std::string bits = args.value();
+      if (bits != "16" && bits != "24" && bits != "32")
+        throw UsageError("bad S-record address '" + bits + "' (16, 24 or 32)");
+      options.setAddressBytes(static_cast<unsigned>(std::stoul(bits)) / 8);
+    } else if (name == "--hex-address") {
+      const std::string mode = args.value();
+      if (mode != "linear" && mode != "segment")
+        throw UsageError("bad HEX addressing '" + mode +
+                         "' (linear or segment)");
+      options.setHexAddressing(mode == "linear" ? gcImageOptions::kHexLinear
+                                                : gcImageOptions::kHexSegment);
+    } else if (name == "--no-start") {
+      options.setWriteStart(false);
+    } else if (name == "--header") {
+      options.setHeader(args.value());
+    } else if (name == "--no-header") {
+      options.setHeader("", false);
     } else if (name == "--line-bytes") {
       options.setRecordLength(
           static_cast<unsigned>(parseNumber(args.value(), 255, "line length")));

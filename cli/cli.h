@@ -34,8 +34,9 @@ class Args {
  public:
   Args(std::string command, std::vector<std::string> words);
   // Takes words until an option: each input goes to *pInputs, and the
-  // options of every load (--strict, --max-memory) to loadOptions(). Returns
-  // the option's name ("--range" also for "--range=0-9"); empty at the end.
+  // options of every load (--strict, --max-memory, --ignore-checksums) to
+  // loadOptions(). Returns the option's name ("--range" also for
+  // "--range=0-9"); empty at the end.
   std::string next(std::vector<gcImageInput>* pInputs);
   // Strictness and the memory limit (default 1 GiB) of every load.
   const gcImageOptions& loadOptions() const { return load_; }

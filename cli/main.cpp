@@ -33,6 +33,9 @@ const char kUsage[] =
     "  --strict          a warning (a missing end record) is an error\n"
     "  --max-memory SIZE the most memory a load may take, in bytes or with K,\n"
     "                    M, G (default 1G; 0: no limit)\n"
+    "  --ignore-checksums load Intel HEX and S-record records whose checksum\n"
+    "                    is wrong, each a warning (the first ten, then a "
+    "count)\n"
     "\n"
     "  --verbose   let the library's own notices through to standard error\n"
     "  --help      this text; 'dwxvmm COMMAND --help' for a command\n"
@@ -65,7 +68,8 @@ const Command kCommands[] = {
      "input without data says that it holds no loadable data.\n"
      "  --json   the same as one JSON object (text that is not UTF-8 as\n"
      "           U+FFFD; the header's bytes also as header_hex)\n"
-     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"
+     "  --strict, --max-memory SIZE, --ignore-checksums  see 'dwxvmm "
+     "--help'\n"
      "  --word-width B  bits a word of PATH@vmem inputs (default 8)\n"
      "PATH@vmem, PATH@mif, PATH@family=NAME and PATH@alt=N as for cat.\n"},
     {"cat", cli::cat,
@@ -77,7 +81,12 @@ const Command kCommands[] = {
      "                  [--uf2-family NAME|ID] [--dfu-alt N] [--dfu-name "
      "NAME]\n"
      "                  [--dfu-vid ID] [--dfu-pid ID] [--dfu-device ID]\n"
-     "                  [--strict] [--max-memory SIZE] [EDIT...]\n"
+     "                  [--srec-address 16|24|32] [--hex-address "
+     "linear|segment]\n"
+     "                  [--no-start] [--header TEXT | --no-header]\n"
+     "                  [--strict] [--max-memory SIZE] [--ignore-checksums]\n"
+     "                  [EDIT...]\n"
+     "       dwxvmm cat --list-checksums\n"
      "\n"
      "Loads the inputs in order into one image, applies the edits in the\n"
      "order given, and writes the image to OUTPUT (first to a file beside it,\n"
@@ -110,8 +119,15 @@ const Command kCommands[] = {
      "                 file name as an identifier)\n"
      "  --overwrite    a later input's byte replaces an earlier one of "
      "another\n"
-     "                 value, and a checksum written bytes (else an error)\n"
-     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"
+     "                 value, and a checksum or --set written bytes (else an\n"
+     "                 error)\n"
+     "  --srec-address B  S1/S9, S2/S8 or S3/S7 records for 16, 24 or 32 bits\n"
+     "                 (default: the narrowest that holds every address)\n"
+     "  --hex-address M linear: 04 and 05 records; segment: 02 and 03, below\n"
+     "                 1 MiB only (default: 04, the start as loaded)\n"
+     "  --no-start     write no start address record (03, 05, S7-S9)\n"
+     "  --header TEXT  the S0 header; --no-header writes none\n"
+     "  --strict, --max-memory SIZE, --ignore-checksums  see 'dwxvmm --help'\n"
      "Edits (ranges F-L are inclusive; RANGES is F-L[,F-L...]):\n"
      "  --fill BYTE    fill the holes of --range, else of the lowest to the\n"
      "                 highest written byte; also binary and uf2 output's\n"
@@ -125,6 +141,12 @@ const Command kCommands[] = {
      "(default:\n"
      "                 the lowest to the highest written byte); a hole there\n"
      "                 is an error: fill first\n"
+     "  --set TYPE:VALUE@AT   write VALUE at AT: u8, u16le, u16be, u32le, "
+     "u32be,\n"
+     "                 u64le, u64be (a number that fits), bytes:HEX,\n"
+     "                 text:STRING or textz:STRING (with a NUL)\n"
+     "  --align N      grow every run down and up to multiples of N (a power\n"
+     "                 of two, 2 to 1 MiB), with --fill's byte (default 0xff)\n"
      "Checksums (-le, -be: the byte order written):\n"
      "  crc32-le, crc32-be      CRC-32/ISO-HDLC, as zlib's crc32\n"
      "  stm32-le, stm32-be      CRC-32/MPEG-2 over 32-bit little-endian "
@@ -137,6 +159,12 @@ const Command kCommands[] = {
      "  sum8, sum16-le, -be, sum32-le, -be   the sum of the bytes; with neg\n"
      "                          in front (negsum8 ...) its two's complement,\n"
      "                          with not in front its one's complement\n"
+     "  length16-le, -be, length32-le, -be   the number of bytes F to L\n"
+     "  any CRC of the catalogue by name or alias, in any case, with -le or\n"
+     "  -be: crc-16/modbus-le, crc-32c-be, crc-64/xz-le (--list-checksums)\n"
+     "  any other CRC by its parameters, with -le or -be:\n"
+     "    crc(width=16,poly=0x8005,init=0xffff,refin=true,refout=true,\n"
+     "        xorout=0)-le\n"
      "\n"
      "Example: fill a 128 KiB flash at 0x08000000 with 0xff short of its last\n"
      "word, and put the STM32 CRC of the rest in that word:\n"
@@ -153,7 +181,8 @@ const Command kCommands[] = {
      "and a count of the rest. Exit status 0 when they are the same, 1 when\n"
      "they differ.\n"
      "  --json   the count and every range as one JSON object\n"
-     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"},
+     "  --strict, --max-memory SIZE, --ignore-checksums  see 'dwxvmm "
+     "--help'\n"},
     {"map", cli::map,
      "usage: dwxvmm map INPUT... -o REPORT [--overwrite] [--strict]\n"
      "                  [--max-memory SIZE]\n"
@@ -168,7 +197,8 @@ const Command kCommands[] = {
      "  --overwrite    a later input's byte replaces an earlier one of "
      "another\n"
      "                 value (without it that is an error)\n"
-     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"},
+     "  --strict, --max-memory SIZE, --ignore-checksums  see 'dwxvmm "
+     "--help'\n"},
     {"dump", cli::dump,
      "usage: dwxvmm dump INPUT... [--range FIRST-LAST] [--width 16|32]\n"
      "                   [--overwrite] [--strict] [--max-memory SIZE]\n"
@@ -184,7 +214,8 @@ const Command kCommands[] = {
      "  --overwrite    a later input's byte replaces an earlier one of "
      "another\n"
      "                 value (without it that is an error)\n"
-     "  --strict, --max-memory SIZE  see 'dwxvmm --help'\n"},
+     "  --strict, --max-memory SIZE, --ignore-checksums  see 'dwxvmm "
+     "--help'\n"},
 };
 
 int usageError(const std::string& sReason, const char* pCommand) {

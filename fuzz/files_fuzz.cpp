@@ -10,9 +10,10 @@
 // byte counts, checksums and magic numbers mended or not: the reader may fail,
 // but must not crash, and a failure leaves the VMM as it was; or runs a random
 // sequence of edits over a random image against a map of bytes, with the
-// checksums computed bit by bit as their catalogue defines them, where every
-// edit that fails must leave the image as it was. A loaded image's dump must
-// show exactly its bytes.
+// checksums (and any CRC by its parameters) computed bit by bit as their
+// catalogue defines them, stamps and alignment, where every edit that fails
+// must leave the image as it was. A loaded image's dump must show exactly its
+// bytes.
 #include <dwxvmm/dwxvmm.h>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
@@ -247,12 +248,34 @@ void roundTrip(FuzzedDataProvider& in) {
   gcImageInfo info, got;
   if (in.ConsumeBool())
     info.setStartAddress(in.ConsumeIntegral<std::uint32_t>(), in.ConsumeBool());
+  // Record shapes: HEX addressing, no start record, an S0 header or none.
+  const auto mode = static_cast<gcImageOptions::HexAddressing>(
+      type == 1 ? in.ConsumeIntegralInRange(0, 2) : 0);
+  const bool bStart = in.ConsumeBool(), bHeader = in.ConsumeBool();
+  const std::string header = in.ConsumeRandomLengthString(20);
+  options.setHexAddressing(mode).setWriteStart(bStart);
+  if (type == 2) options.setHeader(header, bHeader);
+  const bool bBelow1M =
+      shadow.rbegin()->first < 0x100000 &&
+      (!bStart || !info.hasStartAddress() || info.isSegmentedStart() ||
+       info.getStartAddress() < 0x100000);
   gcFileSupport support;
   gcFileFormat* pFormat = support.createFileSupport(kTypes[type]);
-  check(pFormat->saveImage(gFile, &vmm, options, &info).isOk(), "save");
+  const bool bSaved = pFormat->saveImage(gFile, &vmm, options, &info).isOk();
+  check(bSaved == (mode != gcImageOptions::kHexSegment || bBelow1M), "save");
+  if (!bSaved) return;
   options.setLoadAddress(shadow.begin()->first);
   const gcFileResult r = pFormat->loadImage(gFile, &back, options, &got);
-  check(r.isOk() && r.getWarnings().empty(), "load of a saved file");
+  // S-records end with their start record: without one, a warning.
+  check(r.isOk() && r.getWarnings().empty() == (type != 2 || bStart),
+        "load of a saved file");
+  if (type == 2) check(got.getHeader() == (bHeader ? header : ""), "header");
+  // An S9 of address 0 stands in for no start address.
+  if (type == 1 || type == 2)
+    check(got.hasStartAddress() ==
+              (type == 2 ? bStart : bStart && info.hasStartAddress()),
+          "start written or not");
+  if (!bStart) info.clearStartAddress();
   // The holes hold the fill byte: binary's between the ends, UF2's in each
   // group of 256 with a written byte, MIF's from 0 to the highest word.
   const char fill = static_cast<char>(options.getFillByte());
@@ -310,6 +333,13 @@ void readText(FuzzedDataProvider& in) {
 typedef std::uint64_t u64;
 typedef std::map<vmm_int, char> Bytes;
 
+std::string hexOf(u64 v, int digits = 1) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%0*llx", digits,
+                static_cast<unsigned long long>(v));
+  return text;
+}
+
 // MSB first, bit by bit; augmented: the message shifted through a register
 // of zeros, then as many zero bits as the register holds.
 u64 crcMsb(const std::vector<unsigned char>& d, u64 poly, u64 c, int w,
@@ -330,6 +360,26 @@ u64 crcMsb(const std::vector<unsigned char>& d, u64 poly, u64 c, int w,
   if (bAugmented)
     for (int i = 0; i < w; ++i) step(false);
   return c;
+}
+
+// A CRC by its parameters, bit by bit: reflected input is each byte's bits
+// in reverse, then the register MSB first.
+struct CrcParameters {
+  int w;
+  u64 poly, init;
+  bool bRefIn, bRefOut;
+  u64 xorout;
+};
+u64 reflect(u64 v, int w) {
+  u64 r = 0;
+  for (int i = 0; i < w; ++i) r |= (v >> i & 1) << (w - 1 - i);
+  return r;
+}
+u64 crcBits(std::vector<unsigned char> d, const CrcParameters& p) {
+  if (p.bRefIn)
+    for (unsigned char& b : d) b = static_cast<unsigned char>(reflect(b, 8));
+  const u64 c = crcMsb(d, p.poly, p.init, p.w, false);
+  return (p.bRefOut ? reflect(c, p.w) : c) ^ p.xorout;
 }
 
 // The value and width of a checksum over d, or nullopt for an unknown name.
@@ -401,7 +451,7 @@ struct Edits {
   bool step(gcVMM* pVMM, std::unique_ptr<gcVMM>* pTarget, gcImageInfo* pInfo,
             gcFileResult* pResult, std::optional<u64>* pHole,
             std::optional<u64>* pClash) {
-    const int op = in.ConsumeIntegralInRange(0, 6);
+    const int op = in.ConsumeIntegralInRange(0, 8);
     bNew = op >= 1 && op <= 4;
     switch (op) {
       case 0: {
@@ -493,22 +543,107 @@ struct Edits {
         for (auto [a, v] : added) bytes[a] = v;
         return true;
       }
+      case 7: {
+        const u64 at = pick();
+        const bool bOverwrite = in.ConsumeBool();
+        std::vector<unsigned char> value;
+        std::string text;
+        bool bValid = true;
+        const int type = in.ConsumeIntegralInRange(0, 10);
+        if (type < 7) {  // u8, then u16, u32, u64 in either order
+          const unsigned w = 1u << (type + 1) / 2;
+          const bool bBig = type % 2 == 0;
+          u64 v = in.ConsumeIntegral<u64>();
+          if (in.ConsumeBool()) v >>= 8 * (8 - w);  // mostly fits
+          text = "u" + std::to_string(8 * w) +
+                 (w == 1 ? ""
+                  : bBig ? "be"
+                         : "le") +
+                 ":" + (in.ConsumeBool() ? std::to_string(v) : "0x" + hexOf(v));
+          bValid = w == 8 || v >> 8 * w == 0;
+          for (unsigned k = 0; k < w; ++k)
+            value.push_back(
+                static_cast<unsigned char>(v >> 8 * (bBig ? w - 1 - k : k)));
+        } else {
+          const std::string data = in.ConsumeRandomLengthString(12);
+          value.assign(data.begin(), data.end());
+          if (type == 7) {
+            text = "bytes:";
+            for (unsigned char c : value) text += hexOf(c, 2);
+            if (in.ConsumeIntegralInRange(0, 7) == 0)
+              text += "a", bValid = false;
+          } else {
+            text = (type == 8   ? "text:"
+                    : type == 9 ? "textz:"
+                                : "u24le:") +
+                   data;
+            if (type == 9) value.push_back(0);
+            bValid = type != 10;
+          }
+          bValid = bValid && !value.empty();
+        }
+        *pResult = setImage(pVMM, text, at, bOverwrite);
+        if (!bValid || at + value.size() > u64{1} << 32) return false;
+        return put(at, value.data(), value.size(), bOverwrite);
+      }
+      case 8: {
+        const int k = in.ConsumeIntegralInRange(0, 14);
+        const std::uint32_t n = k == 13 ? 3 : k == 14 ? 1u << 21 : 1u << k;
+        const auto fill = in.ConsumeIntegral<std::uint8_t>();
+        *pResult = alignImage(pVMM, n, fill);
+        if (n < 2 || n > 0x100000 || (n & (n - 1)) != 0) return false;
+        std::vector<u64> blocks;
+        for (const auto& byte : bytes)
+          if (blocks.empty() || blocks.back() != (byte.first & ~u64{n - 1}))
+            blocks.push_back(byte.first & ~u64{n - 1});
+        for (u64 b : blocks)
+          for (u64 a = b; a < b + n; ++a)
+            bytes.emplace(static_cast<vmm_int>(a), static_cast<char>(fill));
+        return true;
+      }
       default: {
         const auto& names = checksumNames();
         const std::size_t i =
             in.ConsumeIntegralInRange<std::size_t>(0, names.size());
-        const std::string name = i < names.size() ? names[i] : "crc8";
+        std::string name = i < names.size() ? names[i] : "crc8";
+        // The catalogue's names are checked against their check values
+        // elsewhere; here any CRC by its parameters, against crcBits.
+        std::optional<CrcParameters> crc;
+        if (name.find('/') != std::string::npos) {
+          const int w = in.ConsumeIntegralInRange(1, 64);
+          const u64 mask = ~u64{0} >> (64 - w);
+          crc = CrcParameters{w,
+                              in.ConsumeIntegral<u64>() & mask,
+                              in.ConsumeIntegral<u64>() & mask,
+                              in.ConsumeBool(),
+                              in.ConsumeBool(),
+                              in.ConsumeIntegral<u64>() & mask};
+          auto flag = [](bool b) { return b ? "true" : "false"; };
+          name = "crc(width=" + std::to_string(w) + ",poly=0x" +
+                 hexOf(crc->poly) + ",init=" + std::to_string(crc->init) +
+                 ",refin=" + flag(crc->bRefIn) +
+                 ",refout=" + flag(crc->bRefOut) + ",xorout=0x" +
+                 hexOf(crc->xorout) + ")" + (in.ConsumeBool() ? "-be" : "-le");
+        }
+        const bool bLength = name.compare(0, 6, "length") == 0;
         const u64 at = pick();
         const gcAddressRange r = range();
         const bool bOverwrite = in.ConsumeBool();
         *pResult = checksumImage(pVMM, name, at, r.iFirst, r.iLast, bOverwrite);
         std::vector<unsigned char> data;
-        const auto kind = reference(name, data);
+        auto kind = reference(name, data);
+        if (crc) kind = std::pair<u64, unsigned>{0, (crc->w + 7) / 8};
+        if (bLength) kind = std::pair<u64, unsigned>{0, name[6] == '1' ? 2 : 4};
         if (!kind || !valid(r) || at + kind->second > u64{1} << 32 ||
-            (at <= r.iLast && at + kind->second > r.iFirst) ||
+            (!bLength && at <= r.iLast && at + kind->second > r.iFirst) ||
             (name.compare(0, 5, "stm32") == 0 &&
              (r.iFirst % 4 != 0 || (r.iLast - r.iFirst + 1) % 4 != 0)))
           return false;
+        if (bLength) {
+          const u64 length = r.iLast - r.iFirst + 1;
+          if (length >> 8 * kind->second != 0) return false;
+          return stamp(name, at, length, kind->second, bOverwrite);
+        }
         for (u64 a = r.iFirst; a <= r.iLast; ++a) {
           const auto it = bytes.find(static_cast<vmm_int>(a));
           if (it == bytes.end()) {
@@ -517,21 +652,35 @@ struct Edits {
           }
           data.push_back(static_cast<unsigned char>(it->second));
         }
-        const auto [value, width] = *reference(name, data);
-        const bool bBig =
-            name.size() > 3 && name.substr(name.size() - 3) == "-be";
-        Bytes written = bytes;
-        for (unsigned k = 0; k < width; ++k) {
-          const auto v =
-              static_cast<char>(value >> 8 * (bBig ? width - 1 - k : k));
-          const auto a = static_cast<vmm_int>(at + k);
-          if (!bOverwrite && bytes.count(a) != 0 && bytes[a] != v) return false;
-          written[a] = v;
-        }
-        bytes.swap(written);
-        return true;
+        const auto [value, width] =
+            crc ? std::pair<u64, unsigned>{crcBits(data, *crc), kind->second}
+                : *reference(name, data);
+        return stamp(name, at, value, width, bOverwrite);
       }
     }
+  }
+
+  // Writes n bytes at `at` into the map, unless one of another value is
+  // there and not bOverwrite.
+  bool put(u64 at, const unsigned char* p, std::size_t n, bool bOverwrite) {
+    Bytes written = bytes;
+    for (std::size_t k = 0; k < n; ++k) {
+      const auto v = static_cast<char>(p[k]);
+      const auto a = static_cast<vmm_int>(at + k);
+      if (!bOverwrite && bytes.count(a) != 0 && bytes[a] != v) return false;
+      written[a] = v;
+    }
+    bytes.swap(written);
+    return true;
+  }
+  bool stamp(const std::string& name, u64 at, u64 value, unsigned width,
+             bool bOverwrite) {
+    const bool bBig = name.size() > 3 && name.substr(name.size() - 3) == "-be";
+    unsigned char out[8];
+    for (unsigned k = 0; k < width; ++k)
+      out[k] =
+          static_cast<unsigned char>(value >> 8 * (bBig ? width - 1 - k : k));
+    return put(at, out, width, bOverwrite);
   }
 };
 

@@ -180,7 +180,9 @@ std::uint32_t toFamily(py::handle value, const char* pWhat) {
 // What load() takes beside the path and its placement.
 struct LoadChoice {
   py::object format, family, alt, wordWidth;
+  bool bIgnoreChecksums;
   void apply(gcImageInput* pInput, gcImageOptions* pOptions) const {
+    pOptions->setIgnoreChecksums(bIgnoreChecksums);
     if (!format.is_none()) {
       if (!py::isinstance<py::str>(format))
         throw py::type_error("format must be a str");
@@ -388,7 +390,8 @@ class Image {
             py::object fill, py::handle lineBytes, py::handle wordWidth,
             py::object uf2Family, py::handle dfuAlt,
             const std::string& sDfuName, py::handle dfuVid, py::handle dfuPid,
-            py::handle dfuDevice) {
+            py::handle dfuDevice, py::object srecAddress, py::object hexAddress,
+            bool bStart, py::object header) {
     const std::string sPath = toPath(path);
     const std::string sType = outputType(format, sPath);
     gcImageOptions options;
@@ -421,6 +424,27 @@ class Image {
     if (iLineBytes == 0)
       throw py::value_error("line_bytes 0 is outside 1..255");
     options.setRecordLength(static_cast<unsigned>(iLineBytes));
+    if (!srecAddress.is_none()) {
+      const u64 bits = toInt(srecAddress, 32, "srec_address");
+      if (bits != 16 && bits != 24 && bits != 32)
+        throw py::value_error("srec_address is 16, 24 or 32");
+      options.setAddressBytes(static_cast<unsigned>(bits / 8));
+    }
+    if (!hexAddress.is_none()) {
+      const std::string mode = hexAddress.cast<std::string>();
+      if (mode != "linear" && mode != "segment")
+        throw py::value_error("hex_address is 'linear' or 'segment'");
+      options.setHexAddressing(mode == "linear" ? gcImageOptions::kHexLinear
+                                                : gcImageOptions::kHexSegment);
+    }
+    options.setWriteStart(bStart);
+    if (py::isinstance<py::bool_>(header) && !header.cast<bool>())
+      options.setHeader("", false);
+    else if (py::isinstance<py::str>(header) ||
+             py::isinstance<py::bytes>(header))
+      options.setHeader(header.cast<std::string>());
+    else if (!header.is_none())
+      throw py::type_error("header is str, bytes, None or False");
     gcFileResult result;
     {
       Quiet quiet;
@@ -494,6 +518,8 @@ PYBIND11_MODULE(dwxvmm, m) {
   if (pImageError == nullptr) throw py::error_already_set();
   m.attr("ImageError") = py::handle(pImageError);
   m.attr("CHECKSUMS") = py::tuple(py::cast(checksumNames()));
+  m.def("checksum_list", &checksumList,
+        "Every checksum name with its parameters and check value, as text.");
 
   py::class_<Image> image(m, "Image", R"(A sparse memory image.
 
@@ -505,15 +531,17 @@ and header travel with the image through load(), save() and move().)");
           [](Image& self, py::handle path, py::handle at, py::handle move,
              bool bOverwrite, bool bStrict, py::handle maxMemory,
              py::object format, py::object family, py::object alt,
-             py::object wordWidth) {
-            self.load(path, at, move, bOverwrite, bStrict, maxMemory,
-                      LoadChoice{format, family, alt, wordWidth});
+             py::object wordWidth, bool bIgnoreChecksums) {
+            self.load(
+                path, at, move, bOverwrite, bStrict, maxMemory,
+                LoadChoice{format, family, alt, wordWidth, bIgnoreChecksums});
           },
           py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
           py::arg("move") = 0, py::arg("overwrite") = false,
           py::arg("strict") = false, py::arg("max_memory") = kMaxMemory,
           py::arg("format") = py::none(), py::arg("family") = py::none(),
           py::arg("alt") = py::none(), py::arg("word_width") = 8,
+          py::arg("ignore_checksums") = false,
           R"(Loads a file into this image, all or nothing.
 
 The format comes from the file's first bytes, or format ('vmem' and 'mif'
@@ -525,14 +553,17 @@ strict are an ImageError at the file's last line. max_memory bounds the
 bytes the load may take, the image's included (default 1 GiB; 0: no
 limit): an ImageError names the record that would pass it. family (a UF2
 family's name or ID) and alt (a DfuSe alternate setting) choose from a file
-of several; word_width is a Verilog memory file's.)")
+of several; word_width is a Verilog memory file's. ignore_checksums loads
+records whose checksum is wrong (Intel HEX, S-record), each a warning.)")
       .def("save", &Image::save, py::arg("path"), py::kw_only(),
            py::arg("format") = py::none(), py::arg("range") = py::none(),
            py::arg("fill") = py::none(), py::arg("line_bytes") = 32,
            py::arg("word_width") = 8, py::arg("uf2_family") = py::none(),
            py::arg("dfu_alt") = 0, py::arg("dfu_name") = "ST...",
            py::arg("dfu_vid") = 0x0483, py::arg("dfu_pid") = 0xDF11,
-           py::arg("dfu_device") = 0xFFFF,
+           py::arg("dfu_device") = 0xFFFF, py::arg("srec_address") = py::none(),
+           py::arg("hex_address") = py::none(), py::arg("start") = true,
+           py::arg("header") = py::none(),
            R"(Saves the written bytes of range (default: all) to path.
 
 format is 'ihex', 'srec', 'binary', 'titxt', 'vmem', 'c', 'uf2', 'dfuse',
@@ -541,7 +572,11 @@ format is 'ihex', 'srec', 'binary', 'titxt', 'vmem', 'c', 'uf2', 'dfuse',
 output write fill (default 0xFF) for holes, MIF and COE (default 0);
 line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record
 record; word_width (8, 16, 32) the bits of a vmem, MIF or COE word;
-uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.)")
+uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.
+srec_address 16, 24 or 32 writes S1, S2 or S3 records (default: the
+narrowest that fits); hex_address 'linear' (04, 05) or 'segment' (02, 03,
+below 1 MiB); start=False writes no start address record; header (str or
+bytes) replaces the S0 header, False writes none.)")
       .def("__getitem__", &Image::item,
            "img[a] is the byte at a (KeyError for a hole); img[a:b] the bytes "
            "(KeyError naming the first hole).")
@@ -690,6 +725,40 @@ uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.)")
           "the lowest to the highest written byte; no holes) and writes it "
           "at at in its byte order.")
       .def(
+          "set",
+          [](Image& self, const std::string& sValue, py::handle at,
+             bool bOverwrite) {
+            const u64 iAt = toAddress(at);
+            gcFileResult result;
+            {
+              Quiet quiet;
+              result = setImage(self.vmm(), sValue, iAt, bOverwrite);
+            }
+            check(result);
+          },
+          py::arg("value"), py::arg("at"), py::kw_only(),
+          py::arg("overwrite") = false,
+          "Writes value, 'TYPE:VALUE' (u8, u16le, u16be, u32le, u32be, u64le, "
+          "u64be with a number; bytes:HEX; text:STRING; textz:STRING), at "
+          "at; an ImageError over written bytes of other values unless "
+          "overwrite.")
+      .def(
+          "align",
+          [](Image& self, py::handle n, py::handle fill) {
+            const auto iAlign =
+                static_cast<std::uint32_t>(toInt(n, 0xFFFFFFFF, "n"));
+            const std::uint8_t iFill = toByte(fill, "fill");
+            gcFileResult result;
+            {
+              Quiet quiet;
+              result = alignImage(self.vmm(), iAlign, iFill);
+            }
+            check(result);
+          },
+          py::arg("n"), py::arg("fill") = 0xFF,
+          "Grows every run of written bytes down and up to multiples of n (a "
+          "power of two, 2 to 1 MiB), the new bytes fill.")
+      .def(
           "dump",
           [](Image& self, py::handle start, py::handle stop, py::handle width) {
             const u64 iWidth = toInt(width, 32, "width");
@@ -721,10 +790,12 @@ uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.)")
       "load",
       [](py::handle path, py::handle at, py::handle move, bool bOverwrite,
          bool bStrict, py::handle maxMemory, py::object format,
-         py::object family, py::object alt, py::object wordWidth) {
+         py::object family, py::object alt, py::object wordWidth,
+         bool bIgnoreChecksums) {
         auto pImage = std::make_unique<Image>();
-        pImage->load(path, at, move, bOverwrite, bStrict, maxMemory,
-                     LoadChoice{format, family, alt, wordWidth});
+        pImage->load(
+            path, at, move, bOverwrite, bStrict, maxMemory,
+            LoadChoice{format, family, alt, wordWidth, bIgnoreChecksums});
         return pImage;
       },
       py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
@@ -732,5 +803,6 @@ uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.)")
       py::arg("strict") = false, py::arg("max_memory") = kMaxMemory,
       py::arg("format") = py::none(), py::arg("family") = py::none(),
       py::arg("alt") = py::none(), py::arg("word_width") = 8,
+      py::arg("ignore_checksums") = false,
       "A new Image with the file loaded (see Image.load).");
 }

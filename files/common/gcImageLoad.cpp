@@ -7,7 +7,9 @@
 
 #include "core/gcVMMBase.h"
 
-namespace {}  // namespace
+namespace {
+constexpr std::uint64_t kShownChecksums = 10;
+}  // namespace
 
 std::string sizeText(std::uint64_t iBytes) {
   for (const char* pUnit : {"GiB", "MiB", "KiB"}) {
@@ -28,7 +30,9 @@ gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
       bEof(false),
       iLine(0),
       bStrict(options.getStrict()),
-      iMaxMemory(options.getMaxMemory()) {
+      iMaxMemory(options.getMaxMemory()),
+      bIgnoreChecksums(options.getIgnoreChecksums()),
+      iBadChecksums(0) {
   if (pVMM == nullptr || pVMM->getPageSize() == 0) {
     fail("no VMM with a memory model to load into", false);
     return;
@@ -137,8 +141,20 @@ void gcImageLoad::warn(const std::string& sReason) {
     result.addWarning(sFileName, 0, sReason);
 }
 
+bool gcImageLoad::checksumMismatch() {
+  if (!bIgnoreChecksums) return fail("checksum mismatch");
+  if (++iBadChecksums <= kShownChecksums)
+    result.addWarning(sFileName, iLine,
+                      "checksum mismatch, loaded all the same");
+  return true;
+}
+
 gcFileResult gcImageLoad::finish(const gcImageInfo& info, gcImageInfo* pInfo) {
   if (!result.isOk()) return result;
+  if (iBadChecksums > kShownChecksums)
+    result.addWarning(sFileName, 0,
+                      std::to_string(iBadChecksums - kShownChecksums) +
+                          " more records with a wrong checksum");
   stage->commit();
   result.setDataBytes(stage->getBytes());
   if (pInfo != nullptr) *pInfo = info;

@@ -66,6 +66,10 @@ class gcImageLoad {
   bool failAt(std::uint64_t iAtLine, const std::string& sReason);
   // A warning, or under a strict load an error at the current line.
   void warn(const std::string& sReason);
+  // A record's checksum is wrong: fails, or when the options ignore
+  // checksums warns at the line (the first ten, then a count; asked for,
+  // so not an error when strict) and returns true.
+  bool checksumMismatch();
   // Commits the staged bytes and hands info on when there was no error.
   gcFileResult finish(const gcImageInfo& info, gcImageInfo* pInfo);
 
@@ -84,6 +88,8 @@ class gcImageLoad {
   bool bStrict;
   std::uint64_t iMaxMemory;
   gcFileResult result;
+  bool bIgnoreChecksums;
+  std::uint64_t iBadChecksums;
 };
 
 #endif  // DWXFILES_GCIMAGELOAD_H_

@@ -11,6 +11,11 @@ gcImageOptions::gcImageOptions()
       bCrlf(false),
       iFillByte(0xFF),
       iWordBits(8),
+      bIgnoreChecksums(false),
+      eHexAddressing(kHexAsLoaded),
+      bWriteStart(true),
+      bHeader(false),
+      bWriteHeader(true),
       bStrict(false),
       iMaxMemory(0),
       bFillByte(false),
@@ -22,6 +27,37 @@ gcImageOptions::gcImageOptions()
       iDfuVendor(0x0483),
       iDfuProduct(0xDF11),
       iDfuDevice(0xFFFF) {}
+
+gcImageOptions& gcImageOptions::setIgnoreChecksums(bool bIgnore) {
+  bIgnoreChecksums = bIgnore;
+  return *this;
+}
+bool gcImageOptions::getIgnoreChecksums() const { return bIgnoreChecksums; }
+
+gcImageOptions& gcImageOptions::setHexAddressing(HexAddressing e) {
+  eHexAddressing = e;
+  return *this;
+}
+gcImageOptions::HexAddressing gcImageOptions::getHexAddressing() const {
+  return eHexAddressing;
+}
+
+gcImageOptions& gcImageOptions::setWriteStart(bool bWrite) {
+  bWriteStart = bWrite;
+  return *this;
+}
+bool gcImageOptions::getWriteStart() const { return bWriteStart; }
+
+gcImageOptions& gcImageOptions::setHeader(const std::string& sText,
+                                          bool bWrite) {
+  bHeader = true;
+  sHeader = sText;
+  bWriteHeader = bWrite;
+  return *this;
+}
+bool gcImageOptions::hasHeader() const { return bHeader; }
+const std::string& gcImageOptions::getHeader() const { return sHeader; }
+bool gcImageOptions::getWriteHeader() const { return bWriteHeader; }
 
 gcImageOptions& gcImageOptions::setLoadAddress(std::uint32_t iAddr) {
   iLoadAddress = iAddr;

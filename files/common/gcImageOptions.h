@@ -21,6 +21,11 @@ class DWXFILES_EXPORT gcImageOptions {
   // (default false: the load fails). Equal values are never an error.
   gcImageOptions& setLaterWins(bool bLaterWins);
   bool getLaterWins() const;
+  // Whether a record whose checksum is wrong loads all the same (Intel HEX,
+  // S-record; default false: the load fails). Each such record is a
+  // warning naming its line, the first ten and then their count.
+  gcImageOptions& setIgnoreChecksums(bool bIgnore);
+  bool getIgnoreChecksums() const;
   // Whether a warning (a missing end record) fails the load instead, at the
   // file's last line (default false).
   gcImageOptions& setStrict(bool bStrict);
@@ -46,6 +51,25 @@ class DWXFILES_EXPORT gcImageOptions {
   // for the narrowest that holds the highest address and the start address.
   gcImageOptions& setAddressBytes(unsigned int iBytes);
   unsigned int getAddressBytes() const;
+  // Intel HEX: kHexAsLoaded (default) writes 04 records and the start
+  // address in the form it came in (03 or 05); kHexLinear 04 and 05;
+  // kHexSegment 02 and 03, and a save fails for data or a start address
+  // at or above 1 MiB.
+  enum HexAddressing { kHexAsLoaded, kHexLinear, kHexSegment };
+  gcImageOptions& setHexAddressing(HexAddressing eAddressing);
+  HexAddressing getHexAddressing() const;
+  // Whether the start address is written (default true): false writes no
+  // 03 or 05 record, and no S7, S8 or S9 record.
+  gcImageOptions& setWriteStart(bool bWrite);
+  bool getWriteStart() const;
+  // S-record: the S0 header text written instead of the image's (at most
+  // 252 bytes), or with bWrite false no S0 record at all. Default: the
+  // image's header, none if empty.
+  gcImageOptions& setHeader(const std::string& sHeader, bool bWrite = true);
+  // Whether setHeader was called; the text and whether to write it.
+  bool hasHeader() const;
+  const std::string& getHeader() const;
+  bool getWriteHeader() const;
   // "\r\n" line ends instead of "\n" (default false).
   gcImageOptions& setCrlf(bool bCrlf);
   bool getCrlf() const;
@@ -95,6 +119,12 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint8_t iFillByte;
   unsigned int iWordBits;
   std::string sArrayName;
+  bool bIgnoreChecksums;
+  HexAddressing eHexAddressing;
+  bool bWriteStart;
+  bool bHeader;
+  bool bWriteHeader;
+  std::string sHeader;
   bool bStrict;
   std::uint64_t iMaxMemory;
   bool bFillByte;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "tools/segments.h"
 #include "gcHexCodec.h"
 #include "gcImageLoad.h"
 #include "gcImageSave.h"
+#include "tools/segments.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ bool readRecord(IntelState& s, const char* pLine, std::size_t iLength) {
     return s.load.fail("invalid hex digit");
   if (record[0] + 5u != n)
     return s.load.fail("byte count does not match the record");
-  if ((sum & 0xFF) != 0) return s.load.fail("checksum mismatch");
+  if ((sum & 0xFF) != 0 && !s.load.checksumMismatch()) return false;
   const unsigned int type = record[3];
   char reason[48];
   if (type >= sizeof kIntelTypes / sizeof kIntelTypes[0]) {
@@ -103,14 +103,16 @@ bool readRecord(IntelState& s, const char* pLine, std::size_t iLength) {
 // Writes the runs of the image as records.
 class IntelWriter : public gcSegmentHandler {
  public:
-  IntelWriter(gcImageSave& save, unsigned int iRecordLength)
-      : save_(save), iRecordLength_(iRecordLength) {}
+  IntelWriter(gcImageSave& save, unsigned int iRecordLength, bool bSegment)
+      : save_(save), iRecordLength_(iRecordLength), bSegment_(bSegment) {}
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     if (iFirst >> 16 != iUpper_) {  // a run never crosses 64 KiB
       iUpper_ = iFirst >> 16;
-      const unsigned char upper[2] = {static_cast<unsigned char>(iUpper_ >> 8),
-                                      static_cast<unsigned char>(iUpper_)};
-      record(4, 0, upper, 2);
+      // A segment's base is 16 times its value: 0x1000 a 64 KiB step.
+      const u64 base = bSegment_ ? iUpper_ << 12 : iUpper_;
+      const unsigned char upper[2] = {static_cast<unsigned char>(base >> 8),
+                                      static_cast<unsigned char>(base)};
+      record(bSegment_ ? 2 : 4, 0, upper, 2);
     }
     const auto* p = reinterpret_cast<const unsigned char*>(pData);
     for (u64 i = 0; i < iLength; i += iRecordLength_)
@@ -136,6 +138,7 @@ class IntelWriter : public gcSegmentHandler {
  private:
   gcImageSave& save_;
   unsigned int iRecordLength_;
+  bool bSegment_;
   u64 iUpper_ = ~u64{0};  // an 04 record before the first data record
   u64 iBytes_ = 0;
 };
@@ -165,16 +168,41 @@ gcFileResult gcIntelHexFile::saveImage(const std::string& sFileName,
   const unsigned int iRecordLength = options.getRecordLength();
   if (iRecordLength < 1 || iRecordLength > 255)
     save.fail("record length must be 1 to 255");
+  const gcImageOptions::HexAddressing mode = options.getHexAddressing();
+  const bool bSegment = mode == gcImageOptions::kHexSegment;
+  const bool bStart =
+      options.getWriteStart() && pInfo != nullptr && pInfo->hasStartAddress();
+  std::uint32_t iStart = bStart ? pInfo->getStartAddress() : 0;
+  bool bSegmentedStart = bStart && pInfo->isSegmentedStart();
+  if (bStart && mode == gcImageOptions::kHexLinear && bSegmentedStart)
+    iStart = pInfo->getLinearStartAddress(), bSegmentedStart = false;
+  char reason[96];
+  if (bSegment && save.getHighest() >= 0x100000) {
+    std::snprintf(reason, sizeof reason,
+                  "address 0x%08llX is beyond segment addressing (below 1 MiB)",
+                  static_cast<unsigned long long>(save.getHighest()));
+    save.fail(reason);
+  } else if (bSegment && bStart && !bSegmentedStart) {
+    if (iStart >= 0x100000) {
+      std::snprintf(reason, sizeof reason,
+                    "start address 0x%08X is beyond segment addressing "
+                    "(below 1 MiB)",
+                    iStart);
+      save.fail(reason);
+    }
+    iStart = (iStart >> 4 & 0xF000) << 16 | (iStart & 0xFFFF);
+    bSegmentedStart = true;
+  }
   if (!save.open()) return save.finish(0, 0);
-  IntelWriter writer(save, iRecordLength);
+  IntelWriter writer(save, iRecordLength, bSegment);
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
-  if (pInfo != nullptr && pInfo->hasStartAddress()) {
-    const std::uint32_t a = pInfo->getStartAddress();
+  if (bStart) {
+    const std::uint32_t a = iStart;
     const unsigned char start[4] = {static_cast<unsigned char>(a >> 24),
                                     static_cast<unsigned char>(a >> 16),
                                     static_cast<unsigned char>(a >> 8),
                                     static_cast<unsigned char>(a)};
-    writer.record(pInfo->isSegmentedStart() ? 3 : 5, 0, start, 4);
+    writer.record(bSegmentedStart ? 3 : 5, 0, start, 4);
   }
   writer.record(1, 0, nullptr, 0);
   return save.finish(writer.bytes(), 0);

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "tools/segments.h"
 #include "gcHexCodec.h"
 #include "gcImageLoad.h"
 #include "gcImageSave.h"
+#include "tools/segments.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ bool readRecord(SRecordState& s, const char* pLine, std::size_t iLength) {
     return s.load.fail("invalid hex digit");
   if (n == 0 || record[0] + 1u != n)
     return s.load.fail("byte count does not match the record");
-  if ((sum & 0xFF) != 0xFF) return s.load.fail("checksum mismatch");
+  if ((sum & 0xFF) != 0xFF && !s.load.checksumMismatch()) return false;
   const SRecordType& kind = kSRecordTypes[type];
   if (record[0] < kind.iAddressBytes + 1)
     return s.load.fail("record too short");
@@ -162,7 +162,8 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
                                       const gcImageOptions& options,
                                       const gcImageInfo* pInfo) {
   gcImageSave save(sFileName, pVMM, options);
-  const bool bStart = pInfo != nullptr && pInfo->hasStartAddress();
+  const bool bStart =
+      options.getWriteStart() && pInfo != nullptr && pInfo->hasStartAddress();
   const u64 iStart = bStart ? pInfo->getLinearStartAddress() : 0;
   const unsigned int iNeeded = widthFor(std::max(save.getHighest(), iStart));
   unsigned int iWidth = options.getAddressBytes();
@@ -184,7 +185,9 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
                   iWidth - 1);
     save.fail(reason);
   }
-  const std::string header = pInfo != nullptr ? pInfo->getHeader() : "";
+  std::string header = pInfo != nullptr ? pInfo->getHeader() : "";
+  if (options.hasHeader())
+    header = options.getWriteHeader() ? options.getHeader() : "";
   if (header.size() > 252) save.fail("header longer than 252 bytes");
   if (!save.open()) return save.finish(0, 0);
   SRecordWriter writer(save, iRecordLength, iWidth);
@@ -198,6 +201,7 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
     writer.record(char('0' + iCountWidth + 3), iCountWidth, writer.records(),
                   nullptr, 0);
   }
-  writer.record(char('0' + 11 - iWidth), iWidth, iStart, nullptr, 0);
+  if (options.getWriteStart())
+    writer.record(char('0' + 11 - iWidth), iWidth, iStart, nullptr, 0);
   return save.finish(writer.bytes(), 0);
 }

@@ -2,62 +2,156 @@
 
 #include <zlib.h>
 
-#include <array>
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstring>
+#include <sstream>
 
 namespace {
 
-// Tables of the MSB-first CRCs (poly 0x04C11DB7 and 0x1021), sliced by four
-// so that a step takes four bytes: table k is a byte followed by k zeros.
-struct Tables {
-  std::array<std::array<std::uint32_t, 256>, 4> crc32;
-  std::array<std::array<std::uint16_t, 256>, 4> crc16;
-  Tables() {
-    for (std::uint32_t i = 0; i < 256; ++i) {
-      std::uint32_t c = i << 24;
-      std::uint16_t s = static_cast<std::uint16_t>(i << 8);
-      for (int bit = 0; bit < 8; ++bit) {
-        c = c & 0x80000000u ? c << 1 ^ 0x04C11DB7u : c << 1;
-        s = static_cast<std::uint16_t>(s & 0x8000 ? s << 1 ^ 0x1021 : s << 1);
-      }
-      crc32[0][i] = c;
-      crc16[0][i] = s;
-    }
-    for (int k = 1; k < 4; ++k)
-      for (std::uint32_t i = 0; i < 256; ++i) {
-        crc32[k][i] = crc32[k - 1][i] << 8 ^ crc32[0][crc32[k - 1][i] >> 24];
-        crc16[k][i] = static_cast<std::uint16_t>(
-            crc16[k - 1][i] << 8 ^ crc16[0][crc16[k - 1][i] >> 8]);
-      }
-  }
-};
+typedef gcChecksumAlgorithm A;
 
-const Tables& tables() {
-  static const Tables t;
-  return t;
+constexpr gcCrcParameters kIsoHdlc = {32,   0x04C11DB7, 0xFFFFFFFF,
+                                      true, true,       0xFFFFFFFF};
+constexpr gcCrcParameters kMpeg2 = {32,    0x04C11DB7, 0xFFFFFFFF,
+                                    false, false,      0};
+
+bool operator==(const gcCrcParameters& a, const gcCrcParameters& b) {
+  return a.iBits == b.iBits && a.iPoly == b.iPoly && a.iInit == b.iInit &&
+         a.bRefIn == b.bRefIn && a.bRefOut == b.bRefOut &&
+         a.iXorOut == b.iXorOut;
 }
 
-std::vector<gcChecksumAlgorithm> makeAlgorithms() {
-  using A = gcChecksumAlgorithm;
+std::vector<A> makeAlgorithms() {
   std::vector<A> all;
   auto both = [&](const std::string& name, A::Kind kind, unsigned width,
-                  std::uint16_t init) {
-    all.push_back({name + "-le", kind, width, init, false});
-    all.push_back({name + "-be", kind, width, init, true});
+                  gcCrcParameters crc = {}) {
+    all.push_back({name + "-le", kind, width, false, crc});
+    all.push_back({name + "-be", kind, width, true, crc});
   };
-  both("crc32", A::kCrc32, 4, 0);
-  both("stm32", A::kStm32, 4, 0);
-  both("crc16-xmodem", A::kCrc16, 2, 0);
-  both("crc16-ccitt", A::kCrc16, 2, 0xFFFF);
-  both("crc16-aug", A::kCrc16, 2, 0x1D0F);  // 0xFFFF, augmented
+  both("crc32", A::kCrc32, 4, kIsoHdlc);
+  both("stm32", A::kStm32, 4, kMpeg2);
+  both("crc16-xmodem", A::kCrc, 2, {16, 0x1021, 0, false, false, 0});
+  both("crc16-ccitt", A::kCrc, 2, {16, 0x1021, 0xFFFF, false, false, 0});
+  both("crc16-aug", A::kCrc, 2, {16, 0x1021, 0x1D0F, false, false, 0});
   for (auto [prefix, kind] :
        {std::pair{"", A::kSum}, std::pair{"neg", A::kNegSum},
         std::pair{"not", A::kNotSum}}) {
-    all.push_back({std::string(prefix) + "sum8", kind, 1, 0, false});
-    both(std::string(prefix) + "sum16", kind, 2, 0);
-    both(std::string(prefix) + "sum32", kind, 4, 0);
+    all.push_back({std::string(prefix) + "sum8", kind, 1, false, {}});
+    both(std::string(prefix) + "sum16", kind, 2);
+    both(std::string(prefix) + "sum32", kind, 4);
   }
+  both("length16", A::kLength, 2);
+  both("length32", A::kLength, 4);
   return all;
+}
+
+std::string lower(std::string s) {
+  for (char& c : s)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::vector<std::string> split(const std::string& s, char by) {
+  std::vector<std::string> parts;
+  for (std::size_t at = 0, end; at <= s.size(); at = end + 1) {
+    end = std::min(s.find(by, at), s.size());
+    parts.push_back(s.substr(at, end - at));
+  }
+  return parts;
+}
+
+std::string hexOf(std::uint64_t v, unsigned int iBits) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%0*llx",
+                static_cast<int>((iBits + 3) / 4),
+                static_cast<unsigned long long>(v));
+  return text;
+}
+
+// "width=16,poly=0x8005,..." inside "crc(...)"; init, refin, refout and
+// xorout default to 0 and false.
+bool parseParameters(const std::string& sText, gcCrcParameters* p,
+                     std::string* pWhy) {
+  *p = {};
+  bool bWidth = false, bPoly = false;
+  std::vector<std::string> seen;
+  for (const std::string& item : split(sText, ',')) {
+    const std::size_t eq = item.find('=');
+    const std::string key = item.substr(0, eq);
+    const std::string value =
+        eq == std::string::npos ? "" : item.substr(eq + 1);
+    if (std::find(seen.begin(), seen.end(), key) != seen.end())
+      return *pWhy = key + " given twice", false;
+    seen.push_back(key);
+    if (key == "refin" || key == "refout") {
+      if (value != "true" && value != "false")
+        return *pWhy = key + " must be true or false", false;
+      (key == "refin" ? p->bRefIn : p->bRefOut) = value == "true";
+      continue;
+    }
+    std::uint64_t* pValue = key == "width"    ? nullptr
+                            : key == "poly"   ? &p->iPoly
+                            : key == "init"   ? &p->iInit
+                            : key == "xorout" ? &p->iXorOut
+                                              : nullptr;
+    if (pValue == nullptr && key != "width")
+      return *pWhy = "unknown parameter '" + key + "'", false;
+    std::uint64_t v = 0;
+    if (parseUnsigned(value, &v) != kNumber)
+      return *pWhy = "bad number '" + value + "' for " + key, false;
+    if (pValue == nullptr)
+      p->iBits = static_cast<unsigned>(std::min<std::uint64_t>(v, 65)),
+      bWidth = true;
+    else
+      *pValue = v, bPoly = bPoly || pValue == &p->iPoly;
+  }
+  if (!bWidth || !bPoly) return *pWhy = "width and poly are needed", false;
+  if (p->iBits < 1 || p->iBits > 64)
+    return *pWhy = "width must be 1 to 64", false;
+  const std::uint64_t mask = ~std::uint64_t{0} >> (64 - p->iBits);
+  for (auto [name, v] :
+       {std::pair{"poly", p->iPoly}, std::pair{"init", p->iInit},
+        std::pair{"xorout", p->iXorOut}})
+    if ((v & ~mask) != 0)
+      return *pWhy = std::string(name) + " " + hexOf(v, 0) +
+                     " does not fit in " + std::to_string(p->iBits) + " bits",
+             false;
+  return true;
+}
+
+const gcCrcModel* findModel(const std::string& sLowerName) {
+  std::size_t n = 0;
+  const gcCrcModel* pModels = crcCatalogue(&n);
+  for (std::size_t i = 0; i < n; ++i)
+    for (const std::string& alias : split(lower(pModels[i].sNames), '|'))
+      if (alias == sLowerName) return &pModels[i];
+  return nullptr;
+}
+
+const gcCrcModel* findModel(const gcCrcParameters& p) {
+  std::size_t n = 0;
+  const gcCrcModel* pModels = crcCatalogue(&n);
+  for (std::size_t i = 0; i < n; ++i)
+    if (pModels[i].parameters == p) return &pModels[i];
+  return nullptr;
+}
+
+std::string describe(const gcCrcParameters& p) {
+  auto flag = [](bool b) { return b ? "true" : "false"; };
+  return "width=" + std::to_string(p.iBits) +
+         " poly=" + hexOf(p.iPoly, p.iBits) +
+         " init=" + hexOf(p.iInit, p.iBits) + " refin=" + flag(p.bRefIn) +
+         " refout=" + flag(p.bRefOut) + " xorout=" + hexOf(p.iXorOut, p.iBits);
+}
+
+// Letters and digits only: how a user may mistake one name for another.
+std::string skeleton(const std::string& s) {
+  std::string k;
+  for (char c : lower(s))
+    if (std::isalnum(static_cast<unsigned char>(c))) k += c;
+  return k;
 }
 
 }  // namespace
@@ -67,25 +161,132 @@ const std::vector<gcChecksumAlgorithm>& checksumAlgorithms() {
   return all;
 }
 
-const gcChecksumAlgorithm* findChecksum(const std::string& sName) {
+bool findChecksum(const std::string& sName, gcChecksumAlgorithm* pOut,
+                  std::string* pWhy) {
+  const std::string name = lower(sName);
   for (const gcChecksumAlgorithm& a : checksumAlgorithms())
-    if (a.sName == sName) return &a;
-  return nullptr;
+    if (a.sName == name) return *pOut = a, true;
+  std::string base = name;
+  int order = -1;  // none, else big-endian
+  if (name.size() > 3 && (name.compare(name.size() - 3, 3, "-le") == 0 ||
+                          name.compare(name.size() - 3, 3, "-be") == 0)) {
+    base = name.substr(0, name.size() - 3);
+    order = name[name.size() - 2] == 'b';
+  }
+  gcChecksumAlgorithm a{sName, A::kCrc, 0, order == 1, {}};
+  if (base.compare(0, 4, "crc(") == 0 && base.back() == ')') {
+    if (!parseParameters(base.substr(4, base.size() - 5), &a.crc, pWhy)) {
+      *pWhy = "bad CRC parameters '" + sName + "': " + *pWhy;
+      return false;
+    }
+  } else if (const gcCrcModel* pModel = findModel(base)) {
+    a.crc = pModel->parameters;
+  } else {
+    *pWhy = "unknown checksum '" + sName + "'";
+    return false;
+  }
+  a.iWidth = (a.crc.iBits + 7) / 8;
+  if (order < 0 && a.iWidth > 1) {
+    *pWhy = "checksum '" + sName + "' needs -le or -be (the byte order)";
+    return false;
+  }
+  if (a.crc == kIsoHdlc) a.kind = A::kCrc32;
+  *pOut = a;
+  return true;
+}
+
+std::string describeChecksums() {
+  static const unsigned char kCheck[] = "123456789";
+  std::ostringstream out;
+  out << "Our names (-le, -be: the byte order written; check: the value over "
+         "\"123456789\"):\n";
+  const auto& ours = checksumAlgorithms();
+  std::vector<std::string> notes;
+  for (std::size_t i = 0; i < ours.size(); ++i) {
+    const A& a = ours[i];
+    const bool bPair = i + 1 < ours.size() && !a.bBigEndian &&
+                       ours[i + 1].bBigEndian && a.iWidth > 1;
+    std::string names = a.sName;
+    if (bPair) names += ", -be", ++i;
+    std::string what;
+    if (a.kind == A::kCrc32 || a.kind == A::kCrc) {
+      const gcCrcModel* pModel = findModel(a.crc);
+      const std::string model = split(pModel->sNames, '|')[0];
+      what = model + (a.kind == A::kCrc32 ? ", zlib's crc32" : "");
+      const std::string base = a.sName.substr(0, a.sName.size() - 3);
+      std::size_t n = 0;
+      const gcCrcModel* pAll = crcCatalogue(&n);
+      for (std::size_t m = 0; m < n; ++m)
+        for (const std::string& alias : split(pAll[m].sNames, '|'))
+          if (&pAll[m] != pModel && skeleton(alias) == skeleton(base))
+            notes.push_back("  " + base + " is " + model +
+                            "; the catalogue's " + alias + " is " +
+                            split(pAll[m].sNames, '|')[0] + ", another CRC\n");
+    } else if (a.kind == A::kStm32) {
+      what = "CRC-32/MPEG-2 over 32-bit little-endian words (STM32 CRC unit)";
+    } else if (a.kind == A::kLength) {
+      what = "the number of bytes from FIRST to LAST, holes included";
+    } else {
+      what = a.kind == A::kSum      ? "the sum of the bytes"
+             : a.kind == A::kNegSum ? "the sum's two's complement"
+                                    : "the sum's one's complement";
+    }
+    if (a.kind != A::kStm32) {
+      gcChecksumState state(a);
+      state.add(kCheck, 9);
+      const std::uint64_t v = a.kind == A::kLength ? 9 : state.value();
+      what += ", check " + hexOf(v, 8 * a.iWidth);
+    }
+    out << "  " << names
+        << std::string(names.size() < 22 ? 22 - names.size() : 1, ' ') << what
+        << "\n";
+  }
+  for (const std::string& note : notes) out << note;
+  out << "The catalogue of CRCs (any case; add -le or -be, optional up to 8 "
+         "bits; the value\nright-aligned in whole bytes):\n";
+  std::size_t n = 0;
+  const gcCrcModel* pModels = crcCatalogue(&n);
+  for (std::size_t m = 0; m < n; ++m) {
+    const std::vector<std::string> names = split(lower(pModels[m].sNames), '|');
+    out << "  " << names[0]
+        << std::string(names[0].size() < 25 ? 25 - names[0].size() : 1, ' ')
+        << describe(pModels[m].parameters)
+        << " check=" << hexOf(pModels[m].iCheck, pModels[m].parameters.iBits);
+    for (std::size_t k = 1; k < names.size(); ++k)
+      out << (k == 1 ? "  also " : ", ") << names[k];
+    out << "\n";
+  }
+  out << "Any other CRC by its parameters (init, refin, refout, xorout default "
+         "to 0, false):\n"
+         "  crc(width=16,poly=0x8005,init=0xffff,refin=true,refout=true,"
+         "xorout=0x0000)-le\n";
+  return out.str();
 }
 
 gcChecksumState::gcChecksumState(const gcChecksumAlgorithm& a)
     : algorithm(a), iCrc(0), iSum(0), partial(), iPartial(0) {
-  if (a.kind == gcChecksumAlgorithm::kCrc32)
+  if (a.kind == A::kCrc32)
     iCrc = static_cast<std::uint32_t>(crc32(0, Z_NULL, 0));
-  else if (a.kind == gcChecksumAlgorithm::kStm32)
-    iCrc = 0xFFFFFFFF;
-  else
-    iCrc = a.iInit;
+  else if (a.kind == A::kCrc || a.kind == A::kStm32)
+    engine = std::make_unique<gcCrcEngine>(a.crc);
+}
+
+// The unit reads little-endian words and shifts each in MSB first: the
+// bytes of a word go in reversed.
+void gcChecksumState::addWords(const unsigned char* p, std::size_t n) {
+  unsigned char swapped[256];
+  while (n > 0) {
+    const std::size_t k = std::min(n, sizeof swapped);
+    for (std::size_t i = 0; i < k; i += 4)
+      for (int b = 0; b < 4; ++b) swapped[i + b] = p[i + 3 - b];
+    engine->add(swapped, k);
+    p += k, n -= k;
+  }
 }
 
 void gcChecksumState::add(const unsigned char* p, std::size_t n) {
   switch (algorithm.kind) {
-    case gcChecksumAlgorithm::kCrc32:
+    case A::kCrc32:
       while (n > 0) {  // zlib takes an unsigned int length
         const auto piece =
             static_cast<uInt>(std::min<std::size_t>(n, 1u << 30));
@@ -93,37 +294,20 @@ void gcChecksumState::add(const unsigned char* p, std::size_t n) {
         p += piece, n -= piece;
       }
       return;
-    case gcChecksumAlgorithm::kStm32: {
-      const auto& t = tables().crc32;
-      auto word = [&](const unsigned char* w) {
-        // The unit reads a little-endian word and shifts it in MSB first.
-        const std::uint32_t c =
-            iCrc ^ (std::uint32_t{w[0]} | std::uint32_t{w[1]} << 8 |
-                    std::uint32_t{w[2]} << 16 | std::uint32_t{w[3]} << 24);
-        iCrc = t[3][c >> 24] ^ t[2][c >> 16 & 0xFF] ^ t[1][c >> 8 & 0xFF] ^
-               t[0][c & 0xFF];
-      };
+    case A::kStm32:
       while (n > 0 && iPartial != 0) {
         partial[iPartial++] = *p++, --n;
-        if (iPartial == 4) word(partial), iPartial = 0;
+        if (iPartial == 4) addWords(partial, 4), iPartial = 0;
       }
-      for (; n >= 4; p += 4, n -= 4) word(p);
+      addWords(p, n & ~std::size_t{3});
+      p += n & ~std::size_t{3};
+      n &= 3;
       std::memcpy(partial, p, n);
       iPartial = static_cast<unsigned>(n);
       return;
-    }
-    case gcChecksumAlgorithm::kCrc16: {
-      const auto& t = tables().crc16;
-      std::uint32_t c = iCrc;
-      for (; n >= 4; p += 4, n -= 4) {
-        c ^= std::uint32_t{p[0]} << 8 | p[1];
-        c = t[3][c >> 8] ^ t[2][c & 0xFF] ^ t[1][p[2]] ^ t[0][p[3]];
-      }
-      for (std::size_t i = 0; i < n; ++i)
-        c = (c << 8 ^ t[0][(c >> 8 ^ p[i]) & 0xFF]) & 0xFFFF;
-      iCrc = c;
+    case A::kCrc:
+      engine->add(p, n);
       return;
-    }
     default: {
       std::uint64_t s = 0;
       for (std::size_t i = 0; i < n; ++i) s += p[i];
@@ -132,26 +316,47 @@ void gcChecksumState::add(const unsigned char* p, std::size_t n) {
   }
 }
 
-std::uint32_t gcChecksumState::value() const {
-  const std::uint32_t mask =
-      algorithm.iWidth == 4 ? 0xFFFFFFFFu : (1u << 8 * algorithm.iWidth) - 1;
-  const auto sum = static_cast<std::uint32_t>(iSum);
+std::uint64_t gcChecksumState::value() const {
+  const std::uint64_t mask = ~std::uint64_t{0} >> (64 - 8 * algorithm.iWidth);
   switch (algorithm.kind) {
-    case gcChecksumAlgorithm::kSum:
-      return sum & mask;
-    case gcChecksumAlgorithm::kNegSum:
-      return (0u - sum) & mask;
-    case gcChecksumAlgorithm::kNotSum:
-      return ~sum & mask;
+    case A::kSum:
+      return iSum & mask;
+    case A::kNegSum:
+      return (0 - iSum) & mask;
+    case A::kNotSum:
+      return ~iSum & mask;
+    case A::kCrc32:
+      return iCrc;
+    case A::kLength:
+      return 0;
     default:
-      return iCrc & mask;
+      return engine->value();
   }
 }
 
-void gcChecksumState::store(unsigned char* pOut) const {
-  const std::uint32_t v = value();
-  const unsigned int w = algorithm.iWidth;
+gcNumberParse parseUnsigned(const std::string& sText, std::uint64_t* pValue) {
+  const bool bHex = sText.size() > 2 && sText[0] == '0' &&
+                    (sText[1] == 'x' || sText[1] == 'X');
+  const std::string digits = bHex ? sText.substr(2) : sText;
+  if (digits.empty() ||
+      digits.find_first_not_of(bHex ? "0123456789abcdefABCDEF"
+                                    : "0123456789") != std::string::npos)
+    return kNotNumber;
+  const unsigned int base = bHex ? 16 : 10;
+  std::uint64_t v = 0;
+  for (char c : digits) {
+    const auto d = static_cast<unsigned>(
+        std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                                                    : (c | 0x20) - 'a' + 10);
+    if (v > (~std::uint64_t{0} - d) / base) return kTooBig;
+    v = v * base + d;
+  }
+  *pValue = v;
+  return kNumber;
+}
+
+void storeValue(std::uint64_t v, unsigned int w, bool bBigEndian,
+                unsigned char* pOut) {
   for (unsigned int i = 0; i < w; ++i)
-    pOut[algorithm.bBigEndian ? w - 1 - i : i] =
-        static_cast<unsigned char>(v >> 8 * i);
+    pOut[bBigEndian ? w - 1 - i : i] = static_cast<unsigned char>(v >> 8 * i);
 }

@@ -4,24 +4,34 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "gcCrc.h"
 
 // One algorithm by its name: what it computes, its width in bytes and the
 // byte order it is stored in.
 struct gcChecksumAlgorithm {
-  enum Kind { kCrc32, kStm32, kCrc16, kSum, kNegSum, kNotSum };
+  enum Kind { kCrc32, kStm32, kCrc, kSum, kNegSum, kNotSum, kLength };
   std::string sName;
   Kind kind;
   unsigned int iWidth;
-  std::uint16_t iInit;  // CRC-16 only
   bool bBigEndian;
+  gcCrcParameters crc;  // kCrc and kStm32
 };
 
-// Every algorithm, in the order of checksumNames().
+// Our own names (not the catalogue's), in the order of checksumNames().
 const std::vector<gcChecksumAlgorithm>& checksumAlgorithms();
-// Null for an unknown name.
-const gcChecksumAlgorithm* findChecksum(const std::string& sName);
+// Finds an algorithm by one of our names, by a catalogue name or alias with
+// "-le" or "-be" (optional for one byte), or by "crc(width=W,poly=P,...)"
+// with the suffix; names in any case. False with *pWhy set for an unknown
+// name or bad parameters.
+bool findChecksum(const std::string& sName, gcChecksumAlgorithm* pAlgorithm,
+                  std::string* pWhy);
+// Every name with its parameters and check value, a line each, and where a
+// name of ours looks like a catalogue alias for another algorithm.
+std::string describeChecksums();
 
 // A checksum being computed: bytes in address order, then value().
 // REQUIRES (stm32): a multiple of 4 bytes in all.
@@ -30,16 +40,25 @@ class gcChecksumState {
   explicit gcChecksumState(const gcChecksumAlgorithm& algorithm);
   void add(const unsigned char* pData, std::size_t n);
   // The value, within the algorithm's width.
-  std::uint32_t value() const;
-  // The value's iWidth bytes in the algorithm's byte order.
-  void store(unsigned char* pOut) const;
+  std::uint64_t value() const;
 
  protected:
+  void addWords(const unsigned char* pData, std::size_t n);
   const gcChecksumAlgorithm& algorithm;
+  std::unique_ptr<gcCrcEngine> engine;
   std::uint32_t iCrc;
   std::uint64_t iSum;
   unsigned char partial[4];  // stm32: the bytes of a word not yet complete
   unsigned int iPartial;
 };
+
+// "0x" and hex digits (either case) or decimal digits: kNumber with
+// *pValue set, kNotNumber, or kTooBig beyond 64 bits.
+enum gcNumberParse { kNumber, kNotNumber, kTooBig };
+gcNumberParse parseUnsigned(const std::string& sText, std::uint64_t* pValue);
+
+// The low iWidth bytes of iValue at pOut, in the byte order asked for.
+void storeValue(std::uint64_t iValue, unsigned int iWidth, bool bBigEndian,
+                unsigned char* pOut);
 
 #endif  // DWXFILES_GCCHECKSUM_H_

@@ -1,6 +1,7 @@
 #include "gcImageEdit.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <memory>
 
@@ -261,53 +262,78 @@ gcFileResult swapImage(gcVMMBase* pSource, unsigned int iGroup,
   return gcFileResult();
 }
 
-gcFileResult checksumImage(gcVMMBase* pVMM, const std::string& sAlgorithm,
-                           u64 iAt, u64 iFirst, u64 iLast, bool bOverwrite) {
-  const gcChecksumAlgorithm* pAlgorithm = findChecksum(sAlgorithm);
-  if (pAlgorithm == nullptr)
-    return fail("unknown checksum '" + sAlgorithm + "'");
-  if (!hasModel(pVMM)) return fail("no VMM with a memory model to edit");
-  const std::string sName = sAlgorithm + ": ";
-  std::string sWhy = checkRange(iFirst, iLast);
-  if (!sWhy.empty()) return fail(sName + sWhy);
-  const u64 w = pAlgorithm->iWidth;
-  if (iAt + w > kEnd)
-    return fail(sName + hex(iAt) + " + " + std::to_string(w) +
-                " bytes runs past address 0xFFFFFFFF");
-  if (iAt <= iLast && iAt + w - 1 >= iFirst)
-    return fail(sName + "the checksum at " + hex(iAt) +
-                " overlaps the range it covers");
-  if (pAlgorithm->kind == gcChecksumAlgorithm::kStm32 &&
-      (iFirst % 4 != 0 || (iLast - iFirst + 1) % 4 != 0))
-    return fail(sName +
-                "the range must be whole 32-bit words from a "
-                "multiple of 4");
-  gcChecksumState state(*pAlgorithm);
-  u64 next = iFirst;
-  walk(pVMM, iFirst, iLast, [&](u64 a, u64 n, const unsigned char* p) {
-    if (a != next) return false;
-    state.add(p, n);
-    next = a + n;
-    return true;
-  });
-  if (next <= iLast)
-    return fail(sName + "the range has a hole at " + hex(next) +
-                ": fill it first");
-  unsigned char value[4];
-  state.store(value);
+namespace {
+
+// Writes n bytes at iAt unless a written byte there differs and not
+// bOverwrite; sName prefixes the messages.
+gcFileResult putBytes(gcVMMBase* pVMM, const std::string& sName, u64 iAt,
+                      const unsigned char* pBytes, u64 n, bool bOverwrite) {
   if (!bOverwrite) {
     u64 clash = kEnd;
-    walk(pVMM, iAt, iAt + w - 1, [&](u64 a, u64 n, const unsigned char* p) {
-      for (u64 i = 0; i < n && clash == kEnd; ++i)
-        if (p[i] != value[a + i - iAt]) clash = a + i;
-      return clash == kEnd;
+    walk(pVMM, iAt, iAt + n - 1, [&](u64 a, u64 m, const unsigned char* p) {
+      const auto d = std::mismatch(p, p + m, pBytes + (a - iAt));
+      if (d.first == p + m) return true;
+      clash = a + static_cast<u64>(d.first - p);
+      return false;
     });
     if (clash != kEnd)
       return fail(sName + "address " + hex(clash) +
                   " already holds another value");
   }
-  write(pVMM, iAt, value, w);
+  write(pVMM, iAt, pBytes, n);
   return gcFileResult();
+}
+
+std::string pastTheEnd(u64 iAt, u64 n) {
+  return hex(iAt) + " + " + std::to_string(n) +
+         " bytes runs past address 0xFFFFFFFF";
+}
+
+}  // namespace
+
+gcFileResult checksumImage(gcVMMBase* pVMM, const std::string& sAlgorithm,
+                           u64 iAt, u64 iFirst, u64 iLast, bool bOverwrite) {
+  gcChecksumAlgorithm algorithm;
+  std::string sWhy;
+  if (!findChecksum(sAlgorithm, &algorithm, &sWhy)) return fail(sWhy);
+  if (!hasModel(pVMM)) return fail("no VMM with a memory model to edit");
+  const std::string sName = sAlgorithm + ": ";
+  sWhy = checkRange(iFirst, iLast);
+  if (!sWhy.empty()) return fail(sName + sWhy);
+  const u64 w = algorithm.iWidth;
+  const bool bLength = algorithm.kind == gcChecksumAlgorithm::kLength;
+  if (iAt + w > kEnd) return fail(sName + pastTheEnd(iAt, w));
+  // A length does not read the bytes, so it may sit among those it counts.
+  if (!bLength && iAt <= iLast && iAt + w - 1 >= iFirst)
+    return fail(sName + "the checksum at " + hex(iAt) +
+                " overlaps the range it covers");
+  if (algorithm.kind == gcChecksumAlgorithm::kStm32 &&
+      (iFirst % 4 != 0 || (iLast - iFirst + 1) % 4 != 0))
+    return fail(sName +
+                "the range must be whole 32-bit words from a "
+                "multiple of 4");
+  std::uint64_t iValue = iLast - iFirst + 1;
+  if (bLength) {
+    if (iValue >> 8 * w != 0)
+      return fail(sName + "the range's " + std::to_string(iValue) +
+                  " bytes do not fit in " + std::to_string(8 * w) + " bits");
+  } else {
+    gcChecksumState state(algorithm);
+    u64 next = iFirst;
+    walk(pVMM, iFirst, iLast, [&](u64 a, u64 n, const unsigned char* p) {
+      if (a != next) return false;
+      state.add(p, n);
+      next = a + n;
+      return true;
+    });
+    if (next <= iLast)
+      return fail(sName + "the range has a hole at " + hex(next) +
+                  ": fill it first");
+    iValue = state.value();
+  }
+  unsigned char value[8];
+  storeValue(iValue, algorithm.iWidth, algorithm.bBigEndian, value);
+  return putBytes(pVMM, sName, iAt, value, w, bOverwrite);
 }
 
 const std::vector<std::string>& checksumNames() {
@@ -315,12 +341,119 @@ const std::vector<std::string>& checksumNames() {
     std::vector<std::string> all;
     for (const gcChecksumAlgorithm& a : checksumAlgorithms())
       all.push_back(a.sName);
+    std::size_t n = 0;
+    const gcCrcModel* pModels = crcCatalogue(&n);
+    for (std::size_t i = 0; i < n; ++i) {
+      std::string name = pModels[i].sNames;
+      name = name.substr(0, name.find('|'));
+      for (char& c : name) c = static_cast<char>(std::tolower(c));
+      all.push_back(name + "-le");
+      all.push_back(name + "-be");
+    }
     return all;
   }();
   return names;
 }
 
 unsigned int checksumWidth(const std::string& sAlgorithm) {
-  const gcChecksumAlgorithm* pAlgorithm = findChecksum(sAlgorithm);
-  return pAlgorithm == nullptr ? 0 : pAlgorithm->iWidth;
+  gcChecksumAlgorithm algorithm;
+  std::string sWhy;
+  return findChecksum(sAlgorithm, &algorithm, &sWhy) ? algorithm.iWidth : 0;
+}
+
+gcFileResult checkChecksumName(const std::string& sAlgorithm) {
+  gcChecksumAlgorithm algorithm;
+  std::string sWhy;
+  return findChecksum(sAlgorithm, &algorithm, &sWhy) ? gcFileResult()
+                                                     : fail(sWhy);
+}
+
+std::string checksumList() { return describeChecksums(); }
+
+gcFileResult parseValue(const std::string& sValue,
+                        std::vector<unsigned char>* pBytes) {
+  pBytes->clear();
+  const std::size_t colon = sValue.find(':');
+  const std::string type = sValue.substr(0, colon);
+  const std::string text =
+      colon == std::string::npos ? "" : sValue.substr(colon + 1);
+  if (colon == std::string::npos)
+    return fail("bad value '" + sValue +
+                "' (TYPE:VALUE; TYPE u8, u16le, u16be, u32le, u32be, u64le, "
+                "u64be, bytes, text or textz)");
+  if (type == "text" || type == "textz") {
+    pBytes->assign(text.begin(), text.end());
+    if (type == "textz") pBytes->push_back(0);
+  } else if (type == "bytes") {
+    if (text.size() % 2 != 0)
+      return fail("bad value '" + sValue + "': an odd number of hex digits");
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+      const std::string pair = text.substr(i, 2);
+      if (pair.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return fail("bad value '" + sValue + "': '" + pair +
+                    "' is not a hex byte");
+      pBytes->push_back(
+          static_cast<unsigned char>(std::stoul(pair, nullptr, 16)));
+    }
+  } else {
+    unsigned int bytes = 0;
+    bool bBig = false;
+    for (unsigned int w : {1u, 2u, 4u, 8u})
+      for (const char* order : {"le", "be", ""}) {
+        const std::string name =
+            "u" + std::to_string(8 * w) + (w == 1 ? "" : order);
+        if ((w == 1) == (*order == 0) && name == type)
+          bytes = w, bBig = std::string(order) == "be";
+      }
+    if (bytes == 0)
+      return fail("bad value '" + sValue + "': unknown type '" + type + "'");
+    std::uint64_t v = 0;
+    const gcNumberParse parse = parseUnsigned(text, &v);
+    if (parse == kNotNumber)
+      return fail("bad value '" + sValue + "': not a number");
+    const bool bFits = parse == kNumber;
+    if (!bFits || (bytes < 8 && v >> 8 * bytes != 0))
+      return fail("bad value '" + sValue + "': " + text + " does not fit in " +
+                  std::to_string(8 * bytes) + " bits");
+    pBytes->resize(bytes);
+    storeValue(v, bytes, bBig, pBytes->data());
+  }
+  if (pBytes->empty())
+    return fail("bad value '" + sValue + "': no bytes to write");
+  return gcFileResult();
+}
+
+gcFileResult setImage(gcVMMBase* pVMM, const std::string& sValue, u64 iAt,
+                      bool bOverwrite) {
+  if (!hasModel(pVMM)) return fail("no VMM with a memory model to edit");
+  std::vector<unsigned char> bytes;
+  gcFileResult r = parseValue(sValue, &bytes);
+  if (!r.isOk()) return r;
+  const std::string sName = sValue.substr(0, sValue.find(':')) + ": ";
+  if (iAt + bytes.size() > kEnd)
+    return fail(sName + pastTheEnd(iAt, bytes.size()));
+  return putBytes(pVMM, sName, iAt, bytes.data(), bytes.size(), bOverwrite);
+}
+
+gcFileResult alignImage(gcVMMBase* pVMM, std::uint32_t iAlign,
+                        std::uint8_t iFill) {
+  if (!hasModel(pVMM)) return fail("no VMM with a memory model to edit");
+  if (iAlign < 2 || iAlign > 0x100000 || (iAlign & (iAlign - 1)) != 0)
+    return fail("alignment " + std::to_string(iAlign) +
+                " is not a power of two from 2 to 1 MiB");
+  const u64 m = iAlign - 1;
+  std::vector<gcAddressRange> grown;
+  walk(pVMM, 0, kEnd - 1, [&](u64 a, u64 n, const unsigned char*) {
+    const u64 first = a & ~m, last = (a + n - 1) | m;
+    if (!grown.empty() && first <= grown.back().iLast + 1)
+      grown.back().iLast = std::max(grown.back().iLast, last);
+    else
+      grown.push_back({first, last});
+    return true;
+  });
+  for (const gcAddressRange& r : grown) {
+    gcFileResult result = fillImage(pVMM, iFill, r.iFirst, r.iLast);
+    if (!result.isOk()) return result;
+  }
+  return gcFileResult();
 }

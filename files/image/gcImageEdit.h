@@ -1,5 +1,5 @@
 // Edits of an image held in a VMM, as firmware builds make them: fill,
-// crop, exclude, move, byte swap and checksums.
+// crop, exclude, move, byte swap, checksums, stamps and alignment.
 #ifndef DWXFILES_GCIMAGEEDIT_H_
 #define DWXFILES_GCIMAGEEDIT_H_
 
@@ -61,19 +61,48 @@ DWXFILES_EXPORT gcFileResult swapImage(gcVMMBase* pSource, unsigned int iGroup,
                                        gcVMMBase* pTarget);
 
 // Computes sAlgorithm over iFirst..iLast and writes it at iAt in the
-// algorithm's byte order. Fails, writing nothing, for an unknown name, a
-// hole in the range (the message names its address), iAt..iAt+width-1
+// algorithm's byte order. sAlgorithm is one of checksumNames() in any case,
+// a catalogue CRC's name or alias with -le or -be (see checksumList()), or
+// "crc(width=W,poly=P,init=I,refin=B,refout=B,xorout=X)-le" (or -be).
+// lengthN-le/-be write iLast - iFirst + 1 instead and may sit inside the
+// range. Fails, writing nothing, for an unknown name, a hole in the range
+// (the message names its address; a length allows holes), iAt..iAt+width-1
 // overlapping the range or leaving the address space, a range that a
-// word-wise algorithm cannot take, or a written byte at iAt..iAt+width-1
-// that differs from the checksum's, unless bOverwrite.
+// word-wise algorithm cannot take, a length that does not fit, or a written
+// byte at iAt..iAt+width-1 that differs from the checksum's, unless
+// bOverwrite.
 DWXFILES_EXPORT gcFileResult
 checksumImage(gcVMMBase* pVMM, const std::string& sAlgorithm, std::uint64_t iAt,
               std::uint64_t iFirst, std::uint64_t iLast, bool bOverwrite);
 
-// The algorithm names checksumImage knows, in the order --help lists them.
+// Our own algorithm names and each catalogue CRC's name with -le and -be,
+// in the order checksumList() gives them.
 DWXFILES_EXPORT const std::vector<std::string>& checksumNames();
 // The width in bytes of the checksum sAlgorithm writes, or 0 for an unknown
-// name.
+// name or bad parameters.
 DWXFILES_EXPORT unsigned int checksumWidth(const std::string& sAlgorithm);
+// Success when checksumImage knows sAlgorithm, else the reason.
+DWXFILES_EXPORT gcFileResult checkChecksumName(const std::string& sAlgorithm);
+// For people, a line each: every name with its parameters and check value,
+// and where a name of ours looks like a catalogue alias of another CRC.
+DWXFILES_EXPORT std::string checksumList();
+
+// The bytes of "TYPE:VALUE": u8, u16le, u16be, u32le, u32be, u64le, u64be
+// and a number (0x hex or decimal) that fits; bytes:HEX (an even number of
+// digits); text:STRING (its bytes, as given: UTF-8 from a UTF-8 caller);
+// textz:STRING (and a NUL). Fails for anything else or no bytes at all.
+DWXFILES_EXPORT gcFileResult parseValue(const std::string& sValue,
+                                        std::vector<unsigned char>* pBytes);
+// Writes parseValue(sValue)'s bytes at iAt. Fails, writing nothing, for a
+// bad value, bytes past 0xFFFFFFFF, or a written byte there of another
+// value unless bOverwrite.
+DWXFILES_EXPORT gcFileResult setImage(gcVMMBase* pVMM,
+                                      const std::string& sValue,
+                                      std::uint64_t iAt, bool bOverwrite);
+// Grows every run of written bytes down and up to multiples of iAlign (a
+// power of two, 2 to 1 MiB), the new bytes iFill; fails for another
+// alignment. Runs that meet become one.
+DWXFILES_EXPORT gcFileResult alignImage(gcVMMBase* pVMM, std::uint32_t iAlign,
+                                        std::uint8_t iFill);
 
 #endif  // DWXFILES_GCIMAGEEDIT_H_

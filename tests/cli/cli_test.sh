@@ -347,5 +347,45 @@ if command -v srec_cat >/dev/null; then
   done
 fi
 
+# Record shapes: the record types found, and srec_cat reading back the same
+# image (a start address from a.srec, data across 64 KiB).
+if command -v srec_cat >/dev/null; then
+  t 0 "cat a.srec p2.bin@0xfff8 -o shape.srec"
+  types() { if [ "${1##*.}" = srec ]; then cut -c1-2 "$1"; else cut -c8-9 "$1"; fi |
+    awk '!seen[$0]++' | tr '\n' ' '; }
+  for row in "--srec-address 24|srec|S0 S2 S5 S8 " \
+      "--srec-address 32 --header built --no-start|srec|S0 S3 S5 " \
+      "--no-header|srec|S2 S5 S8 " "--hex-address segment|hex|02 00 03 01 " \
+      "--hex-address linear|hex|04 00 05 01 " "--no-start|hex|04 00 01 "; do
+    IFS='|' read -r flags ext want <<<"$row"
+    t 0 "cat shape.srec $flags -o shape.$ext"
+    [ "$(types "shape.$ext")" = "$want" ] ||
+      { echo "FAIL: $flags: record types $(types "shape.$ext")"; failed=$((failed + 1)); }
+    srec_cat "shape.$ext" "$([ "$ext" = hex ] && echo -intel || echo -motorola)" \
+      -o back.srec 2>/dev/null && srec_cmp back.srec shape.srec >/dev/null 2>&1 ||
+      { echo "FAIL: srec_cat reads back $flags"; failed=$((failed + 1)); }
+  done
+fi
+t 2 "cat shape.srec --srec-address 16 -o e.srec" "" \
+  "dwxvmm: e.srec: addresses up to 0x0001001F do not fit in S1 records"
+t 2 "cat in.hex --hex-address segment -o e.hex" "" \
+  "dwxvmm: e.hex: address 0xFFFFFFFF is beyond segment addressing (below 1 MiB)"
+t 2 "cat a.hex --srec-address 20 -o e.srec" "" \
+  "$(usage "bad S-record address '20' (16, 24 or 32)" cat)"
+t 0 "cat bad.hex --ignore-checksums -o e.hex" "e.hex: Intel HEX, 4 data bytes" \
+  "dwxvmm: warning: bad.hex:1: checksum mismatch, loaded all the same"
+# Edits in order: a stamp, a length over it and the bytes, a CRC over all,
+# then the runs grown to 8 bytes.
+t 0 "cat a.hex --set u16be:0x0102@0x14 --checksum length16-le@0x16:0x10-0x15 --checksum CRC-16/MODBUS-be@0x18:0x10-0x17 --align 8 --fill 0 -o st.hex" \
+  "st.hex: Intel HEX, 16 data bytes"
+same st.hex ":020000040000FA
+:10001000010203040102060068F000000000000075
+:00000001FF"
+t 0 "cat --list-checksums" "*"
+grep -q "crc16-ccitt is CRC-16/IBM-3740; the catalogue's CRC-16/CCITT is CRC-16/KERMIT" \
+  <<<"$("$tool" cat --list-checksums)" || { echo "FAIL: list"; failed=$((failed + 1)); }
+t 2 "cat a.hex --checksum crc-16/modbus@0 -o e.hex" "" \
+  "$(usage "checksum 'crc-16/modbus' needs -le or -be (the byte order) (see dwxvmm cat --help)" cat)"
+
 echo "cli: $failed failed"
 [ "$failed" -eq 0 ]

@@ -16,7 +16,7 @@ typedef std::uint64_t u64;
 typedef std::map<u64, unsigned char> Bytes;
 
 std::string hex8(u64 v) {
-  char s[16];
+  char s[24];  // room for any 64-bit value: gcc -O2 checks
   std::snprintf(s, sizeof s, "0x%08llx", static_cast<unsigned long long>(v));
   return s;
 }
