@@ -212,8 +212,8 @@ inline gcVMMPage* gcVMMBase::pageInHash(vmm_int iAddr) {
   auto* pPage = static_cast<gcVMMPage*>(pSlot->pChild);
   // Kept only for a page that tells this VMM when its memory goes and whose
   // offset and bitmap the hash's mask gives.
-  if (pPage->pPageBuffer != nullptr && pPage->pVMMBase == this &&
-      pPage->iAddrMask == ~pHash->iAddrMask &&
+  if (pSlot->pMemory == nullptr && pPage->pPageBuffer != nullptr &&
+      pPage->pVMMBase == this && pPage->iAddrMask == ~pHash->iAddrMask &&
       pPage->iMaxSize == pPage->iAddrMask + 1)
     pSlot->pMemory = pPage->pPageBuffer;
   pRecentPage = pPage;
