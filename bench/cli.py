@@ -12,7 +12,7 @@ compared with srec_cmp.
 import os
 import sys
 
-from processes import HEADER, row, run, same
+from processes import HEADER, regions_hex, row, run, same
 
 tool, work = sys.argv[1:3]
 reps = int(sys.argv[3]) if len(sys.argv) > 3 else 5
@@ -23,12 +23,7 @@ LAST = BASE + 7 * REGION - 1  # the highest written byte
 CRC_AT = BASE + 8 * REGION - 4  # the last word of a 32 MiB flash
 
 
-parts = []
-for i in range(4):
-    with open(f'region{i}.bin', 'wb') as f:
-        f.write(os.urandom(REGION))
-    parts.append(f'region{i}.bin@{BASE + 2 * i * REGION:#x}')
-run([tool, 'cat', *parts, '-o', 'image.hex'])
+regions_hex(tool, BASE, REGION)
 run([tool, 'cat', 'image.hex', '-o', 'image.srec'])
 run([tool, 'cat', 'image.hex', '-o', 'image.bin'])
 

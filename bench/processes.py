@@ -46,3 +46,14 @@ def row(name, src, ours, theirs, alike):
             f'| {med[1] / med[0]:.1f} / {best[1] / best[0]:.1f} x '
             f'| {cpu[1] / cpu[0]:.1f} x | {rss[0]:.1f} / {rss[1]:.1f} MiB |'
             + ('' if alike else ' **outputs differ**'))
+
+
+def regions_hex(tool, base, region):
+    """Writes image.hex: four regions of random bytes from base, each a
+    region long, with a region's hole after each."""
+    parts = []
+    for i in range(4):
+        with open(f'region{i}.bin', 'wb') as f:
+            f.write(os.urandom(region))
+        parts.append(f'region{i}.bin@{base + 2 * i * region:#x}')
+    run([tool, 'cat', *parts, '-o', 'image.hex'])

@@ -94,17 +94,38 @@ std::string hex(std::uint64_t iValue, int iDigits) {
   return text;
 }
 
-gcImageInput parseInput(const std::string& arg) {
+unsigned int parseWordBits(const std::string& text) {
+  if (text != "8" && text != "16" && text != "32")
+    throw UsageError("bad word width '" + text + "' (8, 16 or 32)");
+  return static_cast<unsigned>(std::stoul(text));
+}
+
+gcImageInput parseInput(const std::string& whole) {
   gcImageInput input;
+  std::string arg = whole;
+  // Selectors come last, so that a path may hold '@'.
+  for (std::size_t at; (at = arg.rfind('@')) != std::string::npos && at > 0;) {
+    const std::string tail = arg.substr(at + 1);
+    if (!gcFileSupport::typeForWord(tail).empty()) {
+      input.sType = gcFileSupport::typeForWord(tail);
+    } else if (tail.compare(0, 7, "family=") == 0) {
+      if (!gcUf2File::familyId(tail.substr(7), &input.iUf2Family))
+        throw UsageError("unknown UF2 family '" + tail.substr(7) + "' in '" +
+                         whole + "' (a short name of the list, or an ID)");
+      input.bUf2Family = true;
+    } else if (tail.compare(0, 4, "alt=") == 0) {
+      input.iDfuAlt = static_cast<unsigned>(parseNumber(
+          tail.substr(4), 255, "alternate setting in '" + whole + "'"));
+      input.bDfuAlt = true;
+    } else {
+      break;
+    }
+    arg.resize(at);
+  }
   input.sPath = arg;
   const std::size_t at = arg.rfind('@');
   if (at != std::string::npos && at > 0) {
     input.sPath = arg.substr(0, at);
-    const std::string sType = gcFileSupport::typeForWord(arg.substr(at + 1));
-    if (!sType.empty()) {
-      input.sType = sType;
-      return input;
-    }
     const char sign = at + 1 < arg.size() ? arg[at + 1] : '\0';
     input.bMoved = sign == '+' || sign == '-';
     input.bPlaced = !input.bMoved;
@@ -117,7 +138,7 @@ gcImageInput parseInput(const std::string& arg) {
     else
       input.iAddress = static_cast<std::uint32_t>(value);
     // An address says the file is a binary one, whatever its first bytes.
-    if (input.bPlaced) input.sType = "Binary file";
+    if (input.bPlaced && input.sType.empty()) input.sType = "Binary file";
   }
   return input;
 }

@@ -16,8 +16,9 @@ std::string outputType(const std::string& sFormat, const std::string& sPath) {
                                 : gcFileSupport::typeForWord(sFormat);
   if (!sType.empty()) return sType;
   if (!sFormat.empty())
-    throw UsageError("unknown format '" + sFormat +
-                     "' (ihex, srec, binary, titxt, vmem, c)");
+    throw UsageError(
+        "unknown format '" + sFormat +
+        "' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)");
   throw UsageError("cannot tell the output format of '" + sPath +
                    "': give --format " + gcFileSupport::formatWords());
 }
@@ -144,11 +145,29 @@ int cat(Args& args) {
           static_cast<unsigned>(parseNumber(args.value(), 255, "line length")));
       if (options.getRecordLength() == 0)
         throw UsageError("bad line length '0' (1 to 255)");
-    } else if (name == "--vmem-width") {
-      const std::string bits = args.value();
-      if (bits != "8" && bits != "16" && bits != "32")
-        throw UsageError("bad word width '" + bits + "' (8, 16 or 32)");
-      options.setWordBits(static_cast<unsigned>(std::stoul(bits)));
+    } else if (name == "--word-width" || name == "--vmem-width") {
+      options.setWordBits(parseWordBits(args.value()));
+    } else if (name == "--uf2-family") {
+      const std::string family = args.value();
+      std::uint32_t iId = 0;
+      if (!gcUf2File::familyId(family, &iId))
+        throw UsageError("unknown UF2 family '" + family +
+                         "' (a short name of the list, or an ID)");
+      options.setUf2Family(iId);
+    } else if (name == "--dfu-alt") {
+      options.setDfuAlt(
+          static_cast<unsigned>(parseNumber(args.value(), 255, "--dfu-alt")));
+    } else if (name == "--dfu-name") {
+      options.setDfuName(args.value());
+      if (options.getDfuName().size() > 255)
+        throw UsageError("--dfu-name longer than 255 bytes");
+    } else if (name == "--dfu-vid" || name == "--dfu-pid" ||
+               name == "--dfu-device") {
+      const auto id =
+          static_cast<std::uint16_t>(parseNumber(args.value(), 0xFFFF, name));
+      options.setDfuIds(name == "--dfu-vid" ? id : options.getDfuVendor(),
+                        name == "--dfu-pid" ? id : options.getDfuProduct(),
+                        name == "--dfu-device" ? id : options.getDfuDevice());
     } else if (name == "--name") {
       options.setArrayName(args.value());
     } else if (name == "--overwrite") {
@@ -162,7 +181,8 @@ int cat(Args& args) {
   const std::string type = outputType(sFormat, sOutput);
   gcImage image;
   gcImageOptions loading = args.loadOptions();
-  load(&image, inputs, loading.setLaterWins(bLaterWins));
+  load(&image, inputs,
+       loading.setLaterWins(bLaterWins).setWordBits(options.getWordBits()));
   for (const Edit& edit : edits) edit(&image);
   if (iFillByte >= 0) options.setFillByte(static_cast<std::uint8_t>(iFillByte));
   const gcFileResult result = image.save(sOutput, type, options);

@@ -65,8 +65,11 @@ std::uint64_t parseSize(const std::string& text, const std::string& what);
 // An input: a path whose format is found from its first bytes, or
 // PATH@ADDRESS for a binary file placed at ADDRESS, or PATH@+DELTA and
 // PATH@-DELTA for any file moved by DELTA (its start address with it), or
-// PATH@FORMAT (a format word of cat's --format). "-" is standard input.
+// PATH@FORMAT (a format word of cat's --format); last, @family=NAME and
+// @alt=N choose from a UF2 or DfuSe file of several. "-" is standard input.
 gcImageInput parseInput(const std::string& arg);
+// "8", "16" or "32" for --word-width; else a UsageError.
+unsigned int parseWordBits(const std::string& text);
 
 // Loads the inputs into *pImage, printing the warnings; throws InputError.
 void load(gcImage* pImage, const std::vector<gcImageInput>& inputs,

@@ -124,14 +124,20 @@ void printJson(const gcImage& image, const Summary& s) {
 
 int info(Args& args) {
   bool bJson = false;
+  unsigned int iWordBits = 8;
   std::vector<gcImageInput> inputs;
   for (std::string option; !(option = args.next(&inputs)).empty();) {
-    if (option != "--json") throw UsageError("unknown option " + option);
-    bJson = true;
+    if (option == "--word-width" || option == "--vmem-width")
+      iWordBits = parseWordBits(args.value());
+    else if (option == "--json")
+      bJson = true;
+    else
+      throw UsageError("unknown option " + option);
   }
   if (inputs.empty()) throw UsageError("no input");
   gcImage image;
-  load(&image, inputs, args.loadOptions());
+  gcImageOptions loading = args.loadOptions();
+  load(&image, inputs, loading.setWordBits(iWordBits));
   Summary s;
   s.runs = image.getRuns();
   for (const gcRun& run : s.runs) s.iBytes += run.iLength;

@@ -1,17 +1,17 @@
 // The differential fuzz target of the image formats. An input either
 // writes a few runs into a VMM, saves them in one format and loads the file
 // into a fresh VMM, which must then hold exactly the bytes written (holes
-// stay holes; in binary they hold the fill byte); or makes the runs the
-// sections of an ELF file, some held by program headers at other physical
+// stay holes; binary, UF2 and MIF fill them as they define); or makes the runs
+// the sections of an ELF file, some held by program headers at other physical
 // addresses, which must load at their load addresses or fail where two
 // sections give one address different values, and whose every strict
 // prefix must fail; or hands the rest of the
 // input to a reader as a file over a VMM that already holds bytes, with its
-// byte counts and checksums mended or not: the reader may fail, but must not
-// crash, and a failure leaves the VMM as it was; or runs a random sequence
-// of edits over a random image against a map of bytes, with the checksums
-// computed bit by bit as their catalogue defines them, where every edit
-// that fails must leave the image as it was. A loaded image's dump must
+// byte counts, checksums and magic numbers mended or not: the reader may fail,
+// but must not crash, and a failure leaves the VMM as it was; or runs a random
+// sequence of edits over a random image against a map of bytes, with the
+// checksums computed bit by bit as their catalogue defines them, where every
+// edit that fails must leave the image as it was. A loaded image's dump must
 // show exactly its bytes.
 #include <dwxvmm/dwxvmm.h>
 #include <fuzzer/FuzzedDataProvider.h>
@@ -36,8 +36,10 @@
 
 namespace {
 
-const char* const kTypes[] = {"Binary file", "Intel HEX", "Motorola S-record",
-                              "TI-TXT", "ELF"};
+const char* const kTypes[] = {
+    "Binary file", "Intel HEX", "Motorola S-record", "TI-TXT", "ELF",
+    "UF2",         "DfuSe",     "Verilog memory",    "MIF"};
+enum { kBinary = 0, kElf = 4, kUf2, kDfuSe, kVmem, kMif, kLastType = kMif };
 std::string gFile;
 
 void check(bool ok, const char* what) {
@@ -93,6 +95,27 @@ std::string mend(std::string text) {
     text[at + skip + 2 * n - 1] = kDigits[last & 15];
   }
   return text;
+}
+
+// The binary formats' magic numbers and checksum, so that a reader gets
+// past them.
+std::string mendBinary(int type, std::string bytes) {
+  if (type == kUf2)
+    for (std::size_t at = 0; at + 512 <= bytes.size(); at += 512) {
+      bytes.replace(at, 8, "UF2\nWQ]\x9E", 8);
+      bytes.replace(at + 508, 4, "0o\xB1\n", 4);
+    }
+  if (type == kDfuSe && bytes.size() >= 16) {
+    bytes.replace(0, 5, "DfuSe");
+    std::uint32_t crc = 0xFFFFFFFF;
+    for (std::size_t i = 0; i + 4 < bytes.size(); ++i) {
+      crc ^= static_cast<std::uint8_t>(bytes[i]);
+      for (int k = 0; k < 8; ++k) crc = crc >> 1 ^ (0xEDB88320 & -(crc & 1));
+    }
+    for (int i = 0; i < 4; ++i)
+      bytes[bytes.size() - 4 + i] = static_cast<char>(crc >> 8 * i);
+  }
+  return bytes;
 }
 
 void elfTrip(FuzzedDataProvider& in) {
@@ -188,18 +211,22 @@ std::map<vmm_int, char> undump(const std::string& text, unsigned width) {
 }
 
 void roundTrip(FuzzedDataProvider& in) {
-  const int type = in.ConsumeIntegralInRange(0, 4);
-  if (type == 4) return elfTrip(in);
+  const int type = in.ConsumeIntegralInRange(0, int{kLastType});
+  if (type == kElf) return elfTrip(in);
   gcVMM vmm, back;
   const int model = in.ConsumeIntegralInRange(0, 2);
   vmm.setMemoryModell(newModel(model));
   back.setMemoryModell(newModel(model));
   std::map<vmm_int, char> shadow;
-  // Binary saves every address between the ends: keep the span small.
-  const vmm_int base = type == 0 ? in.ConsumeIntegral<vmm_int>() & ~0xFFFFu : 0;
+  // Binary saves every address between the ends, MIF every word from 0:
+  // keep the span small.
+  const bool bSpan = type == kBinary || type == kMif;
+  const vmm_int base =
+      type == kBinary ? in.ConsumeIntegral<vmm_int>() & ~0xFFFFu : 0;
   for (int runs = in.ConsumeIntegralInRange(1, 6); runs > 0; --runs) {
     vmm_int a = base + in.ConsumeIntegral<std::uint16_t>();
-    if (type != 0 && in.ConsumeBool()) a = in.ConsumeIntegral<vmm_int>();
+    if (type == kMif) a &= 0x0FFF;  // a memory of every word: keep it short
+    if (!bSpan && in.ConsumeBool()) a = in.ConsumeIntegral<vmm_int>();
     const std::uint64_t n = std::min<std::uint64_t>(
         in.ConsumeIntegralInRange(1, 600), (std::uint64_t{1} << 32) - a);
     std::string data(n, '\0');
@@ -212,7 +239,11 @@ void roundTrip(FuzzedDataProvider& in) {
   options.setRecordLength(in.ConsumeIntegralInRange(1, type == 1 ? 255 : 250))
       .setCrlf(in.ConsumeBool())
       .setAddressBytes(in.ConsumeBool() ? 4 : 0)
-      .setFillByte(in.ConsumeIntegral<std::uint8_t>());
+      .setFillByte(in.ConsumeIntegral<std::uint8_t>())
+      .setDfuAlt(in.ConsumeIntegral<std::uint8_t>())
+      .setWordBits(type == kMif ? 8u << in.ConsumeIntegralInRange(0, 2) : 8);
+  if (in.ConsumeBool())
+    options.setUf2Family(in.ConsumeIntegral<std::uint32_t>());
   gcImageInfo info, got;
   if (in.ConsumeBool())
     info.setStartAddress(in.ConsumeIntegral<std::uint32_t>(), in.ConsumeBool());
@@ -222,9 +253,21 @@ void roundTrip(FuzzedDataProvider& in) {
   options.setLoadAddress(shadow.begin()->first);
   const gcFileResult r = pFormat->loadImage(gFile, &back, options, &got);
   check(r.isOk() && r.getWarnings().empty(), "load of a saved file");
-  if (type == 0)  // the holes hold the fill byte
+  // The holes hold the fill byte: binary's between the ends, UF2's in each
+  // group of 256 with a written byte, MIF's from 0 to the highest word.
+  const char fill = static_cast<char>(options.getFillByte());
+  if (type == kBinary)
     for (vmm_int a = shadow.begin()->first; a != shadow.rbegin()->first; ++a)
-      shadow.emplace(a, static_cast<char>(options.getFillByte()));
+      shadow.emplace(a, fill);
+  if (type == kUf2)
+    for (auto [a, v] : std::map<vmm_int, char>(shadow))
+      for (vmm_int g = a & ~0xFFu, i = 0; i < 0x100; ++i)
+        shadow.emplace(g + i, fill);
+  if (type == kMif) {
+    const vmm_int n = options.getWordBits() / 8;
+    for (vmm_int a = 0, e = (shadow.rbegin()->first / n + 1) * n; a < e; ++a)
+      shadow.emplace(a, fill);
+  }
   check(writtenBytes(back) == shadow, "bytes loaded");
   const unsigned width = in.ConsumeBool() ? 32 : 16;
   check(undump(dumpImage(&back, 0, 0xFFFFFFFF, width), width) == shadow,
@@ -237,7 +280,7 @@ void roundTrip(FuzzedDataProvider& in) {
 }
 
 void readText(FuzzedDataProvider& in) {
-  const int type = in.ConsumeIntegralInRange(0, 4);
+  const int type = in.ConsumeIntegralInRange(0, int{kLastType});
   gcVMM vmm;
   vmm.setMemoryModell(newModel(in.ConsumeIntegralInRange(0, 2)));
   char data[0x40];
@@ -247,9 +290,16 @@ void readText(FuzzedDataProvider& in) {
   gcImageOptions options;
   options.setLaterWins(in.ConsumeBool())
       .setLoadAddress(in.ConsumeBool() ? 0 : in.ConsumeIntegral<vmm_int>());
+  if (in.ConsumeBool())
+    options.setUf2Family(in.ConsumeIntegral<std::uint32_t>());
+  if (in.ConsumeBool()) options.setDfuAlt(in.ConsumeIntegral<std::uint8_t>());
+  options.setWordBits(8u << in.ConsumeIntegralInRange(0, 2));
   const bool bMend = in.ConsumeBool();
   std::string text = in.ConsumeRemainingBytesAsString();
-  std::ofstream(gFile, std::ios::binary) << (bMend ? mend(text) : text);
+  std::ofstream(gFile, std::ios::binary)
+      << (bMend ? type >= kUf2 && type <= kDfuSe ? mendBinary(type, text)
+                                                 : mend(text)
+                : text);
   const std::string before = snapshot(vmm);
   gcFileSupport support;
   const gcFileResult r = support.createFileSupport(kTypes[type])

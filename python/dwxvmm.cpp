@@ -144,17 +144,58 @@ std::string outputType(const py::object& format, const std::string& sPath) {
     const std::string sWord = format.cast<std::string>();
     const std::string sType = gcFileSupport::typeForWord(sWord);
     if (sType.empty())
-      throw py::value_error("unknown format '" + sWord +
-                            "' (ihex, srec, binary, titxt, vmem, c)");
+      throw py::value_error(
+          "unknown format '" + sWord +
+          "' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)");
     return sType;
   }
   const std::string sType = gcFileSupport::typeForExtension(sPath);
   if (sType.empty())
     throw py::value_error("cannot tell the format of '" + sPath +
                           "': give format='ihex', 'srec', 'binary', 'titxt', "
-                          "'vmem' or 'c'");
+                          "'vmem', 'c', 'uf2', 'dfuse', 'mif' or 'coe'");
   return sType;
 }
+
+// 8, 16 or 32.
+unsigned int toWordBits(py::handle value) {
+  const u64 iBits = toInt(value, 32, "word_width");
+  if (iBits != 8 && iBits != 16 && iBits != 32)
+    throw py::value_error("word_width " + std::to_string(iBits) +
+                          " is not 8, 16 or 32");
+  return static_cast<unsigned int>(iBits);
+}
+
+// A family's short name (any case) or its ID.
+std::uint32_t toFamily(py::handle value, const char* pWhat) {
+  if (!py::isinstance<py::str>(value))
+    return static_cast<std::uint32_t>(toInt(value, 0xFFFFFFFF, pWhat));
+  const std::string sName = value.cast<std::string>();
+  std::uint32_t iId = 0;
+  if (!gcUf2File::familyId(sName, &iId))
+    throw py::value_error(std::string("unknown UF2 family '") + sName + "'");
+  return iId;
+}
+
+// What load() takes beside the path and its placement.
+struct LoadChoice {
+  py::object format, family, alt, wordWidth;
+  void apply(gcImageInput* pInput, gcImageOptions* pOptions) const {
+    if (!format.is_none()) {
+      if (!py::isinstance<py::str>(format))
+        throw py::type_error("format must be a str");
+      pInput->sType = gcFileSupport::typeForWord(format.cast<std::string>());
+      if (pInput->sType.empty())
+        throw py::value_error("unknown format '" + format.cast<std::string>() +
+                              "'");
+    }
+    if ((pInput->bUf2Family = !family.is_none()))
+      pInput->iUf2Family = toFamily(family, "family");
+    if ((pInput->bDfuAlt = !alt.is_none()))
+      pInput->iDfuAlt = static_cast<unsigned>(toInt(alt, 255, "alt"));
+    pOptions->setWordBits(toWordBits(wordWidth));
+  }
+};
 
 // A (start, stop) pair, a tuple or list of two; else a TypeError.
 std::pair<py::object, py::object> toPair(py::handle value, const char* pWhat) {
@@ -310,7 +351,7 @@ class Image {
   }
 
   void load(py::handle path, py::handle at, py::handle move, bool bOverwrite,
-            bool bStrict, py::handle maxMemory) {
+            bool bStrict, py::handle maxMemory, const LoadChoice& choice) {
     gcImageInput input;
     input.sPath = toPath(path);
     input.bPlaced = !at.is_none();
@@ -322,6 +363,7 @@ class Image {
     options.setLaterWins(bOverwrite)
         .setStrict(bStrict)
         .setMaxMemory(toInt(maxMemory, ~u64{0} >> 1, "max_memory"));
+    choice.apply(&input, &options);
     gcFileResult result;
     {
       Quiet quiet;
@@ -343,7 +385,10 @@ class Image {
   }
 
   void save(py::handle path, py::object format, py::object range,
-            py::object fill, py::handle lineBytes) {
+            py::object fill, py::handle lineBytes, py::handle wordWidth,
+            py::object uf2Family, py::handle dfuAlt,
+            const std::string& sDfuName, py::handle dfuVid, py::handle dfuPid,
+            py::handle dfuDevice) {
     const std::string sPath = toPath(path);
     const std::string sType = outputType(format, sPath);
     gcImageOptions options;
@@ -354,11 +399,24 @@ class Image {
       options.setRange(r.iFirst, r.iLast);
     }
     if (!fill.is_none()) {
-      if (sType != kBinary)
+      if (sType != kBinary && sType != "UF2" && sType != "MIF" &&
+          sType != "COE")
         throw py::value_error(
-            "fill applies to binary output; fill() the image for " + sType);
+            "fill applies to binary, UF2, MIF and COE output; fill() the "
+            "image for " +
+            sType);
       options.setFillByte(toByte(fill, "fill"));
     }
+    options.setWordBits(toWordBits(wordWidth));
+    if (!uf2Family.is_none())
+      options.setUf2Family(toFamily(uf2Family, "uf2_family"));
+    options.setDfuAlt(static_cast<unsigned>(toInt(dfuAlt, 255, "dfu_alt")));
+    if (sDfuName.size() > 255)
+      throw py::value_error("dfu_name is longer than 255 bytes");
+    options.setDfuName(sDfuName).setDfuIds(
+        static_cast<std::uint16_t>(toInt(dfuVid, 0xFFFF, "dfu_vid")),
+        static_cast<std::uint16_t>(toInt(dfuPid, 0xFFFF, "dfu_pid")),
+        static_cast<std::uint16_t>(toInt(dfuDevice, 0xFFFF, "dfu_device")));
     const u64 iLineBytes = toInt(lineBytes, 255, "line_bytes");
     if (iLineBytes == 0)
       throw py::value_error("line_bytes 0 is outside 1..255");
@@ -442,29 +500,48 @@ PYBIND11_MODULE(dwxvmm, m) {
 Written bytes are data; every other address is a hole. The start address
 and header travel with the image through load(), save() and move().)");
   image.def(py::init<>(), "An empty image.")
-      .def("load", &Image::load, py::arg("path"), py::kw_only(),
-           py::arg("at") = py::none(), py::arg("move") = 0,
-           py::arg("overwrite") = false, py::arg("strict") = false,
-           py::arg("max_memory") = kMaxMemory,
-           R"(Loads a file into this image, all or nothing.
+      .def(
+          "load",
+          [](Image& self, py::handle path, py::handle at, py::handle move,
+             bool bOverwrite, bool bStrict, py::handle maxMemory,
+             py::object format, py::object family, py::object alt,
+             py::object wordWidth) {
+            self.load(path, at, move, bOverwrite, bStrict, maxMemory,
+                      LoadChoice{format, family, alt, wordWidth});
+          },
+          py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
+          py::arg("move") = 0, py::arg("overwrite") = false,
+          py::arg("strict") = false, py::arg("max_memory") = kMaxMemory,
+          py::arg("format") = py::none(), py::arg("family") = py::none(),
+          py::arg("alt") = py::none(), py::arg("word_width") = 8,
+          R"(Loads a file into this image, all or nothing.
 
-The format comes from the file's first bytes. at places a binary file
-(default 0; a ValueError for other formats); move shifts any file, and its
-start address with it. A byte that differs from one already written is an
-ImageError unless overwrite. Warnings (a missing end record) go to
-warnings.warn, or with strict are an ImageError at the file's last line.
-max_memory bounds the bytes the load may take, the image's included
-(default 1 GiB; 0: no limit): an ImageError names the record that would
-pass it.)")
+The format comes from the file's first bytes, or format ('vmem' and 'mif'
+have none to tell). at places a binary file (default 0; a ValueError for
+other formats); move shifts any file, and its start address with it. A
+byte that differs from one already written is an ImageError unless
+overwrite. Warnings (a missing end record) go to warnings.warn, or with
+strict are an ImageError at the file's last line. max_memory bounds the
+bytes the load may take, the image's included (default 1 GiB; 0: no
+limit): an ImageError names the record that would pass it. family (a UF2
+family's name or ID) and alt (a DfuSe alternate setting) choose from a file
+of several; word_width is a Verilog memory file's.)")
       .def("save", &Image::save, py::arg("path"), py::kw_only(),
            py::arg("format") = py::none(), py::arg("range") = py::none(),
            py::arg("fill") = py::none(), py::arg("line_bytes") = 32,
+           py::arg("word_width") = 8, py::arg("uf2_family") = py::none(),
+           py::arg("dfu_alt") = 0, py::arg("dfu_name") = "ST...",
+           py::arg("dfu_vid") = 0x0483, py::arg("dfu_pid") = 0xDF11,
+           py::arg("dfu_device") = 0xFFFF,
            R"(Saves the written bytes of range (default: all) to path.
 
-format is 'ihex', 'srec', 'binary', 'titxt', 'vmem' (8-bit words) or 'c',
-else the extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37 .mot, .bin,
-.vmem .mem, .c). Binary output writes fill (default 0xFF) for holes;
-line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
+format is 'ihex', 'srec', 'binary', 'titxt', 'vmem', 'c', 'uf2', 'dfuse',
+'mif' or 'coe', else the extension tells (.hex .ihex .ihx, .srec .s19 .s28
+.s37 .mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe). Binary and UF2
+output write fill (default 0xFF) for holes, MIF and COE (default 0);
+line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record
+record; word_width (8, 16, 32) the bits of a vmem, MIF or COE word;
+uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.)")
       .def("__getitem__", &Image::item,
            "img[a] is the byte at a (KeyError for a hole); img[a:b] the bytes "
            "(KeyError naming the first hole).")
@@ -643,13 +720,17 @@ line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record record.)")
   m.def(
       "load",
       [](py::handle path, py::handle at, py::handle move, bool bOverwrite,
-         bool bStrict, py::handle maxMemory) {
+         bool bStrict, py::handle maxMemory, py::object format,
+         py::object family, py::object alt, py::object wordWidth) {
         auto pImage = std::make_unique<Image>();
-        pImage->load(path, at, move, bOverwrite, bStrict, maxMemory);
+        pImage->load(path, at, move, bOverwrite, bStrict, maxMemory,
+                     LoadChoice{format, family, alt, wordWidth});
         return pImage;
       },
       py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
       py::arg("move") = 0, py::arg("overwrite") = false,
       py::arg("strict") = false, py::arg("max_memory") = kMaxMemory,
+      py::arg("format") = py::none(), py::arg("family") = py::none(),
+      py::arg("alt") = py::none(), py::arg("word_width") = 8,
       "A new Image with the file loaded (see Image.load).");
 }

@@ -43,6 +43,9 @@ echo
 /usr/bin/python3 "$root/bench/cli.py" "$build/cli/dwxvmm" "$build/cli-images" \
   "${REPS:-5}"
 echo
+/usr/bin/python3 "$root/bench/flash.py" "$build/cli/dwxvmm" "$build/flash" \
+  "${REPS:-5}"
+echo
 /usr/bin/python3 "$root/bench/elf.py" "$build/cli/dwxvmm" \
   "$build/bench/image_convert" "$build/elf" "${REPS:-5}"
 echo

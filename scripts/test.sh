@@ -6,7 +6,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh" || exit 1
 "$root/scripts/deps.sh" clang libclang-rt-dev || exit 1  # corpus replay
-"$root/scripts/deps.sh" srecord python3-intelhex || exit 1  # formats' peers
+"$root/scripts/deps.sh" srecord python3-intelhex dfu-util || exit 1  # formats' peers
 "$root/scripts/deps.sh" gcc-arm-none-eabi binutils-arm-none-eabi binutils \
   iverilog || exit 1  # firmware builds and $readmemh for the formats' tests
 "$root/scripts/deps.sh" pybind11-dev python3-dev python3-pytest || exit 1

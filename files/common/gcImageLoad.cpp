@@ -121,9 +121,12 @@ bool gcImageLoad::put(std::uint64_t iAddr, const unsigned char* pData,
 }
 
 bool gcImageLoad::fail(const std::string& sReason, bool bAtLine) {
+  return failAt(bAtLine ? iLine : 0, sReason);
+}
+
+bool gcImageLoad::failAt(std::uint64_t iAtLine, const std::string& sReason) {
   if (result.isOk())
-    result = gcFileResult::failure(sFileName, bAtLine ? iLine : 0,
-                                   sContext + sReason);
+    result = gcFileResult::failure(sFileName, iAtLine, sContext + sReason);
   return false;
 }
 

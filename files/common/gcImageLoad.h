@@ -62,6 +62,8 @@ class gcImageLoad {
   bool put(std::uint64_t iAddr, const unsigned char* pData, std::uint64_t n);
   // Records the first error, at the current line (0: none); returns false.
   bool fail(const std::string& sReason, bool bAtLine = true);
+  // The same at another line, for statements that span lines.
+  bool failAt(std::uint64_t iAtLine, const std::string& sReason);
   // A warning, or under a strict load an error at the current line.
   void warn(const std::string& sReason);
   // Commits the staged bytes and hands info on when there was no error.

@@ -12,7 +12,16 @@ gcImageOptions::gcImageOptions()
       iFillByte(0xFF),
       iWordBits(8),
       bStrict(false),
-      iMaxMemory(0) {}
+      iMaxMemory(0),
+      bFillByte(false),
+      bUf2Family(false),
+      iUf2Family(0),
+      bDfuAlt(false),
+      iDfuAlt(0),
+      sDfuName("ST..."),
+      iDfuVendor(0x0483),
+      iDfuProduct(0xDF11),
+      iDfuDevice(0xFFFF) {}
 
 gcImageOptions& gcImageOptions::setLoadAddress(std::uint32_t iAddr) {
   iLoadAddress = iAddr;
@@ -69,9 +78,11 @@ bool gcImageOptions::getCrlf() const { return bCrlf; }
 
 gcImageOptions& gcImageOptions::setFillByte(std::uint8_t iFill) {
   iFillByte = iFill;
+  bFillByte = true;
   return *this;
 }
 std::uint8_t gcImageOptions::getFillByte() const { return iFillByte; }
+bool gcImageOptions::hasFillByte() const { return bFillByte; }
 
 gcImageOptions& gcImageOptions::setWordBits(unsigned int iBits) {
   iWordBits = iBits;
@@ -84,6 +95,40 @@ gcImageOptions& gcImageOptions::setArrayName(const std::string& sName) {
   return *this;
 }
 const std::string& gcImageOptions::getArrayName() const { return sArrayName; }
+
+gcImageOptions& gcImageOptions::setUf2Family(std::uint32_t iId) {
+  bUf2Family = true;
+  iUf2Family = iId;
+  return *this;
+}
+bool gcImageOptions::hasUf2Family() const { return bUf2Family; }
+std::uint32_t gcImageOptions::getUf2Family() const { return iUf2Family; }
+
+gcImageOptions& gcImageOptions::setDfuAlt(unsigned int iAlt) {
+  bDfuAlt = true;
+  iDfuAlt = iAlt;
+  return *this;
+}
+bool gcImageOptions::hasDfuAlt() const { return bDfuAlt; }
+unsigned int gcImageOptions::getDfuAlt() const { return iDfuAlt; }
+
+gcImageOptions& gcImageOptions::setDfuName(const std::string& sName) {
+  sDfuName = sName;
+  return *this;
+}
+const std::string& gcImageOptions::getDfuName() const { return sDfuName; }
+
+gcImageOptions& gcImageOptions::setDfuIds(std::uint16_t iVendor,
+                                          std::uint16_t iProduct,
+                                          std::uint16_t iDevice) {
+  iDfuVendor = iVendor;
+  iDfuProduct = iProduct;
+  iDfuDevice = iDevice;
+  return *this;
+}
+std::uint16_t gcImageOptions::getDfuVendor() const { return iDfuVendor; }
+std::uint16_t gcImageOptions::getDfuProduct() const { return iDfuProduct; }
+std::uint16_t gcImageOptions::getDfuDevice() const { return iDfuDevice; }
 
 gcImageInfo::gcImageInfo()
     : bStart(false), bSegmentedStart(false), iStartAddress(0) {}

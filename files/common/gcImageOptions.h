@@ -49,17 +49,39 @@ class DWXFILES_EXPORT gcImageOptions {
   // "\r\n" line ends instead of "\n" (default false).
   gcImageOptions& setCrlf(bool bCrlf);
   bool getCrlf() const;
-  // The byte a binary save writes for every hole (default 0xFF).
+  // The byte a binary or UF2 save writes for every hole (default 0xFF);
+  // MIF and COE take it only once set (else 0).
   gcImageOptions& setFillByte(std::uint8_t iFill);
   std::uint8_t getFillByte() const;
-  // Verilog memory: bits a word, 8, 16 or 32 (default 8); other widths make
-  // the save fail.
+  bool hasFillByte() const;
+  // Verilog memory, MIF and COE: bits a word, 8, 16 or 32 (default 8); other
+  // widths make the save or load fail.
   gcImageOptions& setWordBits(unsigned int iBits);
   unsigned int getWordBits() const;
   // C array: the prefix of the names it defines (default empty: from the
   // file name, as gcCArrayFile::nameFor gives it).
   gcImageOptions& setArrayName(const std::string& sName);
   const std::string& getArrayName() const;
+
+  // UF2: the family a save writes (flag 0x2000), and the one family a load
+  // takes from a file that holds several (default none; see gcUf2File).
+  gcImageOptions& setUf2Family(std::uint32_t iId);
+  bool hasUf2Family() const;
+  std::uint32_t getUf2Family() const;
+  // DfuSe: the alternate setting a save gives its target (default 0), and
+  // the one a load takes from a file of several targets (default none).
+  gcImageOptions& setDfuAlt(unsigned int iAlt);
+  bool hasDfuAlt() const;
+  unsigned int getDfuAlt() const;
+  // DfuSe saves: the target's name (at most 255 bytes; default "ST...") and
+  // the suffix's IDs (default vendor 0x0483, product 0xDF11, device 0xFFFF).
+  gcImageOptions& setDfuName(const std::string& sName);
+  const std::string& getDfuName() const;
+  gcImageOptions& setDfuIds(std::uint16_t iVendor, std::uint16_t iProduct,
+                            std::uint16_t iDevice);
+  std::uint16_t getDfuVendor() const;
+  std::uint16_t getDfuProduct() const;
+  std::uint16_t getDfuDevice() const;
 
  protected:
   std::uint32_t iLoadAddress;
@@ -75,6 +97,15 @@ class DWXFILES_EXPORT gcImageOptions {
   std::string sArrayName;
   bool bStrict;
   std::uint64_t iMaxMemory;
+  bool bFillByte;
+  bool bUf2Family;
+  std::uint32_t iUf2Family;
+  bool bDfuAlt;
+  unsigned int iDfuAlt;
+  std::string sDfuName;
+  std::uint16_t iDfuVendor;
+  std::uint16_t iDfuProduct;
+  std::uint16_t iDfuDevice;
 };
 
 // What an image carries beside its data: a start address (Intel HEX 03 or

@@ -24,6 +24,10 @@ const struct {
     {"TI-TXT", nullptr, make<gcTiTxtFile>},
     {"Verilog memory", nullptr, make<gcVerilogMemFile>},
     {"C array", nullptr, make<gcCArrayFile>},
+    {"UF2", nullptr, make<gcUf2File>},
+    {"DfuSe", nullptr, make<gcDfuSeFile>},
+    {"MIF", nullptr, make<gcMifFile>},
+    {"COE", nullptr, make<gcCoeFile>},
 };
 
 // The formats a user names: a word, the type name, the extensions.
@@ -38,6 +42,10 @@ const struct {
     {"titxt", "TI-TXT", {}},
     {"vmem", "Verilog memory", {"vmem", "mem"}},
     {"c", "C array", {"c"}},
+    {"uf2", "UF2", {"uf2"}},
+    {"dfuse", "DfuSe", {"dfu"}},
+    {"mif", "MIF", {"mif"}},
+    {"coe", "COE", {"coe"}},
 };
 
 }  // namespace
@@ -66,13 +74,15 @@ std::string gcFileSupport::detectType(const char* pHead, std::size_t iSize) {
                                 4) == 0)
     return "ELF";
   if (iSize >= 1 && pHead[0] == '@') return "TI-TXT";
+  if (iSize >= 8 && std::memcmp(pHead, "UF2\nWQ]\x9E", 8) == 0) return "UF2";
+  if (iSize >= 5 && std::memcmp(pHead, "DfuSe", 5) == 0) return "DfuSe";
   return "Binary file";
 }
 
 std::string gcFileSupport::detectFileType(const std::string& sFileName) {
   FILE* pFile = std::fopen(sFileName.c_str(), "rb");
   if (pFile == nullptr) return std::string();
-  char head[4];
+  char head[8];
   const std::size_t n = std::fread(head, 1, sizeof head, pFile);
   std::fclose(pFile);
   return detectType(head, n);
@@ -97,5 +107,5 @@ std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
 }
 
 const char* gcFileSupport::formatWords() {
-  return "ihex|srec|binary|titxt|vmem|c";
+  return "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe";
 }

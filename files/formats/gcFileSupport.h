@@ -9,14 +9,18 @@
 
 #include "gcBinaryFile.h"
 #include "gcCArrayFile.h"
+#include "gcCoeFile.h"
+#include "gcDfuSeFile.h"
 #include "gcElfFile.h"
 #include "gcFileFormat.h"
 #include "gcImage.h"
 #include "gcImageCompare.h"
 #include "gcImageEdit.h"
 #include "gcIntelHexFile.h"
+#include "gcMifFile.h"
 #include "gcSRecordFile.h"
 #include "gcTiTxtFile.h"
+#include "gcUf2File.h"
 #include "gcVerilogMemFile.h"
 
 // Hands out formats by type name. Owns every format it returned and
@@ -31,23 +35,26 @@ class DWXFILES_EXPORT gcFileSupport {
   // "Binaray file" and "Binary file" give a gcBinaryFile, "Intel HEX" a
   // gcIntelHexFile, "Motorola S-record" a gcSRecordFile, "ELF" a
   // gcElfFile, "TI-TXT" a gcTiTxtFile, "Verilog memory" a gcVerilogMemFile,
-  // "C array" a gcCArrayFile; any other name null.
+  // "C array" a gcCArrayFile, "UF2" a gcUf2File, "DfuSe" a gcDfuSeFile,
+  // "MIF" a gcMifFile, "COE" a gcCoeFile; any other name null.
   gcFileFormat* createFileSupport(std::string sTypeName);
 
   // The type name for a file that begins with these bytes: "Intel HEX" for
   // ':', "Motorola S-record" for 'S' and a digit, "ELF" for 0x7F "ELF",
-  // "TI-TXT" for '@', else "Binary file".
+  // "TI-TXT" for '@', "UF2" for its two magic numbers, "DfuSe" for "DfuSe",
+  // else "Binary file".
   static std::string detectType(const char* pHead, std::size_t iSize);
   // detectType of the file's first bytes; empty when it cannot be read.
   static std::string detectFileType(const std::string& sFileName);
 
   // The type name of a format word ("ihex", "srec", "binary", "titxt",
-  // "vmem", "c"), or of a file name's extension, in any case (.hex .ihex
-  // .ihx, .srec .s19 .s28 .s37 .mot, .bin, .vmem .mem, .c; .txt says too
-  // little for TI-TXT); empty for none.
+  // "vmem", "c", "uf2", "dfuse", "mif", "coe"), or of a file name's
+  // extension, in any case (.hex .ihex .ihx, .srec .s19 .s28 .s37 .mot,
+  // .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe; .txt says too little for
+  // TI-TXT); empty for none.
   static std::string typeForWord(const std::string& sWord);
   static std::string typeForExtension(const std::string& sFileName);
-  // "ihex|srec|binary|titxt|vmem|c".
+  // "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe".
   static const char* formatWords();
 
  private:

@@ -124,6 +124,8 @@ gcFileResult gcImage::loadFrom(gcImageInput* pInput, const std::string& sFile,
         "a load address places a binary file; this is " + pInput->sType);
   gcImageOptions mine = options;
   mine.setLoadAddress(pInput->bPlaced ? pInput->iAddress : 0);
+  if (pInput->bUf2Family) mine.setUf2Family(pInput->iUf2Family);
+  if (pInput->bDfuAlt) mine.setDfuAlt(pInput->iDfuAlt);
   gcImageInfo loaded;
   gcFileResult result;
   if (!pInput->bMoved) {

@@ -29,6 +29,12 @@ struct DWXFILES_EXPORT gcImageInput {
   // Every byte and the start address move by iDelta (any format).
   bool bMoved = false;
   std::int64_t iDelta = 0;
+  // From a file of several, the UF2 family or the DfuSe targets (by
+  // alternate setting) to load; unset, the load options' hold.
+  bool bUf2Family = false;
+  std::uint32_t iUf2Family = 0;
+  bool bDfuAlt = false;
+  unsigned int iDfuAlt = 0;
 
   // What the file says of itself (ELF: "ELF32, little-endian, ARM").
   std::string sDetails;

@@ -96,6 +96,34 @@ q"
 t 0 "cat out.txt -o out.mem --vmem-width 16" "out.mem: Verilog memory, 4 data bytes"
 same out.mem "@00000008
 0201 0403"
+t 0 "cat out.mem@vmem --word-width 16 a.srec@+0x10 -o w.mif --fill 0" \
+  "w.mif: MIF, 20 data bytes"
+same w.mif "WIDTH=16;
+DEPTH=18;
+
+ADDRESS_RADIX=HEX;
+DATA_RADIX=HEX;
+
+CONTENT BEGIN
+	[0..7] : 0000;
+	8 : 0201;
+	9 : 0403;
+	[A..F] : 0000;
+	10 : 0201;
+	11 : 0403;
+END;"
+t 0 "cat w.mif@mif -o w.uf2 --uf2-family samd21" "w.uf2: UF2, 36 data bytes"
+t 0 "info w.uf2@family=0x68ed2b88 w.uf2@+0x100@family=SAMD21" "*"
+"$tool" info w.uf2 | grep -qF "  w.uf2 (UF2: family SAMD21 (0x68ED2B88))" &&
+  "$tool" info --json w.uf2 | grep -qF '"details":"family SAMD21 (0x68ED2B88)"' ||
+  { echo "FAIL: info w.uf2"; failed=$((failed + 1)); }
+t 0 "cat w.uf2 -o w.dfu --dfu-alt 2 --dfu-name Flash --dfu-vid 0x1209" \
+  "w.dfu: DfuSe, 256 data bytes"
+t 2 "info w.dfu@alt=0" "" "dwxvmm: w.dfu: no target of alternate setting 0 (the file holds alt 2 'Flash')"
+t 2 "cat w.uf2 -o x.uf2 --uf2-family rp" "" \
+  "$(usage "unknown UF2 family 'rp' (a short name of the list, or an ID)" cat)"
+t 2 "info w.uf2@family=rp" "" \
+  "$(usage "unknown UF2 family 'rp' in 'w.uf2@family=rp' (a short name of the list, or an ID)" info)"
 t 0 "cat out.txt -o fw-1.c" "fw-1.c: C array, 4 data bytes"
 grep -q "^DWXVMM_DEFINE const dwxvmm_run fw_1_runs\[1\] = {" fw-1.c ||
   { echo "FAIL: fw-1.c"; failed=$((failed + 1)); }
@@ -162,9 +190,9 @@ t 2 "cat a.hex -o no/such/dir/out.hex" "" \
 t 2 "" "" "$(usage "no command")"
 t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
 t 2 "cat a.hex -o out.txt" "" \
-  "$(usage "cannot tell the output format of 'out.txt': give --format ihex|srec|binary|titxt|vmem|c" cat)"
+  "$(usage "cannot tell the output format of 'out.txt': give --format ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe" cat)"
 t 2 "cat a.hex -o x.hex --format elf" "" \
-  "$(usage "unknown format 'elf' (ihex, srec, binary, titxt, vmem, c)" cat)"
+  "$(usage "unknown format 'elf' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 64" "" \
   "$(usage "bad word width '64' (8, 16 or 32)" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 32 --range 0x10-0x12" "" \
@@ -234,7 +262,8 @@ t 2 "cat a.hex --crop 0x10-0x1,0x20-0x30 -o e.hex" "" \
 
 # At the top of the address space, where srec_cat cannot go: the checksums
 # against Python's zlib and binascii, a fill to 0xFFFFFFFF.
-head -c 200 /dev/urandom >top.bin
+# A first byte no format is found by: top.bin@+DELTA is detected.
+{ printf '\x00'; head -c 199 /dev/urandom; } >top.bin
 for c in crc32-le crc16-ccitt-be crc16-xmodem-be; do
   t 0 "cat top.bin@0xffffff00 --fill 0x3c@0xffffff00-0xfffffffb --checksum $c@0xfffffffc:0xffffff00-0xfffffffb --fill 0xff --range 0xffffff00-0xffffffff -o $c.bin"
 done

@@ -75,6 +75,41 @@ def test_save_then_load_is_identity(tmp_path):
     assert dwxvmm.load(str(tmp_path / 'x'), at=0xFFF8, move=-8)[0xFFF0:0xFFF8] == raw[:8]
 
 
+def test_board_and_fpga_formats(tmp_path):
+    img = dwxvmm.Image()
+    img[0x10000000:0x10000103] = bytes(range(256)) + b'abc'
+    img.save(tmp_path / 'fw.uf2', uf2_family='RP2040', fill=0)
+    raw = (tmp_path / 'fw.uf2').read_bytes()
+    assert len(raw) == 1024 and raw[28:32] == (0xE48BFF56).to_bytes(4, 'little')
+    assert dwxvmm.load(tmp_path / 'fw.uf2', family='rp2040')[0x10000103:0x10000200] \
+        == bytes(0xFD)
+    with pytest.raises(dwxvmm.ImageError, match='no block of family SAMD21'):
+        dwxvmm.load(tmp_path / 'fw.uf2', family='SAMD21')
+    img.save(tmp_path / 'fw.dfu', dfu_alt=1, dfu_name='Flash', dfu_vid=0x1209)
+    assert data(dwxvmm.load(tmp_path / 'fw.dfu', alt=1)) == data(img)
+    with pytest.raises(dwxvmm.ImageError, match="no target of alternate setting 0 "
+                       r"\(the file holds alt 1 'Flash'\)"):
+        dwxvmm.load(tmp_path / 'fw.dfu', alt=0)
+    img.move(-0x10000000)
+    img.save(tmp_path / 'fw.mif', word_width=16, fill=0xEE)
+    back = dwxvmm.load(tmp_path / 'fw.mif', format='mif')
+    assert back[:] == img[0:0x103] + b'\xEE'
+    img.save(tmp_path / 'fw.coe', word_width=32)
+    assert (tmp_path / 'fw.coe').read_text().endswith('\n00636261;\n')
+    img.save(tmp_path / 'fw.vmem', word_width=8)
+    assert data(dwxvmm.load(tmp_path / 'fw.vmem', format='vmem')) == data(img)
+    for bad_call, error in [
+            (lambda: img.save(tmp_path / 'o.uf2', uf2_family='RP9'), ValueError),
+            (lambda: img.save(tmp_path / 'o.mif', word_width=12), ValueError),
+            (lambda: img.save(tmp_path / 'o.dfu', dfu_alt=256), ValueError),
+            (lambda: img.save(tmp_path / 'o.dfu', dfu_name='n' * 256), ValueError),
+            (lambda: dwxvmm.load(tmp_path / 'fw.mif', format='mof'), ValueError),
+            (lambda: dwxvmm.load(tmp_path / 'fw.uf2', family=2 ** 32), ValueError)]:
+        with pytest.raises(error):
+            bad_call()
+    assert not list(tmp_path.glob('o.*'))
+
+
 def test_bytes_cross_as_bytes():
     img = dwxvmm.Image()
     img[0xFFFFFFFE:] = bytearray(b'\x01\x02')

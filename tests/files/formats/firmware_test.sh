@@ -2,7 +2,8 @@
 # Real builds and the real readers as oracles: small firmware built with
 # arm-none-eabi-gcc (little- and big-endian) and the host gcc (ELF64), read
 # by `dwxvmm` and compared with objcopy -O ihex (srec_cmp); TI-TXT both ways
-# with srec_cat; Verilog memory read by Icarus Verilog's $readmemh; C arrays
+# with srec_cat; Verilog memory read by Icarus Verilog's $readmemh, and
+# what its $writememh writes read by us; C arrays
 # compiled as C99 and C++17 and run. Skips (status 77) only when a tool is
 # missing: scripts/test.sh installs them.
 # Usage: firmware_test.sh DWXVMM SOURCE_DIR
@@ -119,6 +120,32 @@ for w in sorted({a // n for a in b}):
     print("%08x %0*x" % (w, 2 * n, sum(b[w * n + i] << 8 * i for i in range(n))))
 ' $bits flash.txt >want.txt
   cmp -s got.txt want.txt || fail "\$readmemh of $bits.vmem: $(diff got.txt want.txt | head -n 3)"
+done
+
+# Verilog memory in: what $writememh writes, read back word by word.
+for bits in 8 16 32; do
+  cat >wr.v <<EOV
+module wr;
+  reg [$bits-1:0] mem [0:299];
+  integer i;
+  initial begin
+    for (i = 0; i < 300; i = i + 1) mem[i] = i * 32'h9E3779B1;
+    \$writememh("w$bits.mem", mem);
+  end
+endmodule
+EOV
+  iverilog -o wr wr.v && vvp -n wr >/dev/null || fail "\$writememh $bits"
+  quiet "$tool" cat "w$bits.mem@vmem" --word-width $bits -o "w$bits.hex" ||
+    fail "cat w$bits.mem@vmem: $("$tool" cat "w$bits.mem@vmem" --word-width $bits -o "w$bits.hex" 2>&1)"
+  /usr/bin/python3 -c '
+import sys
+n = int(sys.argv[1]) // 8
+for i in range(300):
+    w = i * 0x9E3779B1
+    for b in range(n):
+        print("%08x %02x" % (i * n + b, w >> 8 * b & 0xFF))' $bits >want.txt
+  dump "w$bits.hex" >got.txt
+  cmp -s got.txt want.txt || fail "w$bits.mem read: $(diff got.txt want.txt | head -n 3)"
 done
 
 # C arrays: two images included in one unit, C99 and C++17, and each alone.
