@@ -99,6 +99,13 @@ void gcVMMBase::decideDirectPath() {
   const Kind root = kindOf(pFirstTranslator);
   if (root != kTable && root != kDir && root != kHash) return;
   pDirectRoot = pFirstTranslator;
+  if (root == kHash) {
+    // Kept while the node was not the root, nobody told it what went since.
+    auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
+    if (pHash->pSlots != nullptr)
+      for (std::size_t i = 0; i <= pHash->iSlotMask; ++i)
+        pHash->pSlots[i].pMemory = nullptr;
+  }
   // getPageSize() without the call, as long as getMaxSize() is ours.
   if (kindOf(pLastTranslator) != kOther)
     iDirectPageSize = pLastTranslator->iMaxSize;
@@ -199,14 +206,29 @@ gcVMMPage* gcVMMBase::findPage(vmm_int iAddr, bool bMap) {
 // pageInTables for a hashed root: one probe sequence in its slots.
 inline gcVMMPage* gcVMMBase::pageInHash(vmm_int iAddr) {
   auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
-  gcVMMPageBase* pChild = pHash->find(iAddr);
-  if (pChild == nullptr || &typeid(*pChild) != &typeid(gcVMMPage))
+  gcVMMPageHash::Slot* pSlot = pHash->findSlot(iAddr);
+  if (pSlot == nullptr || &typeid(*pSlot->pChild) != &typeid(gcVMMPage))
     return nullptr;
-  pRecentPage = static_cast<gcVMMPage*>(pChild);
+  auto* pPage = static_cast<gcVMMPage*>(pSlot->pChild);
+  // Kept only for a page that tells this VMM when its memory goes and whose
+  // offset and bitmap the hash's mask gives.
+  if (pSlot->pMemory == nullptr && pPage->pPageBuffer != nullptr &&
+      pPage->pVMMBase == this && pPage->iAddrMask == ~pHash->iAddrMask &&
+      pPage->iMaxSize == pPage->iAddrMask + 1)
+    pSlot->pMemory = pPage->pPageBuffer;
+  pRecentPage = pPage;
   iRecentMask = pHash->iAddrMask;
   iRecentKey = iAddr & iRecentMask;
   iRecentEpoch = dwxvmm_detail::treeEpoch();
   return pRecentPage;
+}
+
+void gcVMMBase::forgetMemory(gcVMMPage* pPage) {
+  if (pDirectRoot == nullptr || &typeid(*pDirectRoot) != &typeid(gcVMMPageHash))
+    return;
+  gcVMMPageHash::Slot* pSlot =
+      static_cast<gcVMMPageHash*>(pDirectRoot)->findSlot(pPage->iVAddr);
+  if (pSlot != nullptr && pSlot->pChild == pPage) pSlot->pMemory = nullptr;
 }
 
 // findPage in few instructions for its common case, tables of ours (or a

@@ -55,20 +55,20 @@ inline char* gcVMMBase::recentMemory(vmm_int iAddr) const {
   return isRecent(iAddr) ? pRecentPage->pPageBuffer : nullptr;
 }
 
-// The page with memory that an exact hashed root holds for iAddr, made the
-// recent page; null where the direct path must decide. Inline in the byte
-// operations: a scattered access is a probe and the byte, nothing more.
-inline gcVMMPage* gcVMMBase::hashedPage(vmm_int iAddr) {
+// The memory of the page that an exact hashed root holds for iAddr, as its
+// slot keeps it, the page made the recent one; null where the direct path
+// must decide. Inline in the byte operations: a scattered access is a probe
+// and the byte, with no load of the page object.
+inline char* gcVMMBase::hashedMemory(vmm_int iAddr) {
   if (&typeid(*pDirectRoot) != &typeid(gcVMMPageHash)) return nullptr;
   auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
-  if (!pHash->bOnlyPages) return nullptr;
-  auto* pPage = static_cast<gcVMMPage*>(pHash->find(iAddr));
-  if (pPage == nullptr || pPage->pPageBuffer == nullptr) return nullptr;
-  pRecentPage = pPage;
+  const gcVMMPageHash::Slot* pSlot = pHash->findSlot(iAddr);
+  if (pSlot == nullptr || pSlot->pMemory == nullptr) return nullptr;
+  pRecentPage = static_cast<gcVMMPage*>(pSlot->pChild);
   iRecentMask = pHash->iAddrMask;
   iRecentKey = iAddr & iRecentMask;
   iRecentEpoch = dwxvmm_detail::treeEpoch();
-  return pPage;
+  return pSlot->pMemory;
 }
 
 #endif  // DWXVMM_CORE_DIRECT_PATH_H_

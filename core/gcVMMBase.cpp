@@ -42,6 +42,7 @@ gcVMMBase::gcVMMBase()
       iCheckedEpoch(0) {}
 
 gcVMMBase::~gcVMMBase() {
+  pDirectRoot = nullptr;  // the pages going need not tell it
   delete pFirstTranslator;
   pFirstTranslator = nullptr;
 }
@@ -138,10 +139,10 @@ void gcVMMBase::setByte(vmm_int iAddr, char value) {
         static_cast<char>(0x80u >> (iOffset & 7));
     return;
   }
-  if (gcVMMPage* pPage = hashedPage(iAddr)) {
-    const vmm_int iOffset = iAddr & pPage->iAddrMask;
-    pPage->pPageBuffer[iOffset] = value;
-    pPage->pPageBuffer[pPage->iMaxSize + (iOffset >> 3)] |=
+  if (char* pMemory = hashedMemory(iAddr)) {
+    const vmm_int iOffset = iAddr & ~iRecentMask;
+    pMemory[iOffset] = value;
+    pMemory[~iRecentMask + 1 + (iOffset >> 3)] |=
         static_cast<char>(0x80u >> (iOffset & 7));
     return;
   }
@@ -152,8 +153,8 @@ char gcVMMBase::getByte(vmm_int iAddr) {
   if (pDirectRoot == nullptr) return getByteVirtually(iAddr);
   if (const char* pMemory = recentMemory(iAddr))
     return pMemory[iAddr & pRecentPage->iAddrMask];
-  if (gcVMMPage* pPage = hashedPage(iAddr))
-    return pPage->pPageBuffer[iAddr & pPage->iAddrMask];
+  if (const char* pMemory = hashedMemory(iAddr))
+    return pMemory[iAddr & ~iRecentMask];
   return getByteDirect(iAddr);
 }
 
@@ -164,9 +165,9 @@ bool gcVMMBase::isByteMapped(vmm_int iAddr) {
     return (pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] &
             (0x80u >> (iOffset & 7))) != 0;
   }
-  if (gcVMMPage* pPage = hashedPage(iAddr)) {
-    const vmm_int iOffset = iAddr & pPage->iAddrMask;
-    return (pPage->pPageBuffer[pPage->iMaxSize + (iOffset >> 3)] &
+  if (const char* pMemory = hashedMemory(iAddr)) {
+    const vmm_int iOffset = iAddr & ~iRecentMask;
+    return (pMemory[~iRecentMask + 1 + (iOffset >> 3)] &
             (0x80u >> (iOffset & 7))) != 0;
   }
   return isByteMappedDirect(iAddr);

@@ -127,7 +127,11 @@ class DWXVMM_EXPORT gcVMMBase {
   gcVMMPage* pageFor(vmm_int iAddr, bool bMap);
   gcVMMPage* pageInTables(vmm_int iAddr);
   gcVMMPage* pageInHash(vmm_int iAddr);
-  gcVMMPage* hashedPage(vmm_int iAddr);
+  char* hashedMemory(vmm_int iAddr);
+  // Called by a page of this VMM before its memory goes: the hashed root's
+  // slot must not keep it.
+  friend class gcVMMPage;
+  void forgetMemory(gcVMMPage* pPage);
   bool childOf(gcVMMPageBase* pNode, vmm_int iAddr, gcVMMPageBase** ppChild);
   bool isRecent(vmm_int iAddr) const;
   char* recentMemory(vmm_int iAddr) const;

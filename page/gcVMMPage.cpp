@@ -173,6 +173,7 @@ bool gcVMMPage::mapPhysical() {
 
 bool gcVMMPage::unmapPhysical() {
   if (pPageBuffer == nullptr) return false;
+  if (pVMMBase != nullptr) pVMMBase->forgetMemory(this);
   delete[] pPageBuffer;
   if (getVMMBase() != nullptr) getVMMBase()->notifyPagePFree(getPageMemSize());
   pPageBuffer = nullptr;

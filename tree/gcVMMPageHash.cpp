@@ -1,13 +1,11 @@
 #include "gcVMMPageHash.h"
 
 #include <algorithm>
-#include <typeinfo>
 #include <utility>
 #include <vector>
 
 #include "../core/direct_path.h"
 #include "../core/gcVMMBase.h"
-#include "../page/gcVMMPage.h"
 
 namespace {
 
@@ -25,8 +23,7 @@ gcVMMPageHash::gcVMMPageHash(gcVMMBase* pVMMBase, vmm_int iAddrMask,
       pSlots(nullptr),
       iSlotMask(0),
       iChildren(0),
-      iHashShift(64),
-      bOnlyPages(true) {
+      iHashShift(64) {
   if (pVMMBase != nullptr)
     pVMMBase->notifyDynamicTablePAlloc(sizeof(gcVMMPageHash));
 }
@@ -78,10 +75,17 @@ void gcVMMPageHash::addPageBase(gcVMMPageBase* pNew) {
     rehash(2 * (iSlotMask + 1));
   std::size_t i = home(iKey);
   while (pSlots[i].pChild != nullptr) i = (i + 1) & iSlotMask;
-  pSlots[i].iKey = iKey;
-  pSlots[i].pChild = pNew;
+  pSlots[i] = Slot{iKey, pNew, nullptr};
   ++iChildren;
-  if (typeid(*pNew) != typeid(gcVMMPage)) bOnlyPages = false;
+}
+
+__attribute__((noinline)) gcVMMPageHash::Slot* gcVMMPageHash::probeOn(
+    vmm_int iKey, std::size_t i) const {
+  for (i = (i + 1) & iSlotMask;; i = (i + 1) & iSlotMask) {
+    Slot* pSlot = &pSlots[i];
+    if (pSlot->pChild == nullptr) return nullptr;
+    if (pSlot->iKey == iKey) return pSlot;
+  }
 }
 
 void gcVMMPageHash::rehash(std::size_t iSlots) {

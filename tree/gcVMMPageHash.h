@@ -40,16 +40,27 @@ class DWXVMM_EXPORT gcVMMPageHash : public gcVMMPageBase {
   struct Slot {
     vmm_int iKey;           // the child's address under the mask
     gcVMMPageBase* pChild;  // owned; null: the slot is free
+    // The child's page memory, kept by the direct path of the VMM whose root
+    // this is, so that a byte access never loads the page object; null:
+    // not known. The page forgets it when it lets its memory go.
+    char* pMemory;
   };
 
-  // The child stored under iAddr's key, or null.
-  gcVMMPageBase* find(vmm_int iAddr) const {
+  // The slot of the child stored under iAddr's key, or null. The first
+  // probe inline, the rest (rare below three quarters full) out of line.
+  Slot* findSlot(vmm_int iAddr) const {
     if (pSlots == nullptr) return nullptr;
     const vmm_int iKey = iAddr & iAddrMask;
-    for (std::size_t i = home(iKey);; i = (i + 1) & iSlotMask) {
-      const Slot& slot = pSlots[i];
-      if (slot.pChild == nullptr || slot.iKey == iKey) return slot.pChild;
-    }
+    const std::size_t i = home(iKey);
+    Slot* pSlot = &pSlots[i];
+    if (pSlot->iKey == iKey && pSlot->pChild != nullptr) return pSlot;
+    if (pSlot->pChild == nullptr) return nullptr;
+    return probeOn(iKey, i);
+  }
+  // The child stored under iAddr's key, or null.
+  gcVMMPageBase* find(vmm_int iAddr) const {
+    const Slot* pSlot = findSlot(iAddr);
+    return pSlot == nullptr ? nullptr : pSlot->pChild;
   }
   // Sixteen neighbouring keys (a 64 KiB run of pages) share a row of
   // sixteen slots, so that a walk over neighbours stays in a few cache lines;
@@ -66,9 +77,10 @@ class DWXVMM_EXPORT gcVMMPageHash : public gcVMMPageBase {
   std::size_t iSlotMask;    // slots - 1, slots a power of two
   std::size_t iChildren;    // at most three quarters of the slots
   unsigned int iHashShift;  // 64 - log2(slots)
-  bool bOnlyPages;          // every child is exactly a gcVMMPage
 
  private:
+  // findSlot past the occupied slot i that holds another key.
+  Slot* probeOn(vmm_int iKey, std::size_t i) const;
   // Moves the children into a table of iSlots slots. REQUIRES: iSlots a
   // power of two above iChildren.
   void rehash(std::size_t iSlots);

@@ -111,6 +111,31 @@ TEST(Models, APlainVMMTakesTheDirectPathThroughout) {
   }
 }
 
+// A host may let a page's memory go at any time: the next access finds the
+// page unwritten and maps it afresh, never the memory that went (the
+// sanitizer build sees a read of it).
+TEST(Models, APageWhoseMemoryWentReadsUnwritten) {
+  for (const ModelCase& m : models()) {
+    SCOPED_TRACE(m.name);
+    gcVMM vmm;
+    vmm.setMemoryModell(m.make());
+    const vmm_int a = 0x12345678, b = 0x9ABCDEF0;
+    vmm.setByte(a, 'a');
+    vmm.setByte(b, 'b');
+    EXPECT_EQ('a', vmm.getByte(a));  // from the page's lookup, not recent
+    EXPECT_EQ('b', vmm.getByte(b));
+    EXPECT_TRUE(vmm.getPage(a)->unmapPhysical());
+    vmm.getByte(b);
+    EXPECT_FALSE(vmm.isByteMapped(a));
+    EXPECT_EQ(0, vmm.getByte(a));
+    vmm.setByte(a + 1, 'c');
+    vmm.getByte(b);
+    EXPECT_EQ('c', vmm.getByte(a + 1));
+    EXPECT_FALSE(vmm.isByteMapped(a));
+    EXPECT_EQ('b', vmm.getByte(b));
+  }
+}
+
 // A host's node, of a class derived from one of ours: its lookup must be
 // asked on every access that passes it, never read in its place.
 template <class Node>
