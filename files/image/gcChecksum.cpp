@@ -295,9 +295,9 @@ void gcChecksumState::add(const unsigned char* p, std::size_t n) {
       }
       return;
     case A::kStm32:
-      while (n > 0 && iPartial != 0) {
-        partial[iPartial++] = *p++, --n;
-        if (iPartial == 4) addWords(partial, 4), iPartial = 0;
+      while (n > 0 && iPartial != 0) {  // iPartial < 4: the mask says so
+        partial[iPartial & 3] = *p++, --n;
+        if (++iPartial == 4) addWords(partial, 4), iPartial = 0;
       }
       addWords(p, n & ~std::size_t{3});
       p += n & ~std::size_t{3};

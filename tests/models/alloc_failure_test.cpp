@@ -75,8 +75,9 @@ TEST(Models, AllocationFailuresReachTheCallerAndARetryCompletes) {
     gcVMM vmm, clean;
     vmm.setMemoryModell(make());
     clean.setMemoryModell(make());
-    for (const auto& [name, step] : kSteps) {
-      SCOPED_TRACE(name);
+    for (const auto& entry : kSteps) {
+      const Step& step = entry.second;  // a lambda cannot take a binding
+      SCOPED_TRACE(entry.first);
       const std::map<vmm_int, char> before = writtenBytes(vmm);
       for (long k = 1; failing(k, false, [&] { step(vmm); }); ++k) {
         for (const auto& [a, value] : before)  // found by lookups, not walks
