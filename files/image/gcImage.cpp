@@ -73,8 +73,7 @@ gcFileResult gcImage::load(const std::vector<gcImageInput>& list,
   for (gcImageInput input : list) {
     gcFileResult one = loadOne(&input, options);
     if (!one.isOk()) {
-      gcFileResult failed = one;
-      failed =
+      gcFileResult failed =
           gcFileResult::failure(one.getFile(), one.getLine(), one.getReason());
       for (const std::string& warning : all.getWarnings())
         failed.addWarning(std::string(), 0, warning);
@@ -120,7 +119,7 @@ gcFileResult gcImage::loadFrom(gcImageInput* pInput, const std::string& sFile,
                                  "unknown format '" + pInput->sType + "'");
   if (pInput->bPlaced && pInput->sType != kBinary)
     return gcFileResult::failure(
-        pInput->sPath, 0,
+        sFile, 0,
         "a load address places a binary file; this is " + pInput->sType);
   gcImageOptions mine = options;
   mine.setLoadAddress(pInput->bPlaced ? pInput->iAddress : 0);
