@@ -89,9 +89,9 @@ class PageRun {
 void gcVMMBase::decideDirectPath() {
   pDirectRoot = nullptr;
   iDirectPageSize = 0;
+  bHashedRoot = false;
   pRecentPage = nullptr;
-  iRecentMask = 0;
-  iRecentKey = 1;  // matches no address
+  iRecentRange = dwxvmm_detail::range(0, 1);  // matches no address
   pCheckedDir = nullptr;
   const std::type_info& type = typeid(*this);
   if (type != typeid(gcVMMBase) && type != typeid(gcVMM)) return;
@@ -99,12 +99,13 @@ void gcVMMBase::decideDirectPath() {
   const Kind root = kindOf(pFirstTranslator);
   if (root != kTable && root != kDir && root != kHash) return;
   pDirectRoot = pFirstTranslator;
+  bHashedRoot = root == kHash;
   if (root == kHash) {
     // Kept while the node was not the root, nobody told it what went since.
     auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
-    if (pHash->pSlots != nullptr)
-      for (std::size_t i = 0; i <= pHash->iSlotMask; ++i)
-        pHash->pSlots[i].pMemory = nullptr;
+    for (std::size_t i = 0; pHash->pBuckets != nullptr && i <= pHash->iBucketMask;
+         ++i)
+      for (char*& pMemory : pHash->pBuckets[i].apMemory) pMemory = nullptr;
   }
   // getPageSize() without the call, as long as getMaxSize() is ours.
   if (kindOf(pLastTranslator) != kOther)
@@ -182,8 +183,7 @@ gcVMMPage* gcVMMBase::findPage(vmm_int iAddr, bool bMap) {
       auto* pPage = static_cast<gcVMMPage*>(pChild);
       if (bLookedUp) {
         pRecentPage = pPage;
-        iRecentMask = iMask;
-        iRecentKey = iAddr & iMask;
+        iRecentRange = dwxvmm_detail::range(iMask, iAddr & iMask);
         iRecentEpoch = dwxvmm_detail::treeEpoch();
       }
       return pPage;
@@ -206,29 +206,31 @@ gcVMMPage* gcVMMBase::findPage(vmm_int iAddr, bool bMap) {
 // pageInTables for a hashed root: one probe sequence in its slots.
 inline gcVMMPage* gcVMMBase::pageInHash(vmm_int iAddr) {
   auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
-  gcVMMPageHash::Slot* pSlot = pHash->findSlot(iAddr);
-  if (pSlot == nullptr || &typeid(*pSlot->pChild) != &typeid(gcVMMPage))
-    return nullptr;
-  auto* pPage = static_cast<gcVMMPage*>(pSlot->pChild);
+  unsigned j;
+  gcVMMPageHash::Bucket* pBucket = pHash->findSlot(iAddr, &j);
+  if (pBucket == nullptr) return nullptr;
+  gcVMMPageBase* pChild = pHash->pChildren[pBucket->aChild[j] - 1];
+  if (&typeid(*pChild) != &typeid(gcVMMPage)) return nullptr;
+  auto* pPage = static_cast<gcVMMPage*>(pChild);
   // Kept only for a page that tells this VMM when its memory goes and whose
   // offset and bitmap the hash's mask gives.
-  if (pSlot->pMemory == nullptr && pPage->pPageBuffer != nullptr &&
+  if (pBucket->apMemory[j] == nullptr && pPage->pPageBuffer != nullptr &&
       pPage->pVMMBase == this && pPage->iAddrMask == ~pHash->iAddrMask &&
       pPage->iMaxSize == pPage->iAddrMask + 1)
-    pSlot->pMemory = pPage->pPageBuffer;
+    pBucket->apMemory[j] = pPage->pPageBuffer;
   pRecentPage = pPage;
-  iRecentMask = pHash->iAddrMask;
-  iRecentKey = iAddr & iRecentMask;
+  iRecentRange = dwxvmm_detail::range(pHash->iAddrMask, iAddr & pHash->iAddrMask);
   iRecentEpoch = dwxvmm_detail::treeEpoch();
   return pRecentPage;
 }
 
 void gcVMMBase::forgetMemory(gcVMMPage* pPage) {
-  if (pDirectRoot == nullptr || &typeid(*pDirectRoot) != &typeid(gcVMMPageHash))
-    return;
-  gcVMMPageHash::Slot* pSlot =
-      static_cast<gcVMMPageHash*>(pDirectRoot)->findSlot(pPage->iVAddr);
-  if (pSlot != nullptr && pSlot->pChild == pPage) pSlot->pMemory = nullptr;
+  if (!bHashedRoot) return;
+  auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
+  unsigned j;
+  gcVMMPageHash::Bucket* pBucket = pHash->findSlot(pPage->iVAddr, &j);
+  if (pBucket != nullptr && pHash->pChildren[pBucket->aChild[j] - 1] == pPage)
+    pBucket->apMemory[j] = nullptr;
 }
 
 // findPage in few instructions for its common case, tables of ours (or a
@@ -248,8 +250,7 @@ inline gcVMMPage* gcVMMBase::pageInTables(vmm_int iAddr) {
     if (pNode == nullptr) return nullptr;
     if (&typeid(*pNode) == &typeid(gcVMMPage)) {
       pRecentPage = static_cast<gcVMMPage*>(pNode);
-      iRecentMask = iMask;
-      iRecentKey = iAddr & iMask;
+      iRecentRange = dwxvmm_detail::range(iMask, iAddr & iMask);
       iRecentEpoch = dwxvmm_detail::treeEpoch();
       return pRecentPage;
     }
@@ -338,6 +339,12 @@ bool gcVMMBase::listPages(vmm_int iFirst, vmm_int iLast, gcVMMPage** pPages,
       break;
   }
   *pCount = n;
+  // A walk that goes on at the next page finds its bucket in the cache:
+  // fetched while this block is copied.
+  if (bHashedRoot) {
+    auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
+    if (((iLast + 1) & ~pHash->iAddrMask) == 0) pHash->prefetch(iLast + 1);
+  }
   return true;
 }
 

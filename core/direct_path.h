@@ -44,8 +44,20 @@ gcVMMPage* mappedPage(gcVMMPageBase* pEnd, vmm_int iAddr);
 
 }  // namespace dwxvmm_detail
 
+namespace dwxvmm_detail {
+
+// The addresses with (address & iMask) == iKey, as the recent page's range.
+inline std::uint64_t range(vmm_int iMask, vmm_int iKey) {
+  return iMask | std::uint64_t{iKey} << 32;
+}
+inline bool inRange(std::uint64_t iRange, vmm_int iAddr) {
+  return (iAddr & static_cast<vmm_int>(iRange)) == iRange >> 32;
+}
+
+}  // namespace dwxvmm_detail
+
 inline bool gcVMMBase::isRecent(vmm_int iAddr) const {
-  return (iAddr & iRecentMask) == iRecentKey &&
+  return dwxvmm_detail::inRange(iRecentRange, iAddr) &&
          iRecentEpoch == dwxvmm_detail::treeEpoch();
 }
 
@@ -56,19 +68,39 @@ inline char* gcVMMBase::recentMemory(vmm_int iAddr) const {
 }
 
 // The memory of the page that an exact hashed root holds for iAddr, as its
-// slot keeps it, the page made the recent one; null where the direct path
-// must decide. Inline in the byte operations: a scattered access is a probe
-// and the byte, with no load of the page object.
-inline char* gcVMMBase::hashedMemory(vmm_int iAddr) {
-  if (&typeid(*pDirectRoot) != &typeid(gcVMMPageHash)) return nullptr;
+// slot keeps it, and in *pMask the root's mask (the page's offset bits are
+// the others); null where the direct path must decide. Inline in the byte
+// operations: a scattered access is a probe and the byte, with no load of
+// the page object. Few loads: they, not the instructions, bound how many
+// scattered accesses the processor has in flight.
+inline char* gcVMMBase::hashedMemory(vmm_int iAddr, vmm_int* pMask) {
+  if (!bHashedRoot) return nullptr;
   auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
-  const gcVMMPageHash::Slot* pSlot = pHash->findSlot(iAddr);
-  if (pSlot == nullptr || pSlot->pMemory == nullptr) return nullptr;
-  pRecentPage = static_cast<gcVMMPage*>(pSlot->pChild);
-  iRecentMask = pHash->iAddrMask;
-  iRecentKey = iAddr & iRecentMask;
+  if (pHash->pBuckets == nullptr) return nullptr;
+  const std::uint64_t iProbe = pHash->iProbe;
+  const auto iMask = static_cast<vmm_int>(iProbe);
+  const vmm_int iKey = iAddr & iMask;
+  const gcVMMPageHash::Bucket& b =
+      pHash->pBuckets[gcVMMPageHash::home(iKey, iProbe)];
+  const unsigned iMatches = gcVMMPageHash::keyMatches(b, iKey);
+  if (iMatches == 0) return nullptr;
+  // The first match is the key's slot if the bucket has it: slots fill from
+  // the front. A free slot has no memory.
+  const unsigned j = static_cast<unsigned>(__builtin_ctz(iMatches));
+  char* pMemory = b.apMemory[j];
+  if (pMemory == nullptr) return nullptr;
+  *pMask = iMask;
+  const std::uint64_t iRange = dwxvmm_detail::range(iMask, iKey);
+  if (iRecentRange != iRange) {
+    // Met once: not yet worth the load of the page object. Scattered
+    // accesses meet a page once, a run meets it again at once.
+    iRecentRange = iRange;
+    iRecentEpoch = ~std::uint64_t{0};  // no epoch: not recent
+    return pMemory;
+  }
+  pRecentPage = static_cast<gcVMMPage*>(pHash->pChildren[b.aChild[j] - 1]);
   iRecentEpoch = dwxvmm_detail::treeEpoch();
-  return pSlot->pMemory;
+  return pMemory;
 }
 
 #endif  // DWXVMM_CORE_DIRECT_PATH_H_

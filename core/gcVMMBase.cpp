@@ -34,15 +34,16 @@ gcVMMBase::gcVMMBase()
       iPageDMem(0),
       pDirectRoot(nullptr),
       iDirectPageSize(0),
+      bHashedRoot(false),
       pRecentPage(nullptr),
-      iRecentMask(0),
-      iRecentKey(1),
+      iRecentRange(dwxvmm_detail::range(0, 1)),
       iRecentEpoch(0),
       pCheckedDir(nullptr),
       iCheckedEpoch(0) {}
 
 gcVMMBase::~gcVMMBase() {
   pDirectRoot = nullptr;  // the pages going need not tell it
+  bHashedRoot = false;
   delete pFirstTranslator;
   pFirstTranslator = nullptr;
 }
@@ -139,10 +140,11 @@ void gcVMMBase::setByte(vmm_int iAddr, char value) {
         static_cast<char>(0x80u >> (iOffset & 7));
     return;
   }
-  if (char* pMemory = hashedMemory(iAddr)) {
-    const vmm_int iOffset = iAddr & ~iRecentMask;
+  vmm_int iMask;
+  if (char* pMemory = hashedMemory(iAddr, &iMask)) {
+    const vmm_int iOffset = iAddr & ~iMask;
     pMemory[iOffset] = value;
-    pMemory[~iRecentMask + 1 + (iOffset >> 3)] |=
+    pMemory[~iMask + 1 + (iOffset >> 3)] |=
         static_cast<char>(0x80u >> (iOffset & 7));
     return;
   }
@@ -153,8 +155,9 @@ char gcVMMBase::getByte(vmm_int iAddr) {
   if (pDirectRoot == nullptr) return getByteVirtually(iAddr);
   if (const char* pMemory = recentMemory(iAddr))
     return pMemory[iAddr & pRecentPage->iAddrMask];
-  if (const char* pMemory = hashedMemory(iAddr))
-    return pMemory[iAddr & ~iRecentMask];
+  vmm_int iMask;
+  if (const char* pMemory = hashedMemory(iAddr, &iMask))
+    return pMemory[iAddr & ~iMask];
   return getByteDirect(iAddr);
 }
 
@@ -165,9 +168,10 @@ bool gcVMMBase::isByteMapped(vmm_int iAddr) {
     return (pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] &
             (0x80u >> (iOffset & 7))) != 0;
   }
-  if (const char* pMemory = hashedMemory(iAddr)) {
-    const vmm_int iOffset = iAddr & ~iRecentMask;
-    return (pMemory[~iRecentMask + 1 + (iOffset >> 3)] &
+  vmm_int iMask;
+  if (const char* pMemory = hashedMemory(iAddr, &iMask)) {
+    const vmm_int iOffset = iAddr & ~iMask;
+    return (pMemory[~iMask + 1 + (iOffset >> 3)] &
             (0x80u >> (iOffset & 7))) != 0;
   }
   return isByteMappedDirect(iAddr);

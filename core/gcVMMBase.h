@@ -115,10 +115,13 @@ class DWXVMM_EXPORT gcVMMBase {
   // The direct path (direct_path.cpp). Null root: every call is virtual.
   gcVMMPageBase* pDirectRoot;   // the root, a table, directory or hash of ours
   vmm_int iDirectPageSize;      // the page size for blocks; 0: blocks virtual
+  bool bHashedRoot;  // the root is a gcVMMPageHash (in padding: same layout)
   gcVMMPage* pRecentPage;       // a page of ours, reached by every address
-  vmm_int iRecentMask;          // with (address & mask) == key, as long as
-  vmm_int iRecentKey;           // no node has let a child go or added one
-  std::uint64_t iRecentEpoch;   // to a directory since
+  std::uint64_t iRecentRange;   // with (address & mask) == key, as long as
+  std::uint64_t iRecentEpoch;   // no node has let a child go or added one
+                                // to a directory since; the range holds the
+                                // mask (low half) and key: one load
+
   gcVMMPageBase* pCheckedDir;   // a directory whose children are all ours,
   std::uint64_t iCheckedEpoch;  // as long as the tree's epoch is this one
 
@@ -127,7 +130,7 @@ class DWXVMM_EXPORT gcVMMBase {
   gcVMMPage* pageFor(vmm_int iAddr, bool bMap);
   gcVMMPage* pageInTables(vmm_int iAddr);
   gcVMMPage* pageInHash(vmm_int iAddr);
-  char* hashedMemory(vmm_int iAddr);
+  char* hashedMemory(vmm_int iAddr, vmm_int* pMask);
   // Called by a page of this VMM before its memory goes: the hashed root's
   // slot must not keep it.
   friend class gcVMMPage;

@@ -199,7 +199,8 @@ struct Shadow {
     if (model == kHashed) {
       vmm_int slots = 16;
       while (4 * pages.size() > 3 * slots) slots *= 2;
-      return sizeof(gcVMMPageHash) + slots * 3 * sizeof(void*) + pageBytes;
+      return sizeof(gcVMMPageHash) +
+             slots * (8 + sizeof(void*) + sizeof(void*) * 3 / 4) + pageBytes;
     }
     const vmm_int element = sizeof(std::_List_node<gcVMMPageBase*>);
     const vmm_int table = sizeof(gcVMMPageTable) + kRegion / pageSize * entry;

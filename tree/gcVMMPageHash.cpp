@@ -1,6 +1,8 @@
 #include "gcVMMPageHash.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -9,7 +11,7 @@
 
 namespace {
 
-constexpr std::size_t kFirstSlots = 16;
+constexpr std::size_t kFirstBuckets = 4;
 
 unsigned int log2Of(std::size_t iPowerOfTwo) {
   return static_cast<unsigned int>(__builtin_ctzll(iPowerOfTwo));
@@ -17,27 +19,32 @@ unsigned int log2Of(std::size_t iPowerOfTwo) {
 
 }  // namespace
 
+std::size_t gcVMMPageHash::tableBytes(std::size_t iBuckets) {
+  return iBuckets * (sizeof(Bucket) + kSlots / 4 * 3 * sizeof(gcVMMPageBase*));
+}
+
 gcVMMPageHash::gcVMMPageHash(gcVMMBase* pVMMBase, vmm_int iAddrMask,
                              vmm_int iVAddr)
     : gcVMMPageBase(pVMMBase, iAddrMask, iVAddr),
-      pSlots(nullptr),
-      iSlotMask(0),
+      pBuckets(nullptr),
+      pChildren(nullptr),
+      iBucketMask(0),
       iChildren(0),
-      iHashShift(64) {
+      iProbe(iAddrMask | std::uint64_t{64} << 32) {
   if (pVMMBase != nullptr)
     pVMMBase->notifyDynamicTablePAlloc(sizeof(gcVMMPageHash));
 }
 
 gcVMMPageHash::~gcVMMPageHash() {
   gcVMMBase* pOwner = getVMMBase();
-  if (pSlots != nullptr) {
+  if (pBuckets != nullptr) {
     dwxvmm_detail::treeChanged();
-    for (std::size_t i = 0; i <= iSlotMask; ++i) delete pSlots[i].pChild;
-    delete[] pSlots;
+    for (std::size_t i = 0; i < iChildren; ++i) delete pChildren[i];
+    const std::size_t iBytes = tableBytes(iBucketMask + 1);
+    ::operator delete(pBuckets, std::align_val_t{alignof(Bucket)});
     if (pOwner != nullptr)
-      pOwner->notifyDynamicTablePFree(
-          static_cast<vmm_int>((iSlotMask + 1) * sizeof(Slot)));
-    pSlots = nullptr;
+      pOwner->notifyDynamicTablePFree(static_cast<vmm_int>(iBytes));
+    pBuckets = nullptr;
   }
   if (pOwner != nullptr) pOwner->notifyDynamicTablePFree(sizeof(gcVMMPageHash));
 }
@@ -51,12 +58,12 @@ gcVMMPageBase* gcVMMPageHash::createObject(vmm_int iAddr) {
 }
 
 bool gcVMMPageHash::forAllMappedPagesRecursive(gcVMMPageHandler* handler) {
-  if (pSlots == nullptr) return true;
   std::vector<std::pair<vmm_int, gcVMMPageBase*>> children;
   children.reserve(iChildren);
-  for (std::size_t i = 0; i <= iSlotMask; ++i)
-    if (pSlots[i].pChild != nullptr)
-      children.emplace_back(pSlots[i].iKey, pSlots[i].pChild);
+  for (std::size_t i = 0; pBuckets != nullptr && i <= iBucketMask; ++i)
+    for (unsigned j = 0; j < kSlots && pBuckets[i].aChild[j] != 0; ++j)
+      children.emplace_back(pBuckets[i].aKey[j],
+                            pChildren[pBuckets[i].aChild[j] - 1]);
   std::sort(children.begin(), children.end());
   for (const auto& child : children)
     if (!child.second->forAllMappedPagesRecursive(handler)) return false;
@@ -67,46 +74,64 @@ void gcVMMPageHash::addPageBase(gcVMMPageBase* pNew) {
   if (pNew == nullptr) return;
   const vmm_int iKey = pNew->getVAddr() & getAddrMask();
   if (find(iKey) != nullptr) return;
-  // Grown before it is three quarters full, so that a probe ends soon and
-  // always at a free slot.
-  if (pSlots == nullptr)
-    rehash(kFirstSlots);
-  else if (4 * (iChildren + 1) > 3 * (iSlotMask + 1))
-    rehash(2 * (iSlotMask + 1));
+  // Grown before three quarters of the slots are taken, so that a lookup
+  // seldom leaves its bucket and always ends at one with a free slot.
+  if (pBuckets == nullptr)
+    rehash(kFirstBuckets);
+  else if (iChildren == room())
+    rehash(2 * (iBucketMask + 1));
+  pChildren[iChildren++] = pNew;
+  place(iKey, static_cast<std::uint32_t>(iChildren), nullptr);
+}
+
+void gcVMMPageHash::place(vmm_int iKey, std::uint32_t iChild, char* pMemory) {
   std::size_t i = home(iKey);
-  while (pSlots[i].pChild != nullptr) i = (i + 1) & iSlotMask;
-  pSlots[i] = Slot{iKey, pNew, nullptr};
-  ++iChildren;
+  while (pBuckets[i].aChild[kSlots - 1] != 0) i = (i + 1) & iBucketMask;
+  Bucket& b = pBuckets[i];
+  unsigned j = 0;
+  while (b.aChild[j] != 0) ++j;
+  b.aKey[j] = iKey;
+  b.aChild[j] = iChild;
+  b.apMemory[j] = pMemory;
 }
 
-__attribute__((noinline)) gcVMMPageHash::Slot* gcVMMPageHash::probeOn(
-    vmm_int iKey, std::size_t i) const {
-  for (i = (i + 1) & iSlotMask;; i = (i + 1) & iSlotMask) {
-    Slot* pSlot = &pSlots[i];
-    if (pSlot->pChild == nullptr) return nullptr;
-    if (pSlot->iKey == iKey) return pSlot;
+gcVMMPageHash::Bucket* gcVMMPageHash::findSlot(vmm_int iAddr,
+                                               unsigned* pSlot) const {
+  if (pBuckets == nullptr) return nullptr;
+  const vmm_int iKey = iAddr & iAddrMask;
+  for (std::size_t i = home(iKey);; i = (i + 1) & iBucketMask) {
+    Bucket& b = pBuckets[i];
+    for (unsigned j = 0; j < kSlots; ++j) {
+      if (b.aChild[j] == 0) return nullptr;
+      if (b.aKey[j] == iKey) return *pSlot = j, &b;
+    }
   }
 }
 
-void gcVMMPageHash::rehash(std::size_t iSlots) {
-  Slot* pNew = new Slot[iSlots]();
-  Slot* pOld = pSlots;
-  const std::size_t iOldSlots = pOld == nullptr ? 0 : iSlotMask + 1;
-  pSlots = pNew;
-  iSlotMask = iSlots - 1;
-  iHashShift = 64 - log2Of(iSlots);
-  for (std::size_t j = 0; j < iOldSlots; ++j) {
-    if (pOld[j].pChild == nullptr) continue;
-    std::size_t i = home(pOld[j].iKey);
-    while (pNew[i].pChild != nullptr) i = (i + 1) & iSlotMask;
-    pNew[i] = pOld[j];
+void gcVMMPageHash::rehash(std::size_t iBuckets) {
+  const std::size_t iOldBuckets = pBuckets == nullptr ? 0 : iBucketMask + 1;
+  auto* pNew = static_cast<Bucket*>(::operator new(
+      tableBytes(iBuckets), std::align_val_t{alignof(Bucket)}));
+  std::memset(static_cast<void*>(pNew), 0, iBuckets * sizeof(Bucket));
+  auto** pNewChildren = reinterpret_cast<gcVMMPageBase**>(pNew + iBuckets);
+  if (iChildren != 0)
+    std::memcpy(pNewChildren, pChildren, iChildren * sizeof(gcVMMPageBase*));
+  Bucket* pOld = pBuckets;
+  pBuckets = pNew;
+  pChildren = pNewChildren;
+  iBucketMask = iBuckets - 1;
+  iProbe = iAddrMask | std::uint64_t{64 - log2Of(iBuckets)} << 32;
+  for (std::size_t k = 0; k < iOldBuckets; ++k) {
+    for (unsigned j = 0; j < kSlots && pOld[k].aChild[j] != 0; ++j)
+      place(pOld[k].aKey[j], pOld[k].aChild[j], pOld[k].apMemory[j]);
   }
-  delete[] pOld;
+  if (pOld != nullptr)
+    ::operator delete(pOld, std::align_val_t{alignof(Bucket)});
   if (getVMMBase() != nullptr) {
     getVMMBase()->notifyDynamicTablePAlloc(
-        static_cast<vmm_int>(iSlots * sizeof(Slot)));
-    if (iOldSlots != 0)
+        static_cast<vmm_int>(tableBytes(iBuckets)));
+    if (iOldBuckets != 0)
       getVMMBase()->notifyDynamicTablePFree(
-          static_cast<vmm_int>(iOldSlots * sizeof(Slot)));
+          static_cast<vmm_int>(tableBytes(iOldBuckets)));
   }
 }

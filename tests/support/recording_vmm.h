@@ -74,7 +74,9 @@ constexpr vmm_int kEntry = sizeof(gcVMMPageBase*);
 constexpr vmm_int kTable = sizeof(gcVMMPageTable);
 constexpr vmm_int kDir = sizeof(gcVMMPageDir);
 constexpr vmm_int kHash = sizeof(gcVMMPageHash);
-constexpr vmm_int kSlot = 3 * sizeof(void*);  // a key, a child, its memory
+// A hash's slot: key, child's index and memory, and three quarters of a slot
+// as room for a child pointer.
+constexpr vmm_int kSlot = 8 + sizeof(void*) + sizeof(void*) * 3 / 4;
 constexpr vmm_int kPage = sizeof(gcVMMPage);
 constexpr vmm_int kList = sizeof(std::list<gcVMMPageBase*>);
 constexpr vmm_int kListElement = sizeof(std::_List_node<gcVMMPageBase*>);
