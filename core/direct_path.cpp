@@ -101,11 +101,20 @@ void gcVMMBase::decideDirectPath() {
   pDirectRoot = pFirstTranslator;
   bHashedRoot = root == kHash;
   if (root == kHash) {
-    // Kept while the node was not the root, nobody told it what went since.
+    // Kept while the node was not the root, nobody told it what came and
+    // went since.
     auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
-    for (std::size_t i = 0; pHash->pBuckets != nullptr && i <= pHash->iBucketMask;
-         ++i)
-      for (char*& pMemory : pHash->pBuckets[i].apMemory) pMemory = nullptr;
+    for (std::size_t i = 0;
+         pHash->pBuckets != nullptr && i <= pHash->iBucketMask; ++i) {
+      gcVMMPageHash::Bucket& b = pHash->pBuckets[i];
+      for (unsigned j = 0; j < gcVMMPageHash::kSlots; ++j) {
+        gcVMMPageBase* pChild =
+            b.aChild[j] == 0 ? nullptr : pHash->pChildren[b.aChild[j] - 1];
+        b.apMemory[j] = pChild != nullptr && slotKeeps(pHash, pChild)
+                            ? static_cast<gcVMMPage*>(pChild)->pPageBuffer
+                            : nullptr;
+      }
+    }
   }
   // getPageSize() without the call, as long as getMaxSize() is ours.
   if (kindOf(pLastTranslator) != kOther)
@@ -212,25 +221,37 @@ inline gcVMMPage* gcVMMBase::pageInHash(vmm_int iAddr) {
   gcVMMPageBase* pChild = pHash->pChildren[pBucket->aChild[j] - 1];
   if (&typeid(*pChild) != &typeid(gcVMMPage)) return nullptr;
   auto* pPage = static_cast<gcVMMPage*>(pChild);
-  // Kept only for a page that tells this VMM when its memory goes and whose
-  // offset and bitmap the hash's mask gives.
-  if (pBucket->apMemory[j] == nullptr && pPage->pPageBuffer != nullptr &&
-      pPage->pVMMBase == this && pPage->iAddrMask == ~pHash->iAddrMask &&
-      pPage->iMaxSize == pPage->iAddrMask + 1)
+  // A page added with its memory: the slot learns it here.
+  if (pBucket->apMemory[j] == nullptr && slotKeeps(pHash, pPage))
     pBucket->apMemory[j] = pPage->pPageBuffer;
   pRecentPage = pPage;
-  iRecentRange = dwxvmm_detail::range(pHash->iAddrMask, iAddr & pHash->iAddrMask);
+  iRecentRange =
+      dwxvmm_detail::range(pHash->iAddrMask, iAddr & pHash->iAddrMask);
   iRecentEpoch = dwxvmm_detail::treeEpoch();
   return pRecentPage;
 }
 
-void gcVMMBase::forgetMemory(gcVMMPage* pPage) {
+// Only a page of ours that tells this VMM when its memory comes and goes,
+// whose offset and bitmap the hash's mask gives.
+bool gcVMMBase::slotKeeps(const gcVMMPageHash* pHash,
+                          gcVMMPageBase* pChild) const {
+  if (&typeid(*pChild) != &typeid(gcVMMPage)) return false;
+  auto* pPage = static_cast<gcVMMPage*>(pChild);
+  return pPage->pPageBuffer != nullptr && pPage->pVMMBase == this &&
+         pPage->iAddrMask == ~pHash->iAddrMask &&
+         pPage->iMaxSize == pPage->iAddrMask + 1;
+}
+
+void gcVMMBase::memoryChanged(gcVMMPage* pPage) {
   if (!bHashedRoot) return;
   auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
   unsigned j;
   gcVMMPageHash::Bucket* pBucket = pHash->findSlot(pPage->iVAddr, &j);
   if (pBucket != nullptr && pHash->pChildren[pBucket->aChild[j] - 1] == pPage)
-    pBucket->apMemory[j] = nullptr;
+    pBucket->apMemory[j] =
+        pPage->pPageBuffer != nullptr && slotKeeps(pHash, pPage)
+            ? pPage->pPageBuffer
+            : nullptr;
 }
 
 // findPage in few instructions for its common case, tables of ours (or a

@@ -71,14 +71,20 @@ inline char* gcVMMBase::recentMemory(vmm_int iAddr) const {
 // slot keeps it, and in *pMask the root's mask (the page's offset bits are
 // the others); null where the direct path must decide. Inline in the byte
 // operations: a scattered access is a probe and the byte, with no load of
-// the page object. Few loads: they, not the instructions, bound how many
+// the page object, in few loads and instructions, which bound how many
 // scattered accesses the processor has in flight.
-inline char* gcVMMBase::hashedMemory(vmm_int iAddr, vmm_int* pMask) {
+//
+// The page becomes the recent one, which serves a run in fewer instructions
+// than the probe, where a run shows: for a reader at the page's first byte
+// (a test, no store, for each scattered read), for a writer when met twice
+// in a row (its stores cost a writer little).
+inline char* gcVMMBase::hashedMemory(vmm_int iAddr, vmm_int* pMask,
+                                     bool bWriter) {
   if (!bHashedRoot) return nullptr;
   auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
   if (pHash->pBuckets == nullptr) return nullptr;
   const std::uint64_t iProbe = pHash->iProbe;
-  const auto iMask = static_cast<vmm_int>(iProbe);
+  const vmm_int iMask = gcVMMPageHash::probeMask(iProbe);
   const vmm_int iKey = iAddr & iMask;
   const gcVMMPageHash::Bucket& b =
       pHash->pBuckets[gcVMMPageHash::home(iKey, iProbe)];
@@ -86,19 +92,18 @@ inline char* gcVMMBase::hashedMemory(vmm_int iAddr, vmm_int* pMask) {
   if (iMatches == 0) return nullptr;
   // The first match is the key's slot if the bucket has it: slots fill from
   // the front. A free slot has no memory.
-  const unsigned j = static_cast<unsigned>(__builtin_ctz(iMatches));
+  const auto j = static_cast<unsigned>(__builtin_ctz(iMatches));
   char* pMemory = b.apMemory[j];
   if (pMemory == nullptr) return nullptr;
   *pMask = iMask;
   const std::uint64_t iRange = dwxvmm_detail::range(iMask, iKey);
-  if (iRecentRange != iRange) {
-    // Met once: not yet worth the load of the page object. Scattered
-    // accesses meet a page once, a run meets it again at once.
-    iRecentRange = iRange;
-    iRecentEpoch = ~std::uint64_t{0};  // no epoch: not recent
+  if (bWriter ? iRecentRange != iRange : (iAddr & ~iMask) != 0) {
+    // A writer's first meeting: remembered, not yet recent.
+    if (bWriter) iRecentRange = iRange, iRecentEpoch = ~std::uint64_t{0};
     return pMemory;
   }
   pRecentPage = static_cast<gcVMMPage*>(pHash->pChildren[b.aChild[j] - 1]);
+  iRecentRange = iRange;
   iRecentEpoch = dwxvmm_detail::treeEpoch();
   return pMemory;
 }

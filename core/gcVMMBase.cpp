@@ -130,9 +130,9 @@ gcVMMPage* dwxvmm_detail::mappedPage(gcVMMPageBase* pEnd, vmm_int iAddr) {
 }
 
 // The byte operations: the direct path's common case inline, the rest of
-// it and the virtual path out of line, each compiled as if alone.
+// it and the virtual path out of line, each compiled as if alone. The
+// recent page's check comes first: without a direct path it never matches.
 void gcVMMBase::setByte(vmm_int iAddr, char value) {
-  if (pDirectRoot == nullptr) return setByteVirtually(iAddr, value);
   if (char* pMemory = recentMemory(iAddr)) {
     const vmm_int iOffset = iAddr & pRecentPage->iAddrMask;
     pMemory[iOffset] = value;
@@ -141,39 +141,40 @@ void gcVMMBase::setByte(vmm_int iAddr, char value) {
     return;
   }
   vmm_int iMask;
-  if (char* pMemory = hashedMemory(iAddr, &iMask)) {
+  if (char* pMemory = hashedMemory(iAddr, &iMask, true)) {
     const vmm_int iOffset = iAddr & ~iMask;
     pMemory[iOffset] = value;
     pMemory[~iMask + 1 + (iOffset >> 3)] |=
         static_cast<char>(0x80u >> (iOffset & 7));
     return;
   }
+  if (pDirectRoot == nullptr) return setByteVirtually(iAddr, value);
   setByteDirect(iAddr, value);
 }
 
 char gcVMMBase::getByte(vmm_int iAddr) {
-  if (pDirectRoot == nullptr) return getByteVirtually(iAddr);
   if (const char* pMemory = recentMemory(iAddr))
     return pMemory[iAddr & pRecentPage->iAddrMask];
   vmm_int iMask;
-  if (const char* pMemory = hashedMemory(iAddr, &iMask))
+  if (const char* pMemory = hashedMemory(iAddr, &iMask, false))
     return pMemory[iAddr & ~iMask];
+  if (pDirectRoot == nullptr) return getByteVirtually(iAddr);
   return getByteDirect(iAddr);
 }
 
 bool gcVMMBase::isByteMapped(vmm_int iAddr) {
-  if (pDirectRoot == nullptr) return isByteMappedVirtually(iAddr);
   if (const char* pMemory = recentMemory(iAddr)) {
     const vmm_int iOffset = iAddr & pRecentPage->iAddrMask;
     return (pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] &
             (0x80u >> (iOffset & 7))) != 0;
   }
   vmm_int iMask;
-  if (const char* pMemory = hashedMemory(iAddr, &iMask)) {
+  if (const char* pMemory = hashedMemory(iAddr, &iMask, false)) {
     const vmm_int iOffset = iAddr & ~iMask;
-    return (pMemory[~iMask + 1 + (iOffset >> 3)] &
-            (0x80u >> (iOffset & 7))) != 0;
+    return (pMemory[~iMask + 1 + (iOffset >> 3)] & (0x80u >> (iOffset & 7))) !=
+           0;
   }
+  if (pDirectRoot == nullptr) return isByteMappedVirtually(iAddr);
   return isByteMappedDirect(iAddr);
 }
 

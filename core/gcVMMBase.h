@@ -9,6 +9,7 @@
 
 class gcVMMPage;
 class gcVMMPageBase;
+class gcVMMPageHash;
 class gcVMMPageHandler;
 
 // Holds the chain of translators (root first) and the memory counters. Every
@@ -113,14 +114,14 @@ class DWXVMM_EXPORT gcVMMBase {
   vmm_int iPagePMem;
   vmm_int iPageDMem;
   // The direct path (direct_path.cpp). Null root: every call is virtual.
-  gcVMMPageBase* pDirectRoot;   // the root, a table, directory or hash of ours
-  vmm_int iDirectPageSize;      // the page size for blocks; 0: blocks virtual
+  gcVMMPageBase* pDirectRoot;  // the root, a table, directory or hash of ours
+  vmm_int iDirectPageSize;     // the page size for blocks; 0: blocks virtual
   bool bHashedRoot;  // the root is a gcVMMPageHash (in padding: same layout)
-  gcVMMPage* pRecentPage;       // a page of ours, reached by every address
-  std::uint64_t iRecentRange;   // with (address & mask) == key, as long as
-  std::uint64_t iRecentEpoch;   // no node has let a child go or added one
-                                // to a directory since; the range holds the
-                                // mask (low half) and key: one load
+  gcVMMPage* pRecentPage;      // a page of ours, reached by every address
+  std::uint64_t iRecentRange;  // with (address & mask) == key, as long as
+  std::uint64_t iRecentEpoch;  // no node has let a child go or added one
+                               // to a directory since; the range holds the
+                               // mask (low half) and key: one load
 
   gcVMMPageBase* pCheckedDir;   // a directory whose children are all ours,
   std::uint64_t iCheckedEpoch;  // as long as the tree's epoch is this one
@@ -130,11 +131,12 @@ class DWXVMM_EXPORT gcVMMBase {
   gcVMMPage* pageFor(vmm_int iAddr, bool bMap);
   gcVMMPage* pageInTables(vmm_int iAddr);
   gcVMMPage* pageInHash(vmm_int iAddr);
-  char* hashedMemory(vmm_int iAddr, vmm_int* pMask);
-  // Called by a page of this VMM before its memory goes: the hashed root's
-  // slot must not keep it.
+  char* hashedMemory(vmm_int iAddr, vmm_int* pMask, bool bWriter);
+  // Called by a page of this VMM when its memory came and before it goes:
+  // the hashed root's slot keeps the memory while the page has it.
   friend class gcVMMPage;
-  void forgetMemory(gcVMMPage* pPage);
+  void memoryChanged(gcVMMPage* pPage);
+  bool slotKeeps(const gcVMMPageHash* pHash, gcVMMPageBase* pChild) const;
   bool childOf(gcVMMPageBase* pNode, vmm_int iAddr, gcVMMPageBase** ppChild);
   bool isRecent(vmm_int iAddr) const;
   char* recentMemory(vmm_int iAddr) const;

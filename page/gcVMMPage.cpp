@@ -168,15 +168,17 @@ bool gcVMMPage::mapPhysical() {
   pPageBuffer = new char[iSize];
   if (getVMMBase() != nullptr) getVMMBase()->notifyPagePAlloc(iSize);
   std::memset(pPageBuffer, getUninitializedValue(), iSize);
+  if (pVMMBase != nullptr) pVMMBase->memoryChanged(this);
   return true;
 }
 
 bool gcVMMPage::unmapPhysical() {
   if (pPageBuffer == nullptr) return false;
-  if (pVMMBase != nullptr) pVMMBase->forgetMemory(this);
-  delete[] pPageBuffer;
-  if (getVMMBase() != nullptr) getVMMBase()->notifyPagePFree(getPageMemSize());
+  char* pGoing = pPageBuffer;
   pPageBuffer = nullptr;
+  if (pVMMBase != nullptr) pVMMBase->memoryChanged(this);
+  delete[] pGoing;
+  if (getVMMBase() != nullptr) getVMMBase()->notifyPagePFree(getPageMemSize());
   return true;
 }
 
@@ -216,6 +218,7 @@ void gcVMMPage::putPart(vmm_int iAddr, const char* pBuffer, vmm_int iSize) {
     if (pVMMBase != nullptr) pVMMBase->notifyPagePAlloc(iMemSize);
     std::memcpy(pPageBuffer, pBuffer + iSkip, iCount);
     std::memset(pPageBuffer + iMaxSize, 0xFF, iMemSize - iMaxSize);
+    if (pVMMBase != nullptr) pVMMBase->memoryChanged(this);
     return;
   }
   if (pPageBuffer == nullptr) {

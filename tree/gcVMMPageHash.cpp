@@ -30,7 +30,7 @@ gcVMMPageHash::gcVMMPageHash(gcVMMBase* pVMMBase, vmm_int iAddrMask,
       pChildren(nullptr),
       iBucketMask(0),
       iChildren(0),
-      iProbe(iAddrMask | std::uint64_t{64} << 32) {
+      iProbe(std::uint64_t{iAddrMask} << 32 | 64) {
   if (pVMMBase != nullptr)
     pVMMBase->notifyDynamicTablePAlloc(sizeof(gcVMMPageHash));
 }
@@ -41,7 +41,7 @@ gcVMMPageHash::~gcVMMPageHash() {
     dwxvmm_detail::treeChanged();
     for (std::size_t i = 0; i < iChildren; ++i) delete pChildren[i];
     const std::size_t iBytes = tableBytes(iBucketMask + 1);
-    ::operator delete(pBuckets, std::align_val_t{alignof(Bucket)});
+    ::operator delete (pBuckets, std::align_val_t{alignof(Bucket)});
     if (pOwner != nullptr)
       pOwner->notifyDynamicTablePFree(static_cast<vmm_int>(iBytes));
     pBuckets = nullptr;
@@ -110,8 +110,8 @@ gcVMMPageHash::Bucket* gcVMMPageHash::findSlot(vmm_int iAddr,
 
 void gcVMMPageHash::rehash(std::size_t iBuckets) {
   const std::size_t iOldBuckets = pBuckets == nullptr ? 0 : iBucketMask + 1;
-  auto* pNew = static_cast<Bucket*>(::operator new(
-      tableBytes(iBuckets), std::align_val_t{alignof(Bucket)}));
+  auto* pNew = static_cast<Bucket*>(
+      ::operator new (tableBytes(iBuckets), std::align_val_t{alignof(Bucket)}));
   std::memset(static_cast<void*>(pNew), 0, iBuckets * sizeof(Bucket));
   auto** pNewChildren = reinterpret_cast<gcVMMPageBase**>(pNew + iBuckets);
   if (iChildren != 0)
@@ -120,13 +120,13 @@ void gcVMMPageHash::rehash(std::size_t iBuckets) {
   pBuckets = pNew;
   pChildren = pNewChildren;
   iBucketMask = iBuckets - 1;
-  iProbe = iAddrMask | std::uint64_t{64 - log2Of(iBuckets)} << 32;
+  iProbe = std::uint64_t{iAddrMask} << 32 | (64 - log2Of(iBuckets));
   for (std::size_t k = 0; k < iOldBuckets; ++k) {
     for (unsigned j = 0; j < kSlots && pOld[k].aChild[j] != 0; ++j)
       place(pOld[k].aKey[j], pOld[k].aChild[j], pOld[k].apMemory[j]);
   }
   if (pOld != nullptr)
-    ::operator delete(pOld, std::align_val_t{alignof(Bucket)});
+    ::operator delete (pOld, std::align_val_t{alignof(Bucket)});
   if (getVMMBase() != nullptr) {
     getVMMBase()->notifyDynamicTablePAlloc(
         static_cast<vmm_int>(tableBytes(iBuckets)));

@@ -73,7 +73,10 @@ class DWXVMM_EXPORT gcVMMPageHash : public gcVMMPageBase {
   // stay in: shifting them out would cost a load of the shift.
   static std::size_t home(vmm_int iKey, std::uint64_t iProbe) {
     return static_cast<std::size_t>(
-        (std::uint64_t{iKey} * 0x9E3779B97F4A7C15ull) >> (iProbe >> 32));
+        (std::uint64_t{iKey} * 0x9E3779B97F4A7C15ull) >> (iProbe & 63));
+  }
+  static vmm_int probeMask(std::uint64_t iProbe) {
+    return static_cast<vmm_int>(iProbe >> 32);
   }
   std::size_t home(vmm_int iKey) const { return home(iKey, iProbe); }
   // The bucket, and in *pSlot the slot, of the child stored under iAddr's
@@ -92,12 +95,12 @@ class DWXVMM_EXPORT gcVMMPageHash : public gcVMMPageBase {
 
   // One allocation: the buckets, then room for the children up to where the
   // table grows (three quarters of its slots).
-  Bucket* pBuckets;         // owned; null until the first child
+  Bucket* pBuckets;           // owned; null until the first child
   gcVMMPageBase** pChildren;  // owned (the children too), in order added
-  std::size_t iBucketMask;  // buckets - 1, buckets a power of two
+  std::size_t iBucketMask;    // buckets - 1, buckets a power of two
   std::size_t iChildren;
-  // The mask (low half) and 64 - log2(buckets) (high half): a lookup's
-  // parameters in one load.
+  // 64 - log2(buckets) (low half: a shift count as it is) and the mask
+  // (high half): a lookup's parameters in one load.
   std::uint64_t iProbe;
 
  private:
