@@ -1,9 +1,8 @@
 #include "gcVMMPageHash.h"
 
-#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
-#include <utility>
 #include <vector>
 
 #include "../core/direct_path.h"
@@ -15,6 +14,22 @@ constexpr std::size_t kFirstBuckets = 4;
 
 unsigned int log2Of(std::size_t iPowerOfTwo) {
   return static_cast<unsigned int>(__builtin_ctzll(iPowerOfTwo));
+}
+
+// A radix sort by the high half, a byte at a time: the keys come in hash
+// order, through which a comparison sort mispredicts its way at N log N.
+void sortByKey(std::vector<std::uint64_t>* pItems,
+               std::vector<std::uint64_t>* pSpare) {
+  const std::size_t n = pItems->size();
+  for (unsigned iShift = 32; iShift < 64 && n > 1; iShift += 8) {
+    std::size_t aStart[257] = {};
+    for (std::uint64_t x : *pItems) ++aStart[((x >> iShift) & 0xFF) + 1];
+    if (aStart[(((*pItems)[0] >> iShift) & 0xFF) + 1] == n) continue;
+    for (unsigned d = 0; d < 256; ++d) aStart[d + 1] += aStart[d];
+    for (std::uint64_t x : *pItems)
+      (*pSpare)[aStart[(x >> iShift) & 0xFF]++] = x;
+    pItems->swap(*pSpare);
+  }
 }
 
 }  // namespace
@@ -58,15 +73,20 @@ gcVMMPageBase* gcVMMPageHash::createObject(vmm_int iAddr) {
 }
 
 bool gcVMMPageHash::forAllMappedPagesRecursive(gcVMMPageHandler* handler) {
-  std::vector<std::pair<vmm_int, gcVMMPageBase*>> children;
+  // Each child as its key (high half) and its index in pChildren, which
+  // stays valid when the handler adds children.
+  std::vector<std::uint64_t> children, spare;
   children.reserve(iChildren);
+  spare.resize(iChildren);
   for (std::size_t i = 0; pBuckets != nullptr && i <= iBucketMask; ++i)
     for (unsigned j = 0; j < kSlots && pBuckets[i].aChild[j] != 0; ++j)
-      children.emplace_back(pBuckets[i].aKey[j],
-                            pChildren[pBuckets[i].aChild[j] - 1]);
-  std::sort(children.begin(), children.end());
-  for (const auto& child : children)
-    if (!child.second->forAllMappedPagesRecursive(handler)) return false;
+      children.push_back(std::uint64_t{pBuckets[i].aKey[j]} << 32 |
+                         (pBuckets[i].aChild[j] - 1));
+  sortByKey(&children, &spare);
+  for (std::uint64_t child : children)
+    if (!pChildren[static_cast<std::uint32_t>(child)]
+             ->forAllMappedPagesRecursive(handler))
+      return false;
   return true;
 }
 
