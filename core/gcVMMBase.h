@@ -114,15 +114,14 @@ class DWXVMM_EXPORT gcVMMBase {
   vmm_int iPagePMem;
   vmm_int iPageDMem;
   // The direct path (direct_path.cpp). Null root: every call is virtual.
-  gcVMMPageBase* pDirectRoot;  // the root, a table, directory or hash of ours
-  vmm_int iDirectPageSize;     // the page size for blocks; 0: blocks virtual
-  bool bHashedRoot;  // the root is a gcVMMPageHash (in padding: same layout)
-  gcVMMPage* pRecentPage;      // a page of ours, reached by every address
-  std::uint64_t iRecentRange;  // with (address & mask) == key, as long as
-  std::uint64_t iRecentEpoch;  // no node has let a child go or added one
-                               // to a directory since; the range holds the
-                               // mask (low half) and key: one load
-
+  gcVMMPageBase* pDirectRoot;   // the root, a table, directory or hash of ours
+  vmm_int iDirectPageSize;      // the page size for blocks; 0: blocks virtual
+  bool bHashedRoot;             // the root is a gcVMMPageHash (in padding)
+  gcVMMPage* pRecentPage;       // a page of ours, reached by every address
+  std::uint64_t iRecentRange;   // with (address & mask) == key (the mask in
+                                // the low half: one load), as long as no node
+  std::uint64_t iRecentEpoch;   // has let a child go or added one to a
+                                // directory since
   gcVMMPageBase* pCheckedDir;   // a directory whose children are all ours,
   std::uint64_t iCheckedEpoch;  // as long as the tree's epoch is this one
 

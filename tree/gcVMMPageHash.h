@@ -50,7 +50,7 @@ class DWXVMM_EXPORT gcVMMPageHash : public gcVMMPageBase {
     std::uint32_t aChild[kSlots];  // 1 + its index in pChildren; 0: free
     // The child's page memory, kept by the direct path of the VMM whose root
     // this is, so that a byte access never loads the page object; null: not
-    // known. The page forgets it when it lets its memory go.
+    // known. The page tells that VMM when its memory comes and goes.
     char* apMemory[kSlots];
   };
 
