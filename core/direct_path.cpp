@@ -108,11 +108,10 @@ void gcVMMBase::decideDirectPath() {
          pHash->pBuckets != nullptr && i <= pHash->iBucketMask; ++i) {
       gcVMMPageHash::Bucket& b = pHash->pBuckets[i];
       for (unsigned j = 0; j < gcVMMPageHash::kSlots; ++j) {
-        gcVMMPageBase* pChild =
-            b.aChild[j] == 0 ? nullptr : pHash->pChildren[b.aChild[j] - 1];
-        b.apMemory[j] = pChild != nullptr && slotKeeps(pHash, pChild)
-                            ? static_cast<gcVMMPage*>(pChild)->pPageBuffer
-                            : nullptr;
+        b.apMemory[j] =
+            b.aChild[j] == 0
+                ? nullptr
+                : slotMemory(pHash, pHash->pChildren[b.aChild[j] - 1]);
       }
     }
   }
@@ -222,8 +221,8 @@ inline gcVMMPage* gcVMMBase::pageInHash(vmm_int iAddr) {
   if (&typeid(*pChild) != &typeid(gcVMMPage)) return nullptr;
   auto* pPage = static_cast<gcVMMPage*>(pChild);
   // A page added with its memory: the slot learns it here.
-  if (pBucket->apMemory[j] == nullptr && slotKeeps(pHash, pPage))
-    pBucket->apMemory[j] = pPage->pPageBuffer;
+  if (pBucket->apMemory[j] == nullptr)
+    pBucket->apMemory[j] = slotMemory(pHash, pPage);
   pRecentPage = pPage;
   iRecentRange =
       dwxvmm_detail::range(pHash->iAddrMask, iAddr & pHash->iAddrMask);
@@ -231,15 +230,16 @@ inline gcVMMPage* gcVMMBase::pageInHash(vmm_int iAddr) {
   return pRecentPage;
 }
 
-// Only a page of ours that tells this VMM when its memory comes and goes,
-// whose offset and bitmap the hash's mask gives.
-bool gcVMMBase::slotKeeps(const gcVMMPageHash* pHash,
-                          gcVMMPageBase* pChild) const {
-  if (&typeid(*pChild) != &typeid(gcVMMPage)) return false;
+// Kept only for a page of ours that tells this VMM when its memory comes
+// and goes, whose offset and bitmap the hash's mask gives; else null.
+char* gcVMMBase::slotMemory(const gcVMMPageHash* pHash,
+                            gcVMMPageBase* pChild) const {
+  if (&typeid(*pChild) != &typeid(gcVMMPage)) return nullptr;
   auto* pPage = static_cast<gcVMMPage*>(pChild);
-  return pPage->pPageBuffer != nullptr && pPage->pVMMBase == this &&
-         pPage->iAddrMask == ~pHash->iAddrMask &&
-         pPage->iMaxSize == pPage->iAddrMask + 1;
+  const bool bKept = pPage->pVMMBase == this &&
+                     pPage->iAddrMask == ~pHash->iAddrMask &&
+                     pPage->iMaxSize == pPage->iAddrMask + 1;
+  return bKept ? pPage->pPageBuffer : nullptr;
 }
 
 void gcVMMBase::memoryChanged(gcVMMPage* pPage) {
@@ -248,10 +248,7 @@ void gcVMMBase::memoryChanged(gcVMMPage* pPage) {
   unsigned j;
   gcVMMPageHash::Bucket* pBucket = pHash->findSlot(pPage->iVAddr, &j);
   if (pBucket != nullptr && pHash->pChildren[pBucket->aChild[j] - 1] == pPage)
-    pBucket->apMemory[j] =
-        pPage->pPageBuffer != nullptr && slotKeeps(pHash, pPage)
-            ? pPage->pPageBuffer
-            : nullptr;
+    pBucket->apMemory[j] = slotMemory(pHash, pPage);
 }
 
 // findPage in few instructions for its common case, tables of ours (or a

@@ -42,10 +42,6 @@ inline void handOver() {
 // message for a walk that ended at nothing or at a node that is no page.
 gcVMMPage* mappedPage(gcVMMPageBase* pEnd, vmm_int iAddr);
 
-}  // namespace dwxvmm_detail
-
-namespace dwxvmm_detail {
-
 // The addresses with (address & iMask) == iKey, as the recent page's range.
 inline std::uint64_t range(vmm_int iMask, vmm_int iKey) {
   return iMask | std::uint64_t{iKey} << 32;

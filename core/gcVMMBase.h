@@ -135,7 +135,7 @@ class DWXVMM_EXPORT gcVMMBase {
   // the hashed root's slot keeps the memory while the page has it.
   friend class gcVMMPage;
   void memoryChanged(gcVMMPage* pPage);
-  bool slotKeeps(const gcVMMPageHash* pHash, gcVMMPageBase* pChild) const;
+  char* slotMemory(const gcVMMPageHash* pHash, gcVMMPageBase* pChild) const;
   bool childOf(gcVMMPageBase* pNode, vmm_int iAddr, gcVMMPageBase** ppChild);
   bool isRecent(vmm_int iAddr) const;
   char* recentMemory(vmm_int iAddr) const;
