@@ -199,11 +199,14 @@ std::map<vmm_int, char> undump(const std::string& text, unsigned width) {
     } else if (line.compare(0, 4, "... ") == 0) {
       gap = std::stoull(line.substr(4), nullptr, 16);
     } else {
-      const std::uint64_t row = std::stoull(line.substr(0, 10), nullptr, 16);
+      // A row, or the address after the last one (0x100000000 at the top).
+      const std::size_t iColon = line.find(':');
+      const std::uint64_t row =
+          std::stoull(line.substr(0, iColon), nullptr, 16);
       for (; star && next < row - gap; next += width) put(next);
       star = false, gap = 0;
-      if (line.size() == 10) break;
-      cells = line.substr(11, 3 * width);
+      if (iColon == std::string::npos) break;
+      cells = line.substr(iColon + 1, 3 * width);
       put(row);
       next = row + width;
     }
