@@ -26,7 +26,8 @@ gcImageOptions::gcImageOptions()
       sDfuName("ST..."),
       iDfuVendor(0x0483),
       iDfuProduct(0xDF11),
-      iDfuDevice(0xFFFF) {}
+      iDfuDevice(0xFFFF),
+      bDataOnly(false) {}
 
 gcImageOptions& gcImageOptions::setIgnoreChecksums(bool bIgnore) {
   bIgnoreChecksums = bIgnore;
@@ -41,6 +42,12 @@ gcImageOptions& gcImageOptions::setHexAddressing(HexAddressing e) {
 gcImageOptions::HexAddressing gcImageOptions::getHexAddressing() const {
   return eHexAddressing;
 }
+
+gcImageOptions& gcImageOptions::setDataOnly(bool bOnly) {
+  bDataOnly = bOnly;
+  return *this;
+}
+bool gcImageOptions::getDataOnly() const { return bDataOnly; }
 
 gcImageOptions& gcImageOptions::setWriteStart(bool bWrite) {
   bWriteStart = bWrite;

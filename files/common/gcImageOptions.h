@@ -73,6 +73,10 @@ class DWXFILES_EXPORT gcImageOptions {
   // "\r\n" line ends instead of "\n" (default false).
   gcImageOptions& setCrlf(bool bCrlf);
   bool getCrlf() const;
+  // Only data records (default false): no header, start address, record
+  // count or end record, in the formats that have them.
+  gcImageOptions& setDataOnly(bool bDataOnly);
+  bool getDataOnly() const;
   // The byte a binary or UF2 save writes for every hole (default 0xFF);
   // MIF and COE take it only once set (else 0).
   gcImageOptions& setFillByte(std::uint8_t iFill);
@@ -136,6 +140,7 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint16_t iDfuVendor;
   std::uint16_t iDfuProduct;
   std::uint16_t iDfuDevice;
+  bool bDataOnly;
 };
 
 // What an image carries beside its data: a start address (Intel HEX 03 or

@@ -46,6 +46,14 @@ const struct {
     {"dfuse", "DfuSe", {"dfu"}},
     {"mif", "MIF", {"mif"}},
     {"coe", "COE", {"coe"}},
+    {"ihex16", "Intel HEX-16", {}},
+    {"tektronix", "Tektronix", {}},
+    {"tektronix-ext", "Tektronix extended", {}},
+    {"mos-tech", "MOS Technology", {}},
+    {"signetics", "Signetics", {}},
+    {"atmel-generic", "Atmel Generic", {}},
+    {"emon52", "Elektor Monitor (EMON52)", {}},
+    {"brecord", "B-Record", {}},
 };
 
 }  // namespace
@@ -61,7 +69,9 @@ gcFileFormat* gcFileSupport::createFileSupport(std::string sTypeName) {
     formats_.emplace_back(f.create());
     return formats_.back().get();
   }
-  return nullptr;
+  if (!gcRecordFile::isRecordFormat(sTypeName.c_str())) return nullptr;
+  formats_.emplace_back(new gcRecordFile(sTypeName.c_str()));
+  return formats_.back().get();
 }
 
 std::string gcFileSupport::detectType(const char* pHead, std::size_t iSize) {
@@ -107,5 +117,6 @@ std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
 }
 
 const char* gcFileSupport::formatWords() {
-  return "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe";
+  return "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
+         "tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord";
 }

@@ -18,6 +18,7 @@
 #include "gcImageEdit.h"
 #include "gcIntelHexFile.h"
 #include "gcMifFile.h"
+#include "gcRecordFile.h"
 #include "gcSRecordFile.h"
 #include "gcTiTxtFile.h"
 #include "gcUf2File.h"

@@ -189,8 +189,10 @@ t 2 "cat a.hex -o no/such/dir/out.hex" "" \
   "dwxvmm: no/such/dir/out.hex: cannot write: No such file or directory"
 t 2 "" "" "$(usage "no command")"
 t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
+words="ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
+words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord"
 t 2 "cat a.hex -o out.txt" "" \
-  "$(usage "cannot tell the output format of 'out.txt': give --format ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe" cat)"
+  "$(usage "cannot tell the output format of 'out.txt': give --format $words" cat)"
 t 2 "cat a.hex -o x.hex --format elf" "" \
   "$(usage "unknown format 'elf' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 64" "" \
