@@ -135,6 +135,15 @@ class Buffer {
 
 const char kBinary[] = "Binary file";
 
+// The format words, joined by sSeparator.
+std::string formatList(const std::string& sSeparator) {
+  std::string s = gcFileSupport::formatWords();
+  for (std::size_t i = s.find('|'); i != std::string::npos;
+       i = s.find('|', i + sSeparator.size()))
+    s.replace(i, 1, sSeparator);
+  return s;
+}
+
 // The type name for save's format word, else for the path's extension (as
 // the command-line tool's cat tells them).
 std::string outputType(const py::object& format, const std::string& sPath) {
@@ -144,16 +153,14 @@ std::string outputType(const py::object& format, const std::string& sPath) {
     const std::string sWord = format.cast<std::string>();
     const std::string sType = gcFileSupport::typeForWord(sWord);
     if (sType.empty())
-      throw py::value_error(
-          "unknown format '" + sWord +
-          "' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)");
+      throw py::value_error("unknown format '" + sWord + "' (" +
+                            formatList(", ") + ")");
     return sType;
   }
   const std::string sType = gcFileSupport::typeForExtension(sPath);
   if (sType.empty())
     throw py::value_error("cannot tell the format of '" + sPath +
-                          "': give format='ihex', 'srec', 'binary', 'titxt', "
-                          "'vmem', 'c', 'uf2', 'dfuse', 'mif' or 'coe'");
+                          "': give format='" + formatList("', '") + "'");
   return sType;
 }
 
@@ -391,7 +398,7 @@ class Image {
             py::object uf2Family, py::handle dfuAlt,
             const std::string& sDfuName, py::handle dfuVid, py::handle dfuPid,
             py::handle dfuDevice, py::object srecAddress, py::object hexAddress,
-            bool bStart, py::object header) {
+            bool bStart, py::object header, bool bCrlf, bool bDataOnly) {
     const std::string sPath = toPath(path);
     const std::string sType = outputType(format, sPath);
     gcImageOptions options;
@@ -437,7 +444,7 @@ class Image {
       options.setHexAddressing(mode == "linear" ? gcImageOptions::kHexLinear
                                                 : gcImageOptions::kHexSegment);
     }
-    options.setWriteStart(bStart);
+    options.setWriteStart(bStart).setCrlf(bCrlf).setDataOnly(bDataOnly);
     if (py::isinstance<py::bool_>(header) && !header.cast<bool>())
       options.setHeader("", false);
     else if (py::isinstance<py::str>(header) ||
@@ -518,6 +525,8 @@ PYBIND11_MODULE(dwxvmm, m) {
   if (pImageError == nullptr) throw py::error_already_set();
   m.attr("ImageError") = py::handle(pImageError);
   m.attr("CHECKSUMS") = py::tuple(py::cast(checksumNames()));
+  m.attr("FORMATS") =
+      py::tuple(py::str(gcFileSupport::formatWords()).attr("split")("|"));
   m.def("checksum_list", &checksumList,
         "Every checksum name with its parameters and check value, as text.");
 
@@ -563,11 +572,12 @@ records whose checksum is wrong (Intel HEX, S-record), each a warning.)")
            py::arg("dfu_vid") = 0x0483, py::arg("dfu_pid") = 0xDF11,
            py::arg("dfu_device") = 0xFFFF, py::arg("srec_address") = py::none(),
            py::arg("hex_address") = py::none(), py::arg("start") = true,
-           py::arg("header") = py::none(),
+           py::arg("header") = py::none(), py::arg("crlf") = false,
+           py::arg("data_only") = false,
            R"(Saves the written bytes of range (default: all) to path.
 
-format is 'ihex', 'srec', 'binary', 'titxt', 'vmem', 'c', 'uf2', 'dfuse',
-'mif' or 'coe', else the extension tells (.hex .ihex .ihx, .srec .s19 .s28
+format is a word of FORMATS ('ihex', 'srec', 'binary', 'titxt', 'vmem',
+'c', 'uf2', 'dfuse', 'mif', 'coe', 'tektronix', ...), else the extension tells (.hex .ihex .ihx, .srec .s19 .s28
 .s37 .mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe). Binary and UF2
 output write fill (default 0xFF) for holes, MIF and COE (default 0);
 line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record
@@ -576,7 +586,9 @@ uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.
 srec_address 16, 24 or 32 writes S1, S2 or S3 records (default: the
 narrowest that fits); hex_address 'linear' (04, 05) or 'segment' (02, 03,
 below 1 MiB); start=False writes no start address record; header (str or
-bytes) replaces the S0 header, False writes none.)")
+bytes) replaces the S0 header, False writes none. crlf ends every line of a
+text format with CR LF; data_only writes only data records (no header,
+start address, record count or end record).)")
       .def("__getitem__", &Image::item,
            "img[a] is the byte at a (KeyError for a hole); img[a:b] the bytes "
            "(KeyError naming the first hole).")

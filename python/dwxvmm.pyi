@@ -7,6 +7,7 @@ _Range = Tuple[int, int]
 _Bytes = Union[bytes, bytearray, memoryview]  # any bytes-like object
 
 CHECKSUMS: Tuple[str, ...]
+FORMATS: Tuple[str, ...]  # the words of save's and load's format=
 def checksum_list() -> str: ...
 
 class ImageError(ValueError):
@@ -30,7 +31,8 @@ class Image:
              dfu_pid: int = 0xDF11, dfu_device: int = 0xFFFF,
              srec_address: Optional[int] = None,
              hex_address: Optional[str] = None, start: bool = True,
-             header: Union[None, bool, str, bytes] = None) -> None: ...
+             header: Union[None, bool, str, bytes] = None,
+             crlf: bool = False, data_only: bool = False) -> None: ...
     @overload
     def __getitem__(self, key: int) -> int: ...
     @overload

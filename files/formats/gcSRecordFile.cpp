@@ -162,8 +162,8 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
                                       const gcImageOptions& options,
                                       const gcImageInfo* pInfo) {
   gcImageSave save(sFileName, pVMM, options);
-  const bool bStart =
-      options.getWriteStart() && pInfo != nullptr && pInfo->hasStartAddress();
+  const bool bStart = options.getWriteStart() && !options.getDataOnly() &&
+                      pInfo != nullptr && pInfo->hasStartAddress();
   const u64 iStart = bStart ? pInfo->getLinearStartAddress() : 0;
   const unsigned int iNeeded = widthFor(std::max(save.getHighest(), iStart));
   unsigned int iWidth = options.getAddressBytes();
@@ -188,6 +188,7 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
   std::string header = pInfo != nullptr ? pInfo->getHeader() : "";
   if (options.hasHeader())
     header = options.getWriteHeader() ? options.getHeader() : "";
+  if (options.getDataOnly()) header.clear();
   if (header.size() > 252) save.fail("header longer than 252 bytes");
   if (!save.open()) return save.finish(0, 0);
   SRecordWriter writer(save, iRecordLength, iWidth);
@@ -196,6 +197,7 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
                   reinterpret_cast<const unsigned char*>(header.data()),
                   static_cast<unsigned int>(header.size()));
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
+  if (options.getDataOnly()) return save.finish(writer.bytes(), 0);
   if (writer.records() <= 0xFFFFFF) {
     const unsigned int iCountWidth = writer.records() <= 0xFFFF ? 2 : 3;
     writer.record(char('0' + iCountWidth + 3), iCountWidth, writer.records(),

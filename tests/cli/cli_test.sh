@@ -93,6 +93,17 @@ t 0 "cat a.srec --format titxt -o out.txt" "out.txt: TI-TXT, 4 data bytes"
 same out.txt "@0010
 01 02 03 04
 q"
+t 0 "cat a.srec --format tektronix --crlf -o out.tek" \
+  "out.tek: Tektronix, 4 data bytes"
+same out.tek "$(printf '/00100405010203040A\r\n/01230006\r')"
+t 0 "cat a.hex a.srec@+0x10 --format ihex --data-only -o out.hex" \
+  "out.hex: Intel HEX, 8 data bytes"
+same out.hex ":020000040000FA
+:0400100001020304E2
+:0400200001020304D2"
+t 0 "cat out.tek@tektronix --format srec --data-only -o out" \
+  "out: Motorola S-record, 4 data bytes"
+same out "S107001001020304DE"
 t 0 "cat out.txt -o out.mem --vmem-width 16" "out.mem: Verilog memory, 4 data bytes"
 same out.mem "@00000008
 0201 0403"
@@ -194,7 +205,7 @@ words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord"
 t 2 "cat a.hex -o out.txt" "" \
   "$(usage "cannot tell the output format of 'out.txt': give --format $words" cat)"
 t 2 "cat a.hex -o x.hex --format elf" "" \
-  "$(usage "unknown format 'elf' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)" cat)"
+  "$(usage "unknown format 'elf' (${words//|/, })" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 64" "" \
   "$(usage "bad word width '64' (8, 16 or 32)" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 32 --range 0x10-0x12" "" \

@@ -199,3 +199,23 @@ def test_missing_end_record_fails_when_strict(tmp_path, peer):
     with pytest.raises(dwxvmm.ImageError, match='no end record') as e:
         dwxvmm.Image().load(path, format=peer.name, strict=True)
     assert e.value.line == len(lines) - 1
+
+
+@pytest.mark.parametrize('name', ['ihex', 'srec', 'titxt'] +
+                         [p.name for p in PEERS if p.mode == 'io'])
+def test_crlf_and_data_only(tmp_path, name):
+    img = dwxvmm.Image()
+    img[0x10:0x30] = bytes(range(32))
+    img.start_address, img.header = 0x10, b'hd'
+    plain, crlf, data = (tmp_path / n for n in ('plain', 'crlf', 'data'))
+    img.save(plain, format=name, line_bytes=16)
+    img.save(crlf, format=name, line_bytes=16, crlf=True)
+    img.save(data, format=name, line_bytes=16, data_only=True)
+    assert crlf.read_bytes() == plain.read_bytes().replace(b'\n', b'\r\n')
+    assert content(load(crlf, name)) == content(load(plain, name))
+    lines = plain.read_text().splitlines()
+    kept = data.read_text().splitlines()
+    assert set(kept) <= set(lines) and len(kept) >= 2
+    extra = name in ('ihex', 'srec', 'titxt') or BY_NAME[name].end
+    assert len(kept) < len(lines) if extra else kept == lines
+    assert content(load(data, name)) == ([(0x10, bytes(range(32)))], None)
