@@ -9,12 +9,13 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/messages.h"
 #include "gcFileSupport.h"
 #include "gcImage.h"
 #include "gcImageDump.h"
@@ -30,15 +31,31 @@ const u64 kMaxMemory = u64{1} << 30;  // as the command-line tool's default
 
 // The library's notices ("Create space ...") stay off the interpreter's
 // standard error, as they stay off the command-line tool's.
-class Quiet {
+typedef dwxvmm_detail::QuietErrors Quiet;
+
+// One image's library state, for a step too short to let other threads in:
+// the interpreter lock stays held, and a thread working on the same image
+// is waited for (it holds no interpreter lock while it works, so it ends).
+class Held {
  public:
-  Quiet() : pSaved(std::cerr.rdbuf(nullptr)) {}
-  ~Quiet() { std::cerr.rdbuf(pSaved); }  // also clears the bad state
-  Quiet(const Quiet&) = delete;
-  Quiet& operator=(const Quiet&) = delete;
+  explicit Held(std::mutex& m) : lock(m) {}
 
  private:
-  std::streambuf* pSaved;
+  std::lock_guard<std::mutex> lock;
+  Quiet quiet;
+};
+
+// The library at work on one image, with the interpreter lock released so
+// that other threads run meanwhile. No Python object may be touched while
+// it lives: arguments are converted before, results built after.
+class Working {
+ public:
+  explicit Working(std::mutex& m) : lock(m) {}
+
+ private:
+  py::gil_scoped_release release;  // first: the lock is taken without it
+  std::lock_guard<std::mutex> lock;
+  Quiet quiet;
 };
 
 PyObject* pImageError = nullptr;  // lives as long as the interpreter
@@ -250,7 +267,12 @@ class Image {
   // The lowest and highest written address; false for an empty image.
   bool bounds(gcAddressRange* pRange) {
     vmm_int low, high;
-    if (!findWrittenBounds(vmm(), 0, kEnd - 1, &low, &high)) return false;
+    bool bAny;
+    {
+      Working working(mutex);
+      bAny = findWrittenBounds(vmm(), 0, kEnd - 1, &low, &high);
+    }
+    if (!bAny) return false;
     *pRange = {low, high};
     return true;
   }
@@ -278,18 +300,27 @@ class Image {
       return read(r.iFirst, r.iLast + 1 - r.iFirst, -1);
     }
     const u64 a = toAddress(key);
-    if (!isWritten(a)) hole(a);
-    return py::int_(static_cast<unsigned char>(vmm()->getByte(a)));
+    const int iByte = byteAt(a);
+    if (iByte < 0) hole(a);
+    return py::int_(iByte);
   }
 
   py::object get(py::handle key, py::object fallback) {
-    const u64 a = toAddress(key);
-    if (!isWritten(a)) return fallback;
-    return py::int_(static_cast<unsigned char>(vmm()->getByte(a)));
+    const int iByte = byteAt(toAddress(key));
+    if (iByte < 0) return fallback;
+    return py::int_(iByte);
+  }
+
+  // The byte at a, or -1 for a hole.
+  int byteAt(u64 a) {
+    Held held(mutex);
+    const auto iAddr = static_cast<vmm_int>(a);
+    if (!vmm()->isByteMapped(iAddr)) return -1;
+    return static_cast<unsigned char>(vmm()->getByte(iAddr));
   }
 
   bool isWritten(u64 a) {
-    Quiet quiet;
+    Held held(mutex);
     return vmm()->isByteMapped(static_cast<vmm_int>(a));
   }
 
@@ -297,7 +328,7 @@ class Image {
     if (!PySlice_Check(key.ptr())) {
       const u64 a = toAddress(key);
       const char byte = static_cast<char>(toByte(value));
-      Quiet quiet;
+      Held held(mutex);
       vmm()->setByte(static_cast<vmm_int>(a), byte);
       return;
     }
@@ -316,7 +347,7 @@ class Image {
     if (a + n > kEnd)
       throw py::value_error(std::to_string(n) + " bytes at " + hex(a) +
                             " run past 0xFFFFFFFF");
-    Quiet quiet;
+    Working working(mutex);
     image->write(a, static_cast<const char*>(data.data()), n);
   }
 
@@ -337,7 +368,7 @@ class Image {
     u64 iHole = 0;
     bool bWhole;
     {
-      Quiet quiet;
+      Working working(mutex);  // out is not shared yet
       bWhole = image->read(a, n, PyBytes_AS_STRING(out.ptr()), iFill, &iHole);
     }
     if (!bWhole) hole(iHole);
@@ -345,7 +376,7 @@ class Image {
   }
 
   std::vector<std::pair<u64, u64>> segments() {
-    Quiet quiet;
+    Working working(mutex);
     std::vector<std::pair<u64, u64>> out;
     for (const gcRun& run : image->getRuns())
       out.emplace_back(run.iFirst, run.iFirst + run.iLength);
@@ -354,7 +385,7 @@ class Image {
 
   u64 size() {
     u64 n = 0;
-    Quiet quiet;
+    Working working(mutex);
     for (const gcRun& run : image->getRuns()) n += run.iLength;
     return n;
   }
@@ -375,7 +406,7 @@ class Image {
     choice.apply(&input, &options);
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex);
       result = image->load({input}, options);
     }
     check(result);
@@ -454,7 +485,7 @@ class Image {
       throw py::type_error("header is str, bytes, None or False");
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex);
       result = image->save(sPath, sType, options);
     }
     check(result);
@@ -463,11 +494,13 @@ class Image {
   // An edit into a fresh VMM that replaces this one only on success.
   template <class F>
   void replace(F edit) {
-    Quiet quiet;
-    std::unique_ptr<gcVMM> target = image->newVMM();
-    const gcFileResult result = edit(target.get());
-    if (result.isOk()) image->setVMM(std::move(target));
-    target.reset();
+    gcFileResult result;
+    {
+      Working working(mutex);
+      std::unique_ptr<gcVMM> target = image->newVMM();
+      result = edit(target.get());
+      if (result.isOk()) image->setVMM(std::move(target));
+    }
     check(result);
   }
 
@@ -494,7 +527,7 @@ class Image {
     std::string svg;
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex);
       result = image->layoutSvg(gcImageOptions(), &svg);
     }
     check(result);
@@ -502,6 +535,7 @@ class Image {
   }
 
   std::unique_ptr<gcImage> image;
+  std::mutex mutex;  // one library call on the image at a time
 };
 
 }  // namespace
@@ -635,34 +669,54 @@ start address, record count or end record).)")
       .def_property(
           "start_address",
           [](Image& self) -> py::object {
-            if (!self.info().hasStartAddress()) return py::none();
-            return py::int_(self.info().getLinearStartAddress());
+            bool bStart;
+            std::uint32_t iStart;
+            {
+              Held held(self.mutex);
+              bStart = self.info().hasStartAddress();
+              iStart = self.info().getLinearStartAddress();
+            }
+            return bStart ? py::object(py::int_(iStart)) : py::none();
           },
           [](Image& self, py::handle value) {
-            if (value.is_none())
-              self.info().clearStartAddress();
-            else
-              self.info().setStartAddress(
-                  static_cast<std::uint32_t>(toAddress(value)));
+            if (value.is_none()) {
+              Held held(self.mutex);
+              return self.info().clearStartAddress();
+            }
+            const auto iStart = static_cast<std::uint32_t>(toAddress(value));
+            Held held(self.mutex);
+            self.info().setStartAddress(iStart);
           },
           "Where execution starts (a segmented one as its linear address), "
           "or None.")
       .def_property(
           "header",
           [](Image& self) -> py::object {
-            if (self.info().getHeader().empty()) return py::none();
-            return py::bytes(self.info().getHeader());
+            std::string sHeader;
+            {
+              Held held(self.mutex);
+              sHeader = self.info().getHeader();
+            }
+            if (sHeader.empty()) return py::none();
+            return py::bytes(sHeader);
           },
           [](Image& self, py::handle value) {
-            if (value.is_none()) return self.info().setHeader("");
-            Buffer data(value);
-            self.info().setHeader(std::string(
-                static_cast<const char*>(data.data()), data.size()));
+            std::string sHeader;
+            if (!value.is_none()) {
+              Buffer data(value);
+              sHeader.assign(static_cast<const char*>(data.data()),
+                             data.size());
+            }
+            Held held(self.mutex);
+            self.info().setHeader(sHeader);
           },
           "The S-record header (S0) as bytes, or None.")
       .def_property_readonly(
           "memory",
-          [](Image& self) { return self.vmm()->getUsedPhysicalMemory(); },
+          [](Image& self) {
+            Held held(self.mutex);
+            return self.vmm()->getUsedPhysicalMemory();
+          },
           "Bytes of memory the image holds.")
       .def(
           "fill",
@@ -672,7 +726,7 @@ start address, record count or end record).)")
             if (!self.range(start, stop, &r)) return;
             gcFileResult result;
             {
-              Quiet quiet;
+              Working working(self.mutex);
               result = fillImage(self.vmm(), iByte, r.iFirst, r.iLast);
             }
             check(result);
@@ -724,7 +778,7 @@ start address, record count or end record).)")
               throw py::value_error(sName + ": the range is empty");
             gcFileResult result;
             {
-              Quiet quiet;
+              Working working(self.mutex);
               result = checksumImage(self.vmm(), sName, iAt, r.iFirst, r.iLast,
                                      bOverwrite);
             }
@@ -743,7 +797,7 @@ start address, record count or end record).)")
             const u64 iAt = toAddress(at);
             gcFileResult result;
             {
-              Quiet quiet;
+              Working working(self.mutex);
               result = setImage(self.vmm(), sValue, iAt, bOverwrite);
             }
             check(result);
@@ -762,7 +816,7 @@ start address, record count or end record).)")
             const std::uint8_t iFill = toByte(fill, "fill");
             gcFileResult result;
             {
-              Quiet quiet;
+              Working working(self.mutex);
               result = alignImage(self.vmm(), iAlign, iFill);
             }
             check(result);
@@ -778,7 +832,7 @@ start address, record count or end record).)")
               throw py::value_error("width is 16 or 32");
             gcAddressRange r;
             if (!self.range(start, stop, &r)) return std::string();
-            Quiet quiet;
+            Working working(self.mutex);
             return dumpImage(self.vmm(), static_cast<vmm_int>(r.iFirst),
                              static_cast<vmm_int>(r.iLast),
                              static_cast<unsigned>(iWidth));
@@ -792,7 +846,7 @@ start address, record count or end record).)")
            "in its own colour (as `dwxvmm map -o X.svg` draws it).")
       .def("_repr_svg_", &Image::layoutSvg)
       .def("__repr__", [](Image& self) {
-        Quiet quiet;
+        Working working(self.mutex);
         return "<dwxvmm.Image: " +
                describeImage(self.image->getRuns(), self.info()) + ">";
       });

@@ -1,11 +1,9 @@
 #include "gcImage.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "gcFileSupport.h"
@@ -13,6 +11,7 @@
 #include "gcLayoutSvg.h"
 #include "gcOutputFile.h"
 #include "gcStandardStreams.h"
+#include "tools/memory_map_file.h"
 
 namespace {
 
@@ -243,38 +242,24 @@ gcFileResult gcImage::saveText(const std::string& sPath,
       [&](const std::string& sFile) { return writeTextFile(sFile, sText); });
 }
 
-// The report writer writes "vmm.mmap" into the working folder: it does so
-// in a folder of its own beside sPath, whose file then takes sPath's name.
+// The report goes to a file of its own beside sPath, never through the
+// working folder: that is the process's, shared by every thread.
 gcFileResult gcImage::saveMemoryMap(const std::string& sPath) const {
+  gcVMM* pVMM = vmm.get();
+  const auto write = [pVMM](const std::string& sFile) {
+    return dwxvmm_detail::writeMemoryMapFile(pVMM, sFile.c_str()) ==
+                   dwxvmm_detail::MapFile::kWritten
+               ? gcFileResult()
+               : gcFileResult::failure(sFile, 0, "cannot write");
+  };
   if (sPath == kStandard) {
-    // The report goes to a scratch file first, then on as text.
-    const char* pTemp = std::getenv("TMPDIR");
-    std::string sScratch =
-        std::string(pTemp != nullptr ? pTemp : "/tmp") + "/dwxvmm-map-XXXXXX";
-    const int fd = mkstemp(&sScratch[0]);
-    if (fd < 0) return gcFileResult::failure(kStdoutName, 0, "cannot write");
-    close(fd);
-    gcFileResult result = saveMemoryMap(sScratch);
-    std::string sText;
-    if (result.isOk() && !readTextFile(sScratch, &sText))
-      result = gcFileResult::failure(kStdoutName, 0, "cannot write");
-    std::remove(sScratch.c_str());
-    return result.isOk() ? saveText(kStandard, sText) : result;
+    const gcFileResult result = writeStandardOutput(write);
+    return result.isOk()
+               ? result
+               : gcFileResult::failure(kStdoutName, 0, "cannot write");
   }
-  const gcFileResult failed =
-      gcFileResult::failure(sPath, 0, "cannot write the report");
-  std::string sFolder;
-  if (!makeFolderBeside(sPath, &sFolder)) return failed;
-  const std::string sReport = sFolder + "/vmm.mmap";
-  const int home = open(".", O_RDONLY | O_DIRECTORY);
-  const bool bThere = home >= 0 && chdir(sFolder.c_str()) == 0;
-  if (bThere) writeMemoryMap(vmm.get());
-  const bool bBack = home >= 0 && fchdir(home) == 0;
-  if (home >= 0) close(home);
-  const bool bWritten = bThere && bBack && access(sReport.c_str(), F_OK) == 0;
-  const bool bMoved =
-      bWritten && std::rename(sReport.c_str(), sPath.c_str()) == 0;
-  if (!bMoved) std::remove(sReport.c_str());
-  rmdir(sFolder.c_str());
-  return bMoved ? gcFileResult() : failed;
+  const gcFileResult result = replaceFile(sPath, write);
+  return result.isOk()
+             ? result
+             : gcFileResult::failure(sPath, 0, "cannot write the report");
 }
