@@ -587,11 +587,12 @@ and header travel with the image through load(), save() and move().)");
           py::arg("ignore_checksums") = false,
           R"(Loads a file into this image, all or nothing.
 
-The format comes from the file's first bytes, or format ('vmem' and 'mif'
-have none to tell). at places a binary file (default 0; a ValueError for
-other formats); move shifts any file, and its start address with it. A
-byte that differs from one already written is an ImageError unless
-overwrite. Warnings (a missing end record) go to warnings.warn, or with
+The format comes from the file's first bytes (.vmem and .mif from the
+name), or format; printable text that no format claims is an ImageError
+(give format, or format='binary'). at places a binary file, text too
+(default 0; a ValueError for other formats); move shifts any file, and
+its start address with it. A byte that differs from one already written is
+an ImageError unless overwrite. Warnings (a missing end record) go to warnings.warn, or with
 strict are an ImageError at the file's last line. max_memory bounds the
 bytes the load may take, the image's included (default 1 GiB; 0: no
 limit): an ImageError names the record that would pass it. family (a UF2

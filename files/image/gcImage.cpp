@@ -95,9 +95,11 @@ gcFileResult gcImage::loadOne(gcImageInput* pInput,
       spoolStandardInput(options.getMaxMemory(), &sCopy, &sHead);
   if (!spooled.isOk()) return spooled;
   if (pInput->sType.empty()) {
-    pInput->sType = gcFileSupport::detectType(sHead.data(), sHead.size());
+    const bool bTold = gcFileSupport::detectInput(kStdinName, sHead.data(),
+                                                  sHead.size(), &pInput->sType)
+                           .isOk();
     // A file's bytes may be anything; a pipe's must say what they are.
-    if (pInput->sType == kBinary)
+    if (!bTold || pInput->sType == kBinary)
       return gcFileResult::failure(kStdinName, 0,
                                    "cannot tell the format: name it "
                                    "(-@FORMAT) or place a binary (-@ADDRESS)");
@@ -107,10 +109,13 @@ gcFileResult gcImage::loadOne(gcImageInput* pInput,
 
 gcFileResult gcImage::loadFrom(gcImageInput* pInput, const std::string& sFile,
                                const gcImageOptions& options) {
-  if (pInput->sType.empty())
-    pInput->sType = gcFileSupport::detectFileType(sFile);
-  // A file that cannot be read: the binary reader says why.
-  if (pInput->sType.empty()) pInput->sType = kBinary;
+  if (pInput->sType.empty()) {
+    const gcFileResult told =
+        gcFileSupport::detectInputFile(sFile, &pInput->sType);
+    // A load address asks for a binary file, text or not.
+    if (!told.isOk() && !pInput->bPlaced) return told;
+    if (!told.isOk()) pInput->sType = kBinary;
+  }
   gcFileSupport formats;
   gcFileFormat* pFormat = formats.createFileSupport(pInput->sType);
   if (pFormat == nullptr)

@@ -21,9 +21,11 @@ struct DWXFILES_EXPORT gcImageInput {
   // its format found from its first bytes unless sType names it, and a
   // binary one only with sType or a load address. Messages name "<stdin>".
   std::string sPath;
-  // The format's type name; empty: found from the file's first bytes.
+  // The format's type name; empty: gcFileSupport::detectInput decides, and
+  // printable text it cannot place fails the load.
   std::string sType;
-  // A load address, for a binary file only (another format is an error).
+  // A load address, for a binary file only (another format is an error);
+  // text that no format claims loads as binary here.
   bool bPlaced = false;
   std::uint32_t iAddress = 0;
   // Every byte and the start address move by iDelta (any format).
