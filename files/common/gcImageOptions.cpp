@@ -27,7 +27,8 @@ gcImageOptions::gcImageOptions()
       iDfuVendor(0x0483),
       iDfuProduct(0xDF11),
       iDfuDevice(0xFFFF),
-      bDataOnly(false) {}
+      bDataOnly(false),
+      iAddressUnit(1) {}
 
 gcImageOptions& gcImageOptions::setIgnoreChecksums(bool bIgnore) {
   bIgnoreChecksums = bIgnore;
@@ -172,6 +173,13 @@ gcImageOptions& gcImageOptions::setDfuIds(std::uint16_t iVendor,
 std::uint16_t gcImageOptions::getDfuVendor() const { return iDfuVendor; }
 std::uint16_t gcImageOptions::getDfuProduct() const { return iDfuProduct; }
 std::uint16_t gcImageOptions::getDfuDevice() const { return iDfuDevice; }
+
+gcImageOptions& gcImageOptions::setAddressUnit(unsigned int iUnit) {
+  iAddressUnit = iUnit;
+  return *this;
+}
+
+unsigned int gcImageOptions::getAddressUnit() const { return iAddressUnit; }
 
 gcImageInfo::gcImageInfo()
     : bStart(false), bSegmentedStart(false), iStartAddress(0) {}

@@ -111,6 +111,15 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint16_t getDfuProduct() const;
   std::uint16_t getDfuDevice() const;
 
+  // Loading and saving: the N-byte unit the file's addresses count (1, the
+  // default, or 2 or 4): image address = file address x N, the start
+  // address too; record lengths stay in bytes. Formats with an address
+  // field (Intel HEX, S-record, TI-TXT) honour it; the others fail for any
+  // N but 1. A save fails for a run that does not begin and end on a unit
+  // or a start address that is not a multiple of N.
+  gcImageOptions& setAddressUnit(unsigned int iUnit);
+  unsigned int getAddressUnit() const;
+
  protected:
   std::uint32_t iLoadAddress;
   bool bLaterWins;
@@ -141,6 +150,7 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint16_t iDfuProduct;
   std::uint16_t iDfuDevice;
   bool bDataOnly;
+  unsigned int iAddressUnit;
 };
 
 // What an image carries beside its data: a start address (Intel HEX 03 or

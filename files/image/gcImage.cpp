@@ -36,11 +36,19 @@ gcFileResult inputFailure(const std::string& sPath, const gcFileResult& r) {
 }  // namespace
 
 std::string gcImageInput::getName() const {
+  std::string name = sPath;
   if (bMoved)
-    return sPath + "@" + (iDelta < 0 ? "-" : "+") +
-           hex(iDelta < 0 ? 0 - static_cast<u64>(iDelta)
-                          : static_cast<u64>(iDelta));
-  return bPlaced ? sPath + "@" + hex(iAddress) : sPath;
+    name += "@" + std::string(iDelta < 0 ? "-" : "+") +
+            hex(iDelta < 0 ? 0 - static_cast<u64>(iDelta)
+                           : static_cast<u64>(iDelta));
+  else if (bPlaced)
+    name += "@" + hex(iAddress);
+  if (iUnit != 1) name += "@unit=" + std::to_string(iUnit);
+  if (bUnsplit)
+    name += "@unsplit=" + std::to_string(iUnsplitMultiple) + ":" +
+            std::to_string(iUnsplitOffset) + ":" +
+            std::to_string(iUnsplitWidth);
+  return name;
 }
 
 // Images are dense runs or scattered records: the hashed model loads and
@@ -129,20 +137,40 @@ gcFileResult gcImage::loadFrom(gcImageInput* pInput, const std::string& sFile,
   mine.setLoadAddress(pInput->bPlaced ? pInput->iAddress : 0);
   if (pInput->bUf2Family) mine.setUf2Family(pInput->iUf2Family);
   if (pInput->bDfuAlt) mine.setDfuAlt(pInput->iDfuAlt);
+  mine.setAddressUnit(pInput->iUnit);
   gcImageInfo loaded;
   gcFileResult result;
-  if (!pInput->bMoved) {
+  if (!pInput->bMoved && !pInput->bUnsplit) {
     result = pFormat->loadImage(sFile, vmm.get(), mine, &loaded);
   } else {
-    std::unique_ptr<gcVMM> pApart = newVMM(), pMoved = newVMM();
+    // Loaded apart, spread, moved, then added.
+    std::unique_ptr<gcVMM> pApart = newVMM();
     result = pFormat->loadImage(sFile, pApart.get(), mine, &loaded);
     if (!result.isOk()) return result;
-    const gcFileResult moved =
-        moveImage(pApart.get(), pInput->iDelta, pMoved.get(), &loaded);
-    if (!moved.isOk()) return inputFailure(sFile, moved);
-    pApart.reset();
+    const auto step = [&](auto edit) {
+      std::unique_ptr<gcVMM> pNew = newVMM();
+      const gcFileResult r = edit(pApart.get(), pNew.get());
+      for (const std::string& warning : r.getWarnings())
+        result.addWarning(sFile, 0, warning);
+      pApart = std::move(pNew);
+      return r.isOk() ? r : inputFailure(sFile, r);
+    };
+    if (pInput->bUnsplit) {
+      const gcFileResult r = step([&](gcVMMBase* pFrom, gcVMMBase* pTo) {
+        return unsplitImage(pFrom, pInput->iUnsplitMultiple,
+                            pInput->iUnsplitOffset, pInput->iUnsplitWidth, pTo,
+                            &loaded);
+      });
+      if (!r.isOk()) return r;
+    }
+    if (pInput->bMoved) {
+      const gcFileResult r = step([&](gcVMMBase* pFrom, gcVMMBase* pTo) {
+        return moveImage(pFrom, pInput->iDelta, pTo, &loaded);
+      });
+      if (!r.isOk()) return r;
+    }
     const gcFileResult merged =
-        mergeImage(pMoved.get(), vmm.get(), options.getLaterWins());
+        mergeImage(pApart.get(), vmm.get(), options.getLaterWins());
     if (!merged.isOk()) return inputFailure(sFile, merged);
   }
   if (!result.isOk()) return result;
