@@ -708,36 +708,65 @@ class Chunks {
 
 }  // namespace
 
-const char kLoadDoc[] = R"(Loads a file into this image, all or nothing.
+// What load() and loads() say of their keywords.
+const char kLoadKeywords[] = R"(
 
-The format comes from the file's first bytes, or format ('vmem' and 'mif'
-have none to tell). at places a binary file (default 0; a ValueError for
-other formats); move shifts any file, and its start address with it. A
-byte that differs from one already written is an ImageError unless
-overwrite. Warnings (a missing end record) go to warnings.warn, or with
-strict are an ImageError at the file's last line. max_memory bounds the
-bytes the load may take, the image's included (default 1 GiB; 0: no
-limit): an ImageError names the record that would pass it. family (a UF2
-family's name or ID) and alt (a DfuSe alternate setting) choose from a file
-of several; word_width is a Verilog memory file's. ignore_checksums loads
+The format comes from the first bytes, or format ('vmem' and 'mif' have
+none to tell). at places a binary file (default 0; a ValueError for other
+formats); move shifts any file, and its start address with it. A byte that
+differs from one already written is an ImageError unless overwrite.
+Warnings (a missing end record) go to warnings.warn, or with strict are an
+ImageError at the file's last line. max_memory bounds the bytes the load
+may take, the image's included (default 1 GiB; 0: no limit): an ImageError
+names the record that would pass it. family (a UF2 family's name or ID)
+and alt (a DfuSe alternate setting) choose from a file of several;
+word_width (8, 16, 32) is a Verilog memory file's. ignore_checksums loads
 records whose checksum is wrong (Intel HEX, S-record), each a warning.)";
 
-const char kSaveDoc[] =
-    R"(Saves the written bytes of range (default: all) to path.
+// What save() and dumps() say of their keywords.
+const char kSaveKeywords[] = R"(
 
-format is 'ihex', 'srec', 'binary', 'titxt', 'vmem', 'c', 'uf2', 'dfuse',
-'mif' or 'coe', else the extension tells (.hex .ihex .ihx, .srec .s19 .s28
-.s37 .mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe). Binary and UF2
-output write fill (default 0xFF) for holes, MIF and COE (default 0);
-line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record
-record; word_width (8, 16, 32) the bits of a vmem, MIF or COE word;
-uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.
+range (start, stop) limits what is written. Binary and UF2 output write
+fill (default 0xFF) for holes, MIF and COE (default 0); line_bytes (1 to
+255) are the data bytes of an Intel HEX or S-record record; word_width (8,
+16, 32) the bits of a vmem, MIF or COE word; uf2_family a UF2 family's name
+or ID. A DfuSe file's target has the alternate setting dfu_alt and the name
+dfu_name, its suffix the IDs dfu_vid, dfu_pid and dfu_device.
 srec_address 16, 24 or 32 writes S1, S2 or S3 records (default: the
 narrowest that fits); hex_address 'linear' (04, 05) or 'segment' (02, 03,
 below 1 MiB); start=False writes no start address record; header (str or
-bytes) replaces the S0 header, False writes none. name is a C array's\nprefix (default: from the file name).)";
+bytes) replaces the S0 header, False writes none. name is the prefix of a
+C array's names)";
+
+const char kFormatWords[] =
+    "'ihex', 'srec', 'binary', 'titxt', 'vmem', 'c', 'uf2', 'dfuse', 'mif' "
+    "or 'coe'";
 
 PYBIND11_MODULE(dwxvmm, m) {
+  const std::string loadDoc =
+      std::string("Loads the file at path into this image, all or nothing.") +
+      kLoadKeywords;
+  const std::string loadsDoc =
+      std::string(R"(A new Image from data as load() reads a file.
+
+data is bytes (or any bytes-like object), or a str taken as UTF-8, which a
+binary format ('binary', 'uf2', 'dfuse') or at refuses (TypeError). Data
+that no format claims is an ImageError unless format or at says it is
+binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
+1-based line.)") +
+      kLoadKeywords;
+  const std::string saveDoc =
+      std::string(
+          "Saves the written bytes of range (default: all) to path.\n\n"
+          "format is ") +
+      kFormatWords +
+      ", else path's extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37 "
+      ".mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe)." +
+      kSaveKeywords + " (default: from the file name).";
+  const std::string dumpsDoc =
+      std::string("The bytes that save() writes for format (") + kFormatWords +
+      "), without a file; save()'s errors, an ImageError's path '<bytes>'." +
+      kSaveKeywords + " (default: 'image').";
   m.doc() =
       "Firmware images in a sparse 32-bit memory: Intel HEX, S-record and "
       "binary files loaded all or nothing, holes kept as holes, and the "
@@ -775,30 +804,25 @@ and header travel with the image through load(), save() and move().)");
         const gcImageOptions options = choice.apply(&input);
         self.load(input, options);
       },
-      kLoadDoc, py::arg("path"));
-  defSave<Image&, py::handle, py::object>(image, "save", &Image::save, kSaveDoc,
-                                          py::arg("path"), py::kw_only(),
-                                          py::arg("format") = py::none());
-  defSave<Image&, py::object>(
-      image, "dumps", &Image::dumps,
-      R"(The file that save() would write for format, as bytes.
-
-format is one of save()'s words; every keyword is save()'s, and so is every
-error, an ImageError's path then '<bytes>'. name, a C array's, is 'image'
-unless given.)",
-      py::arg("format"), py::kw_only());
+      loadDoc.c_str(), py::arg("path"));
+  defSave<Image&, py::handle, py::object>(
+      image, "save", &Image::save, saveDoc.c_str(), py::arg("path"),
+      py::kw_only(), py::arg("format") = py::none());
+  defSave<Image&, py::object>(image, "dumps", &Image::dumps, dumpsDoc.c_str(),
+                              py::arg("format"), py::kw_only());
   image
-      .def("__getitem__", &Image::item,
-           "img[a] is the byte at a (KeyError for a hole); img[a:b] the bytes "
-           "(KeyError naming the first hole).")
-      .def("__setitem__", &Image::setItem,
-           "img[a] = byte; img[a:b] = data (any bytes-like, len b - a).")
+      .def("__getitem__", &Image::item, py::arg("key"),
+           "img[key]: for an address the byte there (KeyError for a hole); "
+           "for a slice a:b the bytes (KeyError naming the first hole).")
+      .def("__setitem__", &Image::setItem, py::arg("key"), py::arg("value"),
+           "img[key] = value: a byte at an address, or any bytes-like value "
+           "at a slice a:b (len b - a).")
       .def(
           "__contains__",
-          [](Image& self, py::handle a) {
-            return self.isWritten(toAddress(a));
+          [](Image& self, py::handle address) {
+            return self.isWritten(toAddress(address));
           },
-          "Whether address a is written.")
+          py::arg("address"), "Whether address is written.")
       .def("__len__", &Image::size, "The number of written bytes.")
       .def("get", &Image::get, py::arg("address"),
            py::arg("default") = py::none(),
@@ -934,7 +958,8 @@ unless given.)",
           py::arg("overwrite") = false,
           "Computes checksum name (see CHECKSUMS) over start..stop (default: "
           "the lowest to the highest written byte; no holes) and writes it "
-          "at at in its byte order.")
+          "at at in its byte order; an ImageError over written bytes of other "
+          "values unless overwrite.")
       .def(
           "set",
           [](Image& self, const std::string& sValue, py::handle at,
@@ -1016,7 +1041,8 @@ other's start address and header fill in only where this image has none.)")
             self.merge(other, kOverlapError);
             return self;
           },
-          py::is_operator(), "img |= other: merge(other) with overlap='error'.")
+          py::arg("other"), py::is_operator(),
+          "img |= other: merge(other) with overlap='error'.")
       .def(
           "__or__",
           [](const Image& self, const Image& other) {
@@ -1024,9 +1050,10 @@ other's start address and header fill in only where this image has none.)")
             pBoth->merge(other, kOverlapError);
             return pBoth;
           },
-          py::is_operator(),
-          "a | b: a new Image of both (an ImageError where they clash); a's "
-          "start address and header first, b's where a has none.")
+          py::arg("other"), py::is_operator(),
+          "img | other: a new Image of both (an ImageError where they clash), "
+          "img's start address and header first, other's where img has "
+          "none; neither changes.")
       .def("runs", &Image::runs,
            "Every run of written bytes as (address, bytes), in address order.")
       .def(
@@ -1061,9 +1088,10 @@ addresses.)")
       .def(
           "__deepcopy__",
           [](const Image& self, py::handle) { return self.copy(); },
-          py::arg("memo"), "As copy().")
-      .def("__eq__", &Image::equals, py::is_operator(),
-           "Whether both hold the same written bytes with the same values, "
+          py::arg("memo"), "As copy(); memo, copy.deepcopy's, is not used.")
+      .def("__eq__", &Image::equals, py::arg("other"), py::is_operator(),
+           "Whether this image and other hold the same written bytes with the "
+           "same values, "
            "the same start address (a segmented one only equals a segmented "
            "one) and the same header; never equal to another type.");
 
@@ -1077,15 +1105,10 @@ addresses.)")
         pImage->load(input, options);
         return pImage;
       },
-      "A new Image with the file loaded (see Image.load).", py::arg("path"));
-  defLoad<py::handle>(
-      m, "loads", &loads,
-      R"(A new Image from data, bytes or str, as load() reads a file.
-
-A str is taken as UTF-8 and is refused (TypeError) for a binary format
-('binary', 'uf2', 'dfuse') or with at. The format comes from the first
-bytes, or format; data that no format claims is an ImageError unless format
-or at says it is binary. Every keyword is load()'s; errors are ImageErrors
-whose path is '<bytes>' and line the data's 1-based line.)",
-      py::arg("data"));
+      (std::string("A new Image with the file at path loaded, all or "
+                   "nothing.") +
+       kLoadKeywords)
+          .c_str(),
+      py::arg("path"));
+  defLoad<py::handle>(m, "loads", &loads, loadsDoc.c_str(), py::arg("data"));
 }
