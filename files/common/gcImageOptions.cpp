@@ -28,7 +28,25 @@ gcImageOptions::gcImageOptions()
       iDfuProduct(0xDF11),
       iDfuDevice(0xFFFF),
       bDataOnly(false),
-      iAddressUnit(1) {}
+      iAddressUnit(1),
+      pSourceData(nullptr),
+      iSourceSize(0),
+      pOutput(nullptr) {}
+
+gcImageOptions& gcImageOptions::setSource(const char* pData,
+                                          std::uint64_t iSize) {
+  pSourceData = pData;
+  iSourceSize = iSize;
+  return *this;
+}
+const char* gcImageOptions::getSourceData() const { return pSourceData; }
+std::uint64_t gcImageOptions::getSourceSize() const { return iSourceSize; }
+
+gcImageOptions& gcImageOptions::setOutput(std::string* pOut) {
+  pOutput = pOut;
+  return *this;
+}
+std::string* gcImageOptions::getOutput() const { return pOutput; }
 
 gcImageOptions& gcImageOptions::setIgnoreChecksums(bool bIgnore) {
   bIgnoreChecksums = bIgnore;

@@ -208,7 +208,10 @@ for b in '\0' '\x01' '\x1b' '\x7f' '\xc2\x85' '\xc3(' '\xc3' '\xc0\x80' \
   n=$((n + 1))
   printf "text, then $b" >"bin$n.txt"
 done
-text() { echo "dwxvmm: $1: cannot tell the format of this text: give PATH@FORMAT (ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe) or PATH@binary"; }
+# Every format word, as the refusals list them.
+words="ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
+words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord"
+text() { echo "dwxvmm: $1: cannot tell the format of this text: give PATH@FORMAT ($words) or PATH@binary"; }
 while IFS='|' read -r input want; do
   if [ "$want" = text ]; then
     for c in "info %s" "dump %s" "cmp a.hex %s" "map %s -o r" "cat a.hex %s -o r.hex"; do
@@ -268,8 +271,6 @@ t 2 "cat a.hex -o no/such/dir/out.hex" "" \
   "dwxvmm: no/such/dir/out.hex: cannot write: No such file or directory"
 t 2 "" "" "$(usage "no command")"
 t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
-words="ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
-words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord"
 t 2 "cat a.hex -o out.txt" "" \
   "$(usage "cannot tell the output format of 'out.txt': give --format $words" cat)"
 t 2 "cat a.hex -o x.hex --format elf" "" \
