@@ -4,11 +4,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gcListingFile.h"
+
 namespace {
 
 template <class Format>
 gcFileFormat* make() {
   return new Format;
+}
+
+template <gcListing eKind>
+gcFileFormat* makeListing() {
+  return newListingFile(eKind);
 }
 
 // Every format by its type names; a new format is a row.
@@ -28,6 +35,12 @@ const struct {
     {"DfuSe", nullptr, make<gcDfuSeFile>},
     {"MIF", nullptr, make<gcMifFile>},
     {"COE", nullptr, make<gcCoeFile>},
+    {"ASM", nullptr, makeListing<gcListing::kAsm>},
+    {"BASIC", nullptr, makeListing<gcListing::kBasic>},
+    {"FORTH", nullptr, makeListing<gcListing::kForth>},
+    {"VHDL", nullptr, makeListing<gcListing::kVhdl>},
+    {"Lattice MEM", nullptr, makeListing<gcListing::kMem>},
+    {"Hex dump", nullptr, makeListing<gcListing::kHexDump>},
 };
 
 // The formats a user names: a word, the type name, the extensions.
@@ -46,6 +59,12 @@ const struct {
     {"dfuse", "DfuSe", {"dfu"}},
     {"mif", "MIF", {"mif"}},
     {"coe", "COE", {"coe"}},
+    {"asm", "ASM", {"asm"}},
+    {"basic", "BASIC", {"bas"}},
+    {"forth", "FORTH", {"fth", "4th"}},
+    {"vhdl", "VHDL", {"vhd", "vhdl"}},
+    {"lattice-mem", "Lattice MEM", {}},
+    {"hexdump", "Hex dump", {}},
 };
 
 }  // namespace
@@ -107,5 +126,11 @@ std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
 }
 
 const char* gcFileSupport::formatWords() {
-  return "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe";
+  static const std::string sWords = [] {
+    std::string s;
+    for (const auto& w : kWords)
+      s += std::string(s.empty() ? "" : "|") + w.pWord;
+    return s;
+  }();
+  return sWords.c_str();
 }
