@@ -1,6 +1,7 @@
 #include "gcTextLines.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -107,4 +108,45 @@ void putLine(gcImageSave& save, const std::string& s) {
     save.advance(p + n);
   }
   save.advance(save.lineEnd(save.room(2)));
+}
+
+bool checkWholeWords(gcImageSave& save, std::uint64_t iFirst,
+                     std::uint64_t iLength, unsigned int iWordBytes) {
+  const u64 iEnd = iFirst + iLength;
+  if (iFirst % iWordBytes == 0 && iEnd % iWordBytes == 0) return true;
+  char reason[96];
+  std::snprintf(reason, sizeof reason,
+                "a run of written bytes %s at 0x%08llX, not on a %u-bit "
+                "word boundary",
+                iFirst % iWordBytes != 0 ? "starts" : "ends",
+                static_cast<unsigned long long>(
+                    iFirst % iWordBytes != 0 ? iFirst : iEnd - 1),
+                iWordBytes * 8);
+  return save.fail(reason);
+}
+
+bool checkFits(gcImageSave& save, const char* pWhat, std::uint64_t iAddr,
+               std::uint64_t iMax, unsigned int iBits) {
+  if (iAddr <= iMax) return true;
+  char reason[96];
+  std::snprintf(reason, sizeof reason,
+                "%s at 0x%08llX does not fit in the %u-bit address field",
+                pWhat, static_cast<unsigned long long>(iAddr), iBits);
+  return save.fail(reason);
+}
+
+bool hexValue(const char* p, std::size_t n, std::uint64_t* pValue) {
+  if (n == 0 || n > 16) return false;
+  u64 v = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char c = p[i];
+    const int d = c >= '0' && c <= '9'   ? c - '0'
+                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                         : -1;
+    if (d < 0) return false;
+    v = v << 4 | static_cast<unsigned int>(d);
+  }
+  *pValue = v;
+  return true;
 }

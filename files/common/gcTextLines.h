@@ -48,4 +48,17 @@ std::string headerToWrite(const gcImageOptions& options,
 // Appends s and a line end to the save.
 void putLine(gcImageSave& save, const std::string& s);
 
+// Fails the save unless the run from iFirst of iLength bytes starts and
+// ends on a word of iWordBytes, naming the first address that does not.
+bool checkWholeWords(gcImageSave& save, std::uint64_t iFirst,
+                     std::uint64_t iLength, unsigned int iWordBytes);
+// Fails the save, naming iAddr, unless iAddr <= iMax (an address field of
+// iBits bits; pWhat "data" or "start address").
+bool checkFits(gcImageSave& save, const char* pWhat, std::uint64_t iAddr,
+               std::uint64_t iMax, unsigned int iBits);
+
+// The value of 1 to 16 hex digits, either case: false for none, more, or
+// any other character.
+bool hexValue(const char* p, std::size_t n, std::uint64_t* pValue);
+
 #endif  // DWXFILES_GCTEXTLINES_H_

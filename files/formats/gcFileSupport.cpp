@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gcDataTextFiles.h"
 #include "gcListingFile.h"
 
 namespace {
@@ -11,6 +12,11 @@ namespace {
 template <class Format>
 gcFileFormat* make() {
   return new Format;
+}
+
+template <gcFileFormat* (*New)(bool), bool bLittleEndian>
+gcFileFormat* makeEndian() {
+  return New(bLittleEndian);
 }
 
 template <gcListing eKind>
@@ -35,6 +41,15 @@ const struct {
     {"DfuSe", nullptr, make<gcDfuSeFile>},
     {"MIF", nullptr, make<gcMifFile>},
     {"COE", nullptr, make<gcCoeFile>},
+    {"ASCII-Hex", nullptr, newAsciiHexFile},
+    {"FastLoad", nullptr, newFastLoadFile},
+    {"Four Packed Code", nullptr, newFpcFile},
+    {"OS65V", nullptr, newOs65vFile},
+    {"SPASM (big-endian)", nullptr, makeEndian<newSpasmFile, false>},
+    {"SPASM (little-endian)", nullptr, makeEndian<newSpasmFile, true>},
+    {"MIPS flash (big-endian)", nullptr, makeEndian<newMipsFlashFile, false>},
+    {"MIPS flash (little-endian)", nullptr, makeEndian<newMipsFlashFile, true>},
+    {"Logisim", nullptr, newLogisimFile},
     {"ASM", nullptr, makeListing<gcListing::kAsm>},
     {"BASIC", nullptr, makeListing<gcListing::kBasic>},
     {"FORTH", nullptr, makeListing<gcListing::kForth>},
@@ -59,6 +74,15 @@ const struct {
     {"dfuse", "DfuSe", {"dfu"}},
     {"mif", "MIF", {"mif"}},
     {"coe", "COE", {"coe"}},
+    {"ascii-hex", "ASCII-Hex", {}},
+    {"fastload", "FastLoad", {}},
+    {"fpc", "Four Packed Code", {"fpc"}},
+    {"os65v", "OS65V", {}},
+    {"spasm-be", "SPASM (big-endian)", {}},
+    {"spasm-le", "SPASM (little-endian)", {}},
+    {"mips-flash-be", "MIPS flash (big-endian)", {}},
+    {"mips-flash-le", "MIPS flash (little-endian)", {}},
+    {"logisim", "Logisim", {}},
     {"asm", "ASM", {"asm"}},
     {"basic", "BASIC", {"bas"}},
     {"forth", "FORTH", {"fth", "4th"}},

@@ -190,7 +190,7 @@ t 2 "cat a.hex -o no/such/dir/out.hex" "" \
 t 2 "" "" "$(usage "no command")"
 t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
 t 2 "cat a.hex -o out.txt" "" \
-  "$(usage "cannot tell the output format of 'out.txt': give --format ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|asm|basic|forth|vhdl|lattice-mem|hexdump" cat)"
+  "$(usage "cannot tell the output format of 'out.txt': give --format ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ascii-hex|fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|mips-flash-le|logisim|asm|basic|forth|vhdl|lattice-mem|hexdump" cat)"
 t 2 "cat a.hex -o x.hex --format elf" "" \
   "$(usage "unknown format 'elf' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 64" "" \
