@@ -558,7 +558,9 @@ PYBIND11_MODULE(dwxvmm, m) {
   py::class_<Image> image(m, "Image", R"(A sparse memory image.
 
 Written bytes are data; every other address is a hole. The start address
-and header travel with the image through load(), save() and move().)");
+and header travel with the image through load(), save() and move(). The
+library works without the interpreter lock: images in threads of their own
+run side by side, and calls on one image from several threads take turns.)");
   image.def(py::init<>(), "An empty image.")
       .def(
           "load",
