@@ -151,6 +151,44 @@ def hexfile(path, lines):
     return path
 
 
+MIF = b'-- a RAM\n% c %\nwidth = 8;\ndepth=4;\ncontent begin\n0 : 12;\nend;\n'
+NOTES = b'Width of the bus: 8\n'
+TEXT = 'cannot tell the format of this text: give PATH@FORMAT'
+
+
+@pytest.mark.parametrize('name, body, kw, want', [
+    ('ram.dat', MIF, {}, [(0, b'\x12')]),
+    ('ram.mif', MIF, {}, [(0, b'\x12')]),
+    ('radix.txt', b'%c\n%\tData_Radix\t=HEX;WIDTH=8;DEPTH=2;CONTENT BEGIN 1:7;END;',
+     {}, [(1, b'\x07')]),
+    ('ram.Vmem', b'@10\n0102\n', {'word_width': 16}, [(0x20, b'\x02\x01')]),
+    ('ram.mem', b'@10\n01 02\nq\n', {'word_width': 16}, [(0x10, b'\x01\x02')]),
+    ('hex.mif', b':00000001FF\n', {}, 'no CONTENT BEGIN'),
+    ('notes.txt', NOTES, {}, TEXT),
+    ('notes.txt', NOTES, {'move': 0x10}, TEXT),
+    ('notes.txt', NOTES, {'format': 'binary'}, [(0, NOTES)]),
+    ('notes.txt', NOTES, {'at': 0x10}, [(0x10, NOTES)]),
+    ('empty.bin', b'', {}, []),
+    ('late.txt', b'a' * 65535 + b'\0', {}, [(0, b'a' * 65535 + b'\0')]),
+    ('far.txt', b'a' * 65536 + b'\0', {}, TEXT),
+    ('cut.txt', b'a' * 65535 + b'\xc3\xb6', {}, TEXT),
+    ('bad.txt', b'text \xc3(', {}, [(0, b'text \xc3(')]),
+    ('c1.txt', b'text \xc2\x85', {}, [(0, b'text \xc2\x85')]),
+])
+def test_the_format_from_name_and_bytes(tmp_path, name, body, kw, want):
+    path = tmp_path / name
+    path.write_bytes(body)
+    img = dwxvmm.Image()
+    if isinstance(want, str):
+        with pytest.raises(dwxvmm.ImageError) as e:
+            img.load(path, **kw)
+        assert str(e.value).startswith(f'{path}: {want}')
+        assert img.segments() == []
+    else:
+        img.load(path, **kw)
+        assert data(img) == want
+
+
 def test_errors(tmp_path):
     good = [f':01{a:04X}00{a & 0xFF:02X}{(-(1 + (a >> 8) + a + a) & 0xFF):02X}'
             for a in range(20)]
@@ -254,7 +292,8 @@ def test_library_notices_stay_off_stderr(tmp_path, capfd):
 
 def test_threads_on_images_of_their_own_and_on_one(tmp_path, capfd):
     """The library works without the interpreter lock: images in threads of
-    their own come out as alone, and threads on one image take turns."""
+    their own come out as alone, and threads on one image or pair take
+    turns."""
     for i in range(8):
         sample(i).write_hex_file(str(tmp_path / f'in{i}.hex'))
 
@@ -273,8 +312,17 @@ def test_threads_on_images_of_their_own_and_on_one(tmp_path, capfd):
             shared[a:a + len(block)] = block
             assert shared[a:a + len(block)] == block and a in shared
 
+    pair = [dwxvmm.Image(), dwxvmm.Image()]
+    pair[0][0:4], pair[1][2:6] = b'abcd', b'cdef'
+
+    def compare(i):  # each pair in both orders: neither waits forever
+        for _ in range(100):
+            assert len(pair[i].compare(pair[1 - i])) == 2
+            assert pair[i] != pair[1 - i] and pair[i].copy() == pair[i]
+
     threads = [threading.Thread(target=convert, args=(i,)) for i in range(8)]
     threads += [threading.Thread(target=write, args=(i,)) for i in range(4)]
+    threads += [threading.Thread(target=compare, args=(i,)) for i in (0, 1)]
     for t in threads:
         t.start()
     for t in threads:
