@@ -54,11 +54,22 @@ class Held {
 // it lives: arguments are converted before, results built after.
 class Working {
  public:
-  explicit Working(std::mutex& m) : lock(m) {}
+  explicit Working(std::mutex& m) : first(m) {}
+  // Two images (or one twice): taken together, so that threads taking a
+  // pair in opposite orders never wait for each other.
+  Working(std::mutex& a, std::mutex& b) {
+    if (&a == &b) {
+      first = std::unique_lock<std::mutex>(a);
+      return;
+    }
+    std::lock(a, b);
+    first = std::unique_lock<std::mutex>(a, std::adopt_lock);
+    second = std::unique_lock<std::mutex>(b, std::adopt_lock);
+  }
 
  private:
-  py::gil_scoped_release release;  // first: the lock is taken without it
-  std::lock_guard<std::mutex> lock;
+  py::gil_scoped_release release;  // first: the locks are taken without it
+  std::unique_lock<std::mutex> first, second;
   Quiet quiet;
 };
 
@@ -379,19 +390,18 @@ struct SaveChoice {
 // keywords, for pybind11 to bind.
 template <class... Lead, class F>
 auto withSaveChoice(F f) {
-  return
-      [f](Lead... lead, py::object range, py::object fill, py::object lineBytes,
-          py::object wordWidth, py::object uf2Family, py::object dfuAlt,
-          const std::string& sDfuName, py::object dfuVid, py::object dfuPid,
-          py::object dfuDevice, py::object srecAddress, py::object hexAddress,
-          bool bStart, py::object header, py::object name, bool bCrlf,
-          bool bDataOnly) {
-        return std::invoke(
-            f, lead...,
-            SaveChoice{range, fill, lineBytes, wordWidth, uf2Family, dfuAlt,
-                       sDfuName, dfuVid, dfuPid, dfuDevice, srecAddress,
-                       hexAddress, bStart, header, name, bCrlf, bDataOnly});
-      };
+  return [f](Lead... lead, py::object range, py::object fill,
+             py::object lineBytes, py::object wordWidth, py::object uf2Family,
+             py::object dfuAlt, const std::string& sDfuName, py::object dfuVid,
+             py::object dfuPid, py::object dfuDevice, py::object srecAddress,
+             py::object hexAddress, bool bStart, py::object header,
+             py::object name, bool bCrlf, bool bDataOnly) {
+    return std::invoke(
+        f, lead...,
+        SaveChoice{range, fill, lineBytes, wordWidth, uf2Family, dfuAlt,
+                   sDfuName, dfuVid, dfuPid, dfuDevice, srecAddress, hexAddress,
+                   bStart, header, name, bCrlf, bDataOnly});
+  };
 }
 
 // Binds withSaveChoice<Lead...>(f) as pName of scope, lead its leading
@@ -581,7 +591,7 @@ class Image {
     std::string out;
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex);
       result = image->saveToMemory(kBytesName, sType, options, &out);
     }
     check(result);
@@ -623,7 +633,7 @@ class Image {
   void merge(const Image& other, gcOverlap eOverlap) {
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex, other.mutex);
       result = image->merge(*other.image, eOverlap);
     }
     check(result);
@@ -636,14 +646,14 @@ class Image {
   }
 
   bool equals(const Image& other) const {
-    Quiet quiet;
+    Working working(mutex, other.mutex);
     return image->equals(*other.image);
   }
 
   py::list runs() {
     std::vector<gcRun> list;
     {
-      Quiet quiet;
+      Working working(mutex);
       list = image->getRuns();
     }
     py::list out;
@@ -656,7 +666,7 @@ class Image {
   py::list compare(Image& other) {
     std::vector<gcDifference> list;
     {
-      Quiet quiet;
+      Working working(mutex, other.mutex);
       list = compareImages(vmm(), other.vmm());
     }
     py::list out;
@@ -685,7 +695,7 @@ class Image {
   }
 
   std::unique_ptr<gcImage> image;
-  std::mutex mutex;  // one library call on the image at a time
+  mutable std::mutex mutex;  // one library call on the image at a time
 };
 
 std::unique_ptr<Image> loads(py::handle data, const LoadChoice& choice) {
@@ -741,7 +751,7 @@ class Chunks {
     const u64 iAlign = align.is_none() ? iSize : toInt(align, kEnd, "align");
     const std::string sWhy = gcChunks::check(iSize, iAlign);
     if (!sWhy.empty()) throw py::value_error(sWhy);
-    Quiet quiet;
+    Working working(image.mutex);
     return gcChunks(image.image->getRuns(), iSize, iAlign, bWhole);
   }
 
@@ -786,7 +796,6 @@ text format with CR LF; data_only writes only data records (no header,
 start address, record count or end record). name is the prefix of a C
 array's names)";
 
-
 PYBIND11_MODULE(dwxvmm, m) {
   const std::string loadDoc =
       std::string("Loads the file at path into this image, all or nothing.") +
@@ -810,7 +819,8 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
       kSaveKeywords + " (default: from the file name).";
   const std::string dumpsDoc =
       std::string("The bytes that save() writes for format ('") +
-      formatList("', '") + "'), without a file; save()'s errors, an ImageError's path '<bytes>'." +
+      formatList("', '") +
+      "'), without a file; save()'s errors, an ImageError's path '<bytes>'." +
       kSaveKeywords + " (default: 'image').";
   m.doc() =
       "Firmware images in a sparse 32-bit memory: Intel HEX, S-record and "
@@ -841,7 +851,9 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
   py::class_<Image> image(m, "Image", R"(A sparse memory image.
 
 Written bytes are data; every other address is a hole. The start address
-and header travel with the image through load(), save() and move().)");
+and header travel with the image through load(), save() and move(). The
+library works without the interpreter lock: images in threads of their own
+run side by side, and calls on one image from several threads take turns.)");
   image.def(py::init<>(), "An empty image.");
   defLoad<Image&, py::handle>(
       image, "load",
