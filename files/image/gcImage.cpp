@@ -194,18 +194,29 @@ gcFileResult gcImage::save(const std::string& sPath, const std::string& sType,
   return writeStandardOutput(write);
 }
 
+gcFileResult gcImage::saveToMemory(
+    const std::string& sName, const std::string& sType,
+    const gcImageOptions& options,
+    const gcImageOptions::OutputSink& sink) const {
+  gcFileSupport formats;
+  gcFileFormat* pFormat = formats.createFileSupport(sType);
+  if (pFormat == nullptr) return unknownFormat(sName, sType);
+  gcImageOptions mine = options;
+  mine.setOutput(sink);
+  if (mine.getArrayName().empty()) mine.setArrayName(kArrayName);
+  return pFormat->saveImage(sName, vmm.get(), mine, &info);
+}
+
 gcFileResult gcImage::saveToMemory(const std::string& sName,
                                    const std::string& sType,
                                    const gcImageOptions& options,
                                    std::string* pOut) const {
   pOut->clear();
-  gcFileSupport formats;
-  gcFileFormat* pFormat = formats.createFileSupport(sType);
-  if (pFormat == nullptr) return unknownFormat(sName, sType);
-  gcImageOptions mine = options;
-  mine.setOutput(pOut);
-  if (mine.getArrayName().empty()) mine.setArrayName(kArrayName);
-  return pFormat->saveImage(sName, vmm.get(), mine, &info);
+  const gcFileResult result = saveToMemory(
+      sName, sType, options,
+      [pOut](const char* pData, std::size_t n) { pOut->append(pData, n); });
+  if (!result.isOk()) pOut->clear();
+  return result;
 }
 
 gcFileResult gcImage::merge(const gcImage& other, gcOverlap eOverlap) {

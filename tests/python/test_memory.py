@@ -298,6 +298,15 @@ def test_chunks_edges_and_refusals():
         0, 16, 32, 48, 0xFFFFFFC0, 0xFFFFFFD0, 0xFFFFFFE0, 0xFFFFFFF0]
     assert list(image({5: 1}).chunks(1 << 20, fill=0))[0][0] == 0
     assert list(dwxvmm.Image().chunks(256, fill=0)) == []
+    data = random.Random(1).randbytes(0x20004D)
+    big = dwxvmm.Image()  # read a window at a time: windows of 1 MiB
+    big[0x30:0x30 + len(data)] = data
+    got = list(big.chunks(4096))
+    assert b''.join(d for _, d in got) == data
+    assert [a for a, _ in got] == [0x30] + list(range(4096, len(data), 4096))
+    end = -(-(0x30 + len(data)) // 8192) * 8192
+    assert b''.join(d for _, d in big.chunks(4096, fill=1, align=8192)) == \
+        b'\x01' * 0x30 + data + b'\x01' * (end - 0x30 - len(data))
     walk = img.chunks(16)
     assert iter(walk) is walk and next(walk) == (0x0F, b'\x01')
     for kw in ({'size': 0}, {'size': 3}, {'size': -4}, {'size': 2 * TOP},
