@@ -13,10 +13,12 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/messages.h"
 #include "gcFileSupport.h"
 #include "gcImage.h"
 #include "gcImageChunks.h"
@@ -34,15 +36,48 @@ const u64 kMaxMemory = u64{1} << 30;  // as the command-line tool's default
 
 // The library's notices ("Create space ...") stay off the interpreter's
 // standard error, as they stay off the command-line tool's.
-class Quiet {
+typedef dwxvmm_detail::QuietErrors Quiet;
+
+// One image's library state, for a step too short to let other threads in:
+// the interpreter lock stays held, and a thread working on the same image
+// is waited for (it holds no interpreter lock while it works, so it ends).
+class Held {
  public:
-  Quiet() : pSaved(std::cerr.rdbuf(nullptr)) {}
-  ~Quiet() { std::cerr.rdbuf(pSaved); }  // also clears the bad state
-  Quiet(const Quiet&) = delete;
-  Quiet& operator=(const Quiet&) = delete;
+  explicit Held(std::mutex& m) : lock(m) {}
 
  private:
-  std::streambuf* pSaved;
+  std::lock_guard<std::mutex> lock;
+  Quiet quiet;
+};
+
+// Held for two images (or one twice), their locks taken together so that
+// a.merge(b) and b.merge(a) in two threads do not wait for each other.
+class HeldPair {
+ public:
+  HeldPair(std::mutex& a, std::mutex& b)
+      : first(a, std::defer_lock), second(b, std::defer_lock) {
+    if (&a == &b)
+      first.lock();
+    else
+      std::lock(first, second);
+  }
+
+ private:
+  std::unique_lock<std::mutex> first, second;
+  Quiet quiet;
+};
+
+// The library at work on one image, with the interpreter lock released so
+// that other threads run meanwhile. No Python object may be touched while
+// it lives: arguments are converted before, results built after.
+class Working {
+ public:
+  explicit Working(std::mutex& m) : lock(m) {}
+
+ private:
+  py::gil_scoped_release release;  // first: the lock is taken without it
+  std::lock_guard<std::mutex> lock;
+  Quiet quiet;
 };
 
 PyObject* pImageError = nullptr;  // lives as long as the interpreter
@@ -140,6 +175,15 @@ class Buffer {
 const char kBinary[] = "Binary file";
 const char kBytesName[] = "<bytes>";  // what messages call data in memory
 
+// The format words, joined by sSeparator.
+std::string formatList(const std::string& sSeparator) {
+  std::string s = gcFileSupport::formatWords();
+  for (std::size_t i = s.find('|'); i != std::string::npos;
+       i = s.find('|', i + sSeparator.size()))
+    s.replace(i, 1, sSeparator);
+  return s;
+}
+
 // The type name for save's format word, else for the path's extension (as
 // the command-line tool's cat tells them).
 std::string outputType(const py::object& format, const std::string& sPath) {
@@ -149,16 +193,14 @@ std::string outputType(const py::object& format, const std::string& sPath) {
     const std::string sWord = format.cast<std::string>();
     const std::string sType = gcFileSupport::typeForWord(sWord);
     if (sType.empty())
-      throw py::value_error(
-          "unknown format '" + sWord +
-          "' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)");
+      throw py::value_error("unknown format '" + sWord + "' (" +
+                            formatList(", ") + ")");
     return sType;
   }
   const std::string sType = gcFileSupport::typeForExtension(sPath);
   if (sType.empty())
     throw py::value_error("cannot tell the format of '" + sPath +
-                          "': give format='ihex', 'srec', 'binary', 'titxt', "
-                          "'vmem', 'c', 'uf2', 'dfuse', 'mif' or 'coe'");
+                          "': give format='" + formatList("', '") + "'");
   return sType;
 }
 
@@ -323,6 +365,7 @@ struct SaveChoice {
   py::object dfuVid, dfuPid, dfuDevice, srecAddress, hexAddress;
   bool bStart;
   py::object header, name;
+  bool bCrlf, bDataOnly;
 
   gcImageOptions options(const std::string& sType) const {
     gcImageOptions options;
@@ -368,7 +411,7 @@ struct SaveChoice {
       options.setHexAddressing(mode == "linear" ? gcImageOptions::kHexLinear
                                                 : gcImageOptions::kHexSegment);
     }
-    options.setWriteStart(bStart);
+    options.setWriteStart(bStart).setCrlf(bCrlf).setDataOnly(bDataOnly);
     if (py::isinstance<py::bool_>(header) && !header.cast<bool>())
       options.setHeader("", false);
     else if (py::isinstance<py::str>(header) ||
@@ -387,18 +430,18 @@ struct SaveChoice {
 // keywords, for pybind11 to bind.
 template <class... Lead, class F>
 auto withSaveChoice(F f) {
-  return
-      [f](Lead... lead, py::object range, py::object fill, py::object lineBytes,
-          py::object wordWidth, py::object uf2Family, py::object dfuAlt,
-          const std::string& sDfuName, py::object dfuVid, py::object dfuPid,
-          py::object dfuDevice, py::object srecAddress, py::object hexAddress,
-          bool bStart, py::object header, py::object name) {
-        return std::invoke(
-            f, lead...,
-            SaveChoice{range, fill, lineBytes, wordWidth, uf2Family, dfuAlt,
-                       sDfuName, dfuVid, dfuPid, dfuDevice, srecAddress,
-                       hexAddress, bStart, header, name});
-      };
+  return [f](Lead... lead, py::object range, py::object fill,
+             py::object lineBytes, py::object wordWidth, py::object uf2Family,
+             py::object dfuAlt, const std::string& sDfuName, py::object dfuVid,
+             py::object dfuPid, py::object dfuDevice, py::object srecAddress,
+             py::object hexAddress, bool bStart, py::object header,
+             py::object name, bool bCrlf, bool bDataOnly) {
+    return std::invoke(
+        f, lead...,
+        SaveChoice{range, fill, lineBytes, wordWidth, uf2Family, dfuAlt,
+                   sDfuName, dfuVid, dfuPid, dfuDevice, srecAddress, hexAddress,
+                   bStart, header, name, bCrlf, bDataOnly});
+  };
 }
 
 // Binds withSaveChoice<Lead...>(f) as pName of scope, lead its leading
@@ -414,7 +457,8 @@ void defSave(Scope& scope, const char* pName, F f, const char* pDoc,
             py::arg("dfu_pid") = 0xDF11, py::arg("dfu_device") = 0xFFFF,
             py::arg("srec_address") = py::none(),
             py::arg("hex_address") = py::none(), py::arg("start") = true,
-            py::arg("header") = py::none(), py::arg("name") = py::none(), pDoc);
+            py::arg("header") = py::none(), py::arg("name") = py::none(),
+            py::arg("crlf") = false, py::arg("data_only") = false, pDoc);
 }
 
 class Image {
@@ -436,7 +480,12 @@ class Image {
   // The lowest and highest written address; false for an empty image.
   bool bounds(gcAddressRange* pRange) {
     vmm_int low, high;
-    if (!findWrittenBounds(vmm(), 0, kEnd - 1, &low, &high)) return false;
+    bool bAny;
+    {
+      Working working(mutex);
+      bAny = findWrittenBounds(vmm(), 0, kEnd - 1, &low, &high);
+    }
+    if (!bAny) return false;
     *pRange = {low, high};
     return true;
   }
@@ -464,18 +513,27 @@ class Image {
       return read(r.iFirst, r.iLast + 1 - r.iFirst, -1);
     }
     const u64 a = toAddress(key);
-    if (!isWritten(a)) hole(a);
-    return py::int_(static_cast<unsigned char>(vmm()->getByte(a)));
+    const int iByte = byteAt(a);
+    if (iByte < 0) hole(a);
+    return py::int_(iByte);
   }
 
   py::object get(py::handle key, py::object fallback) {
-    const u64 a = toAddress(key);
-    if (!isWritten(a)) return fallback;
-    return py::int_(static_cast<unsigned char>(vmm()->getByte(a)));
+    const int iByte = byteAt(toAddress(key));
+    if (iByte < 0) return fallback;
+    return py::int_(iByte);
+  }
+
+  // The byte at a, or -1 for a hole.
+  int byteAt(u64 a) {
+    Held held(mutex);
+    const auto iAddr = static_cast<vmm_int>(a);
+    if (!vmm()->isByteMapped(iAddr)) return -1;
+    return static_cast<unsigned char>(vmm()->getByte(iAddr));
   }
 
   bool isWritten(u64 a) {
-    Quiet quiet;
+    Held held(mutex);
     return vmm()->isByteMapped(static_cast<vmm_int>(a));
   }
 
@@ -483,7 +541,7 @@ class Image {
     if (!PySlice_Check(key.ptr())) {
       const u64 a = toAddress(key);
       const char byte = static_cast<char>(toByte(value));
-      Quiet quiet;
+      Held held(mutex);
       vmm()->setByte(static_cast<vmm_int>(a), byte);
       return;
     }
@@ -502,7 +560,7 @@ class Image {
     if (a + n > kEnd)
       throw py::value_error(std::to_string(n) + " bytes at " + hex(a) +
                             " run past 0xFFFFFFFF");
-    Quiet quiet;
+    Working working(mutex);
     image->write(a, static_cast<const char*>(data.data()), n);
   }
 
@@ -523,7 +581,7 @@ class Image {
     u64 iHole = 0;
     bool bWhole;
     {
-      Quiet quiet;
+      Working working(mutex);  // out is not shared yet
       bWhole = image->read(a, n, PyBytes_AS_STRING(out.ptr()), iFill, &iHole);
     }
     if (!bWhole) hole(iHole);
@@ -531,7 +589,7 @@ class Image {
   }
 
   std::vector<std::pair<u64, u64>> segments() {
-    Quiet quiet;
+    Working working(mutex);
     std::vector<std::pair<u64, u64>> out;
     for (const gcRun& run : image->getRuns())
       out.emplace_back(run.iFirst, run.iFirst + run.iLength);
@@ -540,7 +598,7 @@ class Image {
 
   u64 size() {
     u64 n = 0;
-    Quiet quiet;
+    Working working(mutex);
     for (const gcRun& run : image->getRuns()) n += run.iLength;
     return n;
   }
@@ -548,7 +606,7 @@ class Image {
   void load(const gcImageInput& input, const gcImageOptions& options) {
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex);
       result = image->load({input}, options);
     }
     check(result);
@@ -560,7 +618,7 @@ class Image {
     const gcImageOptions options = choice.options(sType);
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex);
       result = image->save(sPath, sType, options);
     }
     check(result);
@@ -573,7 +631,7 @@ class Image {
     BytesOutput out;
     gcFileResult result;
     {
-      Quiet quiet;
+      Held held(mutex);  // out is a Python object: the interpreter lock stays
       result = image->saveToMemory(
           kBytesName, sType, options,
           [&out](const char* pData, std::size_t n) { out.append(pData, n); });
@@ -585,11 +643,13 @@ class Image {
   // An edit into a fresh VMM that replaces this one only on success.
   template <class F>
   void replace(F edit) {
-    Quiet quiet;
-    std::unique_ptr<gcVMM> target = image->newVMM();
-    const gcFileResult result = edit(target.get());
-    if (result.isOk()) image->setVMM(std::move(target));
-    target.reset();
+    gcFileResult result;
+    {
+      Working working(mutex);
+      std::unique_ptr<gcVMM> target = image->newVMM();
+      result = edit(target.get());
+      if (result.isOk()) image->setVMM(std::move(target));
+    }
     check(result);
   }
 
@@ -615,7 +675,7 @@ class Image {
   void merge(const Image& other, gcOverlap eOverlap) {
     gcFileResult result;
     {
-      Quiet quiet;
+      HeldPair held(mutex, other.mutex);
       result = image->merge(*other.image, eOverlap);
     }
     check(result);
@@ -628,14 +688,14 @@ class Image {
   }
 
   bool equals(const Image& other) const {
-    Quiet quiet;
+    HeldPair held(mutex, other.mutex);
     return image->equals(*other.image);
   }
 
   py::list runs() {
     std::vector<gcRun> list;
     {
-      Quiet quiet;
+      Held held(mutex);
       list = image->getRuns();
     }
     py::list out;
@@ -648,7 +708,7 @@ class Image {
   py::list compare(Image& other) {
     std::vector<gcDifference> list;
     {
-      Quiet quiet;
+      HeldPair held(mutex, other.mutex);
       list = compareImages(vmm(), other.vmm());
     }
     py::list out;
@@ -669,7 +729,7 @@ class Image {
     std::string svg;
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex);
       result = image->layoutSvg(gcImageOptions(), &svg);
     }
     check(result);
@@ -677,6 +737,7 @@ class Image {
   }
 
   std::unique_ptr<gcImage> image;
+  mutable std::mutex mutex;  // one library call on the image at a time
 };
 
 std::unique_ptr<Image> loads(py::handle data, const LoadChoice& choice) {
@@ -716,13 +777,14 @@ class Chunks {
  public:
   Chunks(py::object owner, py::handle size, py::handle align, py::handle fill)
       : owner_(std::move(owner)),
-        walk_(start(owner_.cast<Image&>(), size, align, fill)) {}
+        image_(owner_.cast<Image&>()),
+        walk_(start(image_, size, align, fill)) {}
 
   py::tuple next() {
     u64 iFirst = 0, n = 0;
     const char* pData = nullptr;
     {
-      Quiet quiet;
+      Held held(image_.mutex);
       if (!walk_.next(&iFirst, &n, &pData)) throw py::stop_iteration();
     }
     return py::make_tuple(iFirst, py::bytes(pData, n));
@@ -736,11 +798,12 @@ class Chunks {
     const int iFill = fill.is_none() ? -1 : toByte(fill, "fill");
     const std::string sWhy = gcChunks::check(iSize, iAlign);
     if (!sWhy.empty()) throw py::value_error(sWhy);
-    Quiet quiet;
+    Held held(image.mutex);
     return gcChunks(*image.image, iSize, iAlign, iFill);
   }
 
-  py::object owner_;  // keeps walk_'s image alive
+  py::object owner_;  // keeps image_ alive
+  Image& image_;
   gcChunks walk_;
 };
 
@@ -749,9 +812,10 @@ class Chunks {
 // What load() and loads() say of their keywords.
 const char kLoadKeywords[] = R"(
 
-The format comes from the first bytes, or format ('vmem' and 'mif' have
-none to tell). at places a binary file (default 0; a ValueError for other
-formats); move shifts any file, and its start address with it. A byte that
+The format comes from the first bytes (.vmem and .mif from the name), or
+format; printable text that no format claims is an ImageError (give format,
+or format='binary'). at places a binary file, text too (default 0; a
+ValueError for other formats); move shifts any file, and its start address with it. A byte that
 differs from one already written is an ImageError unless overwrite.
 Warnings (a missing end record) go to warnings.warn, or with strict are an
 ImageError at the file's last line. max_memory bounds the bytes the load
@@ -773,12 +837,10 @@ dfu_name, its suffix the IDs dfu_vid, dfu_pid and dfu_device.
 srec_address 16, 24 or 32 writes S1, S2 or S3 records (default: the
 narrowest that fits); hex_address 'linear' (04, 05) or 'segment' (02, 03,
 below 1 MiB); start=False writes no start address record; header (str or
-bytes) replaces the S0 header, False writes none. name is the prefix of a
-C array's names)";
-
-const char kFormatWords[] =
-    "'ihex', 'srec', 'binary', 'titxt', 'vmem', 'c', 'uf2', 'dfuse', 'mif' "
-    "or 'coe'";
+bytes) replaces the S0 header, False writes none. crlf ends every line of a
+text format with CR LF; data_only writes only data records (no header,
+start address, record count or end record). name is the prefix of a C
+array's names)";
 
 PYBIND11_MODULE(dwxvmm, m) {
   const std::string loadDoc =
@@ -796,14 +858,15 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
   const std::string saveDoc =
       std::string(
           "Saves the written bytes of range (default: all) to path.\n\n"
-          "format is ") +
-      kFormatWords +
-      ", else path's extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37 "
+          "format is one of '") +
+      formatList("', '") +
+      "', else path's extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37 "
       ".mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe)." +
       kSaveKeywords + " (default: from the file name).";
   const std::string dumpsDoc =
-      std::string("The bytes that save() writes for format (") + kFormatWords +
-      "), without a file; save()'s errors, an ImageError's path '<bytes>'." +
+      std::string("The bytes that save() writes for format ('") +
+      formatList("', '") +
+      "'), without a file; save()'s errors, an ImageError's path '<bytes>'." +
       kSaveKeywords + " (default: 'image').";
   m.doc() =
       "Firmware images in a sparse 32-bit memory: Intel HEX, S-record and "
@@ -823,6 +886,8 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
   if (pImageError == nullptr) throw py::error_already_set();
   m.attr("ImageError") = py::handle(pImageError);
   m.attr("CHECKSUMS") = py::tuple(py::cast(checksumNames()));
+  m.attr("FORMATS") =
+      py::tuple(py::str(gcFileSupport::formatWords()).attr("split")("|"));
   m.def("checksum_list", &checksumList,
         "Every checksum name with its parameters and check value, as text.");
 
@@ -896,34 +961,54 @@ and header travel with the image through load(), save() and move().)");
       .def_property(
           "start_address",
           [](Image& self) -> py::object {
-            if (!self.info().hasStartAddress()) return py::none();
-            return py::int_(self.info().getLinearStartAddress());
+            bool bStart;
+            std::uint32_t iStart;
+            {
+              Held held(self.mutex);
+              bStart = self.info().hasStartAddress();
+              iStart = self.info().getLinearStartAddress();
+            }
+            return bStart ? py::object(py::int_(iStart)) : py::none();
           },
           [](Image& self, py::handle value) {
-            if (value.is_none())
-              self.info().clearStartAddress();
-            else
-              self.info().setStartAddress(
-                  static_cast<std::uint32_t>(toAddress(value)));
+            if (value.is_none()) {
+              Held held(self.mutex);
+              return self.info().clearStartAddress();
+            }
+            const auto iStart = static_cast<std::uint32_t>(toAddress(value));
+            Held held(self.mutex);
+            self.info().setStartAddress(iStart);
           },
           "Where execution starts (a segmented one as its linear address), "
           "or None.")
       .def_property(
           "header",
           [](Image& self) -> py::object {
-            if (self.info().getHeader().empty()) return py::none();
-            return py::bytes(self.info().getHeader());
+            std::string sHeader;
+            {
+              Held held(self.mutex);
+              sHeader = self.info().getHeader();
+            }
+            if (sHeader.empty()) return py::none();
+            return py::bytes(sHeader);
           },
           [](Image& self, py::handle value) {
-            if (value.is_none()) return self.info().setHeader("");
-            Buffer data(value);
-            self.info().setHeader(std::string(
-                static_cast<const char*>(data.data()), data.size()));
+            std::string sHeader;
+            if (!value.is_none()) {
+              Buffer data(value);
+              sHeader.assign(static_cast<const char*>(data.data()),
+                             data.size());
+            }
+            Held held(self.mutex);
+            self.info().setHeader(sHeader);
           },
           "The S-record header (S0) as bytes, or None.")
       .def_property_readonly(
           "memory",
-          [](Image& self) { return self.vmm()->getUsedPhysicalMemory(); },
+          [](Image& self) {
+            Held held(self.mutex);
+            return self.vmm()->getUsedPhysicalMemory();
+          },
           "Bytes of memory the image holds.")
       .def(
           "fill",
@@ -933,7 +1018,7 @@ and header travel with the image through load(), save() and move().)");
             if (!self.range(start, stop, &r)) return;
             gcFileResult result;
             {
-              Quiet quiet;
+              Working working(self.mutex);
               result = fillImage(self.vmm(), iByte, r.iFirst, r.iLast);
             }
             check(result);
@@ -985,7 +1070,7 @@ and header travel with the image through load(), save() and move().)");
               throw py::value_error(sName + ": the range is empty");
             gcFileResult result;
             {
-              Quiet quiet;
+              Working working(self.mutex);
               result = checksumImage(self.vmm(), sName, iAt, r.iFirst, r.iLast,
                                      bOverwrite);
             }
@@ -1005,7 +1090,7 @@ and header travel with the image through load(), save() and move().)");
             const u64 iAt = toAddress(at);
             gcFileResult result;
             {
-              Quiet quiet;
+              Working working(self.mutex);
               result = setImage(self.vmm(), sValue, iAt, bOverwrite);
             }
             check(result);
@@ -1024,7 +1109,7 @@ and header travel with the image through load(), save() and move().)");
             const std::uint8_t iFill = toByte(fill, "fill");
             gcFileResult result;
             {
-              Quiet quiet;
+              Working working(self.mutex);
               result = alignImage(self.vmm(), iAlign, iFill);
             }
             check(result);
@@ -1040,7 +1125,7 @@ and header travel with the image through load(), save() and move().)");
               throw py::value_error("width is 16 or 32");
             gcAddressRange r;
             if (!self.range(start, stop, &r)) return std::string();
-            Quiet quiet;
+            Working working(self.mutex);
             return dumpImage(self.vmm(), static_cast<vmm_int>(r.iFirst),
                              static_cast<vmm_int>(r.iLast),
                              static_cast<unsigned>(iWidth));
@@ -1054,7 +1139,7 @@ and header travel with the image through load(), save() and move().)");
            "in its own colour (as `dwxvmm map -o X.svg` draws it).")
       .def("_repr_svg_", &Image::layoutSvg)
       .def("__repr__", [](Image& self) {
-        Quiet quiet;
+        Working working(self.mutex);
         return "<dwxvmm.Image: " +
                describeImage(self.image->getRuns(), self.info()) + ">";
       });

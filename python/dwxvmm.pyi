@@ -7,6 +7,7 @@ _Range = Tuple[int, int]
 _Bytes = Union[bytes, bytearray, memoryview]  # any bytes-like object
 
 CHECKSUMS: Tuple[str, ...]
+FORMATS: Tuple[str, ...]  # the words of save's and load's format=
 def checksum_list() -> str: ...
 
 class ImageError(ValueError):
@@ -31,6 +32,7 @@ class Image:
              srec_address: Optional[int] = None,
              hex_address: Optional[str] = None, start: bool = True,
              header: Union[None, bool, str, bytes] = None,
+             crlf: bool = False, data_only: bool = False,
              name: Optional[str] = None) -> None: ...
     def dumps(self, format: str, *, range: Optional[_Range] = None,
               fill: Optional[int] = None, line_bytes: int = 32,
@@ -40,6 +42,7 @@ class Image:
               dfu_device: int = 0xFFFF, srec_address: Optional[int] = None,
               hex_address: Optional[str] = None, start: bool = True,
               header: Union[None, bool, str, bytes] = None,
+              crlf: bool = False, data_only: bool = False,
               name: Optional[str] = None) -> bytes: ...
     @overload
     def __getitem__(self, key: int) -> int: ...

@@ -37,7 +37,13 @@ gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
       bStrict(options.getStrict()),
       iMaxMemory(options.getMaxMemory()),
       bIgnoreChecksums(options.getIgnoreChecksums()),
-      iBadChecksums(0) {
+      iBadChecksums(0),
+      iUnit(options.getAddressUnit()),
+      bUnitAsked(iUnit == 1) {
+  if (iUnit != 1 && iUnit != 2 && iUnit != 4) {
+    fail("address unit " + std::to_string(iUnit) + " (1, 2 or 4)", false);
+    return;
+  }
   if (pVMM == nullptr || pVMM->getPageSize() == 0) {
     fail("no VMM with a memory model to load into", false);
     return;
@@ -144,8 +150,27 @@ void gcImageLoad::setContext(const std::string& sText) { sContext = sText; }
 
 std::uint64_t gcImageLoad::getLine() const { return iLine; }
 
+unsigned int gcImageLoad::addressUnit() {
+  bUnitAsked = true;
+  return iUnit;
+}
+
+bool gcImageLoad::imageAddress(std::uint64_t iFileAddr, std::uint64_t n,
+                               std::uint64_t* pImageAddr) {
+  *pImageAddr = iFileAddr * iUnit;
+  return *pImageAddr + n <= std::uint64_t{1} << 32 ||
+         fail("data beyond address 0xFFFFFFFF");
+}
+
+bool gcImageLoad::unitUnasked() {
+  return !bUnitAsked && !fail("address unit " + std::to_string(iUnit) +
+                                  ": this format has no address field",
+                              false);
+}
+
 bool gcImageLoad::put(std::uint64_t iAddr, const unsigned char* pData,
                       std::uint64_t n) {
+  if (unitUnasked()) return false;
   std::uint32_t iConflict = 0;
   if (stage->put(iAddr, pData, n, &iConflict)) return true;
   if (stage->isOverLimit())
@@ -184,6 +209,7 @@ bool gcImageLoad::checksumMismatch() {
 }
 
 gcFileResult gcImageLoad::finish(const gcImageInfo& info, gcImageInfo* pInfo) {
+  if (result.isOk()) unitUnasked();
   if (!result.isOk()) return result;
   if (iBadChecksums > kShownChecksums)
     result.addWarning(sFileName, 0,

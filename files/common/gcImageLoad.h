@@ -62,6 +62,15 @@ class gcImageLoad {
   }
   // The line nextLine returned last (1-based).
   std::uint64_t getLine() const;
+  // The unit the file's addresses count (the options' address unit): a
+  // reader with an address field asks for it and takes its addresses
+  // through imageAddress. A load with a unit other than 1 whose reader
+  // never asked fails at its first byte or at its end.
+  unsigned int addressUnit();
+  // The image address of iFileAddr (x the unit); false after fail() when n
+  // bytes from there pass 0xFFFFFFFF.
+  bool imageAddress(std::uint64_t iFileAddr, std::uint64_t n,
+                    std::uint64_t* pImageAddr);
   // Stages n bytes at iAddr; false after fail() on a conflict or at the
   // memory limit.
   // REQUIRES: iAddr + n <= 2^32.
@@ -80,6 +89,10 @@ class gcImageLoad {
   gcFileResult finish(const gcImageInfo& info, gcImageInfo* pInfo);
 
  protected:
+  // True (after the error) when the unit is not 1 and the reader never
+  // asked for it.
+  bool unitUnasked();
+
   static constexpr std::size_t kBuffer = 1 << 16;
   std::string sFileName;
   gcVMMBase* pVMM;
@@ -104,6 +117,8 @@ class gcImageLoad {
   gcFileResult result;
   bool bIgnoreChecksums;
   std::uint64_t iBadChecksums;
+  unsigned int iUnit;
+  bool bUnitAsked;
 };
 
 #endif  // DWXFILES_GCIMAGELOAD_H_

@@ -29,6 +29,8 @@ gcImageOptions::gcImageOptions()
       iDfuVendor(0x0483),
       iDfuProduct(0xDF11),
       iDfuDevice(0xFFFF),
+      bDataOnly(false),
+      iAddressUnit(1),
       pSourceData(nullptr),
       iSourceSize(0) {}
 
@@ -62,6 +64,12 @@ gcImageOptions& gcImageOptions::setHexAddressing(HexAddressing e) {
 gcImageOptions::HexAddressing gcImageOptions::getHexAddressing() const {
   return eHexAddressing;
 }
+
+gcImageOptions& gcImageOptions::setDataOnly(bool bOnly) {
+  bDataOnly = bOnly;
+  return *this;
+}
+bool gcImageOptions::getDataOnly() const { return bDataOnly; }
 
 gcImageOptions& gcImageOptions::setWriteStart(bool bWrite) {
   bWriteStart = bWrite;
@@ -186,6 +194,13 @@ gcImageOptions& gcImageOptions::setDfuIds(std::uint16_t iVendor,
 std::uint16_t gcImageOptions::getDfuVendor() const { return iDfuVendor; }
 std::uint16_t gcImageOptions::getDfuProduct() const { return iDfuProduct; }
 std::uint16_t gcImageOptions::getDfuDevice() const { return iDfuDevice; }
+
+gcImageOptions& gcImageOptions::setAddressUnit(unsigned int iUnit) {
+  iAddressUnit = iUnit;
+  return *this;
+}
+
+unsigned int gcImageOptions::getAddressUnit() const { return iAddressUnit; }
 
 gcImageInfo::gcImageInfo()
     : bStart(false), bSegmentedStart(false), iStartAddress(0) {}

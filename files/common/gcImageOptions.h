@@ -81,6 +81,10 @@ class DWXFILES_EXPORT gcImageOptions {
   // "\r\n" line ends instead of "\n" (default false).
   gcImageOptions& setCrlf(bool bCrlf);
   bool getCrlf() const;
+  // Only data records (default false): no header, start address, record
+  // count or end record, in the formats that have them.
+  gcImageOptions& setDataOnly(bool bDataOnly);
+  bool getDataOnly() const;
   // The byte a binary or UF2 save writes for every hole (default 0xFF);
   // MIF and COE take it only once set (else 0).
   gcImageOptions& setFillByte(std::uint8_t iFill);
@@ -121,6 +125,15 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint16_t getDfuProduct() const;
   std::uint16_t getDfuDevice() const;
 
+  // Loading and saving: the N-byte unit the file's addresses count (1, the
+  // default, or 2 or 4): image address = file address x N, the start
+  // address too; record lengths stay in bytes. Formats with an address
+  // field (Intel HEX, S-record, TI-TXT) honour it; the others fail for any
+  // N but 1. A save fails for a run that does not begin and end on a unit
+  // or a start address that is not a multiple of N.
+  gcImageOptions& setAddressUnit(unsigned int iUnit);
+  unsigned int getAddressUnit() const;
+
  protected:
   std::uint32_t iLoadAddress;
   bool bLaterWins;
@@ -150,6 +163,8 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint16_t iDfuVendor;
   std::uint16_t iDfuProduct;
   std::uint16_t iDfuDevice;
+  bool bDataOnly;
+  unsigned int iAddressUnit;
   const char* pSourceData;
   std::uint64_t iSourceSize;
   OutputSink output;

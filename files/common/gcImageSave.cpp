@@ -1,6 +1,7 @@
 #include "gcImageSave.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "core/gcVMMBase.h"
@@ -9,6 +10,9 @@
 gcImageSave::gcImageSave(const std::string& sName, gcVMMBase* pVMM,
                          const gcImageOptions& options)
     : sFileName(sName),
+      pVMM(pVMM),
+      iUnit(options.getAddressUnit()),
+      bUnitAsked(iUnit == 1),
       iFirst(1),
       iLast(0),
       iHighest(0),
@@ -16,6 +20,10 @@ gcImageSave::gcImageSave(const std::string& sName, gcVMMBase* pVMM,
       pFile(nullptr),
       output(options.getOutput()),
       iUsed(0) {
+  if (iUnit != 1 && iUnit != 2 && iUnit != 4) {
+    fail("address unit " + std::to_string(iUnit) + " (1, 2 or 4)");
+    return;
+  }
   if (pVMM == nullptr) {
     fail("no VMM to save");
     return;
@@ -52,7 +60,39 @@ bool gcImageSave::fail(const std::string& sReason) {
   return false;
 }
 
+unsigned int gcImageSave::addressUnit() {
+  bUnitAsked = true;
+  if (iUnit == 1 || !isOk() || iFirst > iLast) return iUnit;
+  for (const gcRun& run : collectRuns(pVMM, iFirst, iLast)) {
+    if (run.iFirst % iUnit == 0 && (run.iFirst + run.iLength) % iUnit == 0)
+      continue;
+    char reason[112];
+    std::snprintf(reason, sizeof reason,
+                  "address unit %u: the run at 0x%08llX does not begin and "
+                  "end on a unit",
+                  iUnit, static_cast<unsigned long long>(run.iFirst));
+    fail(reason);
+    break;
+  }
+  return iUnit;
+}
+
+std::uint64_t gcImageSave::fileStart(std::uint64_t iStart) {
+  if (iStart % iUnit != 0) {
+    char reason[96];
+    std::snprintf(reason, sizeof reason,
+                  "address unit %u: the start address 0x%08llX is not a "
+                  "multiple of it",
+                  iUnit, static_cast<unsigned long long>(iStart));
+    fail(reason);
+  }
+  return iStart / iUnit;
+}
+
 bool gcImageSave::open() {
+  if (isOk() && !bUnitAsked)
+    fail("address unit " + std::to_string(iUnit) +
+         ": this format has no address field");
   if (!isOk()) return false;
   buffer.reset(new char[kBuffer]);
   if (output) return true;

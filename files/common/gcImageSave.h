@@ -33,6 +33,15 @@ class gcImageSave {
   // The highest written address in the range, or 0 without one.
   std::uint64_t getHighest() const;
   bool fail(const std::string& sReason);
+  // The unit the file's addresses count (the options' address unit), for a
+  // writer with an address field: it divides its addresses by it. Fails
+  // the save for a run of the range that does not begin and end on a unit,
+  // naming its first address. Without the ask, open() fails for a unit
+  // other than 1.
+  unsigned int addressUnit();
+  // The start address iStart in units; fails the save when it is not a
+  // multiple of the unit.
+  std::uint64_t fileStart(std::uint64_t iStart);
   // Opens the file (none for an output sink) for writing; false after the
   // error.
   bool open();
@@ -55,6 +64,9 @@ class gcImageSave {
 
   static constexpr std::size_t kBuffer = 1 << 16;
   std::string sFileName;
+  gcVMMBase* pVMM;
+  unsigned int iUnit;
+  bool bUnitAsked;
   std::uint64_t iFirst;
   std::uint64_t iLast;
   std::uint64_t iHighest;

@@ -28,9 +28,11 @@ struct DWXFILES_EXPORT gcImageInput {
   // which does not keep them: the image does not list this input.
   const char* pData = nullptr;
   std::uint64_t iSize = 0;
-  // The format's type name; empty: found from the file's first bytes.
+  // The format's type name; empty: gcFileSupport::detectInput decides, and
+  // printable text it cannot place fails the load.
   std::string sType;
-  // A load address, for a binary file only (another format is an error).
+  // A load address, for a binary file only (another format is an error);
+  // text that no format claims loads as binary here.
   bool bPlaced = false;
   std::uint32_t iAddress = 0;
   // Every byte and the start address move by iDelta (any format).
@@ -42,6 +44,15 @@ struct DWXFILES_EXPORT gcImageInput {
   std::uint32_t iUf2Family = 0;
   bool bDfuAlt = false;
   unsigned int iDfuAlt = 0;
+  // The N-byte unit the file's addresses count (gcImageOptions'
+  // setAddressUnit): 1, 2 or 4.
+  unsigned int iUnit = 1;
+  // A lane of a wide bus spread back after the load (and before a move):
+  // see unsplitImage.
+  bool bUnsplit = false;
+  std::uint32_t iUnsplitMultiple = 2;
+  std::uint32_t iUnsplitOffset = 0;
+  std::uint32_t iUnsplitWidth = 1;
 
   // What the file says of itself (ELF: "ELF32, little-endian, ARM").
   std::string sDetails;
@@ -49,7 +60,8 @@ struct DWXFILES_EXPORT gcImageInput {
   // Data bytes the file held (0: nothing to load).
   std::uint64_t iDataBytes = 0;
 
-  // How people see it: PATH, PATH@0x08000000, PATH@+0x100 or PATH@-0x100.
+  // How people see it: PATH, PATH@0x08000000, PATH@+0x100 or PATH@-0x100,
+  // then @unit=N and @unsplit=M:O:W where they apply.
   std::string getName() const;
 };
 

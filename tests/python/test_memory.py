@@ -94,6 +94,23 @@ def test_dumps_is_save_and_loads_is_load(tmp_path, word, save, load):
             dwxvmm.loads(raw.decode('latin-1'), format=word)
 
 
+@pytest.mark.parametrize('word', dwxvmm.FORMATS)
+def test_every_format_word_dumps_and_loads_as_files(tmp_path, word):
+    img = image({0x1000 + i: i * 7 & 255 for i in range(300)}, start=0x1000)
+    path = tmp_path / 'image'  # a C array's name, as dumps' default
+    img.save(path, format=word)
+    raw = path.read_bytes()
+    assert img.dumps(word) == raw
+    try:
+        want = dwxvmm.load(path, format=word)
+    except dwxvmm.ImageError as e:  # written only
+        assert 'cannot read' in e.reason and 'written only' in e.reason
+        return
+    assert dwxvmm.loads(raw, format=word) == want
+    if word not in BINARY:
+        assert dwxvmm.loads(raw.decode(), format=word) == want
+
+
 def test_loads_reads_an_elf_and_names_arrays_as_save_does(tmp_path):
     data = elf([(0x08000000, b'\x01\x02\x03'), (0x20000000, b'ram')],
                entry=0x08000001)

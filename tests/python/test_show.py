@@ -142,10 +142,14 @@ def test_standard_input_and_output(tmp_path):
     assert tool("cmp", "-", hexfile, stdin=srec).returncode == 0
     assert tool("cmp", "-", "-", stdin=srec).returncode == 0  # read once
     assert tool("info", "-@ihex", stdin=text).returncode == 0
+    mif = tmp_path / "r.mif"
+    mif.write_bytes(b"-- RAM\nWIDTH=8;DEPTH=2;CONTENT BEGIN 1:7;END;")
+    assert tool("dump", "-", stdin=mif.read_bytes()).stdout == tool("dump", mif).stdout
     r = tool("info", "-@0x100", stdin=b"\x00\x01")
     assert b"-@0x00000100 (Binary file)" in r.stdout and r.returncode == 0
     for args, stdin, message in [
         (["info", "-"], b"\x00\x01", b"<stdin>: cannot tell the format"),
+        (["info", "-"], b"notes\n", b"<stdin>: cannot tell the format"),
         (["info", "-"], text.replace(b"FF", b"FE"), b"<stdin>:"),
         (["info", "-@srec"], text, b"<stdin>:1:"),
         (["info", "-@0", "--max-memory", "1K"], bytes(2000),
