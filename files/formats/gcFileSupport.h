@@ -74,7 +74,7 @@ class DWXFILES_EXPORT gcFileSupport {
   // TI-TXT); empty for none.
   static std::string typeForWord(const std::string& sWord);
   static std::string typeForExtension(const std::string& sFileName);
-  // "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe".
+  // Every word, separated by '|' ("ihex|srec|binary|...").
   static const char* formatWords();
 
  private:
