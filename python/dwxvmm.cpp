@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -318,6 +319,39 @@ bool toRange(py::handle start, py::handle stop, gcAddressRange* pRange) {
   return true;
 }
 
+// A bytes object that output goes into as it comes: large ones grow by
+// realloc, which moves pages rather than copying them, and nothing is
+// copied once made. Needs the GIL.
+class BytesOutput {
+ public:
+  BytesOutput() = default;
+  ~BytesOutput() { Py_XDECREF(pBytes); }
+  BytesOutput(const BytesOutput&) = delete;
+  BytesOutput& operator=(const BytesOutput&) = delete;
+
+  void append(const char* pData, std::size_t n) {
+    if (n > iRoom - iSize) grow(std::max(2 * iRoom, iSize + n));
+    std::memcpy(PyBytes_AS_STRING(pBytes) + iSize, pData, n);
+    iSize += n;
+  }
+  py::bytes take() {
+    grow(iSize);
+    return py::reinterpret_steal<py::bytes>(std::exchange(pBytes, nullptr));
+  }
+
+ private:
+  void grow(std::size_t iTo) {
+    if (pBytes == nullptr)
+      pBytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(iTo));
+    else if (_PyBytes_Resize(&pBytes, static_cast<Py_ssize_t>(iTo)) != 0)
+      pBytes = nullptr;  // freed by the failed resize
+    if (pBytes == nullptr) throw py::error_already_set();
+    iRoom = iTo;
+  }
+  PyObject* pBytes = nullptr;
+  std::size_t iSize = 0, iRoom = 0;
+};
+
 // What save() and dumps() take beside the path and the format.
 struct SaveChoice {
   py::object range, fill, lineBytes, wordWidth, uf2Family, dfuAlt;
@@ -588,14 +622,16 @@ class Image {
     if (format.is_none()) throw py::type_error("dumps needs a format");
     const std::string sType = outputType(format, std::string());
     const gcImageOptions options = choice.options(sType);
-    std::string out;
+    BytesOutput out;
     gcFileResult result;
     {
-      Working working(mutex);
-      result = image->saveToMemory(kBytesName, sType, options, &out);
+      Held held(mutex);  // out is a Python object: the interpreter lock stays
+      result = image->saveToMemory(
+          kBytesName, sType, options,
+          [&out](const char* pData, std::size_t n) { out.append(pData, n); });
     }
     check(result);
-    return py::bytes(out);
+    return out.take();
   }
 
   // An edit into a fresh VMM that replaces this one only on success.
@@ -729,35 +765,39 @@ gcOverlap toOverlap(const std::string& sWord) {
                         "' is not 'error', 'replace' or 'ignore'");
 }
 
-// chunks()' iterator: the runs as they were at the call, the bytes as they
-// are at each step.
+// chunks()' iterator. Holds the image, whose changes during the walk it
+// may or may not see.
 class Chunks {
  public:
-  Chunks(py::object owner, u64 iSize, py::handle align, py::handle fill)
+  Chunks(py::object owner, py::handle size, py::handle align, py::handle fill)
       : owner_(std::move(owner)),
         image_(owner_.cast<Image&>()),
-        iFill_(fill.is_none() ? -1 : toByte(fill, "fill")),
-        walk_(start(image_, iSize, align, iFill_ >= 0)) {}
+        walk_(start(image_, size, align, fill)) {}
 
   py::tuple next() {
     u64 iFirst = 0, n = 0;
-    if (!walk_.next(&iFirst, &n)) throw py::stop_iteration();
-    return py::make_tuple(iFirst, image_.read(iFirst, n, iFill_));
+    const char* pData = nullptr;
+    {
+      Held held(image_.mutex);
+      if (!walk_.next(&iFirst, &n, &pData)) throw py::stop_iteration();
+    }
+    return py::make_tuple(iFirst, py::bytes(pData, n));
   }
 
  private:
-  static gcChunks start(Image& image, u64 iSize, py::handle align,
-                        bool bWhole) {
+  static gcChunks start(Image& image, py::handle size, py::handle align,
+                        py::handle fill) {
+    const u64 iSize = toInt(size, kEnd, "size");
     const u64 iAlign = align.is_none() ? iSize : toInt(align, kEnd, "align");
+    const int iFill = fill.is_none() ? -1 : toByte(fill, "fill");
     const std::string sWhy = gcChunks::check(iSize, iAlign);
     if (!sWhy.empty()) throw py::value_error(sWhy);
     Working working(image.mutex);
-    return gcChunks(image.image->getRuns(), iSize, iAlign, bWhole);
+    return gcChunks(*image.image, iSize, iAlign, iFill);
   }
 
   py::object owner_;  // keeps image_ alive
   Image& image_;
-  int iFill_;
   gcChunks walk_;
 };
 
@@ -1138,9 +1178,7 @@ other's start address and header fill in only where this image has none.)")
       .def(
           "chunks",
           [](py::object self, py::handle size, py::handle fill,
-             py::handle align) {
-            return Chunks(self, toInt(size, kEnd, "size"), align, fill);
-          },
+             py::handle align) { return Chunks(self, size, align, fill); },
           py::arg("size"), py::kw_only(), py::arg("fill") = py::none(),
           py::arg("align") = py::none(),
           R"(Yields (address, bytes) chunks in address order for a flash programmer.

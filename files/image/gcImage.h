@@ -98,9 +98,12 @@ class DWXFILES_EXPORT gcImage {
   // a terminal. Messages name it "<stdout>".
   gcFileResult save(const std::string& sPath, const std::string& sType,
                     const gcImageOptions& options) const;
-  // The same file made in *pOut instead, which it replaces (empty on
-  // failure). Messages name sName; a C array is named "image" unless
-  // options name it.
+  // The same file given to sink a piece at a time (see setOutput), or made
+  // in *pOut, which it replaces (empty on failure). Messages name sName; a
+  // C array is named "image" unless options name it.
+  gcFileResult saveToMemory(const std::string& sName, const std::string& sType,
+                            const gcImageOptions& options,
+                            const gcImageOptions::OutputSink& sink) const;
   gcFileResult saveToMemory(const std::string& sName, const std::string& sType,
                             const gcImageOptions& options,
                             std::string* pOut) const;
