@@ -6,10 +6,12 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -178,10 +180,33 @@ std::uint32_t toFamily(py::handle value, const char* pWhat) {
 }
 
 // What load() takes beside the path and its placement.
+// An address unit: 1, 2 or 4.
+unsigned int toUnit(py::handle unit, const char* pWhat) {
+  const u64 n = toInt(unit, 4, pWhat);
+  if (n != 1 && n != 2 && n != 4)
+    throw py::value_error(std::string(pWhat) + " is 1, 2 or 4");
+  return static_cast<unsigned>(n);
+}
+
 struct LoadChoice {
   py::object format, family, alt, wordWidth;
   bool bIgnoreChecksums;
+  py::object unit = py::int_(1), unsplit = py::none();
   void apply(gcImageInput* pInput, gcImageOptions* pOptions) const {
+    pInput->iUnit = toUnit(unit, "unit");
+    if ((pInput->bUnsplit = !unsplit.is_none())) {
+      const py::tuple t = py::tuple(unsplit);
+      if (t.size() < 2 || t.size() > 3)
+        throw py::value_error("unsplit is (multiple, offset[, width])");
+      pInput->iUnsplitMultiple =
+          static_cast<std::uint32_t>(toInt(t[0], 0xFFFFFFFF, "multiple"));
+      pInput->iUnsplitOffset =
+          static_cast<std::uint32_t>(toInt(t[1], 0xFFFFFFFF, "offset"));
+      pInput->iUnsplitWidth =
+          t.size() < 3
+              ? 1
+              : static_cast<std::uint32_t>(toInt(t[2], 0xFFFFFFFF, "width"));
+    }
     pOptions->setIgnoreChecksums(bIgnoreChecksums);
     if (!format.is_none()) {
       if (!py::isinstance<py::str>(format))
@@ -388,7 +413,7 @@ class Image {
 
   void save(py::handle path, py::object format, py::object range,
             py::object fill, py::handle lineBytes, py::handle wordWidth,
-            py::object uf2Family, py::handle dfuAlt,
+            py::handle addressUnit, py::object uf2Family, py::handle dfuAlt,
             const std::string& sDfuName, py::handle dfuVid, py::handle dfuPid,
             py::handle dfuDevice, py::object srecAddress, py::object hexAddress,
             bool bStart, py::object header) {
@@ -411,6 +436,7 @@ class Image {
       options.setFillByte(toByte(fill, "fill"));
     }
     options.setWordBits(toWordBits(wordWidth));
+    options.setAddressUnit(toUnit(addressUnit, "address_unit"));
     if (!uf2Family.is_none())
       options.setUf2Family(toFamily(uf2Family, "uf2_family"));
     options.setDfuAlt(static_cast<unsigned>(toInt(dfuAlt, 255, "dfu_alt")));
@@ -449,6 +475,17 @@ class Image {
     {
       Quiet quiet;
       result = image->save(sPath, sType, options);
+    }
+    check(result);
+  }
+
+  // An edit in place.
+  template <class F>
+  void edit(F run) {
+    gcFileResult result;
+    {
+      Quiet quiet;
+      result = run();
     }
     check(result);
   }
@@ -531,17 +568,19 @@ and header travel with the image through load(), save() and move().)");
           [](Image& self, py::handle path, py::handle at, py::handle move,
              bool bOverwrite, bool bStrict, py::handle maxMemory,
              py::object format, py::object family, py::object alt,
-             py::object wordWidth, bool bIgnoreChecksums) {
-            self.load(
-                path, at, move, bOverwrite, bStrict, maxMemory,
-                LoadChoice{format, family, alt, wordWidth, bIgnoreChecksums});
+             py::object wordWidth, bool bIgnoreChecksums, py::object unit,
+             py::object unsplit) {
+            self.load(path, at, move, bOverwrite, bStrict, maxMemory,
+                      LoadChoice{format, family, alt, wordWidth,
+                                 bIgnoreChecksums, unit, unsplit});
           },
           py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
           py::arg("move") = 0, py::arg("overwrite") = false,
           py::arg("strict") = false, py::arg("max_memory") = kMaxMemory,
           py::arg("format") = py::none(), py::arg("family") = py::none(),
           py::arg("alt") = py::none(), py::arg("word_width") = 8,
-          py::arg("ignore_checksums") = false,
+          py::arg("ignore_checksums") = false, py::arg("unit") = 1,
+          py::arg("unsplit") = py::none(),
           R"(Loads a file into this image, all or nothing.
 
 The format comes from the file's first bytes, or format ('vmem' and 'mif'
@@ -554,14 +593,18 @@ bytes the load may take, the image's included (default 1 GiB; 0: no
 limit): an ImageError names the record that would pass it. family (a UF2
 family's name or ID) and alt (a DfuSe alternate setting) choose from a file
 of several; word_width is a Verilog memory file's. ignore_checksums loads
-records whose checksum is wrong (Intel HEX, S-record), each a warning.)")
+records whose checksum is wrong (Intel HEX, S-record), each a warning.
+unit (2 or 4) reads addresses that count units of that many bytes (Intel
+HEX, S-record, TI-TXT); unsplit=(multiple, offset[, width]) spreads the
+loaded lane back as split() took it.)")
       .def("save", &Image::save, py::arg("path"), py::kw_only(),
            py::arg("format") = py::none(), py::arg("range") = py::none(),
            py::arg("fill") = py::none(), py::arg("line_bytes") = 32,
-           py::arg("word_width") = 8, py::arg("uf2_family") = py::none(),
-           py::arg("dfu_alt") = 0, py::arg("dfu_name") = "ST...",
-           py::arg("dfu_vid") = 0x0483, py::arg("dfu_pid") = 0xDF11,
-           py::arg("dfu_device") = 0xFFFF, py::arg("srec_address") = py::none(),
+           py::arg("word_width") = 8, py::arg("address_unit") = 1,
+           py::arg("uf2_family") = py::none(), py::arg("dfu_alt") = 0,
+           py::arg("dfu_name") = "ST...", py::arg("dfu_vid") = 0x0483,
+           py::arg("dfu_pid") = 0xDF11, py::arg("dfu_device") = 0xFFFF,
+           py::arg("srec_address") = py::none(),
            py::arg("hex_address") = py::none(), py::arg("start") = true,
            py::arg("header") = py::none(),
            R"(Saves the written bytes of range (default: all) to path.
@@ -576,7 +619,9 @@ uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.
 srec_address 16, 24 or 32 writes S1, S2 or S3 records (default: the
 narrowest that fits); hex_address 'linear' (04, 05) or 'segment' (02, 03,
 below 1 MiB); start=False writes no start address record; header (str or
-bytes) replaces the S0 header, False writes none.)")
+bytes) replaces the S0 header, False writes none. address_unit (2 or 4)
+writes addresses that count units of that many bytes (Intel HEX, S-record,
+TI-TXT).)")
       .def("__getitem__", &Image::item,
            "img[a] is the byte at a (KeyError for a hole); img[a:b] the bytes "
            "(KeyError naming the first hole).")
@@ -759,6 +804,124 @@ bytes) replaces the S0 header, False writes none.)")
           "Grows every run of written bytes down and up to multiples of n (a "
           "power of two, 2 to 1 MiB), the new bytes fill.")
       .def(
+          "checksum_value",
+          [](Image& self, const std::string& sName, py::handle start,
+             py::handle stop) {
+            gcAddressRange r;
+            if (!self.range(start, stop, &r))
+              throw py::value_error(sName + ": the range is empty");
+            std::vector<unsigned char> bytes;
+            gcFileResult result;
+            {
+              Quiet quiet;
+              result =
+                  checksumValue(self.vmm(), sName, r.iFirst, r.iLast, &bytes);
+            }
+            check(result);
+            return py::bytes(reinterpret_cast<const char*>(bytes.data()),
+                             bytes.size());
+          },
+          py::arg("name"), py::arg("start") = py::none(),
+          py::arg("stop") = py::none(),
+          "The bytes checksum() would write for name over start..stop; "
+          "writes nothing.")
+      .def(
+          "transform",
+          [](Image& self, const std::string& sOp, py::handle value,
+             py::handle start, py::handle stop) {
+            const std::pair<const char*, gcTransform> kOps[] = {
+                {"and", kAnd},
+                {"or", kOr},
+                {"xor", kXor},
+                {"not", kNot},
+                {"bit-reverse", kBitReverse}};
+            const auto* pOp =
+                std::find_if(std::begin(kOps), std::end(kOps),
+                             [&](const auto& op) { return sOp == op.first; });
+            if (pOp == std::end(kOps))
+              throw py::value_error("unknown operation '" + sOp +
+                                    "' (and, or, xor, not, bit-reverse)");
+            const bool bValue = pOp->second <= kXor;
+            if (bValue == value.is_none())
+              throw py::value_error(sOp + (bValue ? " needs" : " takes no") +
+                                    " value");
+            const std::uint8_t iValue = bValue ? toByte(value, "value") : 0;
+            gcAddressRange r;
+            if (!self.range(start, stop, &r)) return;
+            self.edit([&] {
+              return transformImage(self.vmm(), pOp->second, iValue, r.iFirst,
+                                    r.iLast);
+            });
+          },
+          py::arg("op"), py::arg("value") = py::none(),
+          py::arg("start") = py::none(), py::arg("stop") = py::none(),
+          "Each written byte of start..stop AND, OR, XOR value ('and', 'or', "
+          "'xor'), complemented ('not') or with its bits reversed "
+          "('bit-reverse'); holes stay holes.")
+      .def(
+          "random_fill",
+          [](Image& self, py::handle start, py::handle stop, py::handle seed) {
+            gcAddressRange r;
+            if (!toRange(start, stop, &r)) return;
+            std::unique_ptr<gcRandomBytes> random =
+                seed.is_none() ? std::make_unique<gcRandomBytes>()
+                               : std::make_unique<gcRandomBytes>(
+                                     toInt(seed, ~u64{0}, "seed"));
+            self.edit([&] {
+              return randomFillImage(self.vmm(), random.get(), r.iFirst,
+                                     r.iLast);
+            });
+          },
+          py::arg("start"), py::arg("stop"), py::arg("seed") = py::none(),
+          "Every hole in start..stop gets a random byte; a seed gives the same "
+          "bytes every time.")
+      .def(
+          "fill_pattern",
+          [](Image& self, py::handle pattern, py::handle start,
+             py::handle stop) {
+            Buffer data(pattern);
+            const auto* p = static_cast<const unsigned char*>(data.data());
+            const std::vector<unsigned char> bytes(p, p + data.size());
+            gcAddressRange r;
+            if (!toRange(start, stop, &r)) return;
+            self.edit([&] {
+              return patternFillImage(self.vmm(), bytes, r.iFirst, r.iLast);
+            });
+          },
+          py::arg("pattern"), py::arg("start"), py::arg("stop"),
+          "Every hole at a in start..stop gets pattern[(a - start) % "
+          "len(pattern)].")
+      .def(
+          "unfill",
+          [](Image& self, py::handle byte, py::handle minRun) {
+            const std::uint8_t iByte = toByte(byte, "byte");
+            const u64 iMin = toInt(minRun, ~u64{0}, "min_run");
+            if (iMin < 1) throw py::value_error("min_run is at least 1");
+            self.replace([&](gcVMM* pTarget) {
+              return unfillImage(self.vmm(), iByte, iMin, pTarget);
+            });
+          },
+          py::arg("byte"), py::arg("min_run") = 1,
+          "Runs of at least min_run written bytes equal to byte become holes.")
+      .def(
+          "split",
+          [](Image& self, py::handle multiple, py::handle offset,
+             py::handle width) {
+            const auto m = static_cast<std::uint32_t>(
+                toInt(multiple, 0xFFFFFFFF, "multiple"));
+            const auto o =
+                static_cast<std::uint32_t>(toInt(offset, 0xFFFFFFFF, "offset"));
+            const auto w =
+                static_cast<std::uint32_t>(toInt(width, 0xFFFFFFFF, "width"));
+            self.replace([&](gcVMM* pTarget) {
+              return splitImage(self.vmm(), m, o, w, pTarget, &self.info());
+            });
+          },
+          py::arg("multiple"), py::arg("offset") = 0, py::arg("width") = 1,
+          "Keeps the width bytes at offset of every multiple and closes the "
+          "gaps: a goes to (a // multiple) * width + (a % multiple - "
+          "offset). The start address is dropped with a warning.")
+      .def(
           "dump",
           [](Image& self, py::handle start, py::handle stop, py::handle width) {
             const u64 iWidth = toInt(width, 32, "width");
@@ -791,11 +954,11 @@ bytes) replaces the S0 header, False writes none.)")
       [](py::handle path, py::handle at, py::handle move, bool bOverwrite,
          bool bStrict, py::handle maxMemory, py::object format,
          py::object family, py::object alt, py::object wordWidth,
-         bool bIgnoreChecksums) {
+         bool bIgnoreChecksums, py::object unit, py::object unsplit) {
         auto pImage = std::make_unique<Image>();
-        pImage->load(
-            path, at, move, bOverwrite, bStrict, maxMemory,
-            LoadChoice{format, family, alt, wordWidth, bIgnoreChecksums});
+        pImage->load(path, at, move, bOverwrite, bStrict, maxMemory,
+                     LoadChoice{format, family, alt, wordWidth,
+                                bIgnoreChecksums, unit, unsplit});
         return pImage;
       },
       py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
@@ -803,6 +966,7 @@ bytes) replaces the S0 header, False writes none.)")
       py::arg("strict") = false, py::arg("max_memory") = kMaxMemory,
       py::arg("format") = py::none(), py::arg("family") = py::none(),
       py::arg("alt") = py::none(), py::arg("word_width") = 8,
-      py::arg("ignore_checksums") = false,
+      py::arg("ignore_checksums") = false, py::arg("unit") = 1,
+      py::arg("unsplit") = py::none(),
       "A new Image with the file loaded (see Image.load).");
 }
