@@ -22,7 +22,7 @@ std::string Args::next(std::vector<gcImageInput>* pInputs) {
       else if (name == "--ignore-checksums")
         load_.setIgnoreChecksums(true);
       else if (name == "--max-memory")
-        load_.setMaxMemory(parseSize(value(), "memory limit"));
+        load_.setMaxMemory(parseSize(value(), "--max-memory value"));
       else
         return name;
       continue;

@@ -16,10 +16,13 @@ std::string outputType(const std::string& sFormat, const std::string& sPath) {
                                 ? gcFileSupport::typeForExtension(sPath)
                                 : gcFileSupport::typeForWord(sFormat);
   if (!sType.empty()) return sType;
-  if (!sFormat.empty())
-    throw UsageError(
-        "unknown format '" + sFormat +
-        "' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)");
+  if (!sFormat.empty()) {
+    std::string sWords = gcFileSupport::formatWords();
+    for (std::size_t i = sWords.find('|'); i != std::string::npos;
+         i = sWords.find('|', i))
+      sWords.replace(i, 1, ", ");
+    throw UsageError("unknown format '" + sFormat + "' (" + sWords + ")");
+  }
   throw UsageError("cannot tell the output format of '" + sPath +
                    "': give --format " + gcFileSupport::formatWords());
 }
@@ -281,6 +284,10 @@ int cat(Args& args) {
                                                 : gcImageOptions::kHexSegment);
     } else if (name == "--no-start") {
       options.setWriteStart(false);
+    } else if (name == "--data-only") {
+      options.setDataOnly(true);
+    } else if (name == "--crlf") {
+      options.setCrlf(true);
     } else if (name == "--header") {
       options.setHeader(args.value());
     } else if (name == "--no-header") {

@@ -27,7 +27,26 @@ gcImageOptions::gcImageOptions()
       iDfuVendor(0x0483),
       iDfuProduct(0xDF11),
       iDfuDevice(0xFFFF),
-      iAddressUnit(1) {}
+      bDataOnly(false),
+      iAddressUnit(1),
+      pSourceData(nullptr),
+      iSourceSize(0),
+      pOutput(nullptr) {}
+
+gcImageOptions& gcImageOptions::setSource(const char* pData,
+                                          std::uint64_t iSize) {
+  pSourceData = pData;
+  iSourceSize = iSize;
+  return *this;
+}
+const char* gcImageOptions::getSourceData() const { return pSourceData; }
+std::uint64_t gcImageOptions::getSourceSize() const { return iSourceSize; }
+
+gcImageOptions& gcImageOptions::setOutput(std::string* pOut) {
+  pOutput = pOut;
+  return *this;
+}
+std::string* gcImageOptions::getOutput() const { return pOutput; }
 
 gcImageOptions& gcImageOptions::setIgnoreChecksums(bool bIgnore) {
   bIgnoreChecksums = bIgnore;
@@ -42,6 +61,12 @@ gcImageOptions& gcImageOptions::setHexAddressing(HexAddressing e) {
 gcImageOptions::HexAddressing gcImageOptions::getHexAddressing() const {
   return eHexAddressing;
 }
+
+gcImageOptions& gcImageOptions::setDataOnly(bool bOnly) {
+  bDataOnly = bOnly;
+  return *this;
+}
+bool gcImageOptions::getDataOnly() const { return bDataOnly; }
 
 gcImageOptions& gcImageOptions::setWriteStart(bool bWrite) {
   bWriteStart = bWrite;

@@ -198,8 +198,8 @@ gcFileResult gcIntelHexFile::saveImage(const std::string& sFileName,
               std::to_string(iUnit));
   const gcImageOptions::HexAddressing mode = options.getHexAddressing();
   const bool bSegment = mode == gcImageOptions::kHexSegment;
-  const bool bStart =
-      options.getWriteStart() && pInfo != nullptr && pInfo->hasStartAddress();
+  const bool bStart = options.getWriteStart() && !options.getDataOnly() &&
+                      pInfo != nullptr && pInfo->hasStartAddress();
   std::uint32_t iStart = bStart ? pInfo->getStartAddress() : 0;
   bool bSegmentedStart = bStart && pInfo->isSegmentedStart();
   if (bStart &&
@@ -235,6 +235,6 @@ gcFileResult gcIntelHexFile::saveImage(const std::string& sFileName,
                                     static_cast<unsigned char>(a)};
     writer.record(bSegmentedStart ? 3 : 5, 0, start, 4);
   }
-  writer.record(1, 0, nullptr, 0);
+  if (!options.getDataOnly()) writer.record(1, 0, nullptr, 0);
   return save.finish(writer.bytes(), 0);
 }

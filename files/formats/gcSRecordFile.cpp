@@ -169,8 +169,8 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
                                       const gcImageInfo* pInfo) {
   gcImageSave save(sFileName, pVMM, options);
   const unsigned int iUnit = save.addressUnit();
-  const bool bStart =
-      options.getWriteStart() && pInfo != nullptr && pInfo->hasStartAddress();
+  const bool bStart = options.getWriteStart() && !options.getDataOnly() &&
+                      pInfo != nullptr && pInfo->hasStartAddress();
   const u64 iStart =
       bStart ? save.fileStart(pInfo->getLinearStartAddress()) : 0;
   const u64 iHighest = save.getHighest() / iUnit;
@@ -200,6 +200,7 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
   std::string header = pInfo != nullptr ? pInfo->getHeader() : "";
   if (options.hasHeader())
     header = options.getWriteHeader() ? options.getHeader() : "";
+  if (options.getDataOnly()) header.clear();
   if (header.size() > 252) save.fail("header longer than 252 bytes");
   if (!save.open()) return save.finish(0, 0);
   SRecordWriter writer(save, iRecordLength, iWidth, iUnit);
@@ -208,6 +209,7 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
                   reinterpret_cast<const unsigned char*>(header.data()),
                   static_cast<unsigned int>(header.size()));
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
+  if (options.getDataOnly()) return save.finish(writer.bytes(), 0);
   if (writer.records() <= 0xFFFFFF) {
     const unsigned int iCountWidth = writer.records() <= 0xFFFF ? 2 : 3;
     writer.record(char('0' + iCountWidth + 3), iCountWidth, writer.records(),

@@ -89,6 +89,7 @@ gcFileResult gcTiTxtFile::saveImage(const std::string& sFileName,
   gcBlockWriter writer(save, 1, 4, iUnit);
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
   writer.endLine();
+  if (options.getDataOnly()) return save.finish(writer.bytes(), 0);
   char* p = save.room(4);
   *p++ = 'q';
   save.advance(save.lineEnd(p));

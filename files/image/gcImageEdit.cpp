@@ -258,12 +258,33 @@ gcFileResult moveImage(gcVMMBase* pSource, std::int64_t iDelta,
 }
 
 gcFileResult mergeImage(gcVMMBase* pSource, gcVMMBase* pTarget,
-                        bool bLaterWins) {
+                        gcOverlap eOverlap) {
   if (!hasModel(pSource) || !hasModel(pTarget) || pSource == pTarget)
     return fail("no two VMMs with a memory model to merge");
+  if (eOverlap == kOverlapIgnore) {
+    // Only the target's holes under each run of the source's; the target is
+    // not written while it is walked.
+    std::vector<gcRun> holes;
+    walk(pSource, 0, kEnd - 1, [&](u64 a, u64 n, const unsigned char* p) {
+      u64 iNext = a;
+      holes.clear();
+      walk(pTarget, a, a + n - 1, [&](u64 b, u64 m, const unsigned char*) {
+        if (b > iNext)
+          holes.push_back({static_cast<vmm_int>(iNext), b - iNext});
+        iNext = b + m;
+        return true;
+      });
+      if (iNext < a + n)
+        holes.push_back({static_cast<vmm_int>(iNext), a + n - iNext});
+      for (const gcRun& hole : holes)
+        write(pTarget, hole.iFirst, p + (hole.iFirst - a), hole.iLength);
+      return true;
+    });
+    return gcFileResult();
+  }
   u64 iClash = kEnd;
   // The target's written bytes under each run of the source's.
-  if (!bLaterWins)
+  if (eOverlap == kOverlapError)
     walk(pSource, 0, kEnd - 1, [&](u64 a, u64 n, const unsigned char* p) {
       return walk(pTarget, a, a + n - 1,
                   [&](u64 b, u64 m, const unsigned char* q) {

@@ -52,11 +52,15 @@ excludeImage(gcVMMBase* pSource, const std::vector<gcAddressRange>& ranges,
 DWXFILES_EXPORT gcFileResult moveImage(gcVMMBase* pSource, std::int64_t iDelta,
                                        gcVMMBase* pTarget, gcImageInfo* pInfo);
 
-// Adds every written byte of pSource to pTarget (which may hold bytes): a
-// byte that differs from one written there is an error naming the lowest
-// such address, unless bLaterWins. Checked whole before anything is written.
+// What a merge does with a byte of the source over a written byte of the
+// target of another value: fails, writes the source's, or keeps the target's.
+enum gcOverlap { kOverlapError, kOverlapReplace, kOverlapIgnore };
+
+// Adds every written byte of pSource to pTarget (which may hold bytes); a
+// clash under kOverlapError is an error naming the lowest such address,
+// checked whole before anything is written.
 DWXFILES_EXPORT gcFileResult mergeImage(gcVMMBase* pSource, gcVMMBase* pTarget,
-                                        bool bLaterWins);
+                                        gcOverlap eOverlap);
 // The byte at A goes to A ^ (iGroup - 1) in pTarget; iGroup is 2, 4 or 8.
 // Holes move too, so a partly written group swaps as if whole.
 DWXFILES_EXPORT gcFileResult swapImage(gcVMMBase* pSource, unsigned int iGroup,
