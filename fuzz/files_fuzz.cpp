@@ -11,11 +11,14 @@
 // but must not crash, and a failure leaves the VMM as it was; or runs a random
 // sequence of edits over a random image against a map of bytes, with the
 // checksums (and any CRC by its parameters) computed bit by bit as their
-// catalogue defines them, stamps and alignment, where every edit that fails
-// must leave the image as it was. A loaded image's dump must show exactly its
+// catalogue defines them, Adler and Fletcher sums a byte at a time, digests
+// from libgcrypt's one-shot call, stamps, alignment, bit operations, fills,
+// unfill, split and unsplit, where every edit that fails must leave the
+// image as it was. A loaded image's dump must show exactly its
 // bytes.
 #include <dwxvmm/dwxvmm.h>
 #include <fuzzer/FuzzedDataProvider.h>
+#include <gcrypt.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,6 +32,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../tests/support/elf_builder.h"
@@ -431,6 +435,23 @@ std::optional<std::pair<u64, unsigned>> reference(
         crcMsb(d, 0x1021, base == "crc16-xmodem" ? 0 : 0xFFFF, 16,
                base == "crc16-aug"),
         2};
+  // Sums that wrap past their modulus M back to 1, as ones' complement
+  // sums do (Fletcher), or to 0 (Adler).
+  for (auto [kind, m, w] :
+       {std::tuple{"adler16", 251u, 2u}, std::tuple{"adler32", 65521u, 4u},
+        std::tuple{"fletcher16", 255u, 2u},
+        std::tuple{"fletcher32", 65535u, 4u}}) {
+    if (base != kind) continue;
+    const bool bAdler = kind[0] == 'a';
+    u64 s1 = bAdler ? 1 : w == 4 ? m : 0, s2 = w == 4 && !bAdler ? m : 0;
+    for (unsigned char b : d) {
+      s1 += b, s1 -= s1 > m || (bAdler && s1 == m) ? m : 0;
+      s2 += s1, s2 -= s2 > m || (bAdler && s2 == m) ? m : 0;
+    }
+    const unsigned half = 8 * w / 2;
+    return std::pair<u64, unsigned>{
+        w == 2 && !bAdler ? s1 << half | s2 : s2 << half | s1, w};
+  }
   for (const char* kind : {"sum", "negsum", "notsum"})
     for (unsigned w : {1u, 2u, 4u}) {
       if (base != kind + std::to_string(8 * w)) continue;
@@ -475,9 +496,93 @@ struct Edits {
   bool step(gcVMM* pVMM, std::unique_ptr<gcVMM>* pTarget, gcImageInfo* pInfo,
             gcFileResult* pResult, std::optional<u64>* pHole,
             std::optional<u64>* pClash) {
-    const int op = in.ConsumeIntegralInRange(0, 8);
-    bNew = op >= 1 && op <= 4;
+    const int op = in.ConsumeIntegralInRange(0, 13);
+    bNew = (op >= 1 && op <= 4) || op >= 12;
     switch (op) {
+      case 9: {
+        const auto kind =
+            static_cast<gcTransform>(in.ConsumeIntegralInRange(0, 4));
+        const auto v = in.ConsumeIntegral<std::uint8_t>();
+        const gcAddressRange r = range();
+        *pResult = transformImage(pVMM, kind, v, r.iFirst, r.iLast);
+        if (!valid(r)) return false;
+        for (auto& [a, byte] : bytes) {
+          if (a < r.iFirst || a > r.iLast) continue;
+          unsigned b = static_cast<unsigned char>(byte), out = 0;
+          for (int i = 0; i < 8; ++i) out |= (b >> i & 1) << (7 - i);
+          b = kind == kAnd   ? b & v
+              : kind == kOr  ? b | v
+              : kind == kXor ? b ^ v
+              : kind == kNot ? ~b
+                             : out;
+          byte = static_cast<char>(b);
+        }
+        return true;
+      }
+      case 10:
+      case 11: {  // a pattern, or a seeded stream checked against its twin
+        const gcAddressRange r = range();
+        const std::string pattern = in.ConsumeRandomLengthString(5);
+        const u64 seed = in.ConsumeIntegral<u64>();
+        if (op == 10)
+          *pResult = patternFillImage(
+              pVMM, std::vector<unsigned char>(pattern.begin(), pattern.end()),
+              r.iFirst, r.iLast);
+        gcRandomBytes random(seed), twin(seed);
+        if (op == 11)
+          *pResult = randomFillImage(pVMM, &random, r.iFirst, r.iLast);
+        if (!valid(r) || (op == 10 && pattern.empty())) return false;
+        for (u64 a = r.iFirst; a <= r.iLast; ++a) {
+          unsigned char b = 0;
+          if (bytes.count(static_cast<vmm_int>(a)) != 0) continue;
+          if (op == 10) b = pattern[(a - r.iFirst) % pattern.size()];
+          if (op == 11) twin.fill(&b, 1);
+          bytes[static_cast<vmm_int>(a)] = static_cast<char>(b);
+        }
+        return true;
+      }
+      case 12: {
+        const auto v = static_cast<char>(in.ConsumeBool() ? 0xFF : 0x5A);
+        const u64 least = in.ConsumeIntegralInRange(0, 4);
+        *pResult = unfillImage(pVMM, static_cast<std::uint8_t>(v), least,
+                               pTarget->get());
+        if (least == 0) return false;
+        std::vector<vmm_int> run;
+        auto end = [&] {
+          if (run.size() >= least)
+            for (vmm_int a : run) bytes.erase(a);
+          run.clear();
+        };
+        for (auto [a, b] : Bytes(bytes)) {
+          if (!run.empty() && a != run.back() + 1) end();
+          if (b == v)
+            run.push_back(a);
+          else
+            end();
+        }
+        end();
+        return true;
+      }
+      case 13: {
+        const bool bSplit = in.ConsumeBool();
+        const u64 m = in.ConsumeIntegralInRange(0, 5);
+        const u64 o = in.ConsumeIntegralInRange(0, 4);
+        const u64 w = in.ConsumeIntegralInRange(0, 4);
+        const auto s32 = [](u64 v) { return static_cast<std::uint32_t>(v); };
+        *pResult = (bSplit ? splitImage : unsplitImage)(
+            pVMM, s32(m), s32(o), s32(w), pTarget->get(), pInfo);
+        if (m < 2 || w < 1 || w >= m || o + w > m) return false;
+        Bytes moved;
+        for (auto [a, b] : bytes) {
+          if (bSplit && a % m >= o && a % m < o + w)
+            moved[static_cast<vmm_int>(a / m * w + a % m - o)] = b;
+          if (!bSplit && a / w * m + o + a % w > 0xFFFFFFFF) return false;
+          if (!bSplit) moved[static_cast<vmm_int>(a / w * m + o + a % w)] = b;
+        }
+        bytes.swap(moved);
+        start.reset();
+        return true;
+      }
       case 0: {
         const gcAddressRange r = range();
         const auto b = in.ConsumeIntegral<std::uint8_t>();
@@ -653,6 +758,19 @@ struct Edits {
                  hexOf(crc->xorout) + ")" + (in.ConsumeBool() ? "-be" : "-le");
         }
         const bool bLength = name.compare(0, 6, "length") == 0;
+        const bool bBounds =
+            name.compare(0, 6, "lowest") == 0 || name.compare(0, 3, "end") == 0;
+        int digest = 0;
+        for (auto [dname, id] :
+             {std::pair{"md5", GCRY_MD_MD5}, std::pair{"sha1", GCRY_MD_SHA1},
+              std::pair{"sha224", GCRY_MD_SHA224},
+              std::pair{"sha256", GCRY_MD_SHA256},
+              std::pair{"sha384", GCRY_MD_SHA384},
+              std::pair{"sha512", GCRY_MD_SHA512},
+              std::pair{"rmd160", GCRY_MD_RMD160},
+              std::pair{"tiger", GCRY_MD_TIGER},
+              std::pair{"whirlpool", GCRY_MD_WHIRLPOOL}})
+          if (name == dname) digest = id;
         const u64 at = pick();
         const gcAddressRange r = range();
         const bool bOverwrite = in.ConsumeBool();
@@ -660,9 +778,14 @@ struct Edits {
         std::vector<unsigned char> data;
         auto kind = reference(name, data);
         if (crc) kind = std::pair<u64, unsigned>{0, (crc->w + 7) / 8};
-        if (bLength) kind = std::pair<u64, unsigned>{0, name[6] == '1' ? 2 : 4};
+        if (bLength || bBounds)
+          kind = std::pair<u64, unsigned>{
+              0, name[name.size() - 5] == '1' ? 2u : 4u};
+        if (digest != 0)
+          kind = std::pair<u64, unsigned>{0, gcry_md_get_algo_dlen(digest)};
         if (!kind || !valid(r) || at + kind->second > u64{1} << 32 ||
-            (!bLength && at <= r.iLast && at + kind->second > r.iFirst) ||
+            (!bLength && !bBounds && at <= r.iLast &&
+             at + kind->second > r.iFirst) ||
             (name.compare(0, 5, "stm32") == 0 &&
              (r.iFirst % 4 != 0 || (r.iLast - r.iFirst + 1) % 4 != 0)))
           return false;
@@ -671,6 +794,17 @@ struct Edits {
           if (length >> 8 * kind->second != 0) return false;
           return stamp(name, at, length, kind->second, bOverwrite);
         }
+        if (bBounds) {
+          const auto low = bytes.lower_bound(static_cast<vmm_int>(r.iFirst));
+          if (low == bytes.end() || low->first > r.iLast) return false;
+          u64 v = low->first;
+          if (name[0] == 'e')
+            v = u64{std::prev(bytes.upper_bound(static_cast<vmm_int>(r.iLast)))
+                        ->first} +
+                1;
+          if (v >> 8 * kind->second != 0) return false;
+          return stamp(name, at, v, kind->second, bOverwrite);
+        }
         for (u64 a = r.iFirst; a <= r.iLast; ++a) {
           const auto it = bytes.find(static_cast<vmm_int>(a));
           if (it == bytes.end()) {
@@ -678,6 +812,11 @@ struct Edits {
             return false;
           }
           data.push_back(static_cast<unsigned char>(it->second));
+        }
+        if (digest != 0) {
+          std::vector<unsigned char> md(kind->second);
+          gcry_md_hash_buffer(digest, md.data(), data.data(), data.size());
+          return put(at, md.data(), md.size(), bOverwrite);
         }
         const auto [value, width] =
             crc ? std::pair<u64, unsigned>{crcBits(data, *crc), kind->second}

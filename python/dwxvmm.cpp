@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -231,12 +232,21 @@ std::int64_t toDelta(py::handle delta, const char* pWhat) {
   return v;
 }
 
+// An address unit: 1, 2 or 4.
+unsigned int toUnit(py::handle unit, const char* pWhat) {
+  const u64 n = toInt(unit, 4, pWhat);
+  if (n != 1 && n != 2 && n != 4)
+    throw py::value_error(std::string(pWhat) + " is 1, 2 or 4");
+  return static_cast<unsigned>(n);
+}
+
 // What load() and loads() take beside the path or the bytes.
 struct LoadChoice {
   py::object at, move;
   bool bOverwrite, bStrict;
   py::object maxMemory, format, family, alt, wordWidth;
   bool bIgnoreChecksums;
+  py::object unit, unsplit;
 
   gcImageOptions apply(gcImageInput* pInput) const {
     if ((pInput->bPlaced = !at.is_none()))
@@ -261,6 +271,20 @@ struct LoadChoice {
     if ((pInput->bDfuAlt = !alt.is_none()))
       pInput->iDfuAlt = static_cast<unsigned>(toInt(alt, 255, "alt"));
     options.setWordBits(toWordBits(wordWidth));
+    pInput->iUnit = toUnit(unit, "unit");
+    if ((pInput->bUnsplit = !unsplit.is_none())) {
+      const py::tuple t = py::tuple(unsplit);
+      if (t.size() < 2 || t.size() > 3)
+        throw py::value_error("unsplit is (multiple, offset[, width])");
+      pInput->iUnsplitMultiple =
+          static_cast<std::uint32_t>(toInt(t[0], 0xFFFFFFFF, "multiple"));
+      pInput->iUnsplitOffset =
+          static_cast<std::uint32_t>(toInt(t[1], 0xFFFFFFFF, "offset"));
+      pInput->iUnsplitWidth =
+          t.size() < 3
+              ? 1
+              : static_cast<std::uint32_t>(toInt(t[2], 0xFFFFFFFF, "width"));
+    }
     return options;
   }
 };
@@ -272,11 +296,11 @@ auto withLoadChoice(F f) {
   return [f](Lead... lead, py::object at, py::object move, bool bOverwrite,
              bool bStrict, py::object maxMemory, py::object format,
              py::object family, py::object alt, py::object wordWidth,
-             bool bIgnoreChecksums) {
+             bool bIgnoreChecksums, py::object unit, py::object unsplit) {
     return std::invoke(
         f, lead...,
         LoadChoice{at, move, bOverwrite, bStrict, maxMemory, format, family,
-                   alt, wordWidth, bIgnoreChecksums});
+                   alt, wordWidth, bIgnoreChecksums, unit, unsplit});
   };
 }
 
@@ -291,7 +315,7 @@ void defLoad(Scope& scope, const char* pName, F f, const char* pDoc,
             py::arg("max_memory") = kMaxMemory, py::arg("format") = py::none(),
             py::arg("family") = py::none(), py::arg("alt") = py::none(),
             py::arg("word_width") = 8, py::arg("ignore_checksums") = false,
-            pDoc);
+            py::arg("unit") = 1, py::arg("unsplit") = py::none(), pDoc);
 }
 
 // A (start, stop) pair, a tuple or list of two; else a TypeError.
@@ -360,6 +384,7 @@ struct SaveChoice {
   bool bStart;
   py::object header, name;
   bool bCrlf, bDataOnly;
+  py::object addressUnit;
 
   gcImageOptions options(const std::string& sType) const {
     gcImageOptions options;
@@ -379,6 +404,7 @@ struct SaveChoice {
       options.setFillByte(toByte(fill, "fill"));
     }
     options.setWordBits(toWordBits(wordWidth));
+    options.setAddressUnit(toUnit(addressUnit, "address_unit"));
     if (!uf2Family.is_none())
       options.setUf2Family(toFamily(uf2Family, "uf2_family"));
     options.setDfuAlt(static_cast<unsigned>(toInt(dfuAlt, 255, "dfu_alt")));
@@ -429,12 +455,13 @@ auto withSaveChoice(F f) {
              py::object dfuAlt, const std::string& sDfuName, py::object dfuVid,
              py::object dfuPid, py::object dfuDevice, py::object srecAddress,
              py::object hexAddress, bool bStart, py::object header,
-             py::object name, bool bCrlf, bool bDataOnly) {
+             py::object name, bool bCrlf, bool bDataOnly,
+             py::object addressUnit) {
     return std::invoke(
         f, lead...,
         SaveChoice{range, fill, lineBytes, wordWidth, uf2Family, dfuAlt,
                    sDfuName, dfuVid, dfuPid, dfuDevice, srecAddress, hexAddress,
-                   bStart, header, name, bCrlf, bDataOnly});
+                   bStart, header, name, bCrlf, bDataOnly, addressUnit});
   };
 }
 
@@ -452,7 +479,8 @@ void defSave(Scope& scope, const char* pName, F f, const char* pDoc,
             py::arg("srec_address") = py::none(),
             py::arg("hex_address") = py::none(), py::arg("start") = true,
             py::arg("header") = py::none(), py::arg("name") = py::none(),
-            py::arg("crlf") = false, py::arg("data_only") = false, pDoc);
+            py::arg("crlf") = false, py::arg("data_only") = false,
+            py::arg("address_unit") = 1, pDoc);
 }
 
 class Image {
@@ -632,6 +660,17 @@ class Image {
     }
     check(result);
     return out.take();
+  }
+
+  // An edit in place.
+  template <class F>
+  void edit(F run) {
+    gcFileResult result;
+    {
+      Working working(mutex);
+      result = run();
+    }
+    check(result);
   }
 
   // An edit into a fresh VMM that replaces this one only on success.
@@ -817,7 +856,10 @@ may take, the image's included (default 1 GiB; 0: no limit): an ImageError
 names the record that would pass it. family (a UF2 family's name or ID)
 and alt (a DfuSe alternate setting) choose from a file of several;
 word_width (8, 16, 32) is a Verilog memory file's. ignore_checksums loads
-records whose checksum is wrong (Intel HEX, S-record), each a warning.)";
+records whose checksum is wrong (Intel HEX, S-record), each a warning.
+unit (2 or 4) reads addresses that count units of that many bytes (Intel
+HEX, S-record, TI-TXT); unsplit=(multiple, offset[, width]) spreads the
+loaded lane back as split() took it.)";
 
 // What save() and dumps() say of their keywords.
 const char kSaveKeywords[] = R"(
@@ -834,7 +876,8 @@ below 1 MiB); start=False writes no start address record; header (str or
 bytes) replaces the S0 header, False writes none. crlf ends every line of a
 text format with CR LF; data_only writes only data records (no header,
 start address, record count or end record). name is the prefix of a C
-array's names)";
+array's names. address_unit (2 or 4) writes addresses that count units of
+that many bytes (Intel HEX, S-record, TI-TXT).)";
 
 PYBIND11_MODULE(dwxvmm, m) {
   const std::string loadDoc =
@@ -1113,6 +1156,126 @@ run side by side, and calls on one image from several threads take turns.)");
           py::arg("n"), py::arg("fill") = 0xFF,
           "Grows every run of written bytes down and up to multiples of n (a "
           "power of two, 2 to 1 MiB), the new bytes fill.")
+      .def(
+          "checksum_value",
+          [](Image& self, const std::string& sName, py::handle start,
+             py::handle stop) {
+            gcAddressRange r;
+            if (!self.range(start, stop, &r))
+              throw py::value_error(sName + ": the range is empty");
+            std::vector<unsigned char> bytes;
+            gcFileResult result;
+            {
+              Working working(self.mutex);
+              result =
+                  checksumValue(self.vmm(), sName, r.iFirst, r.iLast, &bytes);
+            }
+            check(result);
+            return py::bytes(reinterpret_cast<const char*>(bytes.data()),
+                             bytes.size());
+          },
+          py::arg("name"), py::arg("start") = py::none(),
+          py::arg("stop") = py::none(),
+          "The bytes checksum() would write for name over start..stop "
+          "(default: the lowest to the highest written byte); writes "
+          "nothing.")
+      .def(
+          "transform",
+          [](Image& self, const std::string& sOp, py::handle value,
+             py::handle start, py::handle stop) {
+            const std::pair<const char*, gcTransform> kOps[] = {
+                {"and", kAnd},
+                {"or", kOr},
+                {"xor", kXor},
+                {"not", kNot},
+                {"bit-reverse", kBitReverse}};
+            const auto* pOp =
+                std::find_if(std::begin(kOps), std::end(kOps),
+                             [&](const auto& op) { return sOp == op.first; });
+            if (pOp == std::end(kOps))
+              throw py::value_error("unknown operation '" + sOp +
+                                    "' (and, or, xor, not, bit-reverse)");
+            const bool bValue = pOp->second <= kXor;
+            if (bValue == value.is_none())
+              throw py::value_error(sOp + (bValue ? " needs" : " takes no") +
+                                    " value");
+            const std::uint8_t iValue = bValue ? toByte(value, "value") : 0;
+            gcAddressRange r;
+            if (!self.range(start, stop, &r)) return;
+            self.edit([&] {
+              return transformImage(self.vmm(), pOp->second, iValue, r.iFirst,
+                                    r.iLast);
+            });
+          },
+          py::arg("op"), py::arg("value") = py::none(),
+          py::arg("start") = py::none(), py::arg("stop") = py::none(),
+          "Each written byte of start..stop (default: all) AND, OR, XOR value "
+          "for op 'and', 'or', 'xor'; complemented for op 'not', its bits "
+          "reversed for 'bit-reverse' (no value); holes stay holes.")
+      .def(
+          "random_fill",
+          [](Image& self, py::handle start, py::handle stop, py::handle seed) {
+            gcAddressRange r;
+            if (!toRange(start, stop, &r)) return;
+            std::unique_ptr<gcRandomBytes> random =
+                seed.is_none() ? std::make_unique<gcRandomBytes>()
+                               : std::make_unique<gcRandomBytes>(
+                                     toInt(seed, ~u64{0}, "seed"));
+            self.edit([&] {
+              return randomFillImage(self.vmm(), random.get(), r.iFirst,
+                                     r.iLast);
+            });
+          },
+          py::arg("start"), py::arg("stop"), py::arg("seed") = py::none(),
+          "Every hole in start..stop gets a random byte; a seed (an int) "
+          "gives the same bytes every time.")
+      .def(
+          "fill_pattern",
+          [](Image& self, py::handle pattern, py::handle start,
+             py::handle stop) {
+            Buffer data(pattern);
+            const auto* p = static_cast<const unsigned char*>(data.data());
+            const std::vector<unsigned char> bytes(p, p + data.size());
+            gcAddressRange r;
+            if (!toRange(start, stop, &r)) return;
+            self.edit([&] {
+              return patternFillImage(self.vmm(), bytes, r.iFirst, r.iLast);
+            });
+          },
+          py::arg("pattern"), py::arg("start"), py::arg("stop"),
+          "Every hole at a in start..stop gets pattern[(a - start) % "
+          "len(pattern)]; pattern is bytes-like.")
+      .def(
+          "unfill",
+          [](Image& self, py::handle byte, py::handle minRun) {
+            const std::uint8_t iByte = toByte(byte, "byte");
+            const u64 iMin = toInt(minRun, ~u64{0}, "min_run");
+            if (iMin < 1) throw py::value_error("min_run is at least 1");
+            self.replace([&](gcVMM* pTarget) {
+              return unfillImage(self.vmm(), iByte, iMin, pTarget);
+            });
+          },
+          py::arg("byte"), py::arg("min_run") = 1,
+          "Runs of at least min_run written bytes equal to byte become "
+          "holes.")
+      .def(
+          "split",
+          [](Image& self, py::handle multiple, py::handle offset,
+             py::handle width) {
+            const auto m = static_cast<std::uint32_t>(
+                toInt(multiple, 0xFFFFFFFF, "multiple"));
+            const auto o =
+                static_cast<std::uint32_t>(toInt(offset, 0xFFFFFFFF, "offset"));
+            const auto w =
+                static_cast<std::uint32_t>(toInt(width, 0xFFFFFFFF, "width"));
+            self.replace([&](gcVMM* pTarget) {
+              return splitImage(self.vmm(), m, o, w, pTarget, &self.info());
+            });
+          },
+          py::arg("multiple"), py::arg("offset") = 0, py::arg("width") = 1,
+          "Keeps the width bytes at offset of every multiple and closes the "
+          "gaps: a goes to (a // multiple) * width + (a % multiple - "
+          "offset). The start address is dropped with a warning.")
       .def(
           "dump",
           [](Image& self, py::handle start, py::handle stop, py::handle width) {

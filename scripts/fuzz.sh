@@ -9,7 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 "$root/scripts/deps.sh" cmake ninja-build clang libclang-rt-dev pkg-config \
-  libelf-dev
+  libelf-dev libgcrypt20-dev
 build=$root/build/fuzz
 (cd "$root" && cmake --preset fuzz >/dev/null)
 cmake --build "$build" -j "$(nproc)" --target dwxvmm_fuzz dwxfiles_fuzz \

@@ -159,7 +159,7 @@ gcFileResult fillImage(gcVMMBase* pVMM, std::uint8_t iByte, u64 iFirst,
   });
 }
 
-gcRandomBytes::gcRandomBytes() : engine(std::random_device()()) {
+gcRandomBytes::gcRandomBytes() {
   // One 32-bit word seeds too few of the generator's states: take two.
   engine.seed(u64{std::random_device()()} << 32 | std::random_device()());
 }
@@ -167,12 +167,17 @@ gcRandomBytes::gcRandomBytes() : engine(std::random_device()()) {
 gcRandomBytes::gcRandomBytes(u64 iSeed) : engine(iSeed) {}
 
 void gcRandomBytes::fill(unsigned char* p, std::size_t n) {
+  // A stream of bytes: what one draw leaves over goes to the next call.
+  for (; n > 0 && iLeft > 0; --n, --iLeft, iWord >>= 8)
+    *p++ = static_cast<unsigned char>(iWord);
   for (; n >= 8; p += 8, n -= 8) {
     const u64 v = engine();
     for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(v >> 8 * i);
   }
-  for (u64 v = n > 0 ? engine() : 0; n > 0; --n, v >>= 8)
-    *p++ = static_cast<unsigned char>(v);
+  if (n == 0) return;
+  iWord = engine(), iLeft = 8;
+  for (; n > 0; --n, --iLeft, iWord >>= 8)
+    *p++ = static_cast<unsigned char>(iWord);
 }
 
 gcFileResult randomFillImage(gcVMMBase* pVMM, gcRandomBytes* pSource,

@@ -131,8 +131,10 @@ DWXFILES_EXPORT gcFileResult transformImage(gcVMMBase* pVMM, gcTransform eOp,
                                             std::uint64_t iFirst,
                                             std::uint64_t iLast);
 
-// Bytes for random fills: a seeded generator gives the same bytes on every
-// run and platform; the unseeded one draws its seed from the system.
+// A stream of bytes for random fills (std::mt19937_64, each word's bytes
+// from the lowest): a seeded one gives the same bytes on every run and
+// platform, however they are asked for; the unseeded one draws its seed
+// from the system.
 class DWXFILES_EXPORT gcRandomBytes {
  public:
   gcRandomBytes();
@@ -141,6 +143,8 @@ class DWXFILES_EXPORT gcRandomBytes {
 
  protected:
   std::mt19937_64 engine;
+  std::uint64_t iWord = 0;  // what the last draw left, from its low byte
+  unsigned int iLeft = 0;
 };
 // Every hole from iFirst to iLast gets the next bytes of *pSource (in
 // address order) / the byte (A - iFirst) mod the pattern's length of

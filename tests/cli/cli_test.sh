@@ -422,6 +422,27 @@ if command -v srec_cat >/dev/null; then
       edits+=("e.hex --fill 0@0xfff0-0x1000800 --checksum $ours@0x3000000|( e.hex -intel -fill 0 0xfff0 0x1000801 ) -checksum-$k-${e:0:1}-e 0x3000000 $bytes")
     done
   done
+  # The sums, digests and bounds srec_cat inserts (0xff fills make sums
+  # that are multiples of the modulus), bit operations, banks.
+  for n in Adler_16:adler16 Adler_32:adler32 Fletcher_16:fletcher16 Fletcher_32:fletcher32; do
+    for e in Little:le:0 Big:be:0xff; do
+      IFS=: read -r order suffix byte <<<"$e"
+      edits+=("e.hex --fill $byte@0xfff0-0x1000800 --checksum ${n#*:}-$suffix@0x3000000|( e.hex -intel -fill $byte 0xfff0 0x1000801 ) -${n%:*}_${order}_Endian 0x3000000")
+    done
+  done
+  for d in MD5 SHA1 SHA224 SHA256 SHA384 SHA512 RMD160 TIGer WHIrlpool; do
+    edits+=("e.hex --fill 0x3c@0xfff0-0x1000800 --checksum $(tr A-Z a-z <<<"$d")@0x3000000|( e.hex -intel -fill 0x3c 0xfff0 0x1000801 ) -$d 0x3000000")
+  done
+  edits+=(
+    "e.hex --checksum lowest16-le@0x3000000 --checksum end32-be@0x3000004|e.hex -intel -Exclusive_MINimum_Little_Endian 0x3000000 2 -Exclusive_MAXimum_Big_Endian 0x3000004 4"
+    "e.hex --xor 0xa5@0xfff8-0x10007|( e.hex -intel -crop 0xfff8 0x10008 -xor 0xa5 ) e.hex -intel -exclude 0xfff8 0x10008"
+    "e.hex --and 0x3c --or 0x81@0xffff80-0x1000100|( e.hex -intel -and 0x3c -crop 0xffff80 0x1000101 -or 0x81 ) ( e.hex -intel -and 0x3c -exclude 0xffff80 0x1000101 )"
+    "e.hex --not@0x10000-0xffffff --bit-reverse|( ( e.hex -intel -crop 0x10000 0x1000000 -not ) ( e.hex -intel -exclude 0x10000 0x1000000 ) ) -bit-reverse"
+    "e.hex --split 2:1|e.hex -intel -split 2 1"
+    "e.hex --split 4:1:2|e.hex -intel -split 4 1 2"
+    "e.hex@unsplit=3:2|e.hex -intel -unsplit 3 2"
+    "e.hex@unsplit=4:0:3 e.hex@unsplit=4:3|e.hex -intel -unsplit 4 0 3 e.hex -intel -unsplit 4 3"
+  )
   for row in "${edits[@]}"; do
     t 0 "cat ${row%%|*} -o ours.hex"
     rm -f theirs.hex
@@ -470,6 +491,79 @@ grep -q "crc16-ccitt is CRC-16/IBM-3740; the catalogue's CRC-16/CCITT is CRC-16/
   <<<"$("$tool" cat --list-checksums)" || { echo "FAIL: list"; failed=$((failed + 1)); }
 t 2 "cat a.hex --checksum crc-16/modbus@0 -o e.hex" "" \
   "$(usage "checksum 'crc-16/modbus' needs -le or -be (the byte order) (see dwxvmm cat --help)" cat)"
+
+# checksum values without a write; refusals name the option and the value.
+t 0 "info --json a.hex --checksum crc32-le --checksum Sum8:0x10-0x11" '{"inputs":[{"path":"a.hex","format":"Intel HEX","data_bytes":4}],"data_bytes":4,"run_count":1,"runs":[{"first":16,"last":19,"length":4}],"more_runs":0,"lowest":16,"highest":19,"start_address":null,"header":null,"header_hex":null,"pages":1,"memory":N,"checksums":[{"name":"crc32-le","first":16,"last":19,"value":"cdfb3cb6"},{"name":"Sum8","first":16,"last":17,"value":"03"}]}'
+[ "$("$tool" info a.hex --checksum fletcher16-be | tail -1)" = "fletcher16-be 0x00000010-0x00000013: 0a14" ] ||
+  { echo "FAIL: info --checksum"; failed=$((failed + 1)); }
+t 2 "info a.hex ab.bin@0x20 --checksum md5" "" \
+  "dwxvmm: md5: the range has a hole at 0x00000014: fill it first"
+t 2 "cat a.hex --xor 0x100 -o no.hex" "" "$(usage "bad --xor byte '0x100' (0 to 255)" cat)"
+t 2 "cat a.hex --fill-pattern abc@0-3 -o no.hex" "" \
+  "$(usage "bad --fill-pattern 'abc' (an even number of hex digits, at least two)" cat)"
+t 2 "cat a.hex --split 2:1:2 -o no.hex" "" \
+  "$(usage "bad --split '2:1:2' (MULTIPLE[:OFFSET[:WIDTH]]: MULTIPLE at least 2, WIDTH at least 1 and below MULTIPLE, OFFSET + WIDTH at most MULTIPLE)" cat)"
+t 2 "cat a.hex --address-unit 3 -o no.hex" "" "$(usage "bad --address-unit '3' (2 or 4)" cat)"
+t 2 "cat a.hex --checksum sha512@0xffffffc1 -o no.hex" "" \
+  "dwxvmm: sha512: 0xFFFFFFC1 + 64 bytes runs past address 0xFFFFFFFF"
+t 2 "cat ab.bin@0xfffe --checksum end16-le@0 -o no.hex" "" \
+  "dwxvmm: end16-le: the end 0x00010000 does not fit in 16 bits"
+t 2 "cat ab.bin@0x11 --address-unit 2 -o no.hex" "" \
+  "dwxvmm: no.hex: address unit 2: the run at 0x00000011 does not begin and end on a unit"
+t 2 "cat a.srec --address-unit 4 -o no.srec" "" \
+  "dwxvmm: no.srec: address unit 4: the start address 0x00000123 is not a multiple of it"
+t 2 "cat a.hex --address-unit 2 -o no.bin" "" \
+  "dwxvmm: no.bin: address unit 2: this format has no address field"
+t 2 "info zero.bin@unit=2" "" "dwxvmm: zero.bin: address unit 2: this format has no address field"
+[ ! -e no.hex ] && [ ! -e no.bin ] && [ ! -e no.srec ] || { echo "FAIL: a refusal wrote"; failed=$((failed + 1)); }
+# Fills: a seeded stream the same on every run, a pattern counted from F,
+# runs of a byte back to holes; banks and a start address that is dropped.
+t 0 "cat a.hex --random-fill 0-0xff --seed 42 --random-fill 0x200-0x2ff -o r1.hex"
+t 0 "cat a.hex --random-fill 0-0xff --random-fill 0x200-0x2ff --seed=42 -o r2.hex"
+t 0 "cat a.hex --random-fill 0-0xff --seed 43 --random-fill 0x200-0x2ff -o r3.hex"
+t 0 "cat r1.hex --crop 0x10-0x13 -o r4.hex"
+cmp -s r1.hex r2.hex && ! cmp -s r1.hex r3.hex && [ "$(tail -n +2 r4.hex)" = "$(cat a.hex)" ] &&
+  [ "$(wc -l <r1.hex)" = 18 ] || { echo "FAIL: random fills"; failed=$((failed + 1)); }
+t 0 "cat a.hex --fill-pattern 0xa1B2c3@0xe-0x17 -o - --format srec --no-header --no-start" \
+  "S10D000EA1B201020304A1B2C3A1D0
+S5030001FB"
+printf '\1\377\377\2\377\377\377\3' >u.bin
+t 0 "cat u.bin --unfill 0xff:3 -o - --format ihex" ":020000040000FA
+:0400000001FFFF02FB
+:0100070003F5
+:00000001FF"
+head -c 300 /dev/urandom >lanes.bin
+t 0 "cat lanes.bin --split 2:0 -o even.bin"
+t 0 "cat lanes.bin --split 2:1 -o odd.bin"
+t 0 "cat even.bin@unsplit=2:0 odd.bin@unsplit=2:1 -o back.bin"
+cmp -s back.bin lanes.bin || { echo "FAIL: split and unsplit"; failed=$((failed + 1)); }
+t 0 "cat a.srec --split 2:1 -o s.hex" "s.hex: Intel HEX, 2 data bytes" \
+  "dwxvmm: warning: the start address 0x00000123 does not survive a split; dropped"
+t 0 "cat a.srec@unsplit=2:1 -o s.hex" "s.hex: Intel HEX, 4 data bytes" \
+  "dwxvmm: warning: a.srec: the start address 0x00000123 does not survive an unsplit; dropped"
+# Word addresses: the file's addresses in units are the byte addresses of
+# the file they came from, across 64 K units and past 1 GiB in units.
+t 0 "cat lanes.bin@0xfff0 lanes.bin@0x7ffff00 -o wq.hex"
+t 0 "info wq.hex@unit=4" "*"
+grep -q "wq.hex@unit=4 (Intel HEX)" <<<"$("$tool" info wq.hex@unit=4)" &&
+  grep -q "lowest:        0x0003ffc0" <<<"$("$tool" info wq.hex@unit=4)" ||
+  { echo "FAIL: info of a unit"; failed=$((failed + 1)); }
+for n in 2 4; do
+  t 0 "cat wq.hex@unit=$n -o ref$n.hex"
+  for f in ihex:-intel srec:-motorola titxt:-ti-txt; do
+    t 0 "cat wq.hex@unit=$n --address-unit $n --format ${f%:*} --no-start -o w$n.${f%:*}"
+    t 0 "cat w$n.${f%:*}@unit=$n -o back$n.hex"
+    cmp -s back$n.hex ref$n.hex || { echo "FAIL: w$n.${f%:*} back"; failed=$((failed + 1)); }
+    if command -v srec_cmp >/dev/null; then
+      srec_cmp "w$n.${f%:*}" "${f#*:}" wq.hex -intel >/dev/null 2>&1 ||
+        { echo "FAIL: w$n.${f%:*} as srec_cat reads it"; failed=$((failed + 1)); }
+    fi
+  done
+done
+printf ':0400100001020304E2\n:0400000300010002F6\n:00000001FF\n' >seg.hex
+t 0 "cat seg.hex@unit=2 --address-unit 2 -o - --format srec --no-header" "S107001001020304DE
+S5030001FB
+S9030012EA"
 
 echo "cli: $failed failed"
 [ "$failed" -eq 0 ]

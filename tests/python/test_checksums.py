@@ -1,9 +1,11 @@
 """Every CRC of python3-crccheck under each of its names against ours, over
 "123456789" and over random images of several runs; stamps, alignment and
 the writers' record shapes through the module's keywords."""
+import hashlib
 import random
 import re
 import warnings
+import zlib
 
 import pytest
 from crccheck.crc import ALLCRCCLASSES, Crc16Kermit
@@ -120,3 +122,84 @@ def test_wrong_record_checksums_load_on_request(tmp_path):
                         '%s:2: checksum mismatch, loaded all the same' % bad]
     assert len(said) == 11 and re.search('2 more records with a wrong checksum', said[-1])
     assert len(img) == 12
+
+
+def test_digests_sums_and_values_without_a_write():
+    rnd = random.Random(37)
+    data = bytes(rnd.randrange(256) for _ in range(1000))
+    img = image_of([(0x2000, data)])
+    first, stop = 0x2000, 0x2000 + 1000
+    for name, value in (('md5', hashlib.md5(data).digest()),
+                        ('sha256', hashlib.sha256(data).digest()),
+                        ('sha512', hashlib.sha512(data).digest()),
+                        ('adler32-be', zlib.adler32(data).to_bytes(4, 'big')),
+                        ('end32-le', (0x2000 + 1000).to_bytes(4, 'little'))):
+        assert img.checksum_value(name, first, stop) == value, name
+        img.checksum(name, 0x100, first, stop, overwrite=True)
+        assert img[0x100:0x100 + len(value)] == value
+    assert len(img) == 1000 + 64  # the widest stamp over the others
+    assert img.checksum_value('lowest16-be', 0x2000, 0x2100) == b'\x20\x00'
+    assert img.checksum_value('sha1', 0x100, 0x140) == hashlib.sha1(img[0x100:0x140]).digest()
+    with pytest.raises(dwxvmm.ImageError, match='hole at 0x00000140'):
+        img.checksum_value('sha1')
+
+
+def test_bit_operations_fills_and_banks_in_place(tmp_path):
+    rnd = random.Random(38)
+    runs = [(a, bytes(rnd.randrange(256) for _ in range(n)))
+            for a, n in ((0x10, 40), (0x100, 33), (0xfff0, 64))]
+    img = image_of(runs)
+    img.transform('xor', 0x5a, 0x20, 0x110)
+    img.transform('bit-reverse')
+    for a, data in runs:
+        for i, b in enumerate(data):
+            b ^= 0x5a if 0x20 <= a + i < 0x110 else 0
+            assert img[a + i] == int(f'{b:08b}'[::-1], 2)
+    with pytest.raises(ValueError, match='not takes no value'):
+        img.transform('not', 1)
+    twin = image_of(runs)
+    for one in (img, twin):
+        one.random_fill(0, 0x200, seed=7)
+    assert img[0:0x10] == twin[0:0x10] and len(img) == 0x200 + 64
+    img.fill_pattern(b'\xa1\xb2\xc3', 0xffe0, 0xfff8)
+    assert img[0xffe0:0xfff0] == (b'\xa1\xb2\xc3' * 6)[:16]
+    img.unfill(0xc3, 2)
+    assert 0xffe2 in img
+    img.unfill(0xc3)
+    assert 0xffe2 not in img and 0xffe5 not in img
+    img.start_address = 0x10
+    with pytest.warns(UserWarning, match='does not survive a split'):
+        img.split(4, 1, 2)
+    assert img.start_address is None
+    with pytest.raises(dwxvmm.ImageError, match='split 2:2:1'):
+        img.split(2, 2)
+
+
+def test_lanes_and_word_addresses_through_files(tmp_path):
+    data = bytes(range(256)) * 3
+    img = image_of([(0, data)])
+    for offset in (0, 1):
+        lane = image_of([(0, data)])
+        lane.split(2, offset)
+        lane.save(tmp_path / f'{offset}.bin')
+    back = dwxvmm.load(tmp_path / '0.bin', unsplit=(2, 0))
+    back.load(tmp_path / '1.bin', unsplit=(2, 1, 1))
+    assert back[0:len(data)] == data
+    img.start_address = 0x20
+    for ext in ('hex', 'srec', 'titxt'):
+        path = tmp_path / f'w.{ext}'
+        img.save(path, format='titxt' if ext == 'titxt' else None, address_unit=4)
+        words = dwxvmm.load(path, unit=4)
+        assert words.segments() == [(0, len(data))] and words[0:len(data)] == data
+        # Read as bytes, the records' addresses overlap; TI-TXT's one block
+        # holds no address but its first.
+        if ext == 'titxt':
+            assert dwxvmm.load(path).segments() == [(0, len(data))]
+        else:
+            with pytest.raises(dwxvmm.ImageError, match='already holds'):
+                dwxvmm.load(path)
+    assert dwxvmm.load(tmp_path / 'w.hex', unit=4).start_address == 0x20
+    with pytest.raises(dwxvmm.ImageError, match='address unit 2: this format has no address field'):
+        img.save(tmp_path / 'w.bin', address_unit=2)
+    with pytest.raises(ValueError, match='unit is 1, 2 or 4'):
+        dwxvmm.load(tmp_path / 'w.hex', unit=3)

@@ -5,7 +5,9 @@
 #include <dwxvmm/dwxvmm.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -201,6 +203,74 @@ TEST(Align, RunsGrowToWholeBlocksUpToTheTop) {
   EXPECT_EQ(high, 0x1FFFFFu);
   EXPECT_EQ(reason(checksumImage(big.get(), "sum8", 0, low, high, false)),
             "");  // a hole would be named
+}
+
+}  // namespace
+
+namespace {
+
+std::string hexOf(const std::vector<unsigned char>& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char b : bytes) out += {kDigits[b >> 4], kDigits[b & 15]};
+  return out;
+}
+
+// The values srec_cat's filters insert (srecord 1.64), the digests as
+// sha256sum and the others print them; data at 0x10.
+TEST(Checksums, SumsDigestsAndBoundsAsSrecCatInsertsThem) {
+  const struct {
+    const char* data;
+    const char* name;
+    const char* value;
+  } cases[] = {
+      {"123456789", "adler16-be", "4be3"},
+      {"123456789", "adler16-le", "e34b"},
+      {"123456789", "adler32-be", "091e01de"},
+      {"123456789", "fletcher16-be", "de1e"},
+      {"123456789", "fletcher32-be", "091501dd"},
+      {"123456789", "fletcher32-le", "dd011509"},
+      {"\xff", "fletcher16-be", "ffff"},  // multiples of the modulus
+      {"\x01\xfe", "fletcher16-be", "ff01"},
+      {"\x00", "fletcher16-be", "0000"},
+      {"\x00", "fletcher32-be", "ffffffff"},
+      {"\xff\xff", "fletcher32-be", "02fd01fe"},
+      {"\xff", "adler16-be", "0505"},
+      {"123456789", "sha256",
+       "15e2b0d3c33891ebb0f1ef609ec419420c20e320ce94c65fbc8c3312448eb225"},
+      {"123456789", "tiger",
+       "bb91a440516672069a763d94a90a0435506e12f2fe83be47"},
+      {"123456789", "md5", "25f9e794323b453885f5181f1b624d0b"},
+      {"123456789", "lowest32-le", "10000000"},
+      {"123456789", "end16-be", "0019"},
+  };
+  for (const auto& c : cases) {
+    auto vmm = newVMM();
+    const std::size_t n = std::max<std::size_t>(1, std::strlen(c.data));
+    vmm->setBlock(0x10, const_cast<char*>(c.data), static_cast<vmm_int>(n));
+    std::vector<unsigned char> value;
+    ASSERT_EQ(
+        reason(checksumValue(vmm.get(), c.name, 0x10, 0x10 + n - 1, &value)),
+        "")
+        << c.name;
+    EXPECT_EQ(hexOf(value), c.value) << c.name << " over " << n << " bytes";
+  }
+  // Bounds read no byte: holes allowed, a range without data or an end past
+  // the width refused; nothing written by a value.
+  auto vmm = newVMM();
+  vmm->setBlock(0xFFFE, const_cast<char*>("ab"), 2);
+  std::vector<unsigned char> value;
+  EXPECT_EQ(reason(checksumValue(vmm.get(), "lowest16-be", 0, 0xFFFF, &value)),
+            "");
+  EXPECT_EQ(hexOf(value), "fffe");
+  EXPECT_EQ(reason(checksumValue(vmm.get(), "end16-le", 0, 0xFFFF, &value)),
+            "end16-le: the end 0x00010000 does not fit in 16 bits");
+  EXPECT_EQ(reason(checksumValue(vmm.get(), "end32-le", 0, 0xFF, &value)),
+            "end32-le: no written byte from 0x00000000 to 0x000000FF");
+  EXPECT_EQ(
+      reason(checksumImage(vmm.get(), "lowest32-le", 0xFFFC, 0, 0xFFFF, false)),
+      "lowest32-le: address 0x0000FFFE already holds another value");
+  EXPECT_EQ(writtenBytes(*vmm).size(), 2u);
 }
 
 }  // namespace
