@@ -7,7 +7,7 @@
 namespace {
 
 template <class Format>
-gcFileFormat* make() {
+gcFileFormat* make(const std::string&) {
   return new Format;
 }
 
@@ -15,7 +15,7 @@ gcFileFormat* make() {
 const struct {
   const char* pName;
   const char* pAlias;
-  gcFileFormat* (*create)();
+  gcFileFormat* (*create)(const std::string& sTypeName);
 } kFormats[] = {
     {"Binary file", "Binaray file", make<gcBinaryFile>},
     {"Intel HEX", nullptr, make<gcIntelHexFile>},
@@ -28,6 +28,15 @@ const struct {
     {"DfuSe", nullptr, make<gcDfuSeFile>},
     {"MIF", nullptr, make<gcMifFile>},
     {"COE", nullptr, make<gcCoeFile>},
+    {"AOMF", nullptr, gcBinaryRecordFile::create},
+    {"MsBin", nullptr, gcBinaryRecordFile::create},
+    {"Formatted binary", nullptr, gcBinaryRecordFile::create},
+    {"DEC binary", nullptr, gcBinaryRecordFile::create},
+    {"IDT", nullptr, gcBinaryRecordFile::create},
+    {"PPB", nullptr, gcBinaryRecordFile::create},
+    {"Stewie", nullptr, gcBinaryRecordFile::create},
+    {"TRS-80", nullptr, gcBinaryRecordFile::create},
+    {"Wilson", nullptr, gcBinaryRecordFile::create},
 };
 
 // The formats a user names: a word, the type name, the extensions.
@@ -46,6 +55,15 @@ const struct {
     {"dfuse", "DfuSe", {"dfu"}},
     {"mif", "MIF", {"mif"}},
     {"coe", "COE", {"coe"}},
+    {"aomf", "AOMF", {"aomf"}},
+    {"msbin", "MsBin", {}},
+    {"formatted-binary", "Formatted binary", {}},
+    {"dec-binary", "DEC binary", {"lda"}},
+    {"idt", "IDT", {}},
+    {"ppb", "PPB", {"ppb"}},
+    {"stewie", "Stewie", {}},
+    {"trs80", "TRS-80", {}},
+    {"wilson", "Wilson", {}},
 };
 
 }  // namespace
@@ -58,7 +76,7 @@ gcFileFormat* gcFileSupport::createFileSupport(std::string sTypeName) {
   for (const auto& f : kFormats) {
     if (sTypeName != f.pName && (f.pAlias == nullptr || sTypeName != f.pAlias))
       continue;
-    formats_.emplace_back(f.create());
+    formats_.emplace_back(f.create(sTypeName));
     return formats_.back().get();
   }
   return nullptr;
@@ -76,6 +94,10 @@ std::string gcFileSupport::detectType(const char* pHead, std::size_t iSize) {
   if (iSize >= 1 && pHead[0] == '@') return "TI-TXT";
   if (iSize >= 8 && std::memcmp(pHead, "UF2\nWQ]\x9E", 8) == 0) return "UF2";
   if (iSize >= 5 && std::memcmp(pHead, "DfuSe", 5) == 0) return "DfuSe";
+  if (iSize >= 7 && std::memcmp(pHead, "B000FF\n", 7) == 0) return "MsBin";
+  if (iSize >= 6 && (std::memcmp(pHead, "\x08\x1C\x2A\x49\x08\x00", 6) == 0 ||
+                     std::memcmp(pHead, "\x08\x1C\x3E\x6B\x08\x00", 6) == 0))
+    return "Formatted binary";
   return "Binary file";
 }
 
@@ -107,5 +129,6 @@ std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
 }
 
 const char* gcFileSupport::formatWords() {
-  return "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe";
+  return "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|aomf|msbin|"
+         "formatted-binary|dec-binary|idt|ppb|stewie|trs80|wilson";
 }
