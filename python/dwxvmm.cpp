@@ -144,16 +144,15 @@ std::string outputType(const py::object& format, const std::string& sPath) {
     const std::string sWord = format.cast<std::string>();
     const std::string sType = gcFileSupport::typeForWord(sWord);
     if (sType.empty())
-      throw py::value_error(
-          "unknown format '" + sWord +
-          "' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)");
+      throw py::value_error("unknown format '" + sWord + "' (" +
+                            gcFileSupport::formatList() + ")");
     return sType;
   }
   const std::string sType = gcFileSupport::typeForExtension(sPath);
   if (sType.empty())
     throw py::value_error("cannot tell the format of '" + sPath +
-                          "': give format='ihex', 'srec', 'binary', 'titxt', "
-                          "'vmem', 'c', 'uf2', 'dfuse', 'mif' or 'coe'");
+                          "': give format= one of " +
+                          gcFileSupport::formatList());
   return sType;
 }
 
@@ -403,9 +402,10 @@ class Image {
     }
     if (!fill.is_none()) {
       if (sType != kBinary && sType != "UF2" && sType != "MIF" &&
-          sType != "COE")
+          sType != "COE" && sType != "Formatted binary")
         throw py::value_error(
-            "fill applies to binary, UF2, MIF and COE output; fill() the "
+            "fill applies to binary, formatted-binary, UF2, MIF and COE "
+            "output; fill() the "
             "image for " +
             sType);
       options.setFillByte(toByte(fill, "fill"));
@@ -554,7 +554,7 @@ bytes the load may take, the image's included (default 1 GiB; 0: no
 limit): an ImageError names the record that would pass it. family (a UF2
 family's name or ID) and alt (a DfuSe alternate setting) choose from a file
 of several; word_width is a Verilog memory file's. ignore_checksums loads
-records whose checksum is wrong (Intel HEX, S-record), each a warning.)")
+records whose checksum is wrong (any format with one), each a warning.)")
       .def("save", &Image::save, py::arg("path"), py::kw_only(),
            py::arg("format") = py::none(), py::arg("range") = py::none(),
            py::arg("fill") = py::none(), py::arg("line_bytes") = 32,
@@ -567,9 +567,12 @@ records whose checksum is wrong (Intel HEX, S-record), each a warning.)")
            R"(Saves the written bytes of range (default: all) to path.
 
 format is 'ihex', 'srec', 'binary', 'titxt', 'vmem', 'c', 'uf2', 'dfuse',
-'mif' or 'coe', else the extension tells (.hex .ihex .ihx, .srec .s19 .s28
-.s37 .mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe). Binary and UF2
-output write fill (default 0xFF) for holes, MIF and COE (default 0);
+'mif', 'coe', or a binary record format ('aomf', 'msbin',
+'formatted-binary', 'dec-binary', 'idt', 'ppb', 'stewie', 'trs80',
+'wilson'), else the extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37
+.mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe, .aomf, .lda, .ppb).
+Binary, formatted-binary and UF2 output write fill (default 0xFF) for
+holes, MIF and COE (default 0);
 line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record
 record; word_width (8, 16, 32) the bits of a vmem, MIF or COE word;
 uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.

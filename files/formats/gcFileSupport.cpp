@@ -129,6 +129,17 @@ std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
 }
 
 const char* gcFileSupport::formatWords() {
-  return "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|aomf|msbin|"
-         "formatted-binary|dec-binary|idt|ppb|stewie|trs80|wilson";
+  static const std::string words = [] {
+    std::string s;
+    for (const auto& w : kWords) (s += s.empty() ? "" : "|") += w.pWord;
+    return s;
+  }();
+  return words.c_str();
+}
+
+std::string gcFileSupport::formatList() {
+  std::string s = formatWords();
+  for (std::size_t at = 0; (at = s.find('|', at)) != std::string::npos;)
+    s.replace(at, 1, ", ");
+  return s;
 }

@@ -58,8 +58,10 @@ class DWXFILES_EXPORT gcFileSupport {
   // .aomf, .lda, .ppb; .txt says too little for TI-TXT); empty for none.
   static std::string typeForWord(const std::string& sWord);
   static std::string typeForExtension(const std::string& sFileName);
-  // "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|aomf|...|wilson".
+  // Every format word: "ihex|srec|binary|...|wilson".
   static const char* formatWords();
+  // The same as a list for people: "ihex, srec, binary, ..., wilson".
+  static std::string formatList();
 
  private:
   std::vector<std::unique_ptr<gcFileFormat>> formats_;

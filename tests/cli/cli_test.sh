@@ -41,6 +41,10 @@ printf 'S006000048447FEE\nS107001001020304DE\nS9030123D8\n' >a.srec  # "HD\x7f"
 printf 'AB' >ab.bin
 printf '\0' >zero.bin
 usage() { printf "dwxvmm: %s\nTry 'dwxvmm %s--help'." "$1" "${2:+$2 }"; }
+# Every format word in the library's order, joined by $1.
+WORDS="ihex srec binary titxt vmem c uf2 dfuse mif coe aomf msbin"
+WORDS="$WORDS formatted-binary dec-binary idt ppb stewie trs80 wilson"
+formats() { echo "$WORDS" | sed "s/ /$1/g"; }
 
 t 0 "info a.hex ab.bin@0x20" "inputs:
   a.hex (Intel HEX)
@@ -190,9 +194,9 @@ t 2 "cat a.hex -o no/such/dir/out.hex" "" \
 t 2 "" "" "$(usage "no command")"
 t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
 t 2 "cat a.hex -o out.txt" "" \
-  "$(usage "cannot tell the output format of 'out.txt': give --format ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe" cat)"
+  "$(usage "cannot tell the output format of 'out.txt': give --format $(formats '|')" cat)"
 t 2 "cat a.hex -o x.hex --format elf" "" \
-  "$(usage "unknown format 'elf' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)" cat)"
+  "$(usage "unknown format 'elf' ($(formats ', '))" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 64" "" \
   "$(usage "bad word width '64' (8, 16 or 32)" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 32 --range 0x10-0x12" "" \
