@@ -43,7 +43,8 @@ gcFileResult gcBinaryRecordFile::saveImage(const std::string& sFileName,
                                            const gcImageInfo* pInfo) {
   gcImageSave save(sFileName, pVMM, options);
   const Description& d = description_;
-  gcRecordFrame frame{true, false, false, 0, pInfo ? pInfo->getHeader() : ""};
+  gcRecordFrame frame{!options.getDataOnly(), false, false, 0,
+                      pInfo ? pInfo->getHeader() : ""};
   if (options.hasHeader())
     frame.header = options.getWriteHeader() ? options.getHeader() : "";
   frame.bStart = d.iStartBits != 0 && options.getWriteStart();

@@ -105,11 +105,11 @@ u64 writeAomf(gcImageSave& save, gcVMMBase* pVMM, const gcImageOptions& options,
     *p = negatedSum(p0, p - p0);
     wrote(save, p + 1);
   };
-  if (frame.bFrame) record(0x02, 0, nullptr, 0);
+  if (frame.bFrame) record(0x02, 0, kNoData, 0);
   const u64 iBytes = cutRecords(pVMM, save, options.getRecordLength(),
                                 [&](u64 a, const unsigned char* p,
                                     std::size_t n) { record(0x06, a, p, n); });
-  if (frame.bFrame) record(0x04, 0, nullptr, 0);
+  if (frame.bFrame) record(0x04, 0, kNoData, 0);
   return iBytes;
 }
 
@@ -265,7 +265,7 @@ u64 writeDecBinary(gcImageSave& save, gcVMMBase* pVMM,
   };
   const u64 iBytes = cutRecords(pVMM, save, options.getRecordLength(), record);
   if (frame.bFrame && frame.bStart && frame.bHasStart)
-    record(frame.iStart, nullptr, 0);
+    record(frame.iStart, kNoData, 0);
   return iBytes;
 }
 
@@ -304,7 +304,7 @@ u64 writePpb(gcImageSave& save, gcVMMBase* pVMM, const gcImageOptions&,
     wrote(save, p);
   };
   const u64 iBytes = cutRecords(pVMM, save, 1 << 15, packet);
-  if (frame.bFrame) packet(0, nullptr, 0);
+  if (frame.bFrame) packet(0, kNoData, 0);
   return iBytes;
 }
 

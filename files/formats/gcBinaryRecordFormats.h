@@ -41,6 +41,9 @@ inline unsigned char negatedSum(const unsigned char* p, std::size_t n) {
   return static_cast<unsigned char>(0u - s);
 }
 
+// The data of records without any (memcpy takes no null pointer).
+inline const unsigned char kNoData[1] = {};
+
 // Room for n bytes of output; hand the end of what was written to wrote().
 inline unsigned char* roomFor(gcImageSave& save, std::size_t n) {
   return reinterpret_cast<unsigned char*>(save.room(n));

@@ -216,8 +216,8 @@ u64 writeIdt(gcImageSave& save, gcVMMBase* pVMM, const gcImageOptions& options,
   const u64 iData = w.records() - (frame.bFrame && !frame.header.empty());
   if (frame.bFrame && iData <= 0xFFFFFF)
     w.record(iData <= 0xFFFF ? '5' : '6', iData <= 0xFFFF ? 2 : 3, iData,
-             nullptr, 0);
-  if (frame.bFrame && frame.bStart) w.record('7', 4, frame.iStart, nullptr, 0);
+             kNoData, 0);
+  if (frame.bFrame && frame.bStart) w.record('7', 4, frame.iStart, kNoData, 0);
   return iBytes;
 }
 
@@ -244,7 +244,7 @@ u64 writeWilson(gcImageSave& save, gcVMMBase* pVMM,
                 u64*) {
   FamilyWriter w(kWilsonFamily, save);
   const u64 iBytes = w.data(pVMM, options, 4);
-  if (frame.bFrame && frame.bStart) w.record('\'', 4, frame.iStart, nullptr, 0);
+  if (frame.bFrame && frame.bStart) w.record('\'', 4, frame.iStart, kNoData, 0);
   return iBytes;
 }
 

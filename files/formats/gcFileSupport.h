@@ -19,6 +19,7 @@
 #include "gcImageEdit.h"
 #include "gcIntelHexFile.h"
 #include "gcMifFile.h"
+#include "gcRecordFile.h"
 #include "gcSRecordFile.h"
 #include "gcTiTxtFile.h"
 #include "gcUf2File.h"
@@ -45,23 +46,38 @@ class DWXFILES_EXPORT gcFileSupport {
   // ':', "Motorola S-record" for 'S' and a digit, "ELF" for 0x7F "ELF",
   // "TI-TXT" for '@', "UF2" for its two magic numbers, "DfuSe" for "DfuSe",
   // "MsBin" for "B000FF\n", "Formatted binary" for either of its leaders,
-  // else "Binary file".
+  // "MIF" for a MIF header (see detectInput), else "Binary file".
   static std::string detectType(const char* pHead, std::size_t iSize);
   // detectType of the file's first bytes; empty when it cannot be read.
   static std::string detectFileType(const std::string& sFileName);
 
-  // The type name of a format word ("ihex", "srec", "binary", "titxt",
-  // "vmem", "c", "uf2", "dfuse", "mif", "coe", "aomf", "msbin",
-  // "formatted-binary", "dec-binary", "idt", "ppb", "stewie", "trs80",
-  // "wilson"), or of a file name's extension, in any case (.hex .ihex .ihx,
+  // How many of an input's first bytes decide its format.
+  static constexpr std::size_t kDetectBytes = 65536;
+  // The format of the input sName (its extension counts) that begins with
+  // pHead (its first kDetectBytes, or all of it): .vmem is "Verilog memory"
+  // and .mif "MIF" whatever the bytes; then the bytes, as detectType says,
+  // and a MIF header's keywords after comments, in any case. Bytes none of
+  // these tells, and none at all, are "Binary file", but printable text
+  // (isText) is a failure naming sName that asks for PATH@FORMAT.
+  static gcFileResult detectInput(const std::string& sName, const char* pHead,
+                                  std::size_t iSize, std::string* pType);
+  // detectInput of the file's first bytes; a file that cannot be read is
+  // "Binary file", whose reader then says why.
+  static gcFileResult detectInputFile(const std::string& sFileName,
+                                      std::string* pType);
+  // True for valid UTF-8 with no control character but tab, LF, FF and CR;
+  // a sequence cut off by the end of kDetectBytes or more counts as valid.
+  // False for no bytes.
+  static bool isText(const char* p, std::size_t iSize);
+
+  // The type name of a format word (one of formatWords()), or of a file
+  // name's extension, in any case (.hex .ihex .ihx,
   // .srec .s19 .s28 .s37 .mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe,
   // .aomf, .lda, .ppb; .txt says too little for TI-TXT); empty for none.
   static std::string typeForWord(const std::string& sWord);
   static std::string typeForExtension(const std::string& sFileName);
-  // Every format word: "ihex|srec|binary|...|wilson".
+  // Every format word, in the order of the table: "ihex|srec|binary|...".
   static const char* formatWords();
-  // The same as a list for people: "ihex, srec, binary, ..., wilson".
-  static std::string formatList();
 
  private:
   std::vector<std::unique_ptr<gcFileFormat>> formats_;
