@@ -59,16 +59,14 @@ gcFileResult gcBinaryRecordFile::saveImage(const std::string& sFileName,
       findWrittenBounds(pVMM, std::max(save.getFirst(), iLimit + 1),
                         save.getLast(), &iLow, &iHigh)) {
     std::snprintf(reason, sizeof reason,
-                  "address 0x%08X does not fit in the %d-bit address field of "
-                  "%s",
-                  iLow, d.iAddressBits, d.pTypeName);
+                  "address 0x%08X is past the address field (below 0x%08llX)",
+                  iLow, static_cast<unsigned long long>(iLimit + 1));
     save.fail(reason);
   }
   if (frame.bStart && d.iStartBits < 32 && frame.iStart >> d.iStartBits != 0) {
     std::snprintf(reason, sizeof reason,
-                  "start address 0x%08X does not fit in the %d-bit start field "
-                  "of %s",
-                  frame.iStart, d.iStartBits, d.pTypeName);
+                  "start address 0x%08X does not fit the start field",
+                  frame.iStart);
     save.fail(reason);
   }
   if (!save.open()) return save.finish(0, 0);

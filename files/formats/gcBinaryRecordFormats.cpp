@@ -165,7 +165,8 @@ u64 writeMsBin(gcImageSave& save, gcVMMBase* pVMM, const gcImageOptions&,
         wrote(save, p + n);
       });
   if (frame.bFrame && frame.bStart)
-    wrote(save, putLe(putLe(roomFor(save, 12), 0, 4), frame.iStart, 4) + 4);
+    wrote(save,
+          putLe(putLe(putLe(roomFor(save, 12), 0, 4), frame.iStart, 4), 0, 4));
   return iBytes;
 }
 

@@ -1,5 +1,6 @@
 // IDT, Stewie and Wilson: S-record's count, address, data and one's
 // complement check, in bytes instead of hex digits.
+#include <algorithm>
 #include <cstring>
 
 #include "gcBinaryRecordFormats.h"
@@ -177,11 +178,10 @@ class FamilyWriter {
   // Data records of iWidth address bytes (0: the narrowest for each).
   u64 data(gcVMMBase* pVMM, const gcImageOptions& options,
            unsigned int iWidth) {
+    // Longer records than a count byte holds are cut to the most it does.
     const unsigned int iMax = 254 - (iWidth != 0 ? iWidth : 4);
-    if (options.getRecordLength() > iMax)
-      save_.fail("record length must be 1 to " + std::to_string(iMax));
     return cutRecords(
-        pVMM, save_, options.getRecordLength(),
+        pVMM, save_, std::min(options.getRecordLength(), iMax),
         [&](u64 a, const unsigned char* p, std::size_t n) {
           const u64 iLast = a + n - 1;
           const unsigned int w = iWidth != 0         ? iWidth

@@ -3,6 +3,7 @@
 #include <dwxvmm/dwxvmm.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <string>
@@ -137,6 +138,40 @@ TEST_F(BinaryRecords, EachFormatWritesAndReadsItsFraming) {
   EXPECT_EQ('\xFF', writtenBytes(*pBack)[0x14]);
 }
 
+TEST_F(BinaryRecords, DataOnlyWritesTheDataRecordsAndWilsonItsLineEnds) {
+  for (const Layout& l : kLayouts) {
+    SCOPED_TRACE(l.type);
+    gcFileFormat* pFormat = support.createFileSupport(l.type);
+    gcImageInfo info;
+    auto pVMM = image(&info);
+    ASSERT_TRUE(pFormat
+                    ->saveImage("data", pVMM.get(),
+                                gcImageOptions().setDataOnly(true), &info)
+                    .isOk());
+    auto pBack = newVMM();
+    gcImageInfo back;
+    const gcFileResult r = pFormat->loadImage("data", pBack.get(), {}, &back);
+    ASSERT_TRUE(r.isOk()) << r.getMessage();
+    EXPECT_EQ(writtenBytes(*pVMM), writtenBytes(*pBack));
+    EXPECT_FALSE(back.hasStartAddress());
+    EXPECT_EQ("", back.getHeader());
+    EXPECT_LT(read("data").size(), std::strlen(l.hex) / 2);
+  }
+  gcImageInfo info;
+  auto pVMM = image(&info);
+  gcFileFormat* pWilson = support.createFileSupport("Wilson");
+  ASSERT_TRUE(
+      pWilson
+          ->saveImage("crlf", pVMM.get(), gcImageOptions().setCrlf(true), &info)
+          .isOk());
+  std::string crlf = unhex(kLayouts[7].hex);
+  for (std::size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos;
+       at += 2)
+    crlf.insert(at, "\r");
+  EXPECT_EQ(hexOf(crlf), hexOf(read("crlf")));
+  EXPECT_TRUE(pWilson->loadImage("crlf", newVMM().get(), {}, nullptr).isOk());
+}
+
 struct Bad {
   const char* type;
   int iCut;  // bytes of the layout kept; -1: all
@@ -252,9 +287,9 @@ struct Refused {
 
 // clang-format off
 const Refused kRefused[] = {
-  {"AOMF", 0x10000, -1, "address 0x00010000 does not fit in the 16-bit address field of AOMF"},
-  {"DEC binary", 0xFFFF, 0x10000, "start address 0x00010000 does not fit in the 16-bit start field of DEC binary"},
-  {"TRS-80", 0x12345, 0, "address 0x00012345 does not fit in the 16-bit address field of TRS-80"},
+  {"AOMF", 0x10000, -1, "address 0x00010000 is past the address field (below 0x00010000)"},
+  {"DEC binary", 0xFFFF, 0x10000, "start address 0x00010000 does not fit the start field"},
+  {"TRS-80", 0x12345, 0, "address 0x00012345 is past the address field (below 0x00010000)"},
   {"MsBin", 0, 0x100, "MsBin cannot hold data at address 0x00000000 (it marks the start record)"},
 };
 // clang-format on
