@@ -200,8 +200,9 @@ class FamilyWriter {
   u64 iRecords_ = 0;
 };
 
-bool readIdt(gcRecordReader& r, const gcImageOptions&, gcImageInfo* pInfo) {
-  return readFamily(kIdtFamily, r, pInfo);
+template <const Family& f>
+bool read(gcRecordReader& r, const gcImageOptions&, gcImageInfo* pInfo) {
+  return readFamily(f, r, pInfo);
 }
 
 u64 writeIdt(gcImageSave& save, gcVMMBase* pVMM, const gcImageOptions& options,
@@ -221,10 +222,6 @@ u64 writeIdt(gcImageSave& save, gcVMMBase* pVMM, const gcImageOptions& options,
   return iBytes;
 }
 
-bool readStewie(gcRecordReader& r, const gcImageOptions&, gcImageInfo* pInfo) {
-  return readFamily(kStewieFamily, r, pInfo);
-}
-
 u64 writeStewie(gcImageSave& save, gcVMMBase* pVMM,
                 const gcImageOptions& options, const gcRecordFrame& frame,
                 u64*) {
@@ -233,10 +230,6 @@ u64 writeStewie(gcImageSave& save, gcVMMBase* pVMM,
   const u64 iBytes = w.data(pVMM, options, 0);
   if (frame.bFrame) w.text("S8");
   return iBytes;
-}
-
-bool readWilson(gcRecordReader& r, const gcImageOptions&, gcImageInfo* pInfo) {
-  return readFamily(kWilsonFamily, r, pInfo);
 }
 
 u64 writeWilson(gcImageSave& save, gcVMMBase* pVMM,
@@ -250,8 +243,9 @@ u64 writeWilson(gcImageSave& save, gcVMMBase* pVMM,
 
 }  // namespace
 
-const gcBinaryRecordFile::Description kIdt = {"IDT", 32, 32, readIdt, writeIdt};
-const gcBinaryRecordFile::Description kStewie = {"Stewie", 32, 0, readStewie,
-                                                 writeStewie};
-const gcBinaryRecordFile::Description kWilson = {"Wilson", 32, 32, readWilson,
-                                                 writeWilson};
+const gcBinaryRecordFile::Description kIdt = {"IDT", 32, 32, read<kIdtFamily>,
+                                              writeIdt};
+const gcBinaryRecordFile::Description kStewie = {
+    "Stewie", 32, 0, read<kStewieFamily>, writeStewie};
+const gcBinaryRecordFile::Description kWilson = {
+    "Wilson", 32, 32, read<kWilsonFamily>, writeWilson};
