@@ -271,15 +271,16 @@ u64 writeDecBinary(gcImageSave& save, gcVMMBase* pVMM,
 }
 
 // PPB: packets of 0x01, length and address (BE 32), the data with a check
-// byte after every 1024 bytes and after the last; an empty packet ends.
+// byte after every 1024 bytes and after the last, each of the packet's
+// bytes so far (as srec_cat sums them); an empty packet ends.
 bool readPpb(gcRecordReader& r, const gcImageOptions&, gcImageInfo*) {
   while (r.begin()) {
     const unsigned char* p = r.take(9);
     if (p == nullptr) return false;
     if (p[0] != 0x01) return failf(r, "packet begins 0x%02lX, not 0x01", p[0]);
     const u64 n = getBe(p + 1, 4), iAddr = getBe(p + 5, 4);
+    u32 sum = 0;
     for (u64 i = 0; i < n || n == 0; i += 1024) {
-      u32 sum = 0;
       if (!r.data(iAddr + i, std::min<u64>(1024, n - i), &sum) ||
           (p = r.take(1)) == nullptr || !r.check(((sum + *p) & 0xFF) == 0))
         return false;
@@ -295,16 +296,19 @@ u64 writePpb(gcImageSave& save, gcVMMBase* pVMM, const gcImageOptions&,
     unsigned char* p = roomFor(save, n + n / 1024 + 11);
     *p++ = 0x01;
     p = putBe(putBe(p, static_cast<u32>(n), 4), static_cast<u32>(iAddr), 4);
+    unsigned int sum = 0;
     for (std::size_t i = 0; i < n || n == 0; i += 1024) {
       const std::size_t k = std::min<std::size_t>(1024, n - i);
       std::memcpy(p, pData + i, k);
-      *(p + k) = negatedSum(p, k);
+      for (std::size_t j = 0; j < k; ++j) sum += p[j];
+      p[k] = static_cast<unsigned char>(0u - sum);
       p += k + 1;
       if (n == 0) break;
     }
     wrote(save, p);
   };
-  const u64 iBytes = cutRecords(pVMM, save, 1 << 15, packet);
+  // srec_cat reads packets of at most 8 KiB.
+  const u64 iBytes = cutRecords(pVMM, save, 1 << 13, packet);
   if (frame.bFrame) packet(0, kNoData, 0);
   return iBytes;
 }

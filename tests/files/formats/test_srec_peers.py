@@ -140,6 +140,30 @@ def test_srec_cat_reads_what_we_write(tmp_path, peer):
                 content(img)
 
 
+@pytest.mark.parametrize('peer', [p for p in IN if p.binary and
+                                  'no-address' not in p.faults],
+                         ids=lambda p: p.name)
+def test_long_runs_both_ways(tmp_path, peer):
+    """A run longer than a read buffer, in records as long as srec_cat
+    makes them: it writes a run as one record where the format lets it."""
+    img = dwxvmm.Image()
+    img[0x100:0xF000] = random.Random(1).randbytes(0xEF00)
+    if peer.limit > 0x10000:
+        img[0x10000:0x22000] = random.Random(2).randbytes(0x12000)
+    if peer.start:
+        img.start_address = 0x100
+    img.save(tmp_path / 'in.srec', format='srec')
+    theirs, ours = tmp_path / 'theirs', tmp_path / 'ours'
+    srec_cat(tmp_path / 'in.srec', '-o', theirs, peer.option)
+    img.save(ours, format=peer.name, line_bytes=255)
+    for path in (ours, theirs):
+        if path == theirs and 'no-end' in peer.faults:
+            continue
+        srec_cat(path, peer.option, '-o', tmp_path / 'back.srec')
+        assert content(load(path, peer.name)) == \
+            srec_cat_content(tmp_path / 'back.srec', peer)
+
+
 @pytest.mark.parametrize('peer', PEERS, ids=lambda p: p.name)
 def test_what_does_not_fit_is_an_error(tmp_path, peer):
     out = tmp_path / 'x'
