@@ -54,11 +54,22 @@ class Held {
 // it lives: arguments are converted before, results built after.
 class Working {
  public:
-  explicit Working(std::mutex& m) : lock(m) {}
+  explicit Working(std::mutex& m) : first(m) {}
+  // Two images (or one twice): taken together, so that threads taking a
+  // pair in opposite orders never wait for each other.
+  Working(std::mutex& a, std::mutex& b) {
+    if (&a == &b) {
+      first = std::unique_lock<std::mutex>(a);
+      return;
+    }
+    std::lock(a, b);
+    first = std::unique_lock<std::mutex>(a, std::adopt_lock);
+    second = std::unique_lock<std::mutex>(b, std::adopt_lock);
+  }
 
  private:
-  py::gil_scoped_release release;  // first: the lock is taken without it
-  std::lock_guard<std::mutex> lock;
+  py::gil_scoped_release release;  // first: the locks are taken without it
+  std::unique_lock<std::mutex> first, second;
   Quiet quiet;
 };
 
@@ -581,7 +592,7 @@ class Image {
     std::string out;
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex);
       result = image->saveToMemory(kBytesName, sType, options, &out);
     }
     check(result);
@@ -623,7 +634,7 @@ class Image {
   void merge(const Image& other, gcOverlap eOverlap) {
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex, other.mutex);
       result = image->merge(*other.image, eOverlap);
     }
     check(result);
@@ -636,14 +647,14 @@ class Image {
   }
 
   bool equals(const Image& other) const {
-    Quiet quiet;
+    Working working(mutex, other.mutex);
     return image->equals(*other.image);
   }
 
   py::list runs() {
     std::vector<gcRun> list;
     {
-      Quiet quiet;
+      Working working(mutex);
       list = image->getRuns();
     }
     py::list out;
@@ -656,7 +667,7 @@ class Image {
   py::list compare(Image& other) {
     std::vector<gcDifference> list;
     {
-      Quiet quiet;
+      Working working(mutex, other.mutex);
       list = compareImages(vmm(), other.vmm());
     }
     py::list out;
@@ -685,7 +696,7 @@ class Image {
   }
 
   std::unique_ptr<gcImage> image;
-  std::mutex mutex;  // one library call on the image at a time
+  mutable std::mutex mutex;  // one library call on the image at a time
 };
 
 std::unique_ptr<Image> loads(py::handle data, const LoadChoice& choice) {
@@ -741,7 +752,7 @@ class Chunks {
     const u64 iAlign = align.is_none() ? iSize : toInt(align, kEnd, "align");
     const std::string sWhy = gcChunks::check(iSize, iAlign);
     if (!sWhy.empty()) throw py::value_error(sWhy);
-    Quiet quiet;
+    Working working(image.mutex);
     return gcChunks(image.image->getRuns(), iSize, iAlign, bWhole);
   }
 
@@ -842,7 +853,9 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
   py::class_<Image> image(m, "Image", R"(A sparse memory image.
 
 Written bytes are data; every other address is a hole. The start address
-and header travel with the image through load(), save() and move().)");
+and header travel with the image through load(), save() and move(). The
+library works without the interpreter lock: images in threads of their own
+run side by side, and calls on one image from several threads take turns.)");
   image.def(py::init<>(), "An empty image.");
   defLoad<Image&, py::handle>(
       image, "load",

@@ -76,7 +76,7 @@ class DWXFILES_EXPORT gcFileSupport {
   // .aomf, .lda, .ppb; .txt says too little for TI-TXT); empty for none.
   static std::string typeForWord(const std::string& sWord);
   static std::string typeForExtension(const std::string& sFileName);
-  // Every format word, in the order of the table: "ihex|srec|binary|...".
+  // Every word, separated by '|' ("ihex|srec|binary|...").
   static const char* formatWords();
 
  private:

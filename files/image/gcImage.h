@@ -135,7 +135,9 @@ class DWXFILES_EXPORT gcImage {
   // Writes sText to sPath as save() writes a file: whole or not at all.
   static gcFileResult saveText(const std::string& sPath,
                                const std::string& sText);
-  // The library's memory-map report of the VMM (writeMemoryMap), to sPath.
+  // The library's memory-map report of the VMM (writeMemoryMap's text), to
+  // sPath as save() writes a file, "-" standard output. The working folder
+  // is neither used nor changed: images in other threads may save meanwhile.
   gcFileResult saveMemoryMap(const std::string& sPath) const;
 
   // A new empty VMM of this image's model: what an edit that makes a new
