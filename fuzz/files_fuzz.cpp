@@ -42,10 +42,46 @@
 
 namespace {
 
-const char* const kTypes[] = {
-    "Binary file", "Intel HEX", "Motorola S-record", "TI-TXT", "ELF",
-    "UF2",         "DfuSe",     "Verilog memory",    "MIF"};
-enum { kBinary = 0, kElf = 4, kUf2, kDfuSe, kVmem, kMif, kLastType = kMif };
+const char* const kTypes[] = {"Binary file",
+                              "Intel HEX",
+                              "Motorola S-record",
+                              "TI-TXT",
+                              "ELF",
+                              "UF2",
+                              "DfuSe",
+                              "Verilog memory",
+                              "MIF",
+                              "AOMF",
+                              "MsBin",
+                              "Formatted binary",
+                              "DEC binary",
+                              "IDT",
+                              "PPB",
+                              "Stewie",
+                              "TRS-80",
+                              "Wilson"};
+enum {
+  kBinary = 0,
+  kElf = 4,
+  kUf2,
+  kDfuSe,
+  kVmem,
+  kMif,
+  kAomf,
+  kMsBin,
+  kFormatted,
+  kLastType = kAomf + 8
+};
+// The binary record formats from kAomf on: 16-bit addresses; the start
+// (0: none, 1: an end record of the start or 0, 2: only an image's start);
+// a header.
+const struct {
+  bool b16;
+  int iStart;
+  bool bHeader;
+} kRecords[] = {{true, 0, true},   {false, 1, false}, {false, 0, false},
+                {true, 2, false},  {false, 1, true},  {false, 0, false},
+                {false, 0, false}, {true, 2, true},   {false, 1, false}};
 std::string gFile;
 
 void check(bool ok, const char* what) {
@@ -229,15 +265,20 @@ void roundTrip(FuzzedDataProvider& in) {
   std::map<vmm_int, char> shadow;
   // Binary saves every address between the ends, MIF every word from 0:
   // keep the span small.
-  const bool bSpan = type == kBinary || type == kMif;
-  const vmm_int base =
-      type == kBinary ? in.ConsumeIntegral<vmm_int>() & ~0xFFFFu : 0;
+  const bool bFilled = type == kBinary || type == kFormatted;
+  const bool bSpan = bFilled || type == kMif;
+  const auto record = type >= kAomf ? kRecords[type - kAomf]
+                                    : decltype(kRecords[0]){false, 0, false};
+  const vmm_int base = bFilled ? in.ConsumeIntegral<vmm_int>() & ~0xFFFFu : 0;
   for (int runs = in.ConsumeIntegralInRange(1, 6); runs > 0; --runs) {
     vmm_int a = base + in.ConsumeIntegral<std::uint16_t>();
     if (type == kMif) a &= 0x0FFF;  // a memory of every word: keep it short
-    if (!bSpan && in.ConsumeBool()) a = in.ConsumeIntegral<vmm_int>();
+    if (!bSpan && !record.b16 && in.ConsumeBool())
+      a = in.ConsumeIntegral<vmm_int>();
+    a = std::max<vmm_int>(a, type == kMsBin);  // MsBin: 0 marks the start
     const std::uint64_t n = std::min<std::uint64_t>(
-        in.ConsumeIntegralInRange(1, 600), (std::uint64_t{1} << 32) - a);
+        in.ConsumeIntegralInRange(1, 600),
+        (std::uint64_t{1} << (record.b16 ? 16 : 32)) - a);
     std::string data(n, '\0');
     for (std::uint64_t i = 0; i < n; ++i)
       shadow[a + i] = data[i] =
@@ -262,7 +303,7 @@ void roundTrip(FuzzedDataProvider& in) {
   const bool bStart = in.ConsumeBool(), bHeader = in.ConsumeBool();
   const std::string header = in.ConsumeRandomLengthString(20);
   options.setHexAddressing(mode).setWriteStart(bStart);
-  if (type == 2) options.setHeader(header, bHeader);
+  if (type == 2 || record.bHeader) options.setHeader(header, bHeader);
   const bool bBelow1M =
       shadow.rbegin()->first < 0x100000 &&
       (!bStart || !info.hasStartAddress() || info.isSegmentedStart() ||
@@ -270,7 +311,12 @@ void roundTrip(FuzzedDataProvider& in) {
   gcFileSupport support;
   gcFileFormat* pFormat = support.createFileSupport(kTypes[type]);
   const bool bSaved = pFormat->saveImage(gFile, &vmm, options, &info).isOk();
-  check(bSaved == (mode != gcImageOptions::kHexSegment || bBelow1M), "save");
+  const bool bWideStart = record.b16 && record.iStart != 0 && bStart &&
+                          info.hasStartAddress() &&
+                          info.getLinearStartAddress() > 0xFFFF;
+  check(bSaved ==
+            ((mode != gcImageOptions::kHexSegment || bBelow1M) && !bWideStart),
+        "save");
   if (!bSaved) return;
   std::string saved;
   gcImageOptions toMemory = options;
@@ -283,9 +329,17 @@ void roundTrip(FuzzedDataProvider& in) {
   options.setLoadAddress(shadow.begin()->first);
   const gcFileResult r = pFormat->loadImage(gFile, &back, options, &got);
   // S-records end with their start record: without one, a warning.
-  check(r.isOk() && r.getWarnings().empty() == (type != 2 || bStart),
+  check(r.isOk() && r.getWarnings().empty() ==
+                        ((type != 2 && record.iStart != 1) || bStart),
         "load of a saved file");
-  if (type == 2) check(got.getHeader() == (bHeader ? header : ""), "header");
+  if (type == 2 || record.bHeader)
+    check(got.getHeader() == (bHeader ? header : ""), "header");
+  if (type >= kAomf)
+    check(got.hasStartAddress() == (record.iStart == 1 ? bStart
+                                    : record.iStart == 2
+                                        ? bStart && info.hasStartAddress()
+                                        : false),
+          "start of a binary record format");
   // An S9 of address 0 stands in for no start address.
   if (type == 1 || type == 2)
     check(got.hasStartAddress() ==
@@ -295,7 +349,7 @@ void roundTrip(FuzzedDataProvider& in) {
   // The holes hold the fill byte: binary's between the ends, UF2's in each
   // group of 256 with a written byte, MIF's from 0 to the highest word.
   const char fill = static_cast<char>(options.getFillByte());
-  if (type == kBinary)
+  if (bFilled)
     for (vmm_int a = shadow.begin()->first; a != shadow.rbegin()->first; ++a)
       shadow.emplace(a, fill);
   if (type == kUf2)
@@ -311,7 +365,7 @@ void roundTrip(FuzzedDataProvider& in) {
   const unsigned width = in.ConsumeBool() ? 32 : 16;
   check(undump(dumpImage(&back, 0, 0xFFFFFFFF, width), width) == shadow,
         "bytes dumped");
-  if ((type == 1 || type == 2) && info.hasStartAddress())
+  if ((type == 1 || type == 2 || record.iStart != 0) && info.hasStartAddress())
     check(got.getLinearStartAddress() == info.getLinearStartAddress(), "start");
   const std::string before = snapshot(back);  // equal values are no conflict
   check(pFormat->loadImage(gFile, &back, options, nullptr).isOk(), "reload");

@@ -396,9 +396,10 @@ struct SaveChoice {
     }
     if (!fill.is_none()) {
       if (sType != kBinary && sType != "UF2" && sType != "MIF" &&
-          sType != "COE")
+          sType != "COE" && sType != "Formatted binary")
         throw py::value_error(
-            "fill applies to binary, UF2, MIF and COE output; fill() the "
+            "fill applies to binary, formatted-binary, UF2, MIF and COE "
+            "output; fill() the "
             "image for " +
             sType);
       options.setFillByte(toByte(fill, "fill"));
@@ -864,9 +865,9 @@ loaded lane back as split() took it.)";
 // What save() and dumps() say of their keywords.
 const char kSaveKeywords[] = R"(
 
-range (start, stop) limits what is written. Binary and UF2 output write
-fill (default 0xFF) for holes, MIF and COE (default 0); line_bytes (1 to
-255) are the data bytes of an Intel HEX or S-record record; word_width (8,
+range (start, stop) limits what is written. Binary, formatted-binary and
+UF2 output write fill (default 0xFF) for holes, MIF and COE (default 0);
+line_bytes (1 to 255) are the data bytes of a record; word_width (8,
 16, 32) the bits of a vmem, MIF or COE word; uf2_family a UF2 family's name
 or ID. A DfuSe file's target has the alternate setting dfu_alt and the name
 dfu_name, its suffix the IDs dfu_vid, dfu_pid and dfu_device.
@@ -898,7 +899,8 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
           "format is one of '") +
       formatList("', '") +
       "', else path's extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37 "
-      ".mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe)." +
+      ".mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe, .aomf, .lda, "
+      ".ppb)." +
       kSaveKeywords + " (default: from the file name).";
   const std::string dumpsDoc =
       std::string("The bytes that save() writes for format ('") +

@@ -204,7 +204,7 @@ bool gcImageLoad::checksumMismatch() {
   if (!bIgnoreChecksums) return fail("checksum mismatch");
   if (++iBadChecksums <= kShownChecksums)
     result.addWarning(sFileName, iLine,
-                      "checksum mismatch, loaded all the same");
+                      sContext + "checksum mismatch, loaded all the same");
   return true;
 }
 

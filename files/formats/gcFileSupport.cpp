@@ -98,6 +98,15 @@ const struct {
     {"vhdl", "VHDL", {"vhd", "vhdl"}},
     {"lattice-mem", "Lattice MEM", {}},
     {"hexdump", "Hex dump", {}},
+    {"aomf", "AOMF", {"aomf"}},
+    {"msbin", "MsBin", {}},
+    {"formatted-binary", "Formatted binary", {}},
+    {"dec-binary", "DEC binary", {"lda"}},
+    {"idt", "IDT", {}},
+    {"ppb", "PPB", {"ppb"}},
+    {"stewie", "Stewie", {}},
+    {"trs80", "TRS-80", {}},
+    {"wilson", "Wilson", {}},
 };
 
 // Extensions that decide an input's format ahead of its bytes: a Verilog
@@ -179,6 +188,9 @@ const struct {
     {"TI-TXT", "@", 1, nullptr},
     {"UF2", "UF2\nWQ]\x9E", 8, nullptr},
     {"DfuSe", "DfuSe", 5, nullptr},
+    {"MsBin", "B000FF\n", 7, nullptr},
+    {"Formatted binary", "\x08\x1C\x2A\x49\x08\x00", 6, nullptr},
+    {"Formatted binary", "\x08\x1C\x3E\x6B\x08\x00", 6, nullptr},
     {"MIF", nullptr, 0, beginsMif},
 };
 
@@ -220,6 +232,10 @@ gcFileFormat* gcFileSupport::createFileSupport(std::string sTypeName) {
       continue;
     formats_.emplace_back(f.create());
     return formats_.back().get();
+  }
+  if (gcFileFormat* pBinary = gcBinaryRecordFile::create(sTypeName)) {
+    formats_.emplace_back(pBinary);
+    return pBinary;
   }
   if (!gcRecordFile::isRecordFormat(sTypeName.c_str())) return nullptr;
   formats_.emplace_back(new gcRecordFile(sTypeName.c_str()));

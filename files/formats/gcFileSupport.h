@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gcBinaryFile.h"
+#include "gcBinaryRecordFile.h"
 #include "gcCArrayFile.h"
 #include "gcCoeFile.h"
 #include "gcDfuSeFile.h"
@@ -37,12 +38,14 @@ class DWXFILES_EXPORT gcFileSupport {
   // gcIntelHexFile, "Motorola S-record" a gcSRecordFile, "ELF" a
   // gcElfFile, "TI-TXT" a gcTiTxtFile, "Verilog memory" a gcVerilogMemFile,
   // "C array" a gcCArrayFile, "UF2" a gcUf2File, "DfuSe" a gcDfuSeFile,
-  // "MIF" a gcMifFile, "COE" a gcCoeFile; any other name null.
+  // "MIF" a gcMifFile, "COE" a gcCoeFile, the names gcBinaryRecordFile
+  // lists one of those; any other name null.
   gcFileFormat* createFileSupport(std::string sTypeName);
 
   // The type name for a file that begins with these bytes: "Intel HEX" for
   // ':', "Motorola S-record" for 'S' and a digit, "ELF" for 0x7F "ELF",
   // "TI-TXT" for '@', "UF2" for its two magic numbers, "DfuSe" for "DfuSe",
+  // "MsBin" for "B000FF\n", "Formatted binary" for either of its leaders,
   // "MIF" for a MIF header (see detectInput), else "Binary file".
   static std::string detectType(const char* pHead, std::size_t iSize);
   // detectType of the file's first bytes; empty when it cannot be read.
@@ -67,11 +70,10 @@ class DWXFILES_EXPORT gcFileSupport {
   // False for no bytes.
   static bool isText(const char* p, std::size_t iSize);
 
-  // The type name of a format word ("ihex", "srec", "binary", "titxt",
-  // "vmem", "c", "uf2", "dfuse", "mif", "coe"), or of a file name's
-  // extension, in any case (.hex .ihex .ihx, .srec .s19 .s28 .s37 .mot,
-  // .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe; .txt says too little for
-  // TI-TXT); empty for none.
+  // The type name of a format word (one of formatWords()), or of a file
+  // name's extension, in any case (.hex .ihex .ihx,
+  // .srec .s19 .s28 .s37 .mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe,
+  // .aomf, .lda, .ppb; .txt says too little for TI-TXT); empty for none.
   static std::string typeForWord(const std::string& sWord);
   static std::string typeForExtension(const std::string& sFileName);
   // Every word, separated by '|' ("ihex|srec|binary|...").

@@ -41,6 +41,10 @@ printf 'S006000048447FEE\nS107001001020304DE\nS9030123D8\n' >a.srec  # "HD\x7f"
 printf 'AB' >ab.bin
 printf '\0' >zero.bin
 usage() { printf "dwxvmm: %s\nTry 'dwxvmm %s--help'." "$1" "${2:+$2 }"; }
+# Every format word in the library's order, joined by $1.
+WORDS="ihex srec binary titxt vmem c uf2 dfuse mif coe aomf msbin"
+WORDS="$WORDS formatted-binary dec-binary idt ppb stewie trs80 wilson"
+formats() { echo "$WORDS" | sed "s/ /$1/g"; }
 
 t 0 "info a.hex ab.bin@0x20" "inputs:
   a.hex (Intel HEX)
@@ -212,7 +216,8 @@ done
 words="ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
 words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord|"
 words+="ascii-hex|fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|"
-words+="mips-flash-le|logisim|asm|basic|forth|vhdl|lattice-mem|hexdump"
+words+="mips-flash-le|logisim|asm|basic|forth|vhdl|lattice-mem|hexdump|"
+words+="aomf|msbin|formatted-binary|dec-binary|idt|ppb|stewie|trs80|wilson"
 text() { echo "dwxvmm: $1: cannot tell the format of this text: give PATH@FORMAT ($words) or PATH@binary"; }
 while IFS='|' read -r input want; do
   if [ "$want" = text ]; then

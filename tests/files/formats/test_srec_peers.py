@@ -17,11 +17,15 @@ import pytest
 import dwxvmm
 
 Peer = namedtuple('Peer', 'name option limit word start mode end faults '
-                  'peer_limit', defaults=(None,))
+                  'peer_limit low binary', defaults=(None, 0, False))
 # start: bits of the start field (0: none). mode: 'io' both ways, 'out' only
 # written. end: 'always', 'start' (only with a start address) or None.
 # faults: what srec_cat gets wrong, by words the checks know: 'no-read'
-# (it writes the format but cannot read it).
+# (it writes the format but cannot read it), 'no-end' (it cannot read its
+# own file of an image without a start address), 'no-address' (it writes
+# from address 0 and sums no hole), 'start-0' (it reads a start address 0
+# from a format without one). low: the lowest address the format
+# holds. binary: its broken records are binary_records_test.cpp's.
 PEERS = [
     Peer('ihex16', '-Intel_HeX_16', 1 << 32, 2, 32, 'io', 'always', ()),
     Peer('tektronix', '-Tektronix', 1 << 16, 1, 16, 'io', 'start', ()),
@@ -33,6 +37,20 @@ PEERS = [
          1 << 17),
     Peer('emon52', '-Elektor_Monitor52', 1 << 16, 1, 0, 'io', None, ()),
     Peer('brecord', '-B-Record', 1 << 32, 1, 32, 'io', 'start', ('no-read',)),
+    Peer('aomf', '-Absolute_Object_Module_Format', 1 << 16, 1, 0, 'io',
+         'always', ('no-end',), binary=True),
+    Peer('msbin', '-MsBin', 1 << 32, 1, 32, 'io', 'start', (), 0xFFFF0000,
+         low=1, binary=True),
+    Peer('formatted-binary', '-Formatted_Binary', 1 << 32, 1, 0, 'io',
+         'always', ('no-address',), 0x1000, binary=True),
+    Peer('dec-binary', '-Dec_Binary', 1 << 16, 1, 16, 'io', 'start', (),
+         binary=True),
+    Peer('idt', '-IDT', 1 << 32, 1, 32, 'io', 'start', (), binary=True),
+    Peer('ppb', '-PPB', 1 << 32, 1, 0, 'io', 'always', (), binary=True),
+    Peer('stewie', '-STewie', 1 << 32, 1, 0, 'io', 'always', ('start-0',),
+         binary=True),
+    Peer('trs80', '-TRS80', 1 << 16, 1, 16, 'io', 'always', (), binary=True),
+    Peer('wilson', '-WILson', 1 << 32, 1, 32, 'io', 'start', (), binary=True),
 ]
 BY_NAME = {p.name: p for p in PEERS}
 
@@ -50,6 +68,12 @@ def content(img):
     return [(a, img[a:b]) for a, b in img.segments()], img.start_address
 
 
+def srec_cat_content(path, peer):
+    """What srec_cat reads from path, an S-record file it wrote."""
+    runs, start = content(load(path, 'srec'))
+    return runs, None if 'start-0' in peer.faults and start == 0 else start
+
+
 def load(path, fmt=None, **kw):
     img = dwxvmm.Image()
     with warnings.catch_warnings():
@@ -64,7 +88,7 @@ def sample(seed, peer, limit):
     img, w = dwxvmm.Image(), peer.word
     for base in (0, limit // 3, limit - 0x400):
         for _ in range(4):
-            a = (base + rnd.randrange(0x200)) // w * w
+            a = max((base + rnd.randrange(0x200)) // w * w, peer.low)
             n = min(rnd.randrange(1, 60) * w, limit - a)
             img[a:a + n] = bytes(rnd.randrange(256) for _ in range(n))
     img[limit - 2 * w:limit] = bytes(rnd.randrange(256) for _ in range(2 * w))
@@ -81,15 +105,17 @@ IN = [p for p in PEERS if p.mode == 'io']
 def test_we_read_what_srec_cat_writes(tmp_path, peer):
     for seed in range(3):
         img = sample(seed, peer, peer.peer_limit or peer.limit)
+        if 'no-address' in peer.faults:
+            img = dwxvmm.loads(img.dumps('binary'), format='binary')
         img.save(tmp_path / 'in.srec', format='srec')
         theirs = tmp_path / ('x.' + peer.name)
         srec_cat(tmp_path / 'in.srec', '-o', theirs, peer.option)
-        if 'no-read' in peer.faults:
+        if 'no-read' in peer.faults or 'no-end' in peer.faults:
             assert content(load(theirs, peer.name)) == content(img)
             continue
         srec_cat(theirs, peer.option, '-o', tmp_path / 'back.srec')
         assert content(load(theirs, peer.name)) == \
-            content(load(tmp_path / 'back.srec', 'srec'))
+            srec_cat_content(tmp_path / 'back.srec', peer)
 
 
 @pytest.mark.parametrize('peer', IN, ids=lambda p: p.name)
@@ -98,10 +124,44 @@ def test_srec_cat_reads_what_we_write(tmp_path, peer):
         img = sample(seed, peer, peer.peer_limit or peer.limit)
         ours = tmp_path / ('x.' + peer.name)
         img.save(ours, format=peer.name, line_bytes=line)
+        if 'no-address' in peer.faults:
+            # Lowest to highest byte, holes as 0xFF, as binary writes them.
+            flat = img.dumps('binary')
+            low = img.segments()[0][0]
+            assert load(ours, peer.name, move=low) == \
+                dwxvmm.loads(flat, format='binary', at=low)
+            srec_cat(ours, peer.option, '-o', tmp_path / 'back', '-binary')
+            assert (tmp_path / 'back').read_bytes() == flat
+            continue
         assert content(load(ours, peer.name)) == content(img)
         if 'no-read' not in peer.faults:
             srec_cat(ours, peer.option, '-o', tmp_path / 'back.srec')
-            assert content(load(tmp_path / 'back.srec', 'srec')) == content(img)
+            assert srec_cat_content(tmp_path / 'back.srec', peer) == \
+                content(img)
+
+
+@pytest.mark.parametrize('peer', [p for p in IN if p.binary and
+                                  'no-address' not in p.faults],
+                         ids=lambda p: p.name)
+def test_long_runs_both_ways(tmp_path, peer):
+    """A run longer than a read buffer, in records as long as srec_cat
+    makes them: it writes a run as one record where the format lets it."""
+    img = dwxvmm.Image()
+    img[0x100:0xF000] = random.Random(1).randbytes(0xEF00)
+    if peer.limit > 0x10000:
+        img[0x10000:0x22000] = random.Random(2).randbytes(0x12000)
+    if peer.start:
+        img.start_address = 0x100
+    img.save(tmp_path / 'in.srec', format='srec')
+    theirs, ours = tmp_path / 'theirs', tmp_path / 'ours'
+    srec_cat(tmp_path / 'in.srec', '-o', theirs, peer.option)
+    img.save(ours, format=peer.name, line_bytes=255)
+    for path in (ours, theirs):
+        if path == theirs and 'no-end' in peer.faults:
+            continue
+        srec_cat(path, peer.option, '-o', tmp_path / 'back.srec')
+        assert content(load(path, peer.name)) == \
+            srec_cat_content(tmp_path / 'back.srec', peer)
 
 
 @pytest.mark.parametrize('peer', PEERS, ids=lambda p: p.name)
@@ -163,7 +223,8 @@ def damages(peer, lines):
         yield 'after end', None, n + 1, 'after the end record'
 
 
-@pytest.mark.parametrize('peer', IN, ids=lambda p: p.name)
+@pytest.mark.parametrize('peer', [p for p in IN if not p.binary],
+                         ids=lambda p: p.name)
 def test_broken_records_change_nothing(tmp_path, peer):
     img, lines = broken(peer, tmp_path)
     for name, text, line, error in damages(peer, lines):
@@ -188,7 +249,8 @@ def test_broken_records_change_nothing(tmp_path, peer):
             assert kept[0x40:0x58].count(0xA4) == 1
 
 
-@pytest.mark.parametrize('peer', [p for p in IN if p.end == 'always'],
+@pytest.mark.parametrize('peer',
+                         [p for p in IN if p.end == 'always' and not p.binary],
                          ids=lambda p: p.name)
 def test_missing_end_record_fails_when_strict(tmp_path, peer):
     _, lines = broken(peer, tmp_path)
@@ -202,7 +264,8 @@ def test_missing_end_record_fails_when_strict(tmp_path, peer):
 
 
 @pytest.mark.parametrize('name', ['ihex', 'srec', 'titxt'] +
-                         [p.name for p in PEERS if p.mode == 'io'])
+                         [p.name for p in PEERS
+                          if p.mode == 'io' and not p.binary])
 def test_crlf_and_data_only(tmp_path, name):
     img = dwxvmm.Image()
     img[0x10:0x30] = bytes(range(32))
