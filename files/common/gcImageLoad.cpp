@@ -109,6 +109,7 @@ int gcImageLoad::getDescriptor() const {
 void gcImageLoad::setContext(const std::string& sText) { sContext = sText; }
 
 std::uint64_t gcImageLoad::getLine() const { return iLine; }
+void gcImageLoad::setLine(std::uint64_t iAtLine) { iLine = iAtLine; }
 
 bool gcImageLoad::put(std::uint64_t iAddr, const unsigned char* pData,
                       std::uint64_t n) {

@@ -56,6 +56,8 @@ class gcImageLoad {
   }
   // The line nextLine returned last (1-based).
   std::uint64_t getLine() const;
+  // Sets it, for a reader that counts lines itself (CR alone ends them).
+  void setLine(std::uint64_t iAtLine);
   // Stages n bytes at iAddr; false after fail() on a conflict or at the
   // memory limit.
   // REQUIRES: iAddr + n <= 2^32.
