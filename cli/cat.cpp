@@ -16,9 +16,8 @@ std::string outputType(const std::string& sFormat, const std::string& sPath) {
                                 : gcFileSupport::typeForWord(sFormat);
   if (!sType.empty()) return sType;
   if (!sFormat.empty())
-    throw UsageError(
-        "unknown format '" + sFormat +
-        "' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)");
+    throw UsageError("unknown format '" + sFormat + "' (" +
+                     gcFileSupport::formatWords() + ")");
   throw UsageError("cannot tell the output format of '" + sPath +
                    "': give --format " + gcFileSupport::formatWords());
 }
@@ -238,7 +237,7 @@ int cat(Args& args) {
   if (sOutput == "-") return kOk;  // standard output holds the image alone
   std::printf("%s: %s, %llu data bytes", sOutput.c_str(), type.c_str(),
               static_cast<unsigned long long>(result.getDataBytes()));
-  if (type == "Binary file")
+  if (gcFileSupport::isAddressless(type))
     std::printf(", %llu bytes filled with %s",
                 static_cast<unsigned long long>(result.getFilledBytes()),
                 hex(options.getFillByte(), 2).c_str());

@@ -133,8 +133,6 @@ class Buffer {
   throw py::key_error(hex(iAddr) + " is a hole");
 }
 
-const char kBinary[] = "Binary file";
-
 // The type name for save's format word, else for the path's extension (as
 // the command-line tool's cat tells them).
 std::string outputType(const py::object& format, const std::string& sPath) {
@@ -144,16 +142,15 @@ std::string outputType(const py::object& format, const std::string& sPath) {
     const std::string sWord = format.cast<std::string>();
     const std::string sType = gcFileSupport::typeForWord(sWord);
     if (sType.empty())
-      throw py::value_error(
-          "unknown format '" + sWord +
-          "' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)");
+      throw py::value_error("unknown format '" + sWord + "' (" +
+                            gcFileSupport::formatWords() + ")");
     return sType;
   }
   const std::string sType = gcFileSupport::typeForExtension(sPath);
   if (sType.empty())
     throw py::value_error("cannot tell the format of '" + sPath +
-                          "': give format='ihex', 'srec', 'binary', 'titxt', "
-                          "'vmem', 'c', 'uf2', 'dfuse', 'mif' or 'coe'");
+                          "': give format= one of " +
+                          gcFileSupport::formatWords());
   return sType;
 }
 
@@ -402,11 +399,11 @@ class Image {
       options.setRange(r.iFirst, r.iLast);
     }
     if (!fill.is_none()) {
-      if (sType != kBinary && sType != "UF2" && sType != "MIF" &&
-          sType != "COE")
+      if (!gcFileSupport::isAddressless(sType) && sType != "UF2" &&
+          sType != "MIF" && sType != "COE")
         throw py::value_error(
-            "fill applies to binary, UF2, MIF and COE output; fill() the "
-            "image for " +
+            "fill applies to binary, UF2, MIF, COE, Logisim, BASIC and "
+            "Lattice MEM output; fill() the image for " +
             sType);
       options.setFillByte(toByte(fill, "fill"));
     }
@@ -567,9 +564,13 @@ records whose checksum is wrong (Intel HEX, S-record), each a warning.)")
            R"(Saves the written bytes of range (default: all) to path.
 
 format is 'ihex', 'srec', 'binary', 'titxt', 'vmem', 'c', 'uf2', 'dfuse',
-'mif' or 'coe', else the extension tells (.hex .ihex .ihx, .srec .s19 .s28
-.s37 .mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe). Binary and UF2
-output write fill (default 0xFF) for holes, MIF and COE (default 0);
+'mif', 'coe', 'ascii-hex', 'fastload', 'fpc', 'os65v', 'spasm-be',
+'spasm-le', 'mips-flash-be', 'mips-flash-le', 'logisim' or (written only)
+'asm', 'basic', 'forth', 'vhdl', 'lattice-mem', 'hexdump', else the
+extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37 .mot, .bin, .vmem
+.mem, .c, .uf2, .dfu, .mif, .coe, .fpc, .asm, .bas, .fth .4th, .vhd .vhdl).
+Binary, UF2, Logisim, BASIC and Lattice MEM output write fill (default
+0xFF) for holes, MIF and COE (default 0);
 line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record
 record; word_width (8, 16, 32) the bits of a vmem, MIF or COE word;
 uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.

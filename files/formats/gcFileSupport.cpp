@@ -149,6 +149,12 @@ std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
   return std::string();
 }
 
+bool gcFileSupport::isAddressless(const std::string& sType) {
+  for (const char* pType : {"Binary file", "Logisim", "BASIC", "Lattice MEM"})
+    if (sType == pType) return true;
+  return false;
+}
+
 const char* gcFileSupport::formatWords() {
   static const std::string sWords = [] {
     std::string s;

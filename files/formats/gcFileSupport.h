@@ -54,6 +54,11 @@ class DWXFILES_EXPORT gcFileSupport {
   // TI-TXT); empty for none.
   static std::string typeForWord(const std::string& sWord);
   static std::string typeForExtension(const std::string& sFileName);
+  // Whether the files of the format hold no addresses ("Binary file",
+  // "Logisim", "BASIC", "Lattice MEM"): a load places one at the load
+  // address; a save writes from the first to the last address, holes as
+  // the fill byte.
+  static bool isAddressless(const std::string& sType);
   // Every word, separated by '|' ("ihex|srec|binary|...").
   static const char* formatWords();
 

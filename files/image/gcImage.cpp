@@ -117,7 +117,7 @@ gcFileResult gcImage::loadFrom(gcImageInput* pInput, const std::string& sFile,
   if (pFormat == nullptr)
     return gcFileResult::failure(sFile, 0,
                                  "unknown format '" + pInput->sType + "'");
-  if (pInput->bPlaced && pInput->sType != kBinary)
+  if (pInput->bPlaced && !gcFileSupport::isAddressless(pInput->sType))
     return gcFileResult::failure(
         sFile, 0,
         "a load address places a binary file; this is " + pInput->sType);

@@ -192,7 +192,7 @@ t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
 t 2 "cat a.hex -o out.txt" "" \
   "$(usage "cannot tell the output format of 'out.txt': give --format ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ascii-hex|fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|mips-flash-le|logisim|asm|basic|forth|vhdl|lattice-mem|hexdump" cat)"
 t 2 "cat a.hex -o x.hex --format elf" "" \
-  "$(usage "unknown format 'elf' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)" cat)"
+  "$(usage "unknown format 'elf' (ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ascii-hex|fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|mips-flash-le|logisim|asm|basic|forth|vhdl|lattice-mem|hexdump)" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 64" "" \
   "$(usage "bad word width '64' (8, 16 or 32)" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 32 --range 0x10-0x12" "" \
