@@ -1,7 +1,8 @@
 // The differential fuzz target of the image formats. An input either
 // writes a few runs into a VMM, saves them in one format and loads the file
 // into a fresh VMM, which must then hold exactly the bytes written (holes
-// stay holes; binary, UF2 and MIF fill them as they define); or makes the runs
+// stay holes; binary, Logisim, UF2 and MIF fill them as they define; word
+// formats get whole words); or makes the runs
 // the sections of an ELF file, some held by program headers at other physical
 // addresses, which must load at their load addresses or fail where two
 // sections give one address different values, and whose every strict
@@ -37,10 +38,40 @@
 
 namespace {
 
-const char* const kTypes[] = {
-    "Binary file", "Intel HEX", "Motorola S-record", "TI-TXT", "ELF",
-    "UF2",         "DfuSe",     "Verilog memory",    "MIF"};
-enum { kBinary = 0, kElf = 4, kUf2, kDfuSe, kVmem, kMif, kLastType = kMif };
+const char* const kTypes[] = {"Binary file",
+                              "Intel HEX",
+                              "Motorola S-record",
+                              "TI-TXT",
+                              "ELF",
+                              "UF2",
+                              "DfuSe",
+                              "Verilog memory",
+                              "MIF",
+                              "ASCII-Hex",
+                              "FastLoad",
+                              "Four Packed Code",
+                              "OS65V",
+                              "SPASM (big-endian)",
+                              "SPASM (little-endian)",
+                              "MIPS flash (big-endian)",
+                              "MIPS flash (little-endian)",
+                              "Logisim"};
+enum {
+  kBinary = 0,
+  kElf = 4,
+  kUf2,
+  kDfuSe,
+  kVmem,
+  kMif,
+  kFastLoad = 10,
+  kOs65v = 12,
+  kSpasmBe,
+  kSpasmLe,
+  kMipsBe,
+  kMipsLe,
+  kLogisim,
+  kLastType = kLogisim
+};
 std::string gFile;
 
 void check(bool ok, const char* what) {
@@ -222,23 +253,34 @@ void roundTrip(FuzzedDataProvider& in) {
   vmm.setMemoryModell(newModel(model));
   back.setMemoryModell(newModel(model));
   std::map<vmm_int, char> shadow;
-  // Binary saves every address between the ends, MIF every word from 0:
-  // keep the span small.
-  const bool bSpan = type == kBinary || type == kMif;
-  const vmm_int base =
-      type == kBinary ? in.ConsumeIntegral<vmm_int>() & ~0xFFFFu : 0;
+  // Binary and Logisim save every address between the ends, MIF every
+  // word from 0: keep the span small. Word formats take whole words, and
+  // OS65V and SPASM only their fields' addresses.
+  const bool bFilled = type == kBinary || type == kLogisim;
+  const bool bSpan = bFilled || type == kMif;
+  const vmm_int base = bFilled ? in.ConsumeIntegral<vmm_int>() & ~0xFFFFu : 0;
+  const std::uint64_t iWord = type == kSpasmBe || type == kSpasmLe ? 2
+                              : type == kMipsBe || type == kMipsLe ? 4
+                                                                   : 1;
+  const std::uint64_t iEnd = type == kOs65v ? 0x10000
+                             : type == kSpasmBe || type == kSpasmLe
+                                 ? 0x20000
+                                 : std::uint64_t{1} << 32;
   for (int runs = in.ConsumeIntegralInRange(1, 6); runs > 0; --runs) {
     vmm_int a = base + in.ConsumeIntegral<std::uint16_t>();
     if (type == kMif) a &= 0x0FFF;  // a memory of every word: keep it short
     if (!bSpan && in.ConsumeBool()) a = in.ConsumeIntegral<vmm_int>();
-    const std::uint64_t n = std::min<std::uint64_t>(
-        in.ConsumeIntegralInRange(1, 600), (std::uint64_t{1} << 32) - a);
+    a = static_cast<vmm_int>(a % iEnd / iWord * iWord);
+    std::uint64_t n =
+        std::min<std::uint64_t>(in.ConsumeIntegralInRange(1, 600), iEnd - a);
+    if ((n -= n % iWord) == 0) continue;
     std::string data(n, '\0');
     for (std::uint64_t i = 0; i < n; ++i)
       shadow[a + i] = data[i] =
           static_cast<char>(in.ConsumeIntegral<std::uint8_t>() ^ i);
     vmm.setBlock(a, &data[0], n);
   }
+  if (shadow.empty()) return;
   gcImageOptions options;
   options.setRecordLength(in.ConsumeIntegralInRange(1, type == 1 ? 255 : 250))
       .setCrlf(in.ConsumeBool())
@@ -258,6 +300,10 @@ void roundTrip(FuzzedDataProvider& in) {
   const std::string header = in.ConsumeRandomLengthString(20);
   options.setHexAddressing(mode).setWriteStart(bStart);
   if (type == 2) options.setHeader(header, bHeader);
+  // OS65V holds a 16-bit start address.
+  const bool bStartFits = type != kOs65v || !bStart ||
+                          !info.hasStartAddress() ||
+                          info.getLinearStartAddress() <= 0xFFFF;
   const bool bBelow1M =
       shadow.rbegin()->first < 0x100000 &&
       (!bStart || !info.hasStartAddress() || info.isSegmentedStart() ||
@@ -265,7 +311,9 @@ void roundTrip(FuzzedDataProvider& in) {
   gcFileSupport support;
   gcFileFormat* pFormat = support.createFileSupport(kTypes[type]);
   const bool bSaved = pFormat->saveImage(gFile, &vmm, options, &info).isOk();
-  check(bSaved == (mode != gcImageOptions::kHexSegment || bBelow1M), "save");
+  check(
+      bSaved == (mode != gcImageOptions::kHexSegment || bBelow1M) && bStartFits,
+      "save");
   if (!bSaved) return;
   options.setLoadAddress(shadow.begin()->first);
   const gcFileResult r = pFormat->loadImage(gFile, &back, options, &got);
@@ -274,6 +322,11 @@ void roundTrip(FuzzedDataProvider& in) {
         "load of a saved file");
   if (type == 2) check(got.getHeader() == (bHeader ? header : ""), "header");
   // An S9 of address 0 stands in for no start address.
+  if (type == kFastLoad || type == kOs65v)
+    check(got.hasStartAddress() == (bStart && info.hasStartAddress()) &&
+              (!got.hasStartAddress() ||
+               got.getStartAddress() == info.getLinearStartAddress()),
+          "start of FastLoad or OS65V");
   if (type == 1 || type == 2)
     check(got.hasStartAddress() ==
               (type == 2 ? bStart : bStart && info.hasStartAddress()),
@@ -282,7 +335,7 @@ void roundTrip(FuzzedDataProvider& in) {
   // The holes hold the fill byte: binary's between the ends, UF2's in each
   // group of 256 with a written byte, MIF's from 0 to the highest word.
   const char fill = static_cast<char>(options.getFillByte());
-  if (type == kBinary)
+  if (bFilled)
     for (vmm_int a = shadow.begin()->first; a != shadow.rbegin()->first; ++a)
       shadow.emplace(a, fill);
   if (type == kUf2)
