@@ -26,8 +26,11 @@ char* words(char* p, const unsigned char* pByte, unsigned int n, bool bFirst) {
 }  // namespace
 
 gcBlockWriter::gcBlockWriter(gcImageSave& save, unsigned int iWordBytes,
-                             int iAddressDigits)
-    : save_(save), iWordBytes_(iWordBytes), iAddressDigits_(iAddressDigits) {}
+                             int iAddressDigits, unsigned int iAddressUnit)
+    : save_(save),
+      iWordBytes_(iWordBytes),
+      iAddressDigits_(iAddressDigits),
+      iAddressUnit_(iAddressUnit) {}
 
 bool gcBlockWriter::handleSegment(vmm_int iFirst, std::uint64_t iLength,
                                   const char* pData) {
@@ -36,8 +39,9 @@ bool gcBlockWriter::handleSegment(vmm_int iFirst, std::uint64_t iLength,
   if (iFirst != iNext_) {  // a hole, or the first run
     endLine();
     char* p = save_.room(16);
-    p += std::sprintf(p, "@%0*llX", iAddressDigits_,
-                      static_cast<unsigned long long>(iFirst / iWordBytes_));
+    p += std::sprintf(
+        p, "@%0*llX", iAddressDigits_,
+        static_cast<unsigned long long>(iFirst / iWordBytes_ / iAddressUnit_));
     save_.advance(save_.lineEnd(p));
   }
   const auto* pByte = reinterpret_cast<const unsigned char*>(pData);

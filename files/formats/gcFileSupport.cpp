@@ -1,6 +1,7 @@
 #include "gcFileSupport.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -74,6 +75,14 @@ const struct {
     {"dfuse", "DfuSe", {"dfu"}},
     {"mif", "MIF", {"mif"}},
     {"coe", "COE", {"coe"}},
+    {"ihex16", "Intel HEX-16", {}},
+    {"tektronix", "Tektronix", {}},
+    {"tektronix-ext", "Tektronix extended", {}},
+    {"mos-tech", "MOS Technology", {}},
+    {"signetics", "Signetics", {}},
+    {"atmel-generic", "Atmel Generic", {}},
+    {"emon52", "Elektor Monitor (EMON52)", {}},
+    {"brecord", "B-Record", {}},
     {"ascii-hex", "ASCII-Hex", {}},
     {"fastload", "FastLoad", {}},
     {"fpc", "Four Packed Code", {"fpc"}},
@@ -91,6 +100,114 @@ const struct {
     {"hexdump", "Hex dump", {}},
 };
 
+// Extensions that decide an input's format ahead of its bytes: a Verilog
+// memory file may begin with '@' as TI-TXT does, and a MIF file that does
+// not parse is a MIF file all the same.
+const struct {
+  const char* pExtension;
+  const char* pType;
+} kDecidingExtensions[] = {
+    {"vmem", "Verilog memory"},
+    {"mif", "MIF"},
+};
+
+bool isWordChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// Past white space and MIF comments ("-- to the line's end", "% ... %");
+// n when a comment is not closed within the bytes.
+std::size_t skipMifBlank(const char* p, std::size_t n, std::size_t i) {
+  while (i < n) {
+    if (std::isspace(static_cast<unsigned char>(p[i]))) {
+      ++i;
+    } else if (p[i] == '-' && i + 1 < n && p[i + 1] == '-') {
+      const void* pEnd = std::memchr(p + i, '\n', n - i);
+      i = pEnd == nullptr ? n : static_cast<const char*>(pEnd) - p;
+    } else if (p[i] == '%') {
+      const void* pEnd = std::memchr(p + i + 1, '%', n - i - 1);
+      if (pEnd == nullptr) return n;
+      i = static_cast<const char*>(pEnd) - p + 1;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
+// The word at p[i] in upper case, and *pNext past it.
+std::string mifWord(const char* p, std::size_t n, std::size_t i,
+                    std::size_t* pNext) {
+  std::string word;
+  for (; i < n && isWordChar(p[i]); ++i)
+    word += static_cast<char>(std::toupper(static_cast<unsigned char>(p[i])));
+  *pNext = i;
+  return word;
+}
+
+// A MIF header's first statement: "WIDTH =", "DEPTH =", "ADDRESS_RADIX =",
+// "DATA_RADIX =" or "CONTENT BEGIN", so that notes that begin with one of
+// these words stay text.
+bool beginsMif(const char* p, std::size_t n) {
+  std::size_t i = skipMifBlank(p, n, 0);
+  const std::string word = mifWord(p, n, i, &i);
+  i = skipMifBlank(p, n, i);
+  if (word == "CONTENT") return mifWord(p, n, i, &i) == "BEGIN";
+  for (const char* pKey : {"WIDTH", "DEPTH", "ADDRESS_RADIX", "DATA_RADIX"})
+    if (word == pKey) return i < n && p[i] == '=';
+  return false;
+}
+
+bool beginsSRecord(const char* p, std::size_t n) {
+  return n >= 2 && p[0] == 'S' && p[1] >= '0' && p[1] <= '9';
+}
+
+// Formats by their first bytes, tried in order: the bytes a file begins
+// with, or a test of them. A new format is a row.
+const struct {
+  const char* pType;
+  const char* pMagic;
+  std::size_t iMagic;
+  bool (*begins)(const char* p, std::size_t n);
+} kContents[] = {
+    {"Intel HEX", ":", 1, nullptr},
+    {"Motorola S-record", nullptr, 0, beginsSRecord},
+    {"ELF",
+     "\x7F"
+     "ELF",
+     4, nullptr},
+    {"TI-TXT", "@", 1, nullptr},
+    {"UF2", "UF2\nWQ]\x9E", 8, nullptr},
+    {"DfuSe", "DfuSe", 5, nullptr},
+    {"MIF", nullptr, 0, beginsMif},
+};
+
+const char kBinary[] = "Binary file";
+
+// The file name's extension in lower case; empty for none.
+std::string extensionOf(const std::string& sFileName) {
+  const std::size_t dot = sFileName.rfind('.');
+  if (dot == std::string::npos || sFileName.find('/', dot) != std::string::npos)
+    return std::string();
+  std::string sExt = sFileName.substr(dot + 1);
+  for (char& c : sExt)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return sExt;
+}
+
+// The first kDetectBytes of the file; false when it cannot be opened.
+bool readHead(const std::string& sFileName, std::string* pHead) {
+  FILE* pFile = std::fopen(sFileName.c_str(), "rb");
+  if (pFile == nullptr) return false;
+  pHead->resize(gcFileSupport::kDetectBytes);
+  std::size_t n = 0;
+  for (std::size_t got = 1; got != 0 && n < pHead->size(); n += got)
+    got = std::fread(&(*pHead)[n], 1, pHead->size() - n, pFile);
+  std::fclose(pFile);
+  pHead->resize(n);
+  return true;
+}
+
 }  // namespace
 
 gcFileSupport::gcFileSupport() = default;
@@ -104,31 +221,88 @@ gcFileFormat* gcFileSupport::createFileSupport(std::string sTypeName) {
     formats_.emplace_back(f.create());
     return formats_.back().get();
   }
-  return nullptr;
+  if (!gcRecordFile::isRecordFormat(sTypeName.c_str())) return nullptr;
+  formats_.emplace_back(new gcRecordFile(sTypeName.c_str()));
+  return formats_.back().get();
 }
 
 std::string gcFileSupport::detectType(const char* pHead, std::size_t iSize) {
-  if (iSize >= 1 && pHead[0] == ':') return "Intel HEX";
-  if (iSize >= 2 && pHead[0] == 'S' && pHead[1] >= '0' && pHead[1] <= '9')
-    return "Motorola S-record";
-  if (iSize >= 4 && std::memcmp(pHead,
-                                "\x7F"
-                                "ELF",
-                                4) == 0)
-    return "ELF";
-  if (iSize >= 1 && pHead[0] == '@') return "TI-TXT";
-  if (iSize >= 8 && std::memcmp(pHead, "UF2\nWQ]\x9E", 8) == 0) return "UF2";
-  if (iSize >= 5 && std::memcmp(pHead, "DfuSe", 5) == 0) return "DfuSe";
-  return "Binary file";
+  for (const auto& c : kContents) {
+    const bool bMatch =
+        c.begins != nullptr
+            ? c.begins(pHead, iSize)
+            : iSize >= c.iMagic && std::memcmp(pHead, c.pMagic, c.iMagic) == 0;
+    if (bMatch) return c.pType;
+  }
+  return kBinary;
 }
 
 std::string gcFileSupport::detectFileType(const std::string& sFileName) {
-  FILE* pFile = std::fopen(sFileName.c_str(), "rb");
-  if (pFile == nullptr) return std::string();
-  char head[8];
-  const std::size_t n = std::fread(head, 1, sizeof head, pFile);
-  std::fclose(pFile);
-  return detectType(head, n);
+  std::string sHead;
+  if (!readHead(sFileName, &sHead)) return std::string();
+  return detectType(sHead.data(), sHead.size());
+}
+
+gcFileResult gcFileSupport::detectInput(const std::string& sName,
+                                        const char* pHead, std::size_t iSize,
+                                        std::string* pType) {
+  const std::string sExt = extensionOf(sName);
+  for (const auto& e : kDecidingExtensions)
+    if (sExt == e.pExtension) {
+      *pType = e.pType;
+      return gcFileResult();
+    }
+  *pType = detectType(pHead, iSize);
+  if (*pType != kBinary || !isText(pHead, iSize)) return gcFileResult();
+  pType->clear();
+  return gcFileResult::failure(
+      sName, 0,
+      std::string("cannot tell the format of this text: give PATH@FORMAT (") +
+          formatWords() + ") or PATH@binary");
+}
+
+gcFileResult gcFileSupport::detectInputFile(const std::string& sFileName,
+                                            std::string* pType) {
+  std::string sHead;
+  if (readHead(sFileName, &sHead))
+    return detectInput(sFileName, sHead.data(), sHead.size(), pType);
+  *pType = kBinary;
+  return gcFileResult();
+}
+
+bool gcFileSupport::isText(const char* p, std::size_t iSize) {
+  for (std::size_t i = 0; i < iSize;) {
+    const auto c = static_cast<unsigned char>(p[i]);
+    if (c < 0x80) {
+      if ((c < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r') ||
+          c == 0x7F)
+        return false;
+      ++i;
+      continue;
+    }
+    // The sequence's length and its least code point, below which it is an
+    // overlong form.
+    std::size_t n = 4;
+    std::uint32_t iCode = c & 0x07, iLeast = 0x10000;
+    if (c >= 0xC2 && c <= 0xDF)
+      n = 2, iCode = c & 0x1F, iLeast = 0x80;
+    else if ((c & 0xF0) == 0xE0)
+      n = 3, iCode = c & 0x0F, iLeast = 0x800;
+    else if (c < 0xF0 || c > 0xF4)
+      return false;
+    for (std::size_t k = 1; k < n; ++k) {
+      if (i + k == iSize) return iSize >= kDetectBytes;
+      const auto b = static_cast<unsigned char>(p[i + k]);
+      if ((b & 0xC0) != 0x80) return false;
+      iCode = iCode << 6 | (b & 0x3F);
+    }
+    // C1 controls, surrogates and what lies past Unicode are not text.
+    if (iCode < iLeast || iCode <= 0x9F ||
+        (iCode >= 0xD800 && iCode <= 0xDFFF) || iCode > 0x10FFFF)
+      return false;
+    i += n;
+  }
+  return iSize > 0;
 }
 
 std::string gcFileSupport::typeForWord(const std::string& sWord) {
@@ -138,11 +312,7 @@ std::string gcFileSupport::typeForWord(const std::string& sWord) {
 }
 
 std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
-  const std::size_t dot = sFileName.rfind('.');
-  if (dot == std::string::npos || sFileName.find('/', dot) != std::string::npos)
-    return std::string();
-  std::string sExt = sFileName.substr(dot + 1);
-  for (char& c : sExt) c = static_cast<char>(std::tolower(c));
+  const std::string sExt = extensionOf(sFileName);
   for (const auto& w : kWords)
     for (const char* pExt : w.extensions)
       if (pExt != nullptr && sExt == pExt) return w.pType;

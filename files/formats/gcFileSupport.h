@@ -18,6 +18,7 @@
 #include "gcImageEdit.h"
 #include "gcIntelHexFile.h"
 #include "gcMifFile.h"
+#include "gcRecordFile.h"
 #include "gcSRecordFile.h"
 #include "gcTiTxtFile.h"
 #include "gcUf2File.h"
@@ -42,10 +43,29 @@ class DWXFILES_EXPORT gcFileSupport {
   // The type name for a file that begins with these bytes: "Intel HEX" for
   // ':', "Motorola S-record" for 'S' and a digit, "ELF" for 0x7F "ELF",
   // "TI-TXT" for '@', "UF2" for its two magic numbers, "DfuSe" for "DfuSe",
-  // else "Binary file".
+  // "MIF" for a MIF header (see detectInput), else "Binary file".
   static std::string detectType(const char* pHead, std::size_t iSize);
   // detectType of the file's first bytes; empty when it cannot be read.
   static std::string detectFileType(const std::string& sFileName);
+
+  // How many of an input's first bytes decide its format.
+  static constexpr std::size_t kDetectBytes = 65536;
+  // The format of the input sName (its extension counts) that begins with
+  // pHead (its first kDetectBytes, or all of it): .vmem is "Verilog memory"
+  // and .mif "MIF" whatever the bytes; then the bytes, as detectType says,
+  // and a MIF header's keywords after comments, in any case. Bytes none of
+  // these tells, and none at all, are "Binary file", but printable text
+  // (isText) is a failure naming sName that asks for PATH@FORMAT.
+  static gcFileResult detectInput(const std::string& sName, const char* pHead,
+                                  std::size_t iSize, std::string* pType);
+  // detectInput of the file's first bytes; a file that cannot be read is
+  // "Binary file", whose reader then says why.
+  static gcFileResult detectInputFile(const std::string& sFileName,
+                                      std::string* pType);
+  // True for valid UTF-8 with no control character but tab, LF, FF and CR;
+  // a sequence cut off by the end of kDetectBytes or more counts as valid.
+  // False for no bytes.
+  static bool isText(const char* p, std::size_t iSize);
 
   // The type name of a format word ("ihex", "srec", "binary", "titxt",
   // "vmem", "c", "uf2", "dfuse", "mif", "coe"), or of a file name's
