@@ -13,7 +13,7 @@ typedef std::uint64_t u64;
 
 // The decimal digits of each byte: length in [0], digits after.
 struct Decimals {
-  char text[256][4];
+  char text[256][5];  // a length, three digits, the end
   Decimals() {
     for (int i = 0; i < 256; ++i)
       text[i][0] = static_cast<char>(std::snprintf(text[i] + 1, 4, "%d", i));
