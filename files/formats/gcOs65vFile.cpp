@@ -109,8 +109,7 @@ class Os65vWriter : public gcSegmentHandler {
  public:
   explicit Os65vWriter(gcImageSave& save) : save_(save) {}
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
-    if (!checkFits(save_, "data", u64{iFirst} + iLength - 1, 0xFFFF, 16))
-      return false;
+    if (!checkFits(save_, iFirst, iLength, 0x10000)) return false;
     if (iFirst != iNext_) {
       char* p = save_.room(8);
       save_.advance(p + std::sprintf(p, ".%04X/", iFirst));
@@ -161,17 +160,16 @@ class Os65vFile : public gcFileFormat {
     gcImageSave save(sFileName, pVMM, options);
     std::uint32_t iStart = 0;
     const bool bStart = startToWrite(options, pInfo, &iStart);
-    if (bStart) checkFits(save, "start address", iStart, 0xFFFF, 16);
+    if (bStart) checkStartFits(save, iStart, 0x10000);
     if (!save.open()) return save.finish(0, 0);
     Os65vWriter writer(save);
     forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
     char* p = save.room(16);
     if (bStart)
-      p += std::sprintf(p, ".%04XG", iStart);
-    else
-      p += std::sprintf(p, ".%04llX/00",
+      p += std::sprintf(p, ".%04XG\r", iStart);
+    else if (!options.getDataOnly())
+      p += std::sprintf(p, ".%04llX/00\r",
                         static_cast<unsigned long long>(kDoneAddr));
-    *p++ = '\r';
     save.advance(p);
     return save.finish(writer.bytes(), 0);
   }

@@ -42,7 +42,7 @@ class SpasmWriter : public gcSegmentHandler {
       : save_(save), bLittle_(bLittle) {}
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     if (!checkWholeWords(save_, iFirst, iLength, 2) ||
-        !checkFits(save_, "data", u64{iFirst} + iLength - 1, 0x1FFFF, 17))
+        !checkFits(save_, iFirst, iLength, 0x20000))
       return false;
     const std::uint16_t* pDigits = hexPairDigits();
     const auto* pByte = reinterpret_cast<const unsigned char*>(pData);

@@ -27,7 +27,7 @@ const Framing kFramings[] = {
   {"ASCII-Hex", true, false,
    "\x02 $A1000,\n48 65 6C 6C 6F 57 6F 72 $A1010,\n6C 64 21 0A \x03\n$S0427,\n"},
   {"FastLoad", true, true,
-   "/ABAA\nSGVsbG9X/BBv/BBy/ABAQ\nbGQh/BAK/CAQn/ABAE/EAA\n"},
+   "/ABAA\nSGVsbG9X/BBv/BBy/ABAQ\nbGQh/BAK/CAQn\n/ABAE/EAA\n"},
   {"Four Packed Code", true, false,
    "$a2wD@%%%V6=<hZWIhcoy\n$m(Aza%%%VFHm0`w\n$%%%%%\n"},
   {"OS65V", true, true,
@@ -135,19 +135,17 @@ TEST_F(TextFormats, SavesRefuseWhatTheFieldCannotHold) {
   };
   for (const Refusal& c : {
            Refusal{"OS65V", 0xFFFF, 2, 0,
-                   "data at 0x00010000 does not fit in "
-                   "the 16-bit address field"},
+                   "address 0x00010000 is past the address field (below "
+                   "0x00010000)"},
            {"OS65V", 0x100, 1, 0x10000,
-            "start address at 0x00010000 does not fit in the 16-bit address "
-            "field"},
+            "start address 0x00010000 does not fit the start field"},
            {"SPASM (big-endian)", 0x1FFFE, 4, 0,
-            "data at 0x00020001 does not fit in the 17-bit address field"},
+            "address 0x00020000 is past the address field (below "
+            "0x00020000)"},
            {"SPASM (little-endian)", 0x11, 2, 0,
-            "a run of written bytes starts at 0x00000011, not on a 16-bit "
-            "word boundary"},
+            "address 0x00000011 does not fill a whole 16-bit word"},
            {"MIPS flash (big-endian)", 0x10, 6, 0,
-            "a run of written bytes ends at 0x00000015, not on a 32-bit word "
-            "boundary"},
+            "address 0x00000015 does not fill a whole 32-bit word"},
        }) {
     SCOPED_TRACE(c.reason);
     gcVMM vmm;
