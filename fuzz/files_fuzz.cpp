@@ -311,9 +311,9 @@ void roundTrip(FuzzedDataProvider& in) {
   gcFileSupport support;
   gcFileFormat* pFormat = support.createFileSupport(kTypes[type]);
   const bool bSaved = pFormat->saveImage(gFile, &vmm, options, &info).isOk();
-  check(
-      bSaved == (mode != gcImageOptions::kHexSegment || bBelow1M) && bStartFits,
-      "save");
+  check(bSaved ==
+            ((mode != gcImageOptions::kHexSegment || bBelow1M) && bStartFits),
+        "save");
   if (!bSaved) return;
   options.setLoadAddress(shadow.begin()->first);
   const gcFileResult r = pFormat->loadImage(gFile, &back, options, &got);
