@@ -88,9 +88,9 @@ TEST_F(TextFormats, WriteTheirFramingAndReadItBack) {
   gcFileSupport support;
   gcVMM image;
   image.setMemoryModell(new gcVMM32BitCompact);
-  char hello[] = "HelloWorld!\n";
-  image.setBlock(0x1000, hello, 8);
-  image.setBlock(0x1010, hello + 8, 4);
+  for (auto [iAddr, run] :
+       {std::pair{0x1000u, std::string("HelloWor")}, {0x1010u, "ld!\n"}})
+    image.setBlock(iAddr, &run[0], static_cast<vmm_int>(run.size()));
   gcImageInfo info;
   info.setStartAddress(0x1004);
   info.setHeader("demo");
