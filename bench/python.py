@@ -5,11 +5,13 @@ Usage: python.py MODULE_DIR WORKDIR [REPS]
 MODULE_DIR holds the built module. Times a 2 MiB image loaded from Intel
 HEX and written back (both sides), a 16 MiB image loaded and saved in a
 process of its own with its peak memory, two such images loaded and saved
-in two threads against both in one thread, and 1 MiB read and written
-through img[a:b] against a copy between bytearrays. REPS runs each
-(default 5); the
-times are the best and the median.
+in two threads against both in one thread, 1 MiB read and written through
+img[a:b] against a copy between bytearrays, the 16 MiB image's text through
+loads and dumps against intelhex through StringIO (intelhex once), and
+chunks(256) over 16 MiB. REPS runs each (default 5); the times are the best
+and the median.
 """
+import io
 import os
 import statistics
 import subprocess
@@ -171,4 +173,42 @@ bad |= img[a:a + MiB] != data
 print('\n| 1 MiB | dwxvmm | bytearray copy | ratio |\n|---|---:|---:|---:|')
 for name, t, ref in rows:
     print(f'| {name} | {t:.0f} µs | {ref:.0f} µs | {t / ref:.2f} x |')
+
+# 4. The 16 MiB image's Intel HEX as text in memory: loads, then dumps.
+with open(big) as f:
+    text = f.read()
+ours = timed(lambda: dwxvmm.loads(text).dumps('ihex', line_bytes=16))
+theirs_out = io.StringIO()
+
+
+def intelhex_round():
+    ih = IntelHex()
+    ih.loadhex(io.StringIO(text))
+    theirs_out.seek(0)
+    theirs_out.truncate()
+    ih.write_hex_file(theirs_out)
+
+
+theirs = timed(intelhex_round, 1)
+alike = dwxvmm.loads(theirs_out.getvalue()) == dwxvmm.loads(
+    dwxvmm.loads(text).dumps('ihex', line_bytes=16))
+bad |= not alike
+print('\n| 16 MiB Intel HEX text, loads + dumps | dwxvmm best / median | '
+      'intelhex (StringIO), once | ratio best / median | CPU ratio |\n'
+      '|---|---:|---:|---:|---:|')
+print(f'| {len(text) / MiB:.1f} MiB text | {ours[0]:.3f} / {ours[1]:.3f} s '
+      f'| {theirs[0]:.1f} s | {theirs[0] / ours[0]:.0f} / '
+      f'{theirs[0] / ours[1]:.0f} x | {theirs[2] / ours[2]:.0f} x |'
+      + ('' if alike else ' **outputs differ**'))
+
+# 5. 16 MiB in 256-byte chunks, as a flashing loop takes them.
+img = dwxvmm.Image()
+for a, n in runs:
+    img[a:a + n] = os.urandom(n)
+plain = timed(lambda: sum(1 for _ in img.chunks(256)))
+filled = timed(lambda: sum(1 for _ in img.chunks(256, fill=0xFF, align=4096)))
+bad |= sum(len(d) for _, d in img.chunks(256)) != 16 * MiB
+print(f'\n16 MiB in chunks(256): best {plain[0]:.3f} s, median {plain[1]:.3f} s; '
+      f'with fill and align=4096: best {filled[0]:.3f} s, median '
+      f'{filled[1]:.3f} s')
 sys.exit(1 if bad else 0)

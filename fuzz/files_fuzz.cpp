@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -315,6 +316,14 @@ void roundTrip(FuzzedDataProvider& in) {
             ((mode != gcImageOptions::kHexSegment || bBelow1M) && bStartFits),
         "save");
   if (!bSaved) return;
+  std::string saved;
+  gcImageOptions toMemory = options;
+  toMemory.setOutput(
+      [&saved](const char* p, std::size_t n) { saved.append(p, n); });
+  std::ifstream file(gFile, std::ios::binary);
+  check(pFormat->saveImage(gFile, &vmm, toMemory, &info).isOk() &&
+            saved == std::string(std::istreambuf_iterator<char>(file), {}),
+        "a save to memory differs from the file");
   options.setLoadAddress(shadow.begin()->first);
   const gcFileResult r = pFormat->loadImage(gFile, &back, options, &got);
   // S-records end with their start record: without one, a warning.
@@ -360,12 +369,16 @@ void roundTrip(FuzzedDataProvider& in) {
 
 void readText(FuzzedDataProvider& in) {
   const int type = in.ConsumeIntegralInRange(0, int{kLastType});
-  gcVMM vmm;
-  vmm.setMemoryModell(newModel(in.ConsumeIntegralInRange(0, 2)));
+  gcVMM vmm, twin;
+  const int model = in.ConsumeIntegralInRange(0, 2);
+  const vmm_int at = in.ConsumeIntegral<vmm_int>();
   char data[0x40];
   for (int i = 0; i < 0x40; ++i) data[i] = static_cast<char>(i);
-  vmm.setBlock(0, data, sizeof data);
-  vmm.setBlock(in.ConsumeIntegral<vmm_int>(), data, sizeof data);
+  for (gcVMM* pVMM : {&vmm, &twin}) {
+    pVMM->setMemoryModell(newModel(model));
+    pVMM->setBlock(0, data, sizeof data);
+    pVMM->setBlock(at, data, sizeof data);
+  }
   gcImageOptions options;
   options.setLaterWins(in.ConsumeBool())
       .setLoadAddress(in.ConsumeBool() ? 0 : in.ConsumeIntegral<vmm_int>());
@@ -375,15 +388,23 @@ void readText(FuzzedDataProvider& in) {
   options.setWordBits(8u << in.ConsumeIntegralInRange(0, 2));
   const bool bMend = in.ConsumeBool();
   std::string text = in.ConsumeRemainingBytesAsString();
-  std::ofstream(gFile, std::ios::binary)
-      << (bMend ? type >= kUf2 && type <= kDfuSe ? mendBinary(type, text)
-                                                 : mend(text)
-                : text);
+  if (bMend)
+    text = type >= kUf2 && type <= kDfuSe ? mendBinary(type, text) : mend(text);
+  std::ofstream(gFile, std::ios::binary) << text;
   const std::string before = snapshot(vmm);
   gcFileSupport support;
   const gcFileResult r = support.createFileSupport(kTypes[type])
                              ->loadImage(gFile, &vmm, options, nullptr);
   check(r.isOk() || snapshot(vmm) == before, "a failed load changed the VMM");
+  // The same bytes in memory: the same result.
+  gcImageOptions fromMemory = options;
+  fromMemory.setSource(text.data(), text.size());
+  const gcFileResult m = support.createFileSupport(kTypes[type])
+                             ->loadImage(gFile, &twin, fromMemory, nullptr);
+  check(m.getMessage() == r.getMessage() &&
+            m.getWarnings() == r.getWarnings() &&
+            snapshot(twin) == snapshot(vmm),
+        "a load from memory differs from the file's");
 }
 
 typedef std::uint64_t u64;

@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -54,11 +55,22 @@ class Held {
 // it lives: arguments are converted before, results built after.
 class Working {
  public:
-  explicit Working(std::mutex& m) : lock(m) {}
+  explicit Working(std::mutex& m) : first(m) {}
+  // Two images (or one twice): taken together, so that threads taking a
+  // pair in opposite orders never wait for each other.
+  Working(std::mutex& a, std::mutex& b) {
+    if (&a == &b) {
+      first = std::unique_lock<std::mutex>(a);
+      return;
+    }
+    std::lock(a, b);
+    first = std::unique_lock<std::mutex>(a, std::adopt_lock);
+    second = std::unique_lock<std::mutex>(b, std::adopt_lock);
+  }
 
  private:
-  py::gil_scoped_release release;  // first: the lock is taken without it
-  std::lock_guard<std::mutex> lock;
+  py::gil_scoped_release release;  // first: the locks are taken without it
+  std::unique_lock<std::mutex> first, second;
   Quiet quiet;
 };
 
@@ -306,6 +318,39 @@ bool toRange(py::handle start, py::handle stop, gcAddressRange* pRange) {
   pRange->iLast = iStop - 1;
   return true;
 }
+
+// A bytes object that output goes into as it comes: large ones grow by
+// realloc, which moves pages rather than copying them, and nothing is
+// copied once made. Needs the GIL.
+class BytesOutput {
+ public:
+  BytesOutput() = default;
+  ~BytesOutput() { Py_XDECREF(pBytes); }
+  BytesOutput(const BytesOutput&) = delete;
+  BytesOutput& operator=(const BytesOutput&) = delete;
+
+  void append(const char* pData, std::size_t n) {
+    if (n > iRoom - iSize) grow(std::max(2 * iRoom, iSize + n));
+    std::memcpy(PyBytes_AS_STRING(pBytes) + iSize, pData, n);
+    iSize += n;
+  }
+  py::bytes take() {
+    grow(iSize);
+    return py::reinterpret_steal<py::bytes>(std::exchange(pBytes, nullptr));
+  }
+
+ private:
+  void grow(std::size_t iTo) {
+    if (pBytes == nullptr)
+      pBytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(iTo));
+    else if (_PyBytes_Resize(&pBytes, static_cast<Py_ssize_t>(iTo)) != 0)
+      pBytes = nullptr;  // freed by the failed resize
+    if (pBytes == nullptr) throw py::error_already_set();
+    iRoom = iTo;
+  }
+  PyObject* pBytes = nullptr;
+  std::size_t iSize = 0, iRoom = 0;
+};
 
 // What save() and dumps() take beside the path and the format.
 struct SaveChoice {
@@ -577,14 +622,16 @@ class Image {
     if (format.is_none()) throw py::type_error("dumps needs a format");
     const std::string sType = outputType(format, std::string());
     const gcImageOptions options = choice.options(sType);
-    std::string out;
+    BytesOutput out;
     gcFileResult result;
     {
-      Quiet quiet;
-      result = image->saveToMemory(kBytesName, sType, options, &out);
+      Held held(mutex);  // out is a Python object: the interpreter lock stays
+      result = image->saveToMemory(
+          kBytesName, sType, options,
+          [&out](const char* pData, std::size_t n) { out.append(pData, n); });
     }
     check(result);
-    return py::bytes(out);
+    return out.take();
   }
 
   // An edit into a fresh VMM that replaces this one only on success.
@@ -622,7 +669,7 @@ class Image {
   void merge(const Image& other, gcOverlap eOverlap) {
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex, other.mutex);
       result = image->merge(*other.image, eOverlap);
     }
     check(result);
@@ -635,14 +682,14 @@ class Image {
   }
 
   bool equals(const Image& other) const {
-    Quiet quiet;
+    Working working(mutex, other.mutex);
     return image->equals(*other.image);
   }
 
   py::list runs() {
     std::vector<gcRun> list;
     {
-      Quiet quiet;
+      Working working(mutex);
       list = image->getRuns();
     }
     py::list out;
@@ -655,7 +702,7 @@ class Image {
   py::list compare(Image& other) {
     std::vector<gcDifference> list;
     {
-      Quiet quiet;
+      Working working(mutex, other.mutex);
       list = compareImages(vmm(), other.vmm());
     }
     py::list out;
@@ -684,7 +731,7 @@ class Image {
   }
 
   std::unique_ptr<gcImage> image;
-  std::mutex mutex;  // one library call on the image at a time
+  mutable std::mutex mutex;  // one library call on the image at a time
 };
 
 std::unique_ptr<Image> loads(py::handle data, const LoadChoice& choice) {
@@ -718,35 +765,39 @@ gcOverlap toOverlap(const std::string& sWord) {
                         "' is not 'error', 'replace' or 'ignore'");
 }
 
-// chunks()' iterator: the runs as they were at the call, the bytes as they
-// are at each step.
+// chunks()' iterator. Holds the image, whose changes during the walk it
+// may or may not see.
 class Chunks {
  public:
-  Chunks(py::object owner, u64 iSize, py::handle align, py::handle fill)
+  Chunks(py::object owner, py::handle size, py::handle align, py::handle fill)
       : owner_(std::move(owner)),
         image_(owner_.cast<Image&>()),
-        iFill_(fill.is_none() ? -1 : toByte(fill, "fill")),
-        walk_(start(image_, iSize, align, iFill_ >= 0)) {}
+        walk_(start(image_, size, align, fill)) {}
 
   py::tuple next() {
     u64 iFirst = 0, n = 0;
-    if (!walk_.next(&iFirst, &n)) throw py::stop_iteration();
-    return py::make_tuple(iFirst, image_.read(iFirst, n, iFill_));
+    const char* pData = nullptr;
+    {
+      Held held(image_.mutex);
+      if (!walk_.next(&iFirst, &n, &pData)) throw py::stop_iteration();
+    }
+    return py::make_tuple(iFirst, py::bytes(pData, n));
   }
 
  private:
-  static gcChunks start(Image& image, u64 iSize, py::handle align,
-                        bool bWhole) {
+  static gcChunks start(Image& image, py::handle size, py::handle align,
+                        py::handle fill) {
+    const u64 iSize = toInt(size, kEnd, "size");
     const u64 iAlign = align.is_none() ? iSize : toInt(align, kEnd, "align");
+    const int iFill = fill.is_none() ? -1 : toByte(fill, "fill");
     const std::string sWhy = gcChunks::check(iSize, iAlign);
     if (!sWhy.empty()) throw py::value_error(sWhy);
-    Quiet quiet;
-    return gcChunks(image.image->getRuns(), iSize, iAlign, bWhole);
+    Working working(image.mutex);
+    return gcChunks(*image.image, iSize, iAlign, iFill);
   }
 
   py::object owner_;  // keeps image_ alive
   Image& image_;
-  int iFill_;
   gcChunks walk_;
 };
 
@@ -842,7 +893,9 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
   py::class_<Image> image(m, "Image", R"(A sparse memory image.
 
 Written bytes are data; every other address is a hole. The start address
-and header travel with the image through load(), save() and move().)");
+and header travel with the image through load(), save() and move(). The
+library works without the interpreter lock: images in threads of their own
+run side by side, and calls on one image from several threads take turns.)");
   image.def(py::init<>(), "An empty image.");
   defLoad<Image&, py::handle>(
       image, "load",
@@ -1127,9 +1180,7 @@ other's start address and header fill in only where this image has none.)")
       .def(
           "chunks",
           [](py::object self, py::handle size, py::handle fill,
-             py::handle align) {
-            return Chunks(self, toInt(size, kEnd, "size"), align, fill);
-          },
+             py::handle align) { return Chunks(self, size, align, fill); },
           py::arg("size"), py::kw_only(), py::arg("fill") = py::none(),
           py::arg("align") = py::none(),
           R"(Yields (address, bytes) chunks in address order for a flash programmer.

@@ -34,16 +34,16 @@ class Image:
              header: Union[None, bool, str, bytes] = None,
              crlf: bool = False, data_only: bool = False,
              name: Optional[str] = None) -> None: ...
-    def dumps(self, format: str, *, range: Optional[_Range] = None, fill: Optional[int] = None,
-             line_bytes: int = 32, word_width: int = 8,
-             uf2_family: Union[str, int, None] = None, dfu_alt: int = 0,
-             dfu_name: str = "ST...", dfu_vid: int = 0x0483,
-             dfu_pid: int = 0xDF11, dfu_device: int = 0xFFFF,
-             srec_address: Optional[int] = None,
-             hex_address: Optional[str] = None, start: bool = True,
-             header: Union[None, bool, str, bytes] = None,
-             crlf: bool = False, data_only: bool = False,
-             name: Optional[str] = None) -> bytes: ...
+    def dumps(self, format: str, *, range: Optional[_Range] = None,
+              fill: Optional[int] = None, line_bytes: int = 32,
+              word_width: int = 8, uf2_family: Union[str, int, None] = None,
+              dfu_alt: int = 0, dfu_name: str = "ST...",
+              dfu_vid: int = 0x0483, dfu_pid: int = 0xDF11,
+              dfu_device: int = 0xFFFF, srec_address: Optional[int] = None,
+              hex_address: Optional[str] = None, start: bool = True,
+              header: Union[None, bool, str, bytes] = None,
+              crlf: bool = False, data_only: bool = False,
+              name: Optional[str] = None) -> bytes: ...
     @overload
     def __getitem__(self, key: int) -> int: ...
     @overload

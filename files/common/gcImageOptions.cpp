@@ -1,5 +1,7 @@
 #include "gcImageOptions.h"
 
+#include <utility>
+
 gcImageOptions::gcImageOptions()
     : iLoadAddress(0),
       bLaterWins(false),
@@ -30,8 +32,7 @@ gcImageOptions::gcImageOptions()
       bDataOnly(false),
       iAddressUnit(1),
       pSourceData(nullptr),
-      iSourceSize(0),
-      pOutput(nullptr) {}
+      iSourceSize(0) {}
 
 gcImageOptions& gcImageOptions::setSource(const char* pData,
                                           std::uint64_t iSize) {
@@ -42,11 +43,13 @@ gcImageOptions& gcImageOptions::setSource(const char* pData,
 const char* gcImageOptions::getSourceData() const { return pSourceData; }
 std::uint64_t gcImageOptions::getSourceSize() const { return iSourceSize; }
 
-gcImageOptions& gcImageOptions::setOutput(std::string* pOut) {
-  pOutput = pOut;
+gcImageOptions& gcImageOptions::setOutput(OutputSink sink) {
+  output = std::move(sink);
   return *this;
 }
-std::string* gcImageOptions::getOutput() const { return pOutput; }
+const gcImageOptions::OutputSink& gcImageOptions::getOutput() const {
+  return output;
+}
 
 gcImageOptions& gcImageOptions::setIgnoreChecksums(bool bIgnore) {
   bIgnoreChecksums = bIgnore;

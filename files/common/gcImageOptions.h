@@ -3,7 +3,9 @@
 #ifndef DWXFILES_GCIMAGEOPTIONS_H_
 #define DWXFILES_GCIMAGEOPTIONS_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "gcFileResult.h"
@@ -96,11 +98,12 @@ class DWXFILES_EXPORT gcImageOptions {
   // file name, as gcCArrayFile::nameFor gives it).
   gcImageOptions& setArrayName(const std::string& sName);
   const std::string& getArrayName() const;
-  // The output goes to *pOut, which it replaces, instead of the named file,
-  // which then only names it in messages (default null: the file). A failed
-  // save leaves *pOut empty. *pOut must outlive the save.
-  gcImageOptions& setOutput(std::string* pOut);
-  std::string* getOutput() const;
+  // The output goes to sink, a piece at a time in order, instead of the
+  // named file, which then only names it in messages (default empty: the
+  // file). A save that fails may have given the sink part of the output.
+  typedef std::function<void(const char* pData, std::size_t n)> OutputSink;
+  gcImageOptions& setOutput(OutputSink sink);
+  const OutputSink& getOutput() const;
 
   // UF2: the family a save writes (flag 0x2000), and the one family a load
   // takes from a file that holds several (default none; see gcUf2File).
@@ -164,7 +167,7 @@ class DWXFILES_EXPORT gcImageOptions {
   unsigned int iAddressUnit;
   const char* pSourceData;
   std::uint64_t iSourceSize;
-  std::string* pOutput;
+  OutputSink output;
 };
 
 // What an image carries beside its data: a start address (Intel HEX 03 or

@@ -18,8 +18,7 @@ gcImageSave::gcImageSave(const std::string& sName, gcVMMBase* pVMM,
       iHighest(0),
       bCrlf(options.getCrlf()),
       pFile(nullptr),
-      pOutput(options.getOutput()),
-      bOpen(false),
+      output(options.getOutput()),
       iUsed(0) {
   if (iUnit != 1 && iUnit != 2 && iUnit != 4) {
     fail("address unit " + std::to_string(iUnit) + " (1, 2 or 4)");
@@ -46,11 +45,9 @@ gcImageSave::gcImageSave(const std::string& sName, gcVMMBase* pVMM,
 }
 
 gcImageSave::~gcImageSave() {
-  // Only an unfinished save gets here open.
-  if (bOpen && pOutput != nullptr) pOutput->clear();
   if (pFile == nullptr) return;
   std::fclose(pFile);
-  std::remove(sFileName.c_str());
+  std::remove(sFileName.c_str());  // only an unfinished save gets here
 }
 
 bool gcImageSave::isOk() const { return result.isOk(); }
@@ -98,11 +95,7 @@ bool gcImageSave::open() {
          ": this format has no address field");
   if (!isOk()) return false;
   buffer.reset(new char[kBuffer]);
-  bOpen = true;
-  if (pOutput != nullptr) {
-    pOutput->clear();
-    return true;
-  }
+  if (output) return true;
   pFile = std::fopen(sFileName.c_str(), "wb");
   if (pFile == nullptr)
     return fail(std::string("cannot write: ") + std::strerror(errno));
@@ -110,8 +103,8 @@ bool gcImageSave::open() {
 }
 
 void gcImageSave::flush() {
-  if (pOutput != nullptr)
-    pOutput->append(buffer.get(), iUsed);
+  if (output && iUsed != 0)
+    output(buffer.get(), iUsed);
   else if (iUsed != 0 && std::fwrite(buffer.get(), 1, iUsed, pFile) != iUsed)
     fail(std::string("cannot write: ") + std::strerror(errno));
   iUsed = 0;
@@ -119,11 +112,7 @@ void gcImageSave::flush() {
 
 gcFileResult gcImageSave::finish(std::uint64_t iDataBytes,
                                  std::uint64_t iFilledBytes) {
-  if (bOpen && pOutput != nullptr) {
-    flush();
-    if (!isOk()) pOutput->clear();
-  }
-  bOpen = false;
+  if (output && buffer && isOk()) flush();
   if (pFile != nullptr) {
     flush();
     if (std::fclose(pFile) != 0)

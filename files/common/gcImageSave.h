@@ -13,9 +13,9 @@
 class gcVMMBase;
 
 // Settles the range, opens the file, gathers output in a buffer that goes
-// to the file (or the options' output in memory) in large writes, and keeps
-// the first error. A save that fails after the file was opened removes the
-// file, or empties the output.
+// to the file (or the options' output sink) in large writes, and keeps the
+// first error. A save that fails after the file was opened removes the
+// file.
 class gcImageSave {
  public:
   // Fails for a null VMM or a bad range.
@@ -42,7 +42,7 @@ class gcImageSave {
   // The start address iStart in units; fails the save when it is not a
   // multiple of the unit.
   std::uint64_t fileStart(std::uint64_t iStart);
-  // Opens the file (or empties the output) for writing; false after the
+  // Opens the file (none for an output sink) for writing; false after the
   // error.
   bool open();
   // Room for n more bytes of output; write them, then call advance().
@@ -72,8 +72,7 @@ class gcImageSave {
   std::uint64_t iHighest;
   bool bCrlf;
   FILE* pFile;
-  std::string* pOutput;  // in memory instead of pFile
-  bool bOpen;
+  gcImageOptions::OutputSink output;  // instead of pFile
   std::unique_ptr<char[]> buffer;
   std::size_t iUsed;
   gcFileResult result;

@@ -19,7 +19,6 @@ typedef std::uint64_t u64;
 
 const char kBinary[] = "Binary file";
 const char kStandard[] = "-";  // standard input or output
-const u64 kHeadBytes = 64;     // what tells a format
 
 std::string hex(u64 iValue) {
   char text[24];
@@ -105,18 +104,20 @@ gcFileResult gcImage::load(const std::vector<gcImageInput>& list,
 gcFileResult gcImage::loadOne(gcImageInput* pInput,
                               const gcImageOptions& options) {
   if (pInput->pData != nullptr) {
-    if (pInput->sType.empty() && pInput->bPlaced) pInput->sType = kBinary;
     if (pInput->sType.empty()) {
       const bool bTold =
-          gcFileSupport::detectInput(pInput->sPath, pInput->pData,
-                                     std::min<u64>(pInput->iSize, kHeadBytes),
-                                     &pInput->sType)
+          gcFileSupport::detectInput(
+              pInput->sPath, pInput->pData,
+              std::min<u64>(pInput->iSize, gcFileSupport::kDetectBytes),
+              &pInput->sType)
               .isOk();
-      // As for a pipe, no file name can tell what the bytes are.
-      if (!bTold || pInput->sType == kBinary)
+      // As for a pipe, no file name can tell what the bytes are; a load
+      // address says they are binary.
+      if ((!bTold || pInput->sType == kBinary) && !pInput->bPlaced)
         return gcFileResult::failure(pInput->sPath, 0,
                                      "cannot tell the format: name it, or "
                                      "give a binary a load address");
+      if (!bTold) pInput->sType = kBinary;
     }
     gcImageOptions mine = options;
     mine.setSource(pInput->pData, pInput->iSize);
@@ -229,18 +230,29 @@ gcFileResult gcImage::save(const std::string& sPath, const std::string& sType,
   return writeStandardOutput(write);
 }
 
+gcFileResult gcImage::saveToMemory(
+    const std::string& sName, const std::string& sType,
+    const gcImageOptions& options,
+    const gcImageOptions::OutputSink& sink) const {
+  gcFileSupport formats;
+  gcFileFormat* pFormat = formats.createFileSupport(sType);
+  if (pFormat == nullptr) return unknownFormat(sName, sType);
+  gcImageOptions mine = options;
+  mine.setOutput(sink);
+  if (mine.getArrayName().empty()) mine.setArrayName(kArrayName);
+  return pFormat->saveImage(sName, vmm.get(), mine, &info);
+}
+
 gcFileResult gcImage::saveToMemory(const std::string& sName,
                                    const std::string& sType,
                                    const gcImageOptions& options,
                                    std::string* pOut) const {
   pOut->clear();
-  gcFileSupport formats;
-  gcFileFormat* pFormat = formats.createFileSupport(sType);
-  if (pFormat == nullptr) return unknownFormat(sName, sType);
-  gcImageOptions mine = options;
-  mine.setOutput(pOut);
-  if (mine.getArrayName().empty()) mine.setArrayName(kArrayName);
-  return pFormat->saveImage(sName, vmm.get(), mine, &info);
+  const gcFileResult result = saveToMemory(
+      sName, sType, options,
+      [pOut](const char* pData, std::size_t n) { pOut->append(pData, n); });
+  if (!result.isOk()) pOut->clear();
+  return result;
 }
 
 gcFileResult gcImage::merge(const gcImage& other, gcOverlap eOverlap) {

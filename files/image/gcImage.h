@@ -98,9 +98,12 @@ class DWXFILES_EXPORT gcImage {
   // a terminal. Messages name it "<stdout>".
   gcFileResult save(const std::string& sPath, const std::string& sType,
                     const gcImageOptions& options) const;
-  // The same file made in *pOut instead, which it replaces (empty on
-  // failure). Messages name sName; a C array is named "image" unless
-  // options name it.
+  // The same file given to sink a piece at a time (see setOutput), or made
+  // in *pOut, which it replaces (empty on failure). Messages name sName; a
+  // C array is named "image" unless options name it.
+  gcFileResult saveToMemory(const std::string& sName, const std::string& sType,
+                            const gcImageOptions& options,
+                            const gcImageOptions::OutputSink& sink) const;
   gcFileResult saveToMemory(const std::string& sName, const std::string& sType,
                             const gcImageOptions& options,
                             std::string* pOut) const;
@@ -135,7 +138,9 @@ class DWXFILES_EXPORT gcImage {
   // Writes sText to sPath as save() writes a file: whole or not at all.
   static gcFileResult saveText(const std::string& sPath,
                                const std::string& sText);
-  // The library's memory-map report of the VMM (writeMemoryMap), to sPath.
+  // The library's memory-map report of the VMM (writeMemoryMap's text), to
+  // sPath as save() writes a file, "-" standard output. The working folder
+  // is neither used nor changed: images in other threads may save meanwhile.
   gcFileResult saveMemoryMap(const std::string& sPath) const;
 
   // A new empty VMM of this image's model: what an edit that makes a new

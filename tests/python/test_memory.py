@@ -94,6 +94,24 @@ def test_dumps_is_save_and_loads_is_load(tmp_path, word, save, load):
             dwxvmm.loads(raw.decode('latin-1'), format=word)
 
 
+@pytest.mark.parametrize('word', dwxvmm.FORMATS)
+def test_every_format_word_dumps_and_loads_as_files(tmp_path, word):
+    img = image({0x1000 + i: i * 7 & 255 for i in range(300)}, start=0x1000)
+    path = tmp_path / 'image'  # a C array's name, as dumps' default
+    img.save(path, format=word)
+    raw = path.read_bytes()
+    assert img.dumps(word) == raw
+    try:
+        want = dwxvmm.load(path, format=word)
+    except dwxvmm.ImageError as e:  # written only: refused alike
+        assert error_of(lambda: dwxvmm.loads(raw, format=word)).reason == \
+            e.reason
+        return
+    assert dwxvmm.loads(raw, format=word) == want
+    if word not in BINARY:
+        assert dwxvmm.loads(raw.decode(), format=word) == want
+
+
 def test_loads_reads_an_elf_and_names_arrays_as_save_does(tmp_path):
     data = elf([(0x08000000, b'\x01\x02\x03'), (0x20000000, b'ram')],
                entry=0x08000001)
@@ -298,6 +316,15 @@ def test_chunks_edges_and_refusals():
         0, 16, 32, 48, 0xFFFFFFC0, 0xFFFFFFD0, 0xFFFFFFE0, 0xFFFFFFF0]
     assert list(image({5: 1}).chunks(1 << 20, fill=0))[0][0] == 0
     assert list(dwxvmm.Image().chunks(256, fill=0)) == []
+    data = random.Random(1).randbytes(0x20004D)
+    big = dwxvmm.Image()  # read a window at a time: windows of 1 MiB
+    big[0x30:0x30 + len(data)] = data
+    got = list(big.chunks(4096))
+    assert b''.join(d for _, d in got) == data
+    assert [a for a, _ in got] == [0x30] + list(range(4096, len(data), 4096))
+    end = -(-(0x30 + len(data)) // 8192) * 8192
+    assert b''.join(d for _, d in big.chunks(4096, fill=1, align=8192)) == \
+        b'\x01' * 0x30 + data + b'\x01' * (end - 0x30 - len(data))
     walk = img.chunks(16)
     assert iter(walk) is walk and next(walk) == (0x0F, b'\x01')
     for kw in ({'size': 0}, {'size': 3}, {'size': -4}, {'size': 2 * TOP},

@@ -108,6 +108,8 @@ TEST_F(Threads, EightImagesLoadEditSaveAndReportAsAlone) {
     writeMemoryMap(image.getVMM());
     EXPECT_TRUE(slurp("vmm.mmap") == slurp(name("map", i)));
   }
+  EXPECT_EQ("none/map: cannot write the report",
+            gcImage().saveMemoryMap("none/map").getMessage());
   EXPECT_EQ(kThreads * 3 + 1,
             std::distance(std::filesystem::directory_iterator(dir_), {}));
 }
