@@ -344,7 +344,7 @@ int cat(Args& args) {
   if (sOutput == "-") return kOk;  // standard output holds the image alone
   std::printf("%s: %s, %llu data bytes", sOutput.c_str(), type.c_str(),
               static_cast<unsigned long long>(result.getDataBytes()));
-  if (type == "Binary file" || type == "Formatted binary")
+  if (gcFileSupport::isAddressless(type))
     std::printf(", %llu bytes filled with %s",
                 static_cast<unsigned long long>(result.getFilledBytes()),
                 hex(options.getFillByte(), 2).c_str());

@@ -1,7 +1,8 @@
 // The differential fuzz target of the image formats. An input either
 // writes a few runs into a VMM, saves them in one format and loads the file
 // into a fresh VMM, which must then hold exactly the bytes written (holes
-// stay holes; binary, UF2 and MIF fill them as they define); or makes the runs
+// stay holes; binary, Logisim, UF2 and MIF fill them as they define; word
+// formats get whole words); or makes the runs
 // the sections of an ELF file, some held by program headers at other physical
 // addresses, which must load at their load addresses or fail where two
 // sections give one address different values, and whose every strict
@@ -59,7 +60,16 @@ const char* const kTypes[] = {"Binary file",
                               "PPB",
                               "Stewie",
                               "TRS-80",
-                              "Wilson"};
+                              "Wilson",
+                              "ASCII-Hex",
+                              "FastLoad",
+                              "Four Packed Code",
+                              "OS65V",
+                              "SPASM (big-endian)",
+                              "SPASM (little-endian)",
+                              "MIPS flash (big-endian)",
+                              "MIPS flash (little-endian)",
+                              "Logisim"};
 enum {
   kBinary = 0,
   kElf = 4,
@@ -70,7 +80,16 @@ enum {
   kAomf,
   kMsBin,
   kFormatted,
-  kLastType = kAomf + 8
+  kAsciiHex = kAomf + 9,
+  kFastLoad,
+  kFpc,
+  kOs65v,
+  kSpasmBe,
+  kSpasmLe,
+  kMipsBe,
+  kMipsLe,
+  kLogisim,
+  kLastType = kLogisim
 };
 // The binary record formats from kAomf on: 16-bit addresses; the start
 // (0: none, 1: an end record of the start or 0, 2: only an image's start);
@@ -83,6 +102,8 @@ const struct {
                 {true, 2, false},  {false, 1, true},  {false, 0, false},
                 {false, 0, false}, {true, 2, true},   {false, 1, false}};
 std::string gFile;
+
+bool isRecordType(int type) { return type >= kAomf && type < kAsciiHex; }
 
 void check(bool ok, const char* what) {
   if (ok) return;
@@ -263,28 +284,40 @@ void roundTrip(FuzzedDataProvider& in) {
   vmm.setMemoryModell(newModel(model));
   back.setMemoryModell(newModel(model));
   std::map<vmm_int, char> shadow;
-  // Binary saves every address between the ends, MIF every word from 0:
-  // keep the span small.
-  const bool bFilled = type == kBinary || type == kFormatted;
+  // Binary, Formatted binary and Logisim save every address between the
+  // ends, MIF every word from 0: keep the span small. Word formats take
+  // whole words, and the 16-bit formats, OS65V and SPASM only their fields'
+  // addresses.
+  const bool bFilled =
+      type == kBinary || type == kFormatted || type == kLogisim;
   const bool bSpan = bFilled || type == kMif;
-  const auto record = type >= kAomf ? kRecords[type - kAomf]
-                                    : decltype(kRecords[0]){false, 0, false};
+  const auto record = isRecordType(type)
+                          ? kRecords[type - kAomf]
+                          : decltype(kRecords[0]){false, 0, false};
   const vmm_int base = bFilled ? in.ConsumeIntegral<vmm_int>() & ~0xFFFFu : 0;
+  const std::uint64_t iWord = type == kSpasmBe || type == kSpasmLe ? 2
+                              : type == kMipsBe || type == kMipsLe ? 4
+                                                                   : 1;
+  const std::uint64_t iEnd = record.b16 || type == kOs65v ? 0x10000
+                             : type == kSpasmBe || type == kSpasmLe
+                                 ? 0x20000
+                                 : std::uint64_t{1} << 32;
   for (int runs = in.ConsumeIntegralInRange(1, 6); runs > 0; --runs) {
     vmm_int a = base + in.ConsumeIntegral<std::uint16_t>();
     if (type == kMif) a &= 0x0FFF;  // a memory of every word: keep it short
-    if (!bSpan && !record.b16 && in.ConsumeBool())
-      a = in.ConsumeIntegral<vmm_int>();
+    if (!bSpan && in.ConsumeBool()) a = in.ConsumeIntegral<vmm_int>();
+    a = static_cast<vmm_int>(a % iEnd / iWord * iWord);
     a = std::max<vmm_int>(a, type == kMsBin);  // MsBin: 0 marks the start
-    const std::uint64_t n = std::min<std::uint64_t>(
-        in.ConsumeIntegralInRange(1, 600),
-        (std::uint64_t{1} << (record.b16 ? 16 : 32)) - a);
+    std::uint64_t n =
+        std::min<std::uint64_t>(in.ConsumeIntegralInRange(1, 600), iEnd - a);
+    if ((n -= n % iWord) == 0) continue;
     std::string data(n, '\0');
     for (std::uint64_t i = 0; i < n; ++i)
       shadow[a + i] = data[i] =
           static_cast<char>(in.ConsumeIntegral<std::uint8_t>() ^ i);
     vmm.setBlock(a, &data[0], n);
   }
+  if (shadow.empty()) return;
   gcImageOptions options;
   options.setRecordLength(in.ConsumeIntegralInRange(1, type == 1 ? 255 : 250))
       .setCrlf(in.ConsumeBool())
@@ -304,6 +337,10 @@ void roundTrip(FuzzedDataProvider& in) {
   const std::string header = in.ConsumeRandomLengthString(20);
   options.setHexAddressing(mode).setWriteStart(bStart);
   if (type == 2 || record.bHeader) options.setHeader(header, bHeader);
+  // OS65V holds a 16-bit start address.
+  const bool bStartFits = type != kOs65v || !bStart ||
+                          !info.hasStartAddress() ||
+                          info.getLinearStartAddress() <= 0xFFFF;
   const bool bBelow1M =
       shadow.rbegin()->first < 0x100000 &&
       (!bStart || !info.hasStartAddress() || info.isSegmentedStart() ||
@@ -315,7 +352,8 @@ void roundTrip(FuzzedDataProvider& in) {
                           info.hasStartAddress() &&
                           info.getLinearStartAddress() > 0xFFFF;
   check(bSaved ==
-            ((mode != gcImageOptions::kHexSegment || bBelow1M) && !bWideStart),
+            ((mode != gcImageOptions::kHexSegment || bBelow1M) && !bWideStart &&
+             bStartFits),
         "save");
   if (!bSaved) return;
   std::string saved;
@@ -334,13 +372,18 @@ void roundTrip(FuzzedDataProvider& in) {
         "load of a saved file");
   if (type == 2 || record.bHeader)
     check(got.getHeader() == (bHeader ? header : ""), "header");
-  if (type >= kAomf)
+  if (isRecordType(type))
     check(got.hasStartAddress() == (record.iStart == 1 ? bStart
                                     : record.iStart == 2
                                         ? bStart && info.hasStartAddress()
                                         : false),
           "start of a binary record format");
   // An S9 of address 0 stands in for no start address.
+  if (type == kFastLoad || type == kOs65v)
+    check(got.hasStartAddress() == (bStart && info.hasStartAddress()) &&
+              (!got.hasStartAddress() ||
+               got.getStartAddress() == info.getLinearStartAddress()),
+          "start of FastLoad or OS65V");
   if (type == 1 || type == 2)
     check(got.hasStartAddress() ==
               (type == 2 ? bStart : bStart && info.hasStartAddress()),

@@ -395,12 +395,11 @@ struct SaveChoice {
       options.setRange(r.iFirst, r.iLast);
     }
     if (!fill.is_none()) {
-      if (sType != kBinary && sType != "UF2" && sType != "MIF" &&
-          sType != "COE" && sType != "Formatted binary")
+      if (!gcFileSupport::isAddressless(sType) && sType != "UF2" &&
+          sType != "MIF" && sType != "COE")
         throw py::value_error(
-            "fill applies to binary, formatted-binary, UF2, MIF and COE "
-            "output; fill() the "
-            "image for " +
+            "fill applies to binary, formatted-binary, UF2, MIF, COE, "
+            "Logisim, BASIC and Lattice MEM output; fill() the image for " +
             sType);
       options.setFillByte(toByte(fill, "fill"));
     }
@@ -780,8 +779,7 @@ std::unique_ptr<Image> loads(py::handle data, const LoadChoice& choice) {
   const gcImageOptions options = choice.apply(&input);
   std::unique_ptr<Buffer> buffer;
   if (py::isinstance<py::str>(data)) {
-    if (input.bPlaced || input.sType == kBinary || input.sType == "UF2" ||
-        input.sType == "DfuSe")
+    if (input.bPlaced || gcFileSupport::isBinary(input.sType))
       throw py::type_error("a binary format takes bytes, not a str");
     Py_ssize_t n = 0;
     input.pData = PyUnicode_AsUTF8AndSize(data.ptr(), &n);
@@ -865,9 +863,10 @@ loaded lane back as split() took it.)";
 // What save() and dumps() say of their keywords.
 const char kSaveKeywords[] = R"(
 
-range (start, stop) limits what is written. Binary, formatted-binary and
-UF2 output write fill (default 0xFF) for holes, MIF and COE (default 0);
-line_bytes (1 to 255) are the data bytes of a record; word_width (8,
+range (start, stop) limits what is written. Binary, formatted-binary,
+UF2, Logisim, BASIC and Lattice MEM output write fill (default 0xFF)
+for holes, MIF and COE (default 0); line_bytes (1 to 255) are the data
+bytes of a record; word_width (8,
 16, 32) the bits of a vmem, MIF or COE word; uf2_family a UF2 family's name
 or ID. A DfuSe file's target has the alternate setting dfu_alt and the name
 dfu_name, its suffix the IDs dfu_vid, dfu_pid and dfu_device.
@@ -888,7 +887,7 @@ PYBIND11_MODULE(dwxvmm, m) {
       std::string(R"(A new Image from data as load() reads a file.
 
 data is bytes (or any bytes-like object), or a str taken as UTF-8, which a
-binary format ('binary', 'uf2', 'dfuse') or at refuses (TypeError). Data
+binary format ('binary', 'uf2', 'dfuse', 'aomf', ...) or at refuses (TypeError). Data
 that no format claims is an ImageError unless format or at says it is
 binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
 1-based line.)") +
@@ -899,8 +898,8 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
           "format is one of '") +
       formatList("', '") +
       "', else path's extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37 "
-      ".mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe, .aomf, .lda, "
-      ".ppb)." +
+      ".mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe, .fpc, .asm, .bas, "
+      ".fth .4th, .vhd .vhdl, .aomf, .lda, .ppb)." +
       kSaveKeywords + " (default: from the file name).";
   const std::string dumpsDoc =
       std::string("The bytes that save() writes for format ('") +

@@ -35,7 +35,7 @@ gcBlockWriter::gcBlockWriter(gcImageSave& save, unsigned int iWordBytes,
 bool gcBlockWriter::handleSegment(vmm_int iFirst, std::uint64_t iLength,
                                   const char* pData) {
   const std::uint64_t iEnd = iFirst + iLength;
-  if (!checkWholeWords(save_, iFirst, iLength, iWordBytes_)) return false;
+  if (!checkWholeWords(save_, iFirst, iLength, iWordBytes_, true)) return false;
   if (iFirst != iNext_) {  // a hole, or the first run
     endLine();
     char* p = save_.room(16);

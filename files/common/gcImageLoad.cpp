@@ -149,6 +149,7 @@ bool gcImageLoad::getSize(std::uint64_t* pSize) {
 void gcImageLoad::setContext(const std::string& sText) { sContext = sText; }
 
 std::uint64_t gcImageLoad::getLine() const { return iLine; }
+void gcImageLoad::setLine(std::uint64_t iAtLine) { iLine = iAtLine; }
 
 unsigned int gcImageLoad::addressUnit() {
   bUnitAsked = true;

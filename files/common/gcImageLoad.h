@@ -62,6 +62,8 @@ class gcImageLoad {
   }
   // The line nextLine returned last (1-based).
   std::uint64_t getLine() const;
+  // Sets it, for a reader that counts lines itself (CR alone ends them).
+  void setLine(std::uint64_t iAtLine);
   // The unit the file's addresses count (the options' address unit): a
   // reader with an address field asks for it and takes its addresses
   // through imageAddress. A load with a unit other than 1 whose reader

@@ -84,7 +84,8 @@ bool forFilledRange(gcVMMBase* pVMM, gcImageSave& save, std::uint8_t iFill,
 
 bool startToWrite(const gcImageOptions& options, const gcImageInfo* pInfo,
                   std::uint32_t* pStart) {
-  if (!options.getWriteStart() || pInfo == nullptr || !pInfo->hasStartAddress())
+  if (!options.getWriteStart() || options.getDataOnly() || pInfo == nullptr ||
+      !pInfo->hasStartAddress())
     return false;
   *pStart = pInfo->getLinearStartAddress();
   return true;
@@ -92,6 +93,7 @@ bool startToWrite(const gcImageOptions& options, const gcImageInfo* pInfo,
 
 std::string headerToWrite(const gcImageOptions& options,
                           const gcImageInfo* pInfo) {
+  if (options.getDataOnly()) return std::string();
   std::string s = pInfo != nullptr ? pInfo->getHeader() : "";
   if (options.hasHeader())
     s = options.getWriteHeader() ? options.getHeader() : "";
@@ -111,27 +113,42 @@ void putLine(gcImageSave& save, const std::string& s) {
 }
 
 bool checkWholeWords(gcImageSave& save, std::uint64_t iFirst,
-                     std::uint64_t iLength, unsigned int iWordBytes) {
+                     std::uint64_t iLength, unsigned int iWordBytes,
+                     bool bAsRun) {
   const u64 iEnd = iFirst + iLength;
   if (iFirst % iWordBytes == 0 && iEnd % iWordBytes == 0) return true;
+  const bool bStarts = iFirst % iWordBytes != 0;
+  const auto a = static_cast<unsigned long long>(bStarts ? iFirst : iEnd - 1);
   char reason[96];
-  std::snprintf(reason, sizeof reason,
-                "a run of written bytes %s at 0x%08llX, not on a %u-bit "
-                "word boundary",
-                iFirst % iWordBytes != 0 ? "starts" : "ends",
-                static_cast<unsigned long long>(
-                    iFirst % iWordBytes != 0 ? iFirst : iEnd - 1),
-                iWordBytes * 8);
+  if (bAsRun)
+    std::snprintf(reason, sizeof reason,
+                  "a run of written bytes %s at 0x%08llX, not on a %u-bit "
+                  "word boundary",
+                  bStarts ? "starts" : "ends", a, iWordBytes * 8);
+  else
+    std::snprintf(reason, sizeof reason,
+                  "address 0x%08llX does not fill a whole %u-bit word", a,
+                  iWordBytes * 8);
   return save.fail(reason);
 }
 
-bool checkFits(gcImageSave& save, const char* pWhat, std::uint64_t iAddr,
-               std::uint64_t iMax, unsigned int iBits) {
-  if (iAddr <= iMax) return true;
+bool checkFits(gcImageSave& save, std::uint64_t iFirst, std::uint64_t iLength,
+               std::uint64_t iLimit) {
+  if (iFirst + iLength <= iLimit) return true;
   char reason[96];
   std::snprintf(reason, sizeof reason,
-                "%s at 0x%08llX does not fit in the %u-bit address field",
-                pWhat, static_cast<unsigned long long>(iAddr), iBits);
+                "address 0x%08llX is past the address field (below 0x%08llX)",
+                static_cast<unsigned long long>(std::max(iFirst, iLimit)),
+                static_cast<unsigned long long>(iLimit));
+  return save.fail(reason);
+}
+
+bool checkStartFits(gcImageSave& save, std::uint32_t iStart,
+                    std::uint64_t iLimit) {
+  if (iStart < iLimit) return true;
+  char reason[80];
+  std::snprintf(reason, sizeof reason,
+                "start address 0x%08X does not fit the start field", iStart);
   return save.fail(reason);
 }
 

@@ -37,11 +37,12 @@ bool forFilledRange(gcVMMBase* pVMM, gcImageSave& save, std::uint8_t iFill,
                     gcSegmentHandler* pHandler, std::uint64_t* pFilled);
 
 // The start address a save writes: the image's, unless the options ask
-// for none. False when there is none to write.
+// for none or only data. False when there is none to write.
 bool startToWrite(const gcImageOptions& options, const gcImageInfo* pInfo,
                   std::uint32_t* pStart);
-// The header text a save writes (options over the image's), with each
-// line end made a blank so that it stays on one line; empty for none.
+// The header text a save writes (options over the image's; none for only
+// data), with each line end made a blank so that it stays on one line;
+// empty for none.
 std::string headerToWrite(const gcImageOptions& options,
                           const gcImageInfo* pInfo);
 
@@ -49,13 +50,19 @@ std::string headerToWrite(const gcImageOptions& options,
 void putLine(gcImageSave& save, const std::string& s);
 
 // Fails the save unless the run from iFirst of iLength bytes starts and
-// ends on a word of iWordBytes, naming the first address that does not.
+// ends on a word of iWordBytes: "address A does not fill a whole N-bit
+// word", with bAsRun (Verilog memory's wording) "a run of written bytes
+// starts (ends) at A, not on an N-bit word boundary".
 bool checkWholeWords(gcImageSave& save, std::uint64_t iFirst,
-                     std::uint64_t iLength, unsigned int iWordBytes);
-// Fails the save, naming iAddr, unless iAddr <= iMax (an address field of
-// iBits bits; pWhat "data" or "start address").
-bool checkFits(gcImageSave& save, const char* pWhat, std::uint64_t iAddr,
-               std::uint64_t iMax, unsigned int iBits);
+                     std::uint64_t iLength, unsigned int iWordBytes,
+                     bool bAsRun = false);
+// Fails the save, naming the first address from iFirst of iLength bytes at
+// or past iLimit (the end of the format's address field), if there is one.
+bool checkFits(gcImageSave& save, std::uint64_t iFirst, std::uint64_t iLength,
+               std::uint64_t iLimit);
+// Fails the save unless iStart is below iLimit (the end of the start field).
+bool checkStartFits(gcImageSave& save, std::uint32_t iStart,
+                    std::uint64_t iLimit);
 
 // The value of 1 to 16 hex digits, either case: false for none, more, or
 // any other character.

@@ -172,7 +172,7 @@ class AsciiHexFile : public gcFileFormat {
     save.advance(save.lineEnd(p));
     char sum[16];
     std::snprintf(sum, sizeof sum, "$S%04X,", writer.sum());
-    putLine(save, sum);
+    if (!options.getDataOnly()) putLine(save, sum);
     return save.finish(writer.bytes(), 0);
   }
 };

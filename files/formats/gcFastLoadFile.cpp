@@ -164,11 +164,12 @@ class FastLoadWriter : public gcSegmentHandler {
   void end(bool bStart, std::uint32_t iStart) {
     finishRun();
     command('C', iSum_ & 0xFFFF, 3);
-    if (bStart) {
+    newLine(false);
+    if (bStart) {  // on a line of its own, which only data leaves out
       command('A', iStart, 0);
       command('E', 0, 2);
+      newLine(false);
     }
-    newLine();
   }
   u64 bytes() const { return iBytes_; }
 
@@ -192,9 +193,10 @@ class FastLoadWriter : public gcSegmentHandler {
     save_.advance(q);
     iColumn_ += 2 + iDigits;
   }
-  void newLine() {
+  // With bCheck, every 16th line ends comparing and clearing the sum.
+  void newLine(bool bCheck = true) {
     if (iColumn_ == 0) return;
-    if (++iLines_ % 16 == 0) {
+    if (++iLines_ % 16 == 0 && bCheck) {
       command('C', iSum_ & 0xFFFF, 3);
       command('K', 0, 2);
       iSum_ = 0;

@@ -335,6 +335,22 @@ std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
   return std::string();
 }
 
+bool gcFileSupport::isAddressless(const std::string& sType) {
+  for (const char* pType :
+       {"Binary file", "Formatted binary", "Logisim", "BASIC", "Lattice MEM"})
+    if (sType == pType) return true;
+  return false;
+}
+
+bool gcFileSupport::isBinary(const std::string& sType) {
+  for (const char* pType :
+       {"Binary file", "ELF", "UF2", "DfuSe", "AOMF", "MsBin",
+        "Formatted binary", "DEC binary", "IDT", "PPB", "Stewie", "TRS-80",
+        "Wilson"})
+    if (sType == pType) return true;
+  return false;
+}
+
 const char* gcFileSupport::formatWords() {
   static const std::string sWords = [] {
     std::string s;

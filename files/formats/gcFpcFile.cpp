@@ -135,13 +135,12 @@ class FpcFile : public gcFileFormat {
                          const gcImageOptions& options,
                          const gcImageInfo*) override {
     gcImageSave save(sFileName, pVMM, options);
-    if (options.getRecordLength() > 251)
-      save.fail("record length must be 1 to 251 for Four Packed Code");
     if (!save.open()) return save.finish(0, 0);
-    FpcWriter writer(save, options.getRecordLength());
+    // The count byte holds the address too: at most 251 data bytes.
+    FpcWriter writer(save, std::min(options.getRecordLength(), 251u));
     forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
     const unsigned char end[4] = {};
-    writer.record(end, 4);
+    if (!options.getDataOnly()) writer.record(end, 4);
     return save.finish(writer.bytes(), 0);
   }
 };

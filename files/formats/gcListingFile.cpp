@@ -210,9 +210,9 @@ class ListingFile : public gcFileFormat {
   const char* getTypeName() override { return kind_.pName; }
   gcFileResult loadImage(const std::string& sFileName, gcVMMBase*,
                          const gcImageOptions&, gcImageInfo*) override {
-    return gcFileResult::failure(
-        sFileName, 0,
-        std::string(kind_.pName) + " files are written, not read");
+    return gcFileResult::failure(sFileName, 0,
+                                 "cannot read " + std::string(kind_.pName) +
+                                     " files (a format written only)");
   }
   gcFileResult saveImage(const std::string& sFileName, gcVMMBase* pVMM,
                          const gcImageOptions& options,

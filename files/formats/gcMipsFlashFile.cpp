@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -20,31 +21,36 @@ struct MipsReader {
   bool bLittle;
   bool bReset = false;  // "!R" came
   u64 iAddr = 0;
+  unsigned char words[1 << 15] = {};  // a line's words, staged at its end
+  std::size_t iHeld = 0;
+
+  bool flush() {
+    const std::size_t n = iHeld;
+    iHeld = 0;
+    return load.put(iAddr - n, words, n);
+  }
 
   bool token(const char* p, std::size_t n) {
     if (!bReset && !(n == 2 && std::memcmp(p, "!R", 2) == 0))
       return load.fail("the file does not start with !R");
+    unsigned int sum = 0;
+    if (n == 8 && decodeHex(p, 4, words + iHeld, &sum)) {
+      if (iAddr + 4 > u64{1} << 32)
+        return load.fail("data beyond address 0xFFFFFFFF");
+      if (bLittle) std::reverse(words + iHeld, words + iHeld + 4);
+      iHeld += 4, iAddr += 4;
+      return true;
+    }
+    if (!flush()) return false;
     if (p[0] == '!') {
       if (n != 2 || std::strchr("RECS", p[1]) == nullptr)
         return load.fail("unknown command '" + std::string(p, n) + "'");
       bReset = true;
       return true;
     }
-    if (p[0] == '@') {
-      if (!hexValue(p + 1, n - 1, &iAddr) || n > 9)
-        return load.fail("bad address '" + std::string(p, n) + "'");
-      return true;
-    }
-    u64 v;
-    if (n != 8 || !hexValue(p, n, &v))
-      return load.fail("a data word is not 8 hex digits");
-    if (iAddr + 4 > u64{1} << 32)
-      return load.fail("data beyond address 0xFFFFFFFF");
-    unsigned char bytes[4];
-    for (int i = 0; i < 4; ++i)
-      bytes[bLittle ? i : 3 - i] = static_cast<unsigned char>(v >> 8 * i);
-    if (!load.put(iAddr, bytes, 4)) return false;
-    iAddr += 4;
+    if (p[0] != '@') return load.fail("a data word is not 8 hex digits");
+    if (!hexValue(p + 1, n - 1, &iAddr) || n > 9)
+      return load.fail("bad address '" + std::string(p, n) + "'");
     return true;
   }
 
@@ -62,7 +68,7 @@ struct MipsReader {
       while (i < n && !isBlank(p[i]) && p[i] != '>') ++i;
       if (!token(p + iFrom, i - iFrom)) return false;
     }
-    return true;
+    return flush();
   }
 };
 
@@ -124,7 +130,8 @@ class MipsFlashFile : public gcFileFormat {
                          const gcImageOptions& options,
                          gcImageInfo* pInfo) override {
     gcImageLoad load(sFileName, pVMM, options);
-    MipsReader reader{load, bLittle_};
+    std::unique_ptr<MipsReader> pReader(new MipsReader{load, bLittle_});
+    MipsReader& reader = *pReader;
     const char* pLine = nullptr;
     std::size_t n = 0;
     while (load.isOpen() && load.nextLine(&pLine, &n))

@@ -35,22 +35,18 @@ struct Os65vReader {
   bool bDone = false;  // ".00FD/00" so far, nothing after
 
   bool bFirstOfRun = false;
-  unsigned char run[4096] = {};  // bytes not yet staged, ending at iAddr
-  std::size_t iRun = 0;
 
-  bool fail(const char* pReason) { return load.failAt(iLine, pReason); }
+  bool fail(const char* pReason) { return load.fail(pReason); }
 
-  bool flush() {
-    const std::size_t k = iRun;
-    iRun = 0;
-    return load.put(iAddr - k, run, k);
+  bool put(u64 iAt, unsigned char iByte) {
+    load.setLine(iLine);
+    return load.put(iAt, &iByte, 1);
   }
 
   // Something followed ".00FD/00": the 00 is data after all.
   bool undefer() {
     bDone = false;
-    iRun = 1, run[0] = 0;
-    return flush();
+    return put(kDoneAddr, 0);
   }
 
   bool store() {
@@ -58,21 +54,21 @@ struct Os65vReader {
     if (iAddr > 0xFFFF) return fail("data beyond address 0xFFFF");
     const bool bFirst = bFirstOfRun;
     bFirstOfRun = false;
-    if (bFirst && iAddr == kDoneAddr && iValue == 0) {
+    if (bFirst && iAddr == kDoneAddr && iValue == 0)
       bDone = true;
-    } else {
-      if (iRun == sizeof run && !flush()) return false;
-      run[iRun++] = static_cast<unsigned char>(iValue);
-    }
+    else if (!put(iAddr, static_cast<unsigned char>(iValue)))
+      return false;
     ++iAddr, iValue = 0, iDigits = 0;
     return true;
   }
 
   bool character(char c) {
+    load.setLine(iLine);
     if (c == '\n' || c == '\r') {
+      if (eMode == kData && !store()) return false;
       if (!(c == '\n' && bCr)) ++iLine;
       bCr = c == '\r';
-      return eMode != kData || store();
+      return true;
     }
     bCr = false;
     if (eMode == kEnd) return fail("data after the end record");
@@ -88,7 +84,7 @@ struct Os65vReader {
       return true;
     }
     if (c == '.') {
-      if (eMode == kData && !(store() && flush())) return false;
+      if (eMode == kData && !store()) return false;
       eMode = kAddress, iValue = 0, iDigits = 0;
       return true;
     }
@@ -113,8 +109,7 @@ class Os65vWriter : public gcSegmentHandler {
  public:
   explicit Os65vWriter(gcImageSave& save) : save_(save) {}
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
-    if (!checkFits(save_, "data", u64{iFirst} + iLength - 1, 0xFFFF, 16))
-      return false;
+    if (!checkFits(save_, iFirst, iLength, 0x10000)) return false;
     if (iFirst != iNext_) {
       char* p = save_.room(8);
       save_.advance(p + std::sprintf(p, ".%04X/", iFirst));
@@ -153,14 +148,10 @@ class Os65vFile : public gcFileFormat {
       for (std::size_t i = 0; bOk && i < n; ++i)
         bOk = reader.character(pData[i]);
     if (bOk && load.isOpen() && reader.eMode == Os65vReader::kData)
-      bOk = reader.store() && reader.flush();
+      bOk = reader.store();
     if (bOk && load.isOpen() && reader.eMode != Os65vReader::kEnd &&
-        !reader.bDone) {
-      if (options.getStrict())
-        load.failAt(reader.iLine, "no end record");
-      else
-        load.warn("no end record");
-    }
+        !reader.bDone)
+      load.warn("no end record");
     return load.finish(info, pInfo);
   }
   gcFileResult saveImage(const std::string& sFileName, gcVMMBase* pVMM,
@@ -169,17 +160,16 @@ class Os65vFile : public gcFileFormat {
     gcImageSave save(sFileName, pVMM, options);
     std::uint32_t iStart = 0;
     const bool bStart = startToWrite(options, pInfo, &iStart);
-    if (bStart) checkFits(save, "start address", iStart, 0xFFFF, 16);
+    if (bStart) checkStartFits(save, iStart, 0x10000);
     if (!save.open()) return save.finish(0, 0);
     Os65vWriter writer(save);
     forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
     char* p = save.room(16);
     if (bStart)
-      p += std::sprintf(p, ".%04XG", iStart);
-    else
-      p += std::sprintf(p, ".%04llX/00",
+      p += std::sprintf(p, ".%04XG\r", iStart);
+    else if (!options.getDataOnly())
+      p += std::sprintf(p, ".%04llX/00\r",
                         static_cast<unsigned long long>(kDoneAddr));
-    *p++ = '\r';
     save.advance(p);
     return save.finish(writer.bytes(), 0);
   }

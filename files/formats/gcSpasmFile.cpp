@@ -1,5 +1,3 @@
-#include <cstdio>
-
 #include "gcDataTextFiles.h"
 #include "gcHexCodec.h"
 #include "gcImageLoad.h"
@@ -42,14 +40,15 @@ class SpasmWriter : public gcSegmentHandler {
       : save_(save), bLittle_(bLittle) {}
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     if (!checkWholeWords(save_, iFirst, iLength, 2) ||
-        !checkFits(save_, "data", u64{iFirst} + iLength - 1, 0x1FFFF, 17))
+        !checkFits(save_, iFirst, iLength, 0x20000))
       return false;
     const std::uint16_t* pDigits = hexPairDigits();
     const auto* pByte = reinterpret_cast<const unsigned char*>(pData);
     for (u64 i = 0; i < iLength; i += 2) {
-      char* p = save_.room(16);
-      p += std::sprintf(p, "%04llX ",
-                        static_cast<unsigned long long>((iFirst + i) / 2));
+      const u64 iWord = (iFirst + i) / 2;
+      char* p = encodeHex(save_.room(16), pDigits, iWord >> 8 & 0xFF);
+      p = encodeHex(p, pDigits, iWord & 0xFF);
+      *p++ = ' ';
       p = encodeHex(p, pDigits, pByte[i + !bLittle_]);
       p = encodeHex(p, pDigits, pByte[i + bLittle_]);
       save_.advance(save_.lineEnd(p));

@@ -154,7 +154,7 @@ gcFileResult gcImage::loadFrom(gcImageInput* pInput, const std::string& sFile,
   gcFileSupport formats;
   gcFileFormat* pFormat = formats.createFileSupport(pInput->sType);
   if (pFormat == nullptr) return unknownFormat(sFile, pInput->sType);
-  if (pInput->bPlaced && pInput->sType != kBinary)
+  if (pInput->bPlaced && !gcFileSupport::isAddressless(pInput->sType))
     return gcFileResult::failure(
         sFile, 0,
         "a load address places a binary file; this is " + pInput->sType);

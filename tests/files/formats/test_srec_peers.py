@@ -7,6 +7,7 @@ the row says so in `peer_limit`, and the checks against srec_cat stay
 below it.
 """
 import random
+import re
 import shutil
 import subprocess
 import warnings
@@ -17,15 +18,19 @@ import pytest
 import dwxvmm
 
 Peer = namedtuple('Peer', 'name option limit word start mode end faults '
-                  'peer_limit low binary', defaults=(None, 0, False))
+                  'peer_limit low binary records',
+                  defaults=(None, 0, False, True))
 # start: bits of the start field (0: none). mode: 'io' both ways, 'out' only
 # written. end: 'always', 'start' (only with a start address) or None.
 # faults: what srec_cat gets wrong, by words the checks know: 'no-read'
-# (it writes the format but cannot read it), 'no-end' (it cannot read its
-# own file of an image without a start address), 'no-address' (it writes
-# from address 0 and sums no hole), 'start-0' (it reads a start address 0
-# from a format without one). low: the lowest address the format
-# holds. binary: its broken records are binary_records_test.cpp's.
+# (it writes the format but cannot read it, or not always), 'no-end' (it
+# cannot read its own file of an image without a start address),
+# 'no-address' (it writes from address 0 and sums no hole), 'start-0' (it
+# reads a start address 0 from a format without one). low: the lowest
+# address the format holds. binary: its broken records are
+# binary_records_test.cpp's. records: the damage checks below apply (lines
+# of hex digit records); the other text formats' bad input is in
+# formats_test.cpp's table.
 PEERS = [
     Peer('ihex16', '-Intel_HeX_16', 1 << 32, 2, 32, 'io', 'always', ()),
     Peer('tektronix', '-Tektronix', 1 << 16, 1, 16, 'io', 'start', ()),
@@ -51,6 +56,30 @@ PEERS = [
          binary=True),
     Peer('trs80', '-TRS80', 1 << 16, 1, 16, 'io', 'always', (), binary=True),
     Peer('wilson', '-WILson', 1 << 32, 1, 32, 'io', 'start', (), binary=True),
+    Peer('ascii-hex', '-Ascii_Hex', 1 << 32, 1, 0, 'io', 'always', (),
+         records=False),
+    Peer('fastload', '-Fast_Load', 1 << 32, 1, 32, 'io', 'start', (),
+         records=False),
+    # srec_cat writes no address above 0xFFFF, and fails to read some of
+    # its own files ("format code must be zero").
+    Peer('fpc', '-Four_Packed_Code', 1 << 32, 1, 0, 'io', 'always',
+         ('no-read',), 1 << 16, records=False),
+    Peer('os65v', '-Ohio_Scientific', 1 << 16, 1, 16, 'io', 'start', (),
+         records=False),
+    Peer('spasm-be', '-SPAsm', 1 << 17, 2, 0, 'io', None, (), records=False),
+    Peer('spasm-le', '-SPAsm_Little_Endian', 1 << 17, 2, 0, 'io', None, (),
+         records=False),
+    Peer('mips-flash-be', '-Mips_Flash_Big_Endian', 1 << 32, 4, 0, 'io', None,
+         (), records=False),
+    Peer('mips-flash-le', '-Mips_Flash_Little_Endian', 1 << 32, 4, 0, 'io',
+         None, (), records=False),
+    Peer('asm', '-ASM', 1 << 32, 1, 32, 'out', None, ()),
+    Peer('basic', '-BASic', 1 << 32, 1, 32, 'out', None, ()),
+    # srec_cat keeps 16 bits of each address.
+    Peer('forth', '-FORTH', 1 << 32, 1, 0, 'out', None, (), 1 << 16),
+    Peer('vhdl', '-VHdl', 1 << 32, 1, 0, 'out', None, ()),
+    Peer('lattice-mem', '-MEM', 1 << 32, 1, 32, 'out', None, ()),
+    Peer('hexdump', '-HEX_Dump', 1 << 32, 1, 0, 'out', None, ()),
 ]
 BY_NAME = {p.name: p for p in PEERS}
 
@@ -223,7 +252,7 @@ def damages(peer, lines):
         yield 'after end', None, n + 1, 'after the end record'
 
 
-@pytest.mark.parametrize('peer', [p for p in IN if not p.binary],
+@pytest.mark.parametrize('peer', [p for p in IN if p.records and not p.binary],
                          ids=lambda p: p.name)
 def test_broken_records_change_nothing(tmp_path, peer):
     img, lines = broken(peer, tmp_path)
@@ -249,8 +278,8 @@ def test_broken_records_change_nothing(tmp_path, peer):
             assert kept[0x40:0x58].count(0xA4) == 1
 
 
-@pytest.mark.parametrize('peer',
-                         [p for p in IN if p.end == 'always' and not p.binary],
+@pytest.mark.parametrize('peer', [p for p in IN if p.end == 'always' and
+                                  p.records and not p.binary],
                          ids=lambda p: p.name)
 def test_missing_end_record_fails_when_strict(tmp_path, peer):
     _, lines = broken(peer, tmp_path)
@@ -282,3 +311,60 @@ def test_crlf_and_data_only(tmp_path, name):
     extra = name in ('ihex', 'srec', 'titxt') or BY_NAME[name].end
     assert len(kept) < len(lines) if extra else kept == lines
     assert content(load(data, name)) == ([(0x10, bytes(range(32)))], None)
+
+
+# srec_cat's own lines: its web address for a missing header, its name, its
+# advice on its filters.
+THEIRS = re.compile(r'(; |REM |-- |# )http://srecord|Generated automatically'
+                    r'|; To avoid this next ORG')
+# Formats without addresses: srec_cat's Lattice MEM starts at 0 and takes
+# no holes.
+FILLED = ('basic', 'lattice-mem')
+
+
+@pytest.mark.parametrize('peer', [p for p in PEERS if p.mode == 'out'],
+                         ids=lambda p: p.name)
+def test_written_only_formats_are_laid_out_as_srec_cat_lays_them(tmp_path,
+                                                                 peer):
+    for seed in range(3):
+        img = sample(seed, peer, peer.peer_limit or 1 << 20)
+        if peer.name == 'lattice-mem':
+            whole = dwxvmm.Image()
+            whole[0:0x300] = bytes(random.Random(seed).randrange(256)
+                                   for _ in range(0x300))
+            whole.start_address = img.start_address
+            img = whole
+        img.header = b'hd' if seed else b''
+        img.save(tmp_path / 'in.srec', format='srec')
+        theirs, ours = tmp_path / 'theirs', tmp_path / 'ours'
+        source = [tmp_path / 'in.srec']
+        if peer.name in FILLED:
+            source += ['-fill', '0xFF', '-over', tmp_path / 'in.srec']
+        srec_cat(*source, '-o', theirs, peer.option)
+        img.save(ours, format=peer.name)
+        keep = [line for line in theirs.read_text().splitlines()
+                if not THEIRS.search(line)]
+        assert [line for line in ours.read_text().splitlines()
+                if not THEIRS.search(line)] == keep
+
+
+def test_logisim_both_ways_from_the_lowest_byte(tmp_path):
+    img = dwxvmm.Image()
+    rnd = random.Random(1)
+    img[0:0x900] = bytes(rnd.choice((0, 7, rnd.randrange(256)))
+                         for _ in range(0x900))
+    img.save(tmp_path / 'in.srec', format='srec')
+    theirs, ours = tmp_path / 'theirs', tmp_path / 'ours'
+    srec_cat(tmp_path / 'in.srec', '-o', theirs, '-LOGisim')
+    img.save(ours, format='logisim')
+    assert content(load(theirs, 'logisim')) == content(img)
+    srec_cat(ours, '-LOGisim', '-o', tmp_path / 'back.srec')
+    assert content(load(tmp_path / 'back.srec', 'srec')) == content(img)
+    # With holes, from the lowest byte: a hole is the fill byte, and a load
+    # places the file at its address.
+    holed = dwxvmm.Image()
+    holed[0x1000:0x1004] = b'\x01\x02\x03\x04'
+    holed[0x1008] = 9
+    holed.save(ours, format='logisim', fill=0)
+    back = load(ours, 'logisim', at=0x1000)
+    assert back[0x1000:0x1009] == b'\x01\x02\x03\x04\0\0\0\0\x09'
