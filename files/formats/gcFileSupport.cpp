@@ -56,6 +56,8 @@ const struct {
     {"brecord", "B-Record", {}},
 };
 
+bool isHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)); }
+
 }  // namespace
 
 gcFileSupport::gcFileSupport() = default;
@@ -86,6 +88,12 @@ std::string gcFileSupport::detectType(const char* pHead, std::size_t iSize) {
   if (iSize >= 1 && pHead[0] == '@') return "TI-TXT";
   if (iSize >= 8 && std::memcmp(pHead, "UF2\nWQ]\x9E", 8) == 0) return "UF2";
   if (iSize >= 5 && std::memcmp(pHead, "DfuSe", 5) == 0) return "DfuSe";
+  // The record formats whose lead no other format begins with.
+  if (iSize >= 4 && pHead[0] == '%' && isHex(pHead[1]) && isHex(pHead[2]) &&
+      std::strchr("368", pHead[3]) != nullptr)
+    return "Tektronix extended";
+  if (iSize >= 3 && pHead[0] == ';' && isHex(pHead[1]) && isHex(pHead[2]))
+    return "MOS Technology";
   return "Binary file";
 }
 

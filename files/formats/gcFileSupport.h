@@ -37,25 +37,28 @@ class DWXFILES_EXPORT gcFileSupport {
   // gcIntelHexFile, "Motorola S-record" a gcSRecordFile, "ELF" a
   // gcElfFile, "TI-TXT" a gcTiTxtFile, "Verilog memory" a gcVerilogMemFile,
   // "C array" a gcCArrayFile, "UF2" a gcUf2File, "DfuSe" a gcDfuSeFile,
-  // "MIF" a gcMifFile, "COE" a gcCoeFile; any other name null.
+  // "MIF" a gcMifFile, "COE" a gcCoeFile, the type names of gcRecordFile a
+  // gcRecordFile; any other name null.
   gcFileFormat* createFileSupport(std::string sTypeName);
 
   // The type name for a file that begins with these bytes: "Intel HEX" for
   // ':', "Motorola S-record" for 'S' and a digit, "ELF" for 0x7F "ELF",
   // "TI-TXT" for '@', "UF2" for its two magic numbers, "DfuSe" for "DfuSe",
-  // else "Binary file".
+  // "Tektronix extended" for '%', two hex digits and 3, 6 or 8, "MOS
+  // Technology" for ';' and two hex digits, else "Binary file".
   static std::string detectType(const char* pHead, std::size_t iSize);
   // detectType of the file's first bytes; empty when it cannot be read.
   static std::string detectFileType(const std::string& sFileName);
 
-  // The type name of a format word ("ihex", "srec", "binary", "titxt",
-  // "vmem", "c", "uf2", "dfuse", "mif", "coe"), or of a file name's
+  // The type name of a format word (a word of formatWords()), or of a file
+  // name's
   // extension, in any case (.hex .ihex .ihx, .srec .s19 .s28 .s37 .mot,
   // .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe; .txt says too little for
   // TI-TXT); empty for none.
   static std::string typeForWord(const std::string& sWord);
   static std::string typeForExtension(const std::string& sFileName);
-  // "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe".
+  // "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|...":
+  // every format word, '|' between them.
   static const char* formatWords();
 
  private:

@@ -213,6 +213,10 @@ class Reader {
           return load_.fail("invalid hex digit");
         r->digits[i] = digits;
         pos += digits;
+        if (i == kC && f_.iCountFlags != 0) {
+          r->value[kC] &= mask(digits) >> f_.iCountFlags;
+          if (r->value[kC] > f_.iMaxData) return load_.fail("bad count");
+        }
         // An end record shares the data record's fields up to here.
         if (i == kC && r->value[kC] == 0 && f_.iEndType < 0 && f_.pEnd)
           s = &end_, r->bEnd = true;

@@ -53,6 +53,9 @@ struct gcRecordFormat {
   bool bSwap = false;           // a word's low byte first
   const char* pSeparator = "";  // after each data byte
   unsigned int iMaxData = 255;  // data bytes a record holds at most
+  // High bits of the count that say something else (B-Record's mode); a
+  // count past iMaxData in the bits below is an error.
+  unsigned int iCountFlags = 0;
   // Record types ('T'): data, end, the upper 16 bits of the address (a
   // 4-digit datum), the start address (8 digits); -1 for none.
   int iDataType = -1, iEndType = -1, iUpperType = -1, iStartType = -1;

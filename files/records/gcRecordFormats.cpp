@@ -69,6 +69,8 @@ gcRecordFormat bRecord() {
   gcRecordFormat f = shaped("B-Record", "AAAAAAAACCD");
   f.pEnd = "AAAAAAAACC";
   f.bEndOnlyForStart = true;
+  f.iMaxData = 31;
+  f.iCountFlags = 2;  // the mode, which says nothing to a loader
   return f;
 }
 
