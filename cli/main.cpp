@@ -106,7 +106,7 @@ const Command kCommands[] = {
      "                 .ihex .ihx, .srec .s19 .s28 .s37 .mot, .bin, .vmem\n"
      "                 .mem, .c, .uf2, .dfu, .mif, .coe; or a record format:\n"
      "                 ihex16, tektronix, tektronix-ext, mos-tech, signetics,\n"
-     "                 atmel-generic, emon52, brecord (cli/README.md)\n"
+     "                 atmel-generic, emon52, brecord (files/README.md)\n"
      "  --range F-L    only the addresses F to L, inclusive\n"
      "  --line-bytes N data bytes per record, 1 to 255 (default 32); TI-TXT,\n"
      "                 vmem and C write 16 a line\n"
