@@ -23,6 +23,7 @@ FORMATS = [
     ('signetics', '-SIGnetics', 1 << 16, 1),
     ('atmel-generic', '-Atmel_Generic', 1 << 17, 2),  # srec_cat's reach
     ('emon52', '-Elektor_Monitor52', 1 << 16, 1),
+    ('fairchild', '-FAIrchild', 1 << 16, 8),
 ]
 
 tool, work = sys.argv[1:3]

@@ -741,14 +741,10 @@ void edits(FuzzedDataProvider& in) {
   }
 }
 
-const char* const kRecordTypes[] = {"Tektronix",
-                                    "Tektronix extended",
-                                    "MOS Technology",
-                                    "Signetics",
-                                    "Intel HEX-16",
-                                    "B-Record",
-                                    "Elektor Monitor (EMON52)",
-                                    "Atmel Generic"};
+const char* const kRecordTypes[] = {
+    "Tektronix",     "Tektronix extended", "MOS Technology",
+    "Signetics",     "Intel HEX-16",       "B-Record",
+    "Atmel Generic", "Fairchild",          "Elektor Monitor (EMON52)"};
 
 void records(FuzzedDataProvider& in) {
   const char* pType = in.PickValueInArray(kRecordTypes);

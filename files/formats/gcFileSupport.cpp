@@ -54,6 +54,7 @@ const struct {
     {"atmel-generic", "Atmel Generic", {}},
     {"emon52", "Elektor Monitor (EMON52)", {}},
     {"brecord", "B-Record", {}},
+    {"fairchild", "Fairchild", {}},
 };
 
 bool isHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)); }
@@ -126,5 +127,6 @@ std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
 
 const char* gcFileSupport::formatWords() {
   return "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
-         "tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord";
+         "tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord|"
+         "fairchild";
 }

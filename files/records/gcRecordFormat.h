@@ -3,8 +3,9 @@
 //   'A' a digit of the address     'C' a digit of the count
 //   'T' a digit of the record type 'L' the number of address digits
 //   'X' a digit of the first check 'Y' a digit of the second check
-//   'D' the data                   any other character stands for itself
-// A field's digits are hexadecimal, most significant first.
+//   'D' the data                   any other character stands for itself,
+// as does one after a backslash. A field's digits are hexadecimal, most
+// significant first.
 #ifndef DWXFILES_GCRECORDFORMAT_H_
 #define DWXFILES_GCRECORDFORMAT_H_
 
@@ -38,6 +39,10 @@ enum class gcEndAddress : std::uint8_t { kStart, kRecords, kNext, kZero };
 struct gcRecordFormat {
   const char* pTypeName = nullptr;
   const char* pData = nullptr;  // shape of a data record
+  // Shape of a record that sets the address of the data records that
+  // follow, which then have none of their own; null where they have one.
+  // Records are then told apart by their first character.
+  const char* pAddress = nullptr;
   // Shape of the end record, or null for none. Without a type field the end
   // record is the one whose count is 0; it shares the data shape up to the
   // count.
@@ -53,6 +58,7 @@ struct gcRecordFormat {
   bool bSwap = false;           // a word's low byte first
   const char* pSeparator = "";  // after each data byte
   unsigned int iMaxData = 255;  // data bytes a record holds at most
+  bool bWholeRecords = false;   // always iMaxData, at a multiple of it
   // High bits of the count that say something else (B-Record's mode); a
   // count past iMaxData in the bits below is an error.
   unsigned int iCountFlags = 0;

@@ -89,9 +89,21 @@ gcRecordFormat atmelGeneric() {
   return f;
 }
 
+gcRecordFormat fairchild() {
+  gcRecordFormat f = shaped("Fairchild", "\\XDY");
+  f.pAddress = "SAAAA";
+  f.pEnd = "*";
+  f.eEndAddress = gcEndAddress::kZero;
+  f.check2 = gcCheck::kNibble8;  // its low digit
+  f.iCover2 = kCoverData;
+  f.iMaxData = 8, f.bWholeRecords = true;
+  return f;
+}
+
 const gcRecordFormat kFormats[] = {
-    tektronix(),  tektronixExtended(), mosTechnology(),    signetics(),
-    intelHex16(), bRecord(),           elektorMonitor52(), atmelGeneric(),
+    tektronix(),        tektronixExtended(), mosTechnology(),
+    signetics(),        intelHex16(),        bRecord(),
+    elektorMonitor52(), atmelGeneric(),      fairchild(),
 };
 
 }  // namespace

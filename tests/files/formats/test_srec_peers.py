@@ -20,8 +20,9 @@ Peer = namedtuple('Peer', 'name option limit word start mode end faults '
                   'peer_limit', defaults=(None,))
 # start: bits of the start field (0: none). mode: 'io' both ways, 'out' only
 # written. end: 'always', 'start' (only with a start address) or None.
-# faults: what srec_cat gets wrong, by words the checks know: 'no-read'
-# (it writes the format but cannot read it).
+# word: the bytes runs come in. faults: what srec_cat gets wrong, by words
+# the checks know: 'no-read' (it writes the format but cannot read it),
+# 'no-end' (it writes no end record, which its reader then misses).
 PEERS = [
     Peer('ihex16', '-Intel_HeX_16', 1 << 32, 2, 32, 'io', 'always', ()),
     Peer('tektronix', '-Tektronix', 1 << 16, 1, 16, 'io', 'start', ()),
@@ -33,6 +34,7 @@ PEERS = [
          1 << 17),
     Peer('emon52', '-Elektor_Monitor52', 1 << 16, 1, 0, 'io', None, ()),
     Peer('brecord', '-B-Record', 1 << 32, 1, 32, 'io', 'start', ('no-read',)),
+    Peer('fairchild', '-FAIrchild', 1 << 16, 8, 0, 'io', 'always', ('no-end',)),
 ]
 BY_NAME = {p.name: p for p in PEERS}
 
@@ -122,7 +124,7 @@ def test_what_does_not_fit_is_an_error(tmp_path, peer):
         assert not out.exists()
     if peer.word > 1:
         img = dwxvmm.Image()
-        img[0x100:0x104] = bytes(4)
+        img[0x100:0x100 + 2 * peer.word] = bytes(2 * peer.word)
         img[0x201] = 1
         with pytest.raises(dwxvmm.ImageError, match='0x00000201 does not fill'):
             img.save(out, format=peer.name)
@@ -160,11 +162,11 @@ def damages(peer, lines):
         'checksum' if with_check else None
     sep = ' ' if peer.name == 'emon52' else ''
     cut = second[:i] + second[i + 2 + len(sep):]
-    yield 'short', cut, 2, 'short|incomplete|whole words|too'
+    yield 'short', cut, 2, 'short|incomplete|whole words|too|holds'
     yield 'long', second[:i] + 'A5' + sep + second[i:], 2, \
-        'long|incomplete|whole words'
-    last = lines[-1]
-    yield 'cut short', last[:len(last) // 2] + '\n', n, '.'
+        'long|incomplete|whole words|holds'
+    last = lines[-2]
+    yield 'cut short', last[:len(last) // 2], n - 1, '.'
     if peer.end:
         yield 'after end', None, n + 1, 'after the end record'
 
@@ -178,6 +180,8 @@ def test_broken_records_change_nothing(tmp_path, peer):
             body.append(lines[0])
         else:
             body[line - 1] = text
+        if name == 'cut short':
+            del body[line:]
         path = tmp_path / 'bad'
         path.write_text(''.join(body))
         before = dwxvmm.Image()
