@@ -24,6 +24,8 @@ FORMATS = [
     ('atmel-generic', '-Atmel_Generic', 1 << 17, 2),  # srec_cat's reach
     ('emon52', '-Elektor_Monitor52', 1 << 16, 1),
     ('fairchild', '-FAIrchild', 1 << 16, 8),
+    ('ti-tagged', '-Texas_Instruments_Tagged', 1 << 16, 1),
+    ('ti-tagged16', '-Texas_Instruments_Tagged_16', 1 << 17, 2),
 ]
 
 tool, work = sys.argv[1:3]

@@ -55,6 +55,8 @@ const struct {
     {"emon52", "Elektor Monitor (EMON52)", {}},
     {"brecord", "B-Record", {}},
     {"fairchild", "Fairchild", {}},
+    {"ti-tagged", "TI-Tagged", {}},
+    {"ti-tagged16", "TI-Tagged-16", {}},
 };
 
 bool isHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)); }
@@ -72,8 +74,12 @@ gcFileFormat* gcFileSupport::createFileSupport(std::string sTypeName) {
     formats_.emplace_back(f.create());
     return formats_.back().get();
   }
-  if (!gcRecordFile::isRecordFormat(sTypeName.c_str())) return nullptr;
-  formats_.emplace_back(new gcRecordFile(sTypeName.c_str()));
+  if (gcTaggedFile::isTaggedFormat(sTypeName.c_str()))
+    formats_.emplace_back(new gcTaggedFile(sTypeName.c_str()));
+  else if (gcRecordFile::isRecordFormat(sTypeName.c_str()))
+    formats_.emplace_back(new gcRecordFile(sTypeName.c_str()));
+  else
+    return nullptr;
   return formats_.back().get();
 }
 
@@ -128,5 +134,5 @@ std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
 const char* gcFileSupport::formatWords() {
   return "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
          "tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord|"
-         "fairchild";
+         "fairchild|ti-tagged|ti-tagged16";
 }

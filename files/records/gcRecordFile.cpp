@@ -476,35 +476,11 @@ class Writer : public gcSegmentHandler {
 // Why the image does not fit the format, or empty.
 std::string unfit(const gcRecordFormat& f, gcImageSave& save, gcVMMBase* pVMM,
                   bool bStart, std::uint32_t iStart) {
+  std::string sReason =
+      unfitRuns(save, pVMM, fieldLimit(f),
+                f.bWholeRecords ? f.iMaxData : f.iUnit, f.bWholeRecords);
+  if (!sReason.empty()) return sReason;
   char reason[112];
-  const u64 limit = fieldLimit(f);
-  vmm_int low = 0, high = 0;
-  if (save.getLast() >= limit &&
-      findWrittenBounds(pVMM, std::max(limit, save.getFirst()), save.getLast(),
-                        &low, &high)) {
-    std::snprintf(reason, sizeof reason,
-                  "address 0x%08llX is past the address field (below "
-                  "0x%08llX)",
-                  static_cast<unsigned long long>(low),
-                  static_cast<unsigned long long>(limit));
-    return reason;
-  }
-  const u64 g = f.bWholeRecords ? f.iMaxData : f.iUnit;
-  if (g > 1)
-    for (const gcRun& run : collectRuns(pVMM, save.getFirst(), save.getLast()))
-      if (run.iFirst % g != 0 || run.iLength % g != 0) {
-        const u64 a =
-            run.iFirst % g != 0 ? run.iFirst : run.iFirst + run.iLength - 1;
-        std::snprintf(reason, sizeof reason,
-                      f.bWholeRecords
-                          ? "address 0x%08llX does not fill a whole %u-byte "
-                            "record"
-                          : "address 0x%08llX does not fill a whole %u-bit "
-                            "word",
-                      static_cast<unsigned long long>(a),
-                      static_cast<unsigned>(f.bWholeRecords ? g : 8 * g));
-        return reason;
-      }
   if (!bStart) return std::string();
   const u64 startLimit = f.iStartType >= 0
                              ? kSpace
@@ -521,6 +497,37 @@ std::string unfit(const gcRecordFormat& f, gcImageSave& save, gcVMMBase* pVMM,
 }
 
 }  // namespace
+
+std::string unfitRuns(gcImageSave& save, gcVMMBase* pVMM, std::uint64_t limit,
+                      std::uint64_t g, bool bRecords) {
+  char reason[112];
+  vmm_int low = 0, high = 0;
+  if (save.getLast() >= limit &&
+      findWrittenBounds(pVMM, std::max(limit, save.getFirst()), save.getLast(),
+                        &low, &high)) {
+    std::snprintf(reason, sizeof reason,
+                  "address 0x%08llX is past the address field (below "
+                  "0x%08llX)",
+                  static_cast<unsigned long long>(low),
+                  static_cast<unsigned long long>(limit));
+    return reason;
+  }
+  if (g > 1)
+    for (const gcRun& run : collectRuns(pVMM, save.getFirst(), save.getLast()))
+      if (run.iFirst % g != 0 || run.iLength % g != 0) {
+        const u64 a =
+            run.iFirst % g != 0 ? run.iFirst : run.iFirst + run.iLength - 1;
+        std::snprintf(reason, sizeof reason,
+                      bRecords ? "address 0x%08llX does not fill a whole "
+                                 "%u-byte record"
+                               : "address 0x%08llX does not fill a whole "
+                                 "%u-bit word",
+                      static_cast<unsigned long long>(a),
+                      static_cast<unsigned>(bRecords ? g : 8 * g));
+        return reason;
+      }
+  return std::string();
+}
 
 gcRecordFile::gcRecordFile(const char* pTypeName)
     : format_(*findRecordFormat(pTypeName)) {}

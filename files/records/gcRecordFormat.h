@@ -10,6 +10,7 @@
 #define DWXFILES_GCRECORDFORMAT_H_
 
 #include <cstdint>
+#include <string>
 
 // What a check sums.
 enum class gcCheck : std::uint8_t {
@@ -69,5 +70,14 @@ struct gcRecordFormat {
 
 // The description of a record format by its type name, or null.
 const gcRecordFormat* findRecordFormat(const char* pTypeName);
+
+class gcImageSave;
+class gcVMMBase;
+// Why the written bytes of the save's range do not fit: the first address
+// at or past limit, or the first of a run that does not come in whole,
+// aligned groups of g bytes (words, or with bRecords full records); empty
+// when they fit.
+std::string unfitRuns(gcImageSave& save, gcVMMBase* pVMM, std::uint64_t limit,
+                      std::uint64_t g, bool bRecords);
 
 #endif  // DWXFILES_GCRECORDFORMAT_H_

@@ -202,6 +202,7 @@ t 2 "" "" "$(usage "no command")"
 t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
 words="ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
 words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord|fairchild"
+words+="|ti-tagged|ti-tagged16"
 t 2 "cat a.hex -o out.txt" "" \
   "$(usage "cannot tell the output format of 'out.txt': give --format $words" cat)"
 t 2 "cat a.hex -o x.hex --format elf" "" \

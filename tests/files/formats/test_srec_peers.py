@@ -35,6 +35,10 @@ PEERS = [
     Peer('emon52', '-Elektor_Monitor52', 1 << 16, 1, 0, 'io', None, ()),
     Peer('brecord', '-B-Record', 1 << 32, 1, 32, 'io', 'start', ('no-read',)),
     Peer('fairchild', '-FAIrchild', 1 << 16, 8, 0, 'io', 'always', ('no-end',)),
+    Peer('ti-tagged', '-Texas_Instruments_Tagged', 1 << 16, 1, 0, 'io',
+         'always', ()),
+    Peer('ti-tagged16', '-Texas_Instruments_Tagged_16', 1 << 17, 2, 0, 'io',
+         'always', ()),
 ]
 BY_NAME = {p.name: p for p in PEERS}
 
@@ -162,9 +166,11 @@ def damages(peer, lines):
         'checksum' if with_check else None
     sep = ' ' if peer.name == 'emon52' else ''
     cut = second[:i] + second[i + 2 + len(sep):]
-    yield 'short', cut, 2, 'short|incomplete|whole words|too|holds'
+    # Tags have no count: a byte less or more reads as other tags.
+    tags = '.' if peer.name.startswith('ti-tagged') else None
+    yield 'short', cut, 2, tags or 'short|incomplete|whole words|too|holds'
     yield 'long', second[:i] + 'A5' + sep + second[i:], 2, \
-        'long|incomplete|whole words|holds'
+        tags or 'long|incomplete|whole words|holds'
     last = lines[-2]
     yield 'cut short', last[:len(last) // 2], n - 1, '.'
     if peer.end:
