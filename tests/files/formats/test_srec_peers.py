@@ -246,3 +246,90 @@ def test_found_from_first_bytes(tmp_path, name):
     img = sample(5, BY_NAME[name], BY_NAME[name].limit)
     img.save(tmp_path / 'x', format=name)
     assert content(load(tmp_path / 'x')) == content(img)
+
+
+def nibbles(text):
+    return sum(int(c, 16) for c in text)
+
+
+def xorrol(data):
+    v = 0
+    for b in data:
+        v ^= b
+        v = (v << 1 | v >> 7) & 0xFF
+    return v
+
+
+H = '[0-9A-F]'
+# A data record of each format, parsed here: its fields (a address, n
+# count, d data, c and c2 its checks), what its checks must be, and how
+# its address and data read (unit, words low byte first).
+FRAMING = {
+    'tektronix': (rf'/(?P<a>{H}{{4}})(?P<n>{H}{{2}})(?P<c>{H}{{2}})(?P<d>{H}*)'
+                  rf'(?P<c2>{H}{{2}})',
+                  lambda m, d: (nibbles(m['a'] + m['n']),
+                                nibbles(m['d']) & 0xFF), 1, False),
+    'tektronix-ext': (rf'%(?P<n>{H}{{2}})6(?P<c>{H}{{2}})8(?P<a>{H}{{8}})'
+                      rf'(?P<d>{H}*)',
+                      lambda m, d: (nibbles(m.string[1:4] + m.string[6:])
+                                    & 0xFF,), 1, False),
+    'mos-tech': (rf';(?P<n>{H}{{2}})(?P<a>{H}{{4}})(?P<d>{H}*)(?P<c>{H}{{4}})',
+                 lambda m, d: (sum(bytes.fromhex(m['n'] + m['a'])
+                                   + d) & 0xFFFF,), 1, False),
+    'signetics': (rf':(?P<a>{H}{{4}})(?P<n>{H}{{2}})(?P<c>{H}{{2}})(?P<d>{H}*)'
+                  rf'(?P<c2>{H}{{2}})',
+                  lambda m, d: (xorrol(bytes.fromhex(m['a'] + m['n'])),
+                                xorrol(d)), 1, False),
+    'ihex16': (rf':(?P<n>{H}{{2}})(?P<a>{H}{{4}})00(?P<d>{H}*)(?P<c>{H}{{2}})',
+               lambda m, d: (-sum(bytes.fromhex(m.string[1:-2])) & 0xFF,),
+               2, True),
+    'brecord': (rf'(?P<a>{H}{{8}})(?P<n>[01]{H})(?P<d>{H}*)', None, 1, False),
+    'emon52': (rf'(?P<n>{H}{{2}}) (?P<a>{H}{{4}}):(?P<d>(?:{H}{{2}} )*)'
+               rf'(?P<c>{H}{{4}})', lambda m, d: (sum(d),), 1, False),
+    'atmel-generic': (rf'(?P<a>{H}{{6}}):(?P<d>{H}{{4}})', None, 2, False),
+    'ti-tagged': (rf'9(?P<a>{H}{{4}})(?P<d>(?:B{H}{{4}}|\*{H}{{2}})*)7'
+                  rf'(?P<c>{H}{{4}})F',
+                  lambda m, d: (-sum(m.string[:-5].encode()) & 0xFFFF,),
+                  1, False),
+}
+FRAMING['ti-tagged16'] = FRAMING['ti-tagged'][:2] + (2, False)
+# Fairchild's data records take the address of an S record before them.
+FRAMING['fairchild'] = (rf'S(?P<s>{H}{{4}})|X(?P<d>{H}{{16}})(?P<c>{H})',
+                        lambda m, d: (nibbles(m['d']) & 15,), 1, False)
+
+
+@pytest.mark.parametrize('name', sorted(FRAMING))
+def test_framing_and_checks_as_the_descriptions_give_them(tmp_path, name):
+    import re
+    pattern, checks, unit, swap = FRAMING[name]
+    img = sample(9, BY_NAME[name], BY_NAME[name].limit)
+    img.save(tmp_path / 'x', format=name, line_bytes=16, data_only=True)
+    got, upper, at = {}, 0, 0
+    for line in (tmp_path / 'x').read_text().splitlines():
+        if name == 'ihex16' and line.startswith(':01000004'):
+            upper = int(line[9:13], 16)  # the swapped word's high byte first
+            upper = (upper & 0xFF) << 8 | upper >> 8
+            continue
+        m = re.fullmatch(pattern, line)
+        assert m, line
+        if m.groupdict().get('s'):
+            at = int(m['s'], 16)
+            continue
+        d = m['d'].replace(' ', '')
+        if name.startswith('ti-tagged'):
+            d = ''.join(t[1:] for t in re.findall(r'B.{4}|\*..', d))
+        d = bytes.fromhex(d)
+        if 'n' in m.groupdict() and name != 'tektronix-ext':
+            assert int(m['n'], 16) * unit == len(d), line
+        if checks:
+            found = tuple(int(m[k], 16) for k in ('c', 'c2')
+                          if k in m.groupdict())
+            assert found == checks(m, d), line
+        if swap:
+            d = bytes(b for i in range(0, len(d), 2) for b in d[i + 1::-1][:2])
+        a = ((upper << 16) + int(m['a'], 16)) * unit if 'a' in m.groupdict() \
+            else at
+        at = a + len(d)
+        got.update((a + i, b) for i, b in enumerate(d))
+    assert got == {a: b for a, z in img.segments() for a, b in
+                   zip(range(a, z), img[a:z])}
