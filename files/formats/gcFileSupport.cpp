@@ -74,12 +74,8 @@ gcFileFormat* gcFileSupport::createFileSupport(std::string sTypeName) {
     formats_.emplace_back(f.create());
     return formats_.back().get();
   }
-  if (gcTaggedFile::isTaggedFormat(sTypeName.c_str()))
-    formats_.emplace_back(new gcTaggedFile(sTypeName.c_str()));
-  else if (gcRecordFile::isRecordFormat(sTypeName.c_str()))
-    formats_.emplace_back(new gcRecordFile(sTypeName.c_str()));
-  else
-    return nullptr;
+  if (!gcRecordFile::isRecordFormat(sTypeName.c_str())) return nullptr;
+  formats_.emplace_back(new gcRecordFile(sTypeName.c_str()));
   return formats_.back().get();
 }
 

@@ -20,7 +20,6 @@
 #include "gcMifFile.h"
 #include "gcRecordFile.h"
 #include "gcSRecordFile.h"
-#include "gcTaggedFile.h"
 #include "gcTiTxtFile.h"
 #include "gcUf2File.h"
 #include "gcVerilogMemFile.h"
@@ -39,7 +38,7 @@ class DWXFILES_EXPORT gcFileSupport {
   // gcElfFile, "TI-TXT" a gcTiTxtFile, "Verilog memory" a gcVerilogMemFile,
   // "C array" a gcCArrayFile, "UF2" a gcUf2File, "DfuSe" a gcDfuSeFile,
   // "MIF" a gcMifFile, "COE" a gcCoeFile, the type names of gcRecordFile a
-  // gcRecordFile, those of gcTaggedFile a gcTaggedFile; any other name null.
+  // gcRecordFile; any other name null.
   gcFileFormat* createFileSupport(std::string sTypeName);
 
   // The type name for a file that begins with these bytes: "Intel HEX" for

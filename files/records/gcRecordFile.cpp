@@ -168,7 +168,7 @@ class Reader {
         address_(f.pAddress),
         load_(load),
         info_(info) {}
-  bool ended() const { return bEnd_; }
+  const bool* ended() const { return &bEnd_; }
 
   // Checks one line and takes its record; false after an error.
   bool line(const char* p, std::size_t len) {
@@ -542,22 +542,14 @@ gcFileResult gcRecordFile::loadImage(const std::string& sFileName,
                                      gcVMMBase* pVMM,
                                      const gcImageOptions& options,
                                      gcImageInfo* pInfo) {
+  if (format_.bTagged)
+    return loadTagged(format_, sFileName, pVMM, options, pInfo);
   gcImageLoad load(sFileName, pVMM, options);
   gcImageInfo info;
   Reader reader(format_, load, info);
-  const char* p = nullptr;
-  std::size_t n = 0;
-  while (load.isOpen() && load.nextLine(&p, &n)) {
-    if (n == 0) continue;
-    if (reader.ended()) {
-      load.fail("data after the end record");
-      break;
-    }
-    if (!reader.line(p, n)) break;
-  }
-  if (load.isOpen() && !reader.ended() && format_.pEnd != nullptr &&
-      !format_.bEndOnlyForStart)
-    load.warn("no end record");
+  load.readRecordsToEnd(
+      reader.ended(), format_.pEnd != nullptr && !format_.bEndOnlyForStart,
+      [&](const char* p, std::size_t n) { return reader.line(p, n); });
   return load.finish(info, pInfo);
 }
 
@@ -566,6 +558,7 @@ gcFileResult gcRecordFile::saveImage(const std::string& sFileName,
                                      const gcImageOptions& options,
                                      const gcImageInfo* pInfo) {
   const gcRecordFormat& f = format_;
+  if (f.bTagged) return saveTagged(f, sFileName, pVMM, options, pInfo);
   gcImageSave save(sFileName, pVMM, options);
   const bool bCarriesStart =
       f.iStartType >= 0 ||

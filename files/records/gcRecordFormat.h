@@ -60,6 +60,7 @@ struct gcRecordFormat {
   const char* pSeparator = "";  // after each data byte
   unsigned int iMaxData = 255;  // data bytes a record holds at most
   bool bWholeRecords = false;   // always iMaxData, at a multiple of it
+  bool bTagged = false;         // TI's tags (gcTaggedFile.cpp), not records
   // High bits of the count that say something else (B-Record's mode); a
   // count past iMaxData in the bits below is an error.
   unsigned int iCountFlags = 0;
@@ -73,11 +74,22 @@ const gcRecordFormat* findRecordFormat(const char* pTypeName);
 
 class gcImageSave;
 class gcVMMBase;
+class gcFileResult;
+class gcImageOptions;
+class gcImageInfo;
 // Why the written bytes of the save's range do not fit: the first address
 // at or past limit, or the first of a run that does not come in whole,
 // aligned groups of g bytes (words, or with bRecords full records); empty
 // when they fit.
 std::string unfitRuns(gcImageSave& save, gcVMMBase* pVMM, std::uint64_t limit,
                       std::uint64_t g, bool bRecords);
+
+// The tagged formats' reader and writer, as gcFileFormat's.
+gcFileResult loadTagged(const gcRecordFormat& f, const std::string& sFileName,
+                        gcVMMBase* pVMM, const gcImageOptions& options,
+                        gcImageInfo* pInfo);
+gcFileResult saveTagged(const gcRecordFormat& f, const std::string& sFileName,
+                        gcVMMBase* pVMM, const gcImageOptions& options,
+                        const gcImageInfo* pInfo);
 
 #endif  // DWXFILES_GCRECORDFORMAT_H_

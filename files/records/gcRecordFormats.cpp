@@ -100,10 +100,26 @@ gcRecordFormat fairchild() {
   return f;
 }
 
+// A stream of tags rather than records of one shape: gcTaggedFile.cpp.
+gcRecordFormat tiTagged(const char* pTypeName, unsigned int iUnit) {
+  gcRecordFormat f = shaped(pTypeName, nullptr);
+  f.bTagged = true;
+  f.iUnit = iUnit;
+  return f;
+}
+
 const gcRecordFormat kFormats[] = {
-    tektronix(),        tektronixExtended(), mosTechnology(),
-    signetics(),        intelHex16(),        bRecord(),
-    elektorMonitor52(), atmelGeneric(),      fairchild(),
+    tektronix(),
+    tektronixExtended(),
+    mosTechnology(),
+    signetics(),
+    intelHex16(),
+    bRecord(),
+    elektorMonitor52(),
+    atmelGeneric(),
+    fairchild(),
+    tiTagged("TI-Tagged", 1),
+    tiTagged("TI-Tagged-16", 2),
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "gcTaggedFile.h"
+// TI's tagged object format: a stream of tagged fields (see gcRecordFile.h).
 
 #include <algorithm>
 #include <cstdio>
@@ -51,7 +51,7 @@ class Reader {
  public:
   Reader(gcImageLoad& load, gcImageInfo& info, unsigned int iUnit)
       : load_(load), info_(info), iUnit_(iUnit), iLimit_(0x10000 * iUnit) {}
-  bool ended() const { return bEnd_; }
+  const bool* ended() const { return &bEnd_; }
 
   // One record: its tags up to 'F', or ':' alone.
   bool line(const char* p, std::size_t len) {
@@ -175,43 +175,21 @@ class Writer : public gcSegmentHandler {
 
 }  // namespace
 
-gcTaggedFile::gcTaggedFile(const char* pTypeName)
-    : iUnit_(std::strcmp(pTypeName, "TI-Tagged-16") == 0 ? 2 : 1) {}
-
-bool gcTaggedFile::isTaggedFormat(const char* pTypeName) {
-  return std::strcmp(pTypeName, "TI-Tagged") == 0 ||
-         std::strcmp(pTypeName, "TI-Tagged-16") == 0;
-}
-
-const char* gcTaggedFile::getTypeName() {
-  return iUnit_ == 2 ? "TI-Tagged-16" : "TI-Tagged";
-}
-
-gcFileResult gcTaggedFile::loadImage(const std::string& sFileName,
-                                     gcVMMBase* pVMM,
-                                     const gcImageOptions& options,
-                                     gcImageInfo* pInfo) {
+gcFileResult loadTagged(const gcRecordFormat& f, const std::string& sFileName,
+                        gcVMMBase* pVMM, const gcImageOptions& options,
+                        gcImageInfo* pInfo) {
   gcImageLoad load(sFileName, pVMM, options);
   gcImageInfo info;
-  Reader reader(load, info, iUnit_);
-  const char* p = nullptr;
-  std::size_t n = 0;
-  while (load.isOpen() && load.nextLine(&p, &n)) {
-    if (n == 0) continue;
-    if (reader.ended()) {
-      load.fail("data after the end record");
-      break;
-    }
-    if (!reader.line(p, n)) break;
-  }
-  if (load.isOpen() && !reader.ended()) load.warn("no end record");
+  Reader reader(load, info, f.iUnit);
+  load.readRecordsToEnd(
+      reader.ended(), true,
+      [&](const char* p, std::size_t n) { return reader.line(p, n); });
   return load.finish(info, pInfo);
 }
 
-gcFileResult gcTaggedFile::saveImage(const std::string& sFileName,
-                                     gcVMMBase* pVMM,
-                                     const gcImageOptions& options,
-                                     const gcImageInfo* pInfo) {
+gcFileResult saveTagged(const gcRecordFormat& f, const std::string& sFileName,
+                        gcVMMBase* pVMM, const gcImageOptions& options,
+                        const gcImageInfo* pInfo) {
   gcImageSave save(sFileName, pVMM, options);
   std::string header = pInfo != nullptr ? pInfo->getHeader() : "";
   if (options.hasHeader())
@@ -222,12 +200,12 @@ gcFileResult gcTaggedFile::saveImage(const std::string& sFileName,
     save.fail("the header does not fit a program identifier (one line)");
   if (save.isOk() && save.getFirst() <= save.getLast()) {
     const std::string reason =
-        unfitRuns(save, pVMM, 0x10000 * iUnit_, iUnit_, false);
+        unfitRuns(save, pVMM, 0x10000 * f.iUnit, f.iUnit, false);
     if (!reason.empty()) save.fail(reason);
   }
   if (!save.open()) return save.finish(0, 0);
   unsigned int iChunk = std::max(options.getRecordLength() & ~1u, 2u);
-  Writer writer(save, iUnit_, iChunk);
+  Writer writer(save, f.iUnit, iChunk);
   if (!header.empty()) {
     char* out = save.room(header.size() + 16);
     char* start = out;
