@@ -15,7 +15,8 @@ const char kStdoutName[] = "<stdout>";
 
 namespace {
 
-constexpr std::size_t kHead = 64;
+// As many as tell a format (gcFileSupport::kDetectBytes).
+constexpr std::size_t kHead = 1 << 16;
 constexpr std::size_t kChunk = 1 << 16;
 
 gcFileResult failed(const char* pName, const char* pWhat) {

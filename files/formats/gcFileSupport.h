@@ -37,28 +37,46 @@ class DWXFILES_EXPORT gcFileSupport {
   // gcIntelHexFile, "Motorola S-record" a gcSRecordFile, "ELF" a
   // gcElfFile, "TI-TXT" a gcTiTxtFile, "Verilog memory" a gcVerilogMemFile,
   // "C array" a gcCArrayFile, "UF2" a gcUf2File, "DfuSe" a gcDfuSeFile,
-  // "MIF" a gcMifFile, "COE" a gcCoeFile, the type names of gcRecordFile a
-  // gcRecordFile; any other name null.
+  // "MIF" a gcMifFile, "COE" a gcCoeFile; any other name null.
   gcFileFormat* createFileSupport(std::string sTypeName);
 
   // The type name for a file that begins with these bytes: "Intel HEX" for
   // ':', "Motorola S-record" for 'S' and a digit, "ELF" for 0x7F "ELF",
   // "TI-TXT" for '@', "UF2" for its two magic numbers, "DfuSe" for "DfuSe",
-  // "Tektronix extended" for '%', two hex digits and 3, 6 or 8, "MOS
-  // Technology" for ';' and two hex digits, else "Binary file".
+  // "MIF" for a MIF header (see detectInput), "Tektronix extended" for '%',
+  // two hex digits and 3, 6 or 8, "MOS Technology" for ';' and two hex
+  // digits, else "Binary file".
   static std::string detectType(const char* pHead, std::size_t iSize);
   // detectType of the file's first bytes; empty when it cannot be read.
   static std::string detectFileType(const std::string& sFileName);
 
-  // The type name of a format word (a word of formatWords()), or of a file
-  // name's
+  // How many of an input's first bytes decide its format.
+  static constexpr std::size_t kDetectBytes = 65536;
+  // The format of the input sName (its extension counts) that begins with
+  // pHead (its first kDetectBytes, or all of it): .vmem is "Verilog memory"
+  // and .mif "MIF" whatever the bytes; then the bytes, as detectType says,
+  // and a MIF header's keywords after comments, in any case. Bytes none of
+  // these tells, and none at all, are "Binary file", but printable text
+  // (isText) is a failure naming sName that asks for PATH@FORMAT.
+  static gcFileResult detectInput(const std::string& sName, const char* pHead,
+                                  std::size_t iSize, std::string* pType);
+  // detectInput of the file's first bytes; a file that cannot be read is
+  // "Binary file", whose reader then says why.
+  static gcFileResult detectInputFile(const std::string& sFileName,
+                                      std::string* pType);
+  // True for valid UTF-8 with no control character but tab, LF, FF and CR;
+  // a sequence cut off by the end of kDetectBytes or more counts as valid.
+  // False for no bytes.
+  static bool isText(const char* p, std::size_t iSize);
+
+  // The type name of a format word ("ihex", "srec", "binary", "titxt",
+  // "vmem", "c", "uf2", "dfuse", "mif", "coe"), or of a file name's
   // extension, in any case (.hex .ihex .ihx, .srec .s19 .s28 .s37 .mot,
   // .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe; .txt says too little for
   // TI-TXT); empty for none.
   static std::string typeForWord(const std::string& sWord);
   static std::string typeForExtension(const std::string& sFileName);
-  // "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|...":
-  // every format word, '|' between them.
+  // Every word, separated by '|' ("ihex|srec|binary|...").
   static const char* formatWords();
 
  private:

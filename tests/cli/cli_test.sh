@@ -151,7 +151,7 @@ t 0 "cat a.hex --range 0x12-0x12 -o one.bin" \
 same one.bin "$(printf '\x03')"
 t 0 "cat a.hex ab.bin@0xfffffffe -o far.srec"
 printf 'ABCDEFGHIJKL' >twelve.bin
-t 1 "cmp twelve.bin zero.bin@0x100" "13 addresses differ
+t 1 "cmp twelve.bin@binary zero.bin@0x100" "13 addresses differ
   0x00000000-0x0000000b  12 bytes  only in A
   0x00000100-0x00000100  1 byte  only in B"
 t 1 "cmp far.srec a.hex" "2 addresses differ
@@ -178,8 +178,81 @@ t 2 "cmp a.hex noend.hex --strict" "" "dwxvmm: noend.hex:1: no end record"
 t 2 "map a.hex --max-memory=1k -o r" "" \
   "dwxvmm: a.hex:1: the load would pass the memory limit of 1 KiB"
 t 0 "info a.hex --max-memory 0" "*" ""
-t 2 "info a.hex --max-memory 1T" "" \
-  "$(usage "bad memory limit '1T' (bytes, or K, M, G)" info)"
+for v in 1T "" K 1KB -1 1.5M 0x 1125899906842625 1048577G; do
+  t 2 "info a.hex --max-memory=$v" "" \
+    "$(usage "bad --max-memory value '$v' (bytes, or K, M, G)" info)"
+done
+t 0 "info a.hex --max-memory=1125899906842624" "*" ""
+
+# The format from the name and the bytes: INPUT|FORMAT, "text" for the
+# refusal. MIF by its keywords after comments in any case, .vmem ahead of
+# TI-TXT's '@', a .mif that is no MIF a MIF error; text no format claims is
+# refused unless placed or named, other bytes (even after text) binary.
+printf -- '-- a RAM\n%% c %%\nwidth = 8;\ndepth=4;\ncontent begin\n0 : 12;\nend;\n' >ram.dat
+cp ram.dat ram.mif
+printf '%%c\n%%\tData_Radix\t=HEX;WIDTH=8;DEPTH=2;CONTENT BEGIN 1:7;END;' >radix.txt
+printf 'CONTENT\r\nBEGIN' >begin.txt  # parses no further, but is MIF
+printf '@10\n01 02\n' >ram.vmem
+cp ram.vmem ram.VMEM
+cp ram.vmem ram.mem
+printf ':00000001FF\n' >hex.mif
+printf 'Width of the bus: 8\n' >notes.txt
+printf 'Gr\xc3\xb6\xc3\x9fe \xe2\x80\x93 \xf0\x9f\x9a\x80\t\f\r\n' >utf8.txt
+: >empty.bin
+{ head -c 65535 /dev/zero | tr '\0' 'a'; printf '\0'; } >late.txt
+{ head -c 65536 /dev/zero | tr '\0' 'a'; printf '\0'; } >far.txt
+{ head -c 65535 /dev/zero | tr '\0' 'a'; printf '\xc3\xb6'; } >cut.txt
+n=0
+for b in '\0' '\x01' '\x1b' '\x7f' '\xc2\x85' '\xc3(' '\xc3' '\xc0\x80' \
+    '\xe0\x80\x80' '\xed\xa0\x80' '\xf4\x90\x80\x80' '\xf5\x80\x80\x80' '\xff'; do
+  n=$((n + 1))
+  printf "text, then $b" >"bin$n.txt"
+done
+# Every format word, as the refusals list them.
+words="ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
+words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord|"
+words+="fairchild|ti-tagged|ti-tagged16|ascii-hex|fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|"
+words+="mips-flash-le|logisim|asm|basic|forth|vhdl|lattice-mem|hexdump"
+text() { echo "dwxvmm: $1: cannot tell the format of this text: give PATH@FORMAT ($words) or PATH@binary"; }
+while IFS='|' read -r input want; do
+  if [ "$want" = text ]; then
+    for c in "info %s" "dump %s" "cmp a.hex %s" "map %s -o r" "cat a.hex %s -o r.hex"; do
+      t 2 "$(printf "$c" "$input")" "" "$(text "${input%@*}")"
+    done
+  elif [ "${want#dwxvmm:}" != "$want" ]; then
+    t 2 "info $input" "" "$want"
+  else
+    got=$("$tool" info --json "$input" 2>&1 | grep -o '"format":"[^"]*"')
+    [ "$got" = "\"format\":\"$want\"" ] ||
+      { echo "FAIL: $input is $got, want $want"; failed=$((failed + 1)); }
+  fi
+done <<'ROWS'
+ram.dat|MIF
+ram.mif|MIF
+radix.txt|MIF
+begin.txt|dwxvmm: begin.txt:1: CONTENT before WIDTH and DEPTH
+ram.vmem|Verilog memory
+ram.VMEM|Verilog memory
+ram.mem|TI-TXT
+hex.mif|dwxvmm: hex.mif: no CONTENT BEGIN
+notes.txt|text
+utf8.txt|text
+cut.txt|text
+far.txt|text
+notes.txt@binary|Binary file
+notes.txt@0x10|Binary file
+notes.txt@+0x10|text
+empty.bin|Binary file
+late.txt|Binary file
+ROWS
+for f in bin*.txt; do
+  [ "$("$tool" info --json "$f" | grep -o '"format":"[^"]*"')" = '"format":"Binary file"' ] ||
+    { echo "FAIL: $f is not binary"; failed=$((failed + 1)); }
+done
+t 0 "cat ram.mif --format binary -o ram.bin" "ram.bin: Binary file, 1 data bytes, 0 bytes filled with 0xff"
+same ram.bin "$(printf '\x12')"
+t 0 "cat ram.vmem --format binary -o ram.bin" "ram.bin: Binary file, 2 data bytes, 0 bytes filled with 0xff"
+same ram.bin "$(printf '\x01\x02')"
 t 0 "--help"
 t 0 "cmp --help"
 t 0 "dump --help"
@@ -200,9 +273,6 @@ t 2 "cat a.hex -o no/such/dir/out.hex" "" \
   "dwxvmm: no/such/dir/out.hex: cannot write: No such file or directory"
 t 2 "" "" "$(usage "no command")"
 t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
-words="ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
-words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord|fairchild"
-words+="|ti-tagged|ti-tagged16"
 t 2 "cat a.hex -o out.txt" "" \
   "$(usage "cannot tell the output format of 'out.txt': give --format $words" cat)"
 t 2 "cat a.hex -o x.hex --format elf" "" \

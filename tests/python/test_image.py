@@ -150,6 +150,44 @@ def hexfile(path, lines):
     return path
 
 
+MIF = b'-- a RAM\n% c %\nwidth = 8;\ndepth=4;\ncontent begin\n0 : 12;\nend;\n'
+NOTES = b'Width of the bus: 8\n'
+TEXT = 'cannot tell the format of this text: give PATH@FORMAT'
+
+
+@pytest.mark.parametrize('name, body, kw, want', [
+    ('ram.dat', MIF, {}, [(0, b'\x12')]),
+    ('ram.mif', MIF, {}, [(0, b'\x12')]),
+    ('radix.txt', b'%c\n%\tData_Radix\t=HEX;WIDTH=8;DEPTH=2;CONTENT BEGIN 1:7;END;',
+     {}, [(1, b'\x07')]),
+    ('ram.Vmem', b'@10\n0102\n', {'word_width': 16}, [(0x20, b'\x02\x01')]),
+    ('ram.mem', b'@10\n01 02\nq\n', {'word_width': 16}, [(0x10, b'\x01\x02')]),
+    ('hex.mif', b':00000001FF\n', {}, 'no CONTENT BEGIN'),
+    ('notes.txt', NOTES, {}, TEXT),
+    ('notes.txt', NOTES, {'move': 0x10}, TEXT),
+    ('notes.txt', NOTES, {'format': 'binary'}, [(0, NOTES)]),
+    ('notes.txt', NOTES, {'at': 0x10}, [(0x10, NOTES)]),
+    ('empty.bin', b'', {}, []),
+    ('late.txt', b'a' * 65535 + b'\0', {}, [(0, b'a' * 65535 + b'\0')]),
+    ('far.txt', b'a' * 65536 + b'\0', {}, TEXT),
+    ('cut.txt', b'a' * 65535 + b'\xc3\xb6', {}, TEXT),
+    ('bad.txt', b'text \xc3(', {}, [(0, b'text \xc3(')]),
+    ('c1.txt', b'text \xc2\x85', {}, [(0, b'text \xc2\x85')]),
+])
+def test_the_format_from_name_and_bytes(tmp_path, name, body, kw, want):
+    path = tmp_path / name
+    path.write_bytes(body)
+    img = dwxvmm.Image()
+    if isinstance(want, str):
+        with pytest.raises(dwxvmm.ImageError) as e:
+            img.load(path, **kw)
+        assert str(e.value).startswith(f'{path}: {want}')
+        assert img.segments() == []
+    else:
+        img.load(path, **kw)
+        assert data(img) == want
+
+
 def test_errors(tmp_path):
     good = [f':01{a:04X}00{a & 0xFF:02X}{(-(1 + (a >> 8) + a + a) & 0xFF):02X}'
             for a in range(20)]

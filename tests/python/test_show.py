@@ -113,6 +113,14 @@ def test_cmp_ranges_against_a_byte_map(tmp_path, seed):
     assert got["ranges"] == want
     assert got["range_count"] == len(want)
     assert got["differing_addresses"] == sum(x["length"] for x in want)
+    # compare() is cmp --json with every byte of each side.
+    sides = [bytes(m[x] for x in range(r["first"], r["last"] + 1))
+             if r["kind"] in kinds else None
+             for r in want for m, kinds in ((a, "only_a values"),
+                                            (b, "only_b values"))]
+    assert image(a).compare(image(b)) == [
+        (r["first"], r["last"], r["kind"], *sides[2 * i:2 * i + 2])
+        for i, r in enumerate(got["ranges"])]
     text = tool("cmp", tmp_path / "a.hex", tmp_path / "b.hex").stdout.decode()
     lines = text.splitlines()
     assert lines[0] == f"{got['differing_addresses']} addresses differ"
@@ -134,10 +142,14 @@ def test_standard_input_and_output(tmp_path):
     assert tool("cmp", "-", hexfile, stdin=srec).returncode == 0
     assert tool("cmp", "-", "-", stdin=srec).returncode == 0  # read once
     assert tool("info", "-@ihex", stdin=text).returncode == 0
+    mif = tmp_path / "r.mif"
+    mif.write_bytes(b"-- RAM\nWIDTH=8;DEPTH=2;CONTENT BEGIN 1:7;END;")
+    assert tool("dump", "-", stdin=mif.read_bytes()).stdout == tool("dump", mif).stdout
     r = tool("info", "-@0x100", stdin=b"\x00\x01")
     assert b"-@0x00000100 (Binary file)" in r.stdout and r.returncode == 0
     for args, stdin, message in [
         (["info", "-"], b"\x00\x01", b"<stdin>: cannot tell the format"),
+        (["info", "-"], b"notes\n", b"<stdin>: cannot tell the format"),
         (["info", "-"], text.replace(b"FF", b"FE"), b"<stdin>:"),
         (["info", "-@srec"], text, b"<stdin>:1:"),
         (["info", "-@0", "--max-memory", "1K"], bytes(2000),
