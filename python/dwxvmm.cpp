@@ -379,19 +379,18 @@ struct SaveChoice {
 // keywords, for pybind11 to bind.
 template <class... Lead, class F>
 auto withSaveChoice(F f) {
-  return
-      [f](Lead... lead, py::object range, py::object fill, py::object lineBytes,
-          py::object wordWidth, py::object uf2Family, py::object dfuAlt,
-          const std::string& sDfuName, py::object dfuVid, py::object dfuPid,
-          py::object dfuDevice, py::object srecAddress, py::object hexAddress,
-          bool bStart, py::object header, py::object name, bool bCrlf,
-          bool bDataOnly) {
-        return std::invoke(
-            f, lead...,
-            SaveChoice{range, fill, lineBytes, wordWidth, uf2Family, dfuAlt,
-                       sDfuName, dfuVid, dfuPid, dfuDevice, srecAddress,
-                       hexAddress, bStart, header, name, bCrlf, bDataOnly});
-      };
+  return [f](Lead... lead, py::object range, py::object fill,
+             py::object lineBytes, py::object wordWidth, py::object uf2Family,
+             py::object dfuAlt, const std::string& sDfuName, py::object dfuVid,
+             py::object dfuPid, py::object dfuDevice, py::object srecAddress,
+             py::object hexAddress, bool bStart, py::object header,
+             py::object name, bool bCrlf, bool bDataOnly) {
+    return std::invoke(
+        f, lead...,
+        SaveChoice{range, fill, lineBytes, wordWidth, uf2Family, dfuAlt,
+                   sDfuName, dfuVid, dfuPid, dfuDevice, srecAddress, hexAddress,
+                   bStart, header, name, bCrlf, bDataOnly});
+  };
 }
 
 // Binds withSaveChoice<Lead...>(f) as pName of scope, lead its leading
@@ -767,7 +766,8 @@ may take, the image's included (default 1 GiB; 0: no limit): an ImageError
 names the record that would pass it. family (a UF2 family's name or ID)
 and alt (a DfuSe alternate setting) choose from a file of several;
 word_width (8, 16, 32) is a Verilog memory file's. ignore_checksums loads
-records whose checksum is wrong (Intel HEX, S-record), each a warning.)";
+records whose checksum is wrong (Intel HEX, S-record, the record formats),
+each a warning.)";
 
 // What save() and dumps() say of their keywords.
 const char kSaveKeywords[] = R"(
@@ -785,7 +785,6 @@ bytes) replaces the S0 header, False writes none. crlf ends every line of a
 text format with CR LF; data_only writes only data records (no header,
 start address, record count or end record). name is the prefix of a C
 array's names)";
-
 
 PYBIND11_MODULE(dwxvmm, m) {
   const std::string loadDoc =
@@ -810,7 +809,8 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
       kSaveKeywords + " (default: from the file name).";
   const std::string dumpsDoc =
       std::string("The bytes that save() writes for format ('") +
-      formatList("', '") + "'), without a file; save()'s errors, an ImageError's path '<bytes>'." +
+      formatList("', '") +
+      "'), without a file; save()'s errors, an ImageError's path '<bytes>'." +
       kSaveKeywords + " (default: 'image').";
   m.doc() =
       "Firmware images in a sparse 32-bit memory: Intel HEX, S-record and "
