@@ -748,7 +748,7 @@ const char* const kRecordTypes[] = {
     "Tektronix",     "Tektronix extended", "MOS Technology",
     "Signetics",     "Intel HEX-16",       "B-Record",
     "Atmel Generic", "Fairchild",          "Elektor Monitor (EMON52)",
-    "TI-Tagged",     "TI-Tagged-16"};
+    "TI-Tagged",     "TI-Tagged-16",       "Needham"};
 
 void records(FuzzedDataProvider& in) {
   const char* pType = in.PickValueInArray(kRecordTypes);

@@ -39,6 +39,7 @@ PEERS = [
          'always', ()),
     Peer('ti-tagged16', '-Texas_Instruments_Tagged_16', 1 << 17, 2, 0, 'io',
          'always', ()),
+    Peer('needham', '-Needham_Hexadecimal', 1 << 32, 1, 0, 'io', None, ()),
 ]
 BY_NAME = {p.name: p for p in PEERS}
 
@@ -160,14 +161,18 @@ def damages(peer, lines):
     n = len(lines)
     second = lines[1]
     i = second.index('A5')
-    with_check = peer.name not in ('brecord', 'atmel-generic')
-    yield 'bad digit', second[:i] + 'AG' + second[i + 2:], 2, 'invalid hex'
+    with_check = peer.name not in ('brecord', 'atmel-generic', 'needham')
+    yield 'bad digit', second[:i] + 'AG' + second[i + 2:], 2, \
+        'invalid hex|two hex digits'
     yield 'wrong check', second[:i] + 'A4' + second[i + 2:], 2, \
         'checksum' if with_check else None
     sep = ' ' if peer.name == 'emon52' else ''
     cut = second[:i] + second[i + 2 + len(sep):]
-    # Tags have no count: a byte less or more reads as other tags.
+    # Tags have no count: a byte less or more reads as other tags. Needham's
+    # lines have none either, and a byte less or more is data all the same.
     tags = '.' if peer.name.startswith('ti-tagged') else None
+    if peer.name == 'needham':
+        return
     yield 'short', cut, 2, tags or 'short|incomplete|whole words|too|holds'
     yield 'long', second[:i] + 'A5' + sep + second[i:], 2, \
         tags or 'long|incomplete|whole words|holds'
