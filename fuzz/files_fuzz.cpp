@@ -744,11 +744,19 @@ void edits(FuzzedDataProvider& in) {
   }
 }
 
-const char* const kRecordTypes[] = {
-    "Tektronix",     "Tektronix extended", "MOS Technology",
-    "Signetics",     "Intel HEX-16",       "B-Record",
-    "Atmel Generic", "Fairchild",          "Elektor Monitor (EMON52)",
-    "TI-Tagged",     "TI-Tagged-16",       "Needham"};
+const char* const kRecordTypes[] = {"Tektronix",
+                                    "Tektronix extended",
+                                    "MOS Technology",
+                                    "Signetics",
+                                    "Intel HEX-16",
+                                    "B-Record",
+                                    "Atmel Generic",
+                                    "Fairchild",
+                                    "Elektor Monitor (EMON52)",
+                                    "TI-Tagged",
+                                    "TI-Tagged-16",
+                                    "Needham",
+                                    "PPX"};
 
 void records(FuzzedDataProvider& in) {
   const char* pType = in.PickValueInArray(kRecordTypes);

@@ -88,6 +88,7 @@ const struct {
     {"ti-tagged", "TI-Tagged", {}},
     {"ti-tagged16", "TI-Tagged-16", {}},
     {"needham", "Needham", {}},
+    {"ppx", "PPX", {}},
     {"ascii-hex", "ASCII-Hex", {}},
     {"fastload", "FastLoad", {}},
     {"fpc", "Four Packed Code", {"fpc"}},

@@ -542,8 +542,10 @@ gcFileResult gcRecordFile::loadImage(const std::string& sFileName,
                                      gcVMMBase* pVMM,
                                      const gcImageOptions& options,
                                      gcImageInfo* pInfo) {
-  if (format_.bTagged)
+  if (format_.eStream == gcRecordFormat::kTiTagged)
     return loadTagged(format_, sFileName, pVMM, options, pInfo);
+  if (format_.eStream == gcRecordFormat::kPpx)
+    return loadPpx(sFileName, pVMM, options, pInfo);
   gcImageLoad load(sFileName, pVMM, options);
   gcImageInfo info;
   Reader reader(format_, load, info);
@@ -558,7 +560,10 @@ gcFileResult gcRecordFile::saveImage(const std::string& sFileName,
                                      const gcImageOptions& options,
                                      const gcImageInfo* pInfo) {
   const gcRecordFormat& f = format_;
-  if (f.bTagged) return saveTagged(f, sFileName, pVMM, options, pInfo);
+  if (f.eStream == gcRecordFormat::kTiTagged)
+    return saveTagged(f, sFileName, pVMM, options, pInfo);
+  if (f.eStream == gcRecordFormat::kPpx)
+    return savePpx(sFileName, pVMM, options);
   gcImageSave save(sFileName, pVMM, options);
   const bool bCarriesStart =
       f.iStartType >= 0 ||

@@ -60,7 +60,9 @@ struct gcRecordFormat {
   const char* pSeparator = "";  // after each data byte
   unsigned int iMaxData = 255;  // data bytes a record holds at most
   bool bWholeRecords = false;   // always iMaxData, at a multiple of it
-  bool bTagged = false;         // TI's tags (gcTaggedFile.cpp), not records
+  // Formats that are a stream of fields rather than records of one shape,
+  // each with a reader and writer of its own beside the engine.
+  enum Stream : std::uint8_t { kRecords, kTiTagged, kPpx } eStream = kRecords;
   // High bits of the count that say something else (B-Record's mode); a
   // count past iMaxData in the bits below is an error.
   unsigned int iCountFlags = 0;
@@ -84,12 +86,16 @@ class gcImageInfo;
 std::string unfitRuns(gcImageSave& save, gcVMMBase* pVMM, std::uint64_t limit,
                       std::uint64_t g, bool bRecords);
 
-// The tagged formats' reader and writer, as gcFileFormat's.
+// The stream formats' readers and writers, as gcFileFormat's.
 gcFileResult loadTagged(const gcRecordFormat& f, const std::string& sFileName,
                         gcVMMBase* pVMM, const gcImageOptions& options,
                         gcImageInfo* pInfo);
 gcFileResult saveTagged(const gcRecordFormat& f, const std::string& sFileName,
                         gcVMMBase* pVMM, const gcImageOptions& options,
                         const gcImageInfo* pInfo);
+gcFileResult loadPpx(const std::string& sFileName, gcVMMBase* pVMM,
+                     const gcImageOptions& options, gcImageInfo* pInfo);
+gcFileResult savePpx(const std::string& sFileName, gcVMMBase* pVMM,
+                     const gcImageOptions& options);
 
 #endif  // DWXFILES_GCRECORDFORMAT_H_

@@ -103,8 +103,15 @@ gcRecordFormat fairchild() {
 // A stream of tags rather than records of one shape: gcTaggedFile.cpp.
 gcRecordFormat tiTagged(const char* pTypeName, unsigned int iUnit) {
   gcRecordFormat f = shaped(pTypeName, nullptr);
-  f.bTagged = true;
+  f.eStream = gcRecordFormat::kTiTagged;
   f.iUnit = iUnit;
+  return f;
+}
+
+// "*", lines of an address and bytes, "$S" and the sum: gcPpxFile.cpp.
+gcRecordFormat ppx() {
+  gcRecordFormat f = shaped("PPX", nullptr);
+  f.eStream = gcRecordFormat::kPpx;
   return f;
 }
 
@@ -120,6 +127,7 @@ const gcRecordFormat kFormats[] = {
     fairchild(),
     tiTagged("TI-Tagged", 1),
     tiTagged("TI-Tagged-16", 2),
+    ppx(),
 };
 
 }  // namespace

@@ -40,6 +40,7 @@ PEERS = [
     Peer('ti-tagged16', '-Texas_Instruments_Tagged_16', 1 << 17, 2, 0, 'io',
          'always', ()),
     Peer('needham', '-Needham_Hexadecimal', 1 << 32, 1, 0, 'io', None, ()),
+    Peer('ppx', '-PPX', 1 << 16, 1, 0, 'io', 'always', ()),
 ]
 BY_NAME = {p.name: p for p in PEERS}
 
@@ -164,20 +165,21 @@ def damages(peer, lines):
     with_check = peer.name not in ('brecord', 'atmel-generic', 'needham')
     yield 'bad digit', second[:i] + 'AG' + second[i + 2:], 2, \
         'invalid hex|two hex digits'
-    yield 'wrong check', second[:i] + 'A4' + second[i + 2:], 2, \
-        'checksum' if with_check else None
+    # PPX sums the whole file in its last line.
+    yield 'wrong check', second[:i] + 'A4' + second[i + 2:], \
+        n if peer.name == 'ppx' else 2, 'checksum' if with_check else None
     sep = ' ' if peer.name == 'emon52' else ''
     cut = second[:i] + second[i + 2 + len(sep):]
     # Tags have no count: a byte less or more reads as other tags. Needham's
-    # lines have none either, and a byte less or more is data all the same.
+    # and PPX's lines have none either, and a byte less or more is data all
+    # the same (PPX's sum of the file then fails at its end).
     tags = '.' if peer.name.startswith('ti-tagged') else None
-    if peer.name == 'needham':
-        return
-    yield 'short', cut, 2, tags or 'short|incomplete|whole words|too|holds'
-    yield 'long', second[:i] + 'A5' + sep + second[i:], 2, \
-        tags or 'long|incomplete|whole words|holds'
-    last = lines[-2]
-    yield 'cut short', last[:len(last) // 2], n - 1, '.'
+    if peer.name not in ('needham', 'ppx'):
+        yield 'short', cut, 2, tags or 'short|incomplete|whole words|too|holds'
+        yield 'long', second[:i] + 'A5' + sep + second[i:], 2, \
+            tags or 'long|incomplete|whole words|holds'
+        last = lines[-2]
+        yield 'cut short', last[:len(last) // 2], n - 1, '.'
     if peer.end:
         yield 'after end', None, n + 1, 'after the end record'
 
@@ -190,7 +192,7 @@ def test_broken_records_change_nothing(tmp_path, peer):
         if text is None:
             body.append(lines[0])
         else:
-            body[line - 1] = text
+            body[1 if name == 'wrong check' else line - 1] = text
         if name == 'cut short':
             del body[line:]
         path = tmp_path / 'bad'
