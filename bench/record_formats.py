@@ -28,6 +28,7 @@ FORMATS = [
     ('ti-tagged16', '-Texas_Instruments_Tagged_16', 1 << 17, 2),
     ('needham', '-Needham_Hexadecimal', 1 << 32, 1),
     ('ppx', '-PPX', 1 << 16, 1),
+    ('cosmac', '-COsmac', 1 << 32, 1),
 ]
 
 tool, work = sys.argv[1:3]

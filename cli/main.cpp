@@ -108,7 +108,7 @@ const Command kCommands[] = {
      "                 .mem, .c, .uf2, .dfu, .mif, .coe; or a record format:\n"
      "                 ihex16, tektronix, tektronix-ext, mos-tech, signetics,\n"
      "                 atmel-generic, emon52, brecord, fairchild, ti-tagged,\n"
-     "                 ti-tagged16, needham, ppx (files/README.md)\n"
+     "                 ti-tagged16, needham, ppx, cosmac (files/README.md)\n"
      "  --range F-L    only the addresses F to L, inclusive\n"
      "  --line-bytes N data bytes per record, 1 to 255 (default 32); TI-TXT,\n"
      "                 vmem and C write 16 a line\n"

@@ -744,6 +744,7 @@ void edits(FuzzedDataProvider& in) {
   }
 }
 
+// The text formats of the record engine, and Needham's.
 const char* const kRecordTypes[] = {"Tektronix",
                                     "Tektronix extended",
                                     "MOS Technology",
@@ -756,7 +757,8 @@ const char* const kRecordTypes[] = {"Tektronix",
                                     "TI-Tagged",
                                     "TI-Tagged-16",
                                     "Needham",
-                                    "PPX"};
+                                    "PPX",
+                                    "Cosmac"};
 
 void records(FuzzedDataProvider& in) {
   const char* pType = in.PickValueInArray(kRecordTypes);

@@ -89,6 +89,7 @@ const struct {
     {"ti-tagged16", "TI-Tagged-16", {}},
     {"needham", "Needham", {}},
     {"ppx", "PPX", {}},
+    {"cosmac", "Cosmac", {}},
     {"ascii-hex", "ASCII-Hex", {}},
     {"fastload", "FastLoad", {}},
     {"fpc", "Four Packed Code", {"fpc"}},

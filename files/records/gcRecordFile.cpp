@@ -546,6 +546,8 @@ gcFileResult gcRecordFile::loadImage(const std::string& sFileName,
     return loadTagged(format_, sFileName, pVMM, options, pInfo);
   if (format_.eStream == gcRecordFormat::kPpx)
     return loadPpx(sFileName, pVMM, options, pInfo);
+  if (format_.eStream == gcRecordFormat::kCosmac)
+    return loadCosmac(sFileName, pVMM, options, pInfo);
   gcImageLoad load(sFileName, pVMM, options);
   gcImageInfo info;
   Reader reader(format_, load, info);
@@ -564,6 +566,8 @@ gcFileResult gcRecordFile::saveImage(const std::string& sFileName,
     return saveTagged(f, sFileName, pVMM, options, pInfo);
   if (f.eStream == gcRecordFormat::kPpx)
     return savePpx(sFileName, pVMM, options);
+  if (f.eStream == gcRecordFormat::kCosmac)
+    return saveCosmac(sFileName, pVMM, options);
   gcImageSave save(sFileName, pVMM, options);
   const bool bCarriesStart =
       f.iStartType >= 0 ||

@@ -9,7 +9,8 @@ struct gcRecordFormat;
 
 // Type names "Tektronix", "Tektronix extended", "MOS Technology",
 // "Signetics", "Intel HEX-16", "B-Record", "Elektor Monitor (EMON52)",
-// "Atmel Generic", "Fairchild", "TI-Tagged", "TI-Tagged-16", "PPX". Reading
+// "Atmel Generic", "Fairchild", "TI-Tagged", "TI-Tagged-16", "PPX",
+// "Cosmac". Reading
 // checks every record's digits, length against its count and checks before it
 // is used, and fails at the first bad line; blank lines are skipped, and after
 // the end record only blank lines may follow. A missing end record is a warning
@@ -27,7 +28,11 @@ struct gcRecordFormat;
 // '7'), '8' a checksum that is ignored, 'F' the record's end; ':' alone
 // ends the file. Neither carries a start address. PPX: "*" alone, lines of
 // a 16-bit address and bytes each after a blank, then "$S" and the 16-bit
-// sum of every data byte (also at the end of the last data line).
+// sum of every data byte (also at the end of the last data line). Cosmac:
+// "!M", an address of up to 8 digits, bytes (blanks between them or not),
+// and at a line's end ',' to go on at the next address on the next line or
+// ';' to go on at an address there; a file that ends inside a command
+// fails at its last line.
 class DWXFILES_EXPORT gcRecordFile : public gcFileFormat {
  public:
   // REQUIRES: isRecordFormat(pTypeName).

@@ -62,7 +62,12 @@ struct gcRecordFormat {
   bool bWholeRecords = false;   // always iMaxData, at a multiple of it
   // Formats that are a stream of fields rather than records of one shape,
   // each with a reader and writer of its own beside the engine.
-  enum Stream : std::uint8_t { kRecords, kTiTagged, kPpx } eStream = kRecords;
+  enum Stream : std::uint8_t {
+    kRecords,
+    kTiTagged,
+    kPpx,
+    kCosmac
+  } eStream = kRecords;
   // High bits of the count that say something else (B-Record's mode); a
   // count past iMaxData in the bits below is an error.
   unsigned int iCountFlags = 0;
@@ -97,5 +102,9 @@ gcFileResult loadPpx(const std::string& sFileName, gcVMMBase* pVMM,
                      const gcImageOptions& options, gcImageInfo* pInfo);
 gcFileResult savePpx(const std::string& sFileName, gcVMMBase* pVMM,
                      const gcImageOptions& options);
+gcFileResult loadCosmac(const std::string& sFileName, gcVMMBase* pVMM,
+                        const gcImageOptions& options, gcImageInfo* pInfo);
+gcFileResult saveCosmac(const std::string& sFileName, gcVMMBase* pVMM,
+                        const gcImageOptions& options);
 
 #endif  // DWXFILES_GCRECORDFORMAT_H_

@@ -115,6 +115,13 @@ gcRecordFormat ppx() {
   return f;
 }
 
+// "!M", an address and bytes, ',' or ';' to go on: gcCosmacFile.cpp.
+gcRecordFormat cosmac() {
+  gcRecordFormat f = shaped("Cosmac", nullptr);
+  f.eStream = gcRecordFormat::kCosmac;
+  return f;
+}
+
 const gcRecordFormat kFormats[] = {
     tektronix(),
     tektronixExtended(),
@@ -128,6 +135,7 @@ const gcRecordFormat kFormats[] = {
     tiTagged("TI-Tagged", 1),
     tiTagged("TI-Tagged-16", 2),
     ppx(),
+    cosmac(),
 };
 
 }  // namespace

@@ -211,7 +211,7 @@ done
 # Every format word, as the refusals list them.
 words="ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
 words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord|"
-words+="fairchild|ti-tagged|ti-tagged16|needham|ppx|ascii-hex|fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|"
+words+="fairchild|ti-tagged|ti-tagged16|needham|ppx|cosmac|ascii-hex|fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|"
 words+="mips-flash-le|logisim|asm|basic|forth|vhdl|lattice-mem|hexdump"
 text() { echo "dwxvmm: $1: cannot tell the format of this text: give PATH@FORMAT ($words) or PATH@binary"; }
 while IFS='|' read -r input want; do

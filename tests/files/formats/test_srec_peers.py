@@ -41,6 +41,7 @@ PEERS = [
          'always', ()),
     Peer('needham', '-Needham_Hexadecimal', 1 << 32, 1, 0, 'io', None, ()),
     Peer('ppx', '-PPX', 1 << 16, 1, 0, 'io', 'always', ()),
+    Peer('cosmac', '-COsmac', 1 << 32, 1, 0, 'io', None, ()),
 ]
 BY_NAME = {p.name: p for p in PEERS}
 
@@ -162,7 +163,8 @@ def damages(peer, lines):
     n = len(lines)
     second = lines[1]
     i = second.index('A5')
-    with_check = peer.name not in ('brecord', 'atmel-generic', 'needham')
+    with_check = peer.name not in ('brecord', 'atmel-generic', 'needham',
+                                   'cosmac')
     yield 'bad digit', second[:i] + 'AG' + second[i + 2:], 2, \
         'invalid hex|two hex digits'
     # PPX sums the whole file in its last line.
@@ -174,7 +176,7 @@ def damages(peer, lines):
     # and PPX's lines have none either, and a byte less or more is data all
     # the same (PPX's sum of the file then fails at its end).
     tags = '.' if peer.name.startswith('ti-tagged') else None
-    if peer.name not in ('needham', 'ppx'):
+    if peer.name not in ('needham', 'ppx', 'cosmac'):
         yield 'short', cut, 2, tags or 'short|incomplete|whole words|too|holds'
         yield 'long', second[:i] + 'A5' + sep + second[i:], 2, \
             tags or 'long|incomplete|whole words|holds'
