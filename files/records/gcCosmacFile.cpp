@@ -69,43 +69,31 @@ struct CosmacReader {
   }
 };
 
-class CosmacWriter : public gcSegmentHandler {
+class CosmacWriter : public gcChunkWriter {
  public:
-  CosmacWriter(gcImageSave& save, unsigned int iChunk)
-      : save_(save), iChunk_(iChunk) {}
-  bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
+  using gcChunkWriter::gcChunkWriter;
+  void piece(u64 iAddr, const unsigned char* pData, std::size_t n,
+             bool bRunStart) override {
     const std::uint16_t* pDigits = hexPairDigits();
-    for (u64 i = 0; i < iLength; i += iChunk_) {
-      const u64 n = std::min<u64>(iChunk_, iLength - i);
-      char* p = save_.room(2 * n + 20);
-      if (iLine_ != 0) *p++ = i == 0 ? ';' : ',', p = save_.lineEnd(p);
-      if (iLine_ == 0) *p++ = '!', *p++ = 'M';
-      if (i == 0) {
-        const u64 a = iFirst;
-        if (a > 0xFFFFFF) p = encodeHex(p, pDigits, a >> 24);
-        if (a > 0xFFFF) p = encodeHex(p, pDigits, a >> 16);
-        p = encodeHex(encodeHex(p, pDigits, a >> 8), pDigits, a);
-        *p++ = ' ';
-      }
-      unsigned int sum = 0;
-      p = encodeHex(p, reinterpret_cast<const unsigned char*>(pData) + i, n,
-                    &sum);
-      save_.advance(p);
-      ++iLine_;
+    char* p = save_.room(2 * n + 20);
+    if (bLine_) *p++ = bRunStart ? ';' : ',', p = save_.lineEnd(p);
+    if (!bLine_) *p++ = '!', *p++ = 'M';
+    if (bRunStart) {
+      if (iAddr > 0xFFFFFF) p = encodeHex(p, pDigits, iAddr >> 24);
+      if (iAddr > 0xFFFF) p = encodeHex(p, pDigits, iAddr >> 16);
+      p = encodeHex(encodeHex(p, pDigits, iAddr >> 8), pDigits, iAddr);
+      *p++ = ' ';
     }
-    iBytes_ += iLength;
-    return save_.isOk();
+    unsigned int sum = 0;
+    save_.advance(encodeHex(p, pData, n, &sum));
+    bLine_ = true;
   }
   void finish() {
-    if (iLine_ != 0) save_.advance(save_.lineEnd(save_.room(2)));
+    if (bLine_) save_.advance(save_.lineEnd(save_.room(2)));
   }
-  u64 bytes() const { return iBytes_; }
 
  private:
-  gcImageSave& save_;
-  unsigned int iChunk_;
-  u64 iLine_ = 0;
-  u64 iBytes_ = 0;
+  bool bLine_ = false;  // a line is open
 };
 
 }  // namespace

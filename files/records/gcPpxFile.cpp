@@ -56,36 +56,25 @@ struct PpxReader {
   }
 };
 
-class PpxWriter : public gcSegmentHandler {
+class PpxWriter : public gcChunkWriter {
  public:
-  PpxWriter(gcImageSave& save, unsigned int iChunk)
-      : save_(save), iChunk_(iChunk) {}
-  bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
+  using gcChunkWriter::gcChunkWriter;
+  void piece(u64 iAddr, const unsigned char* pData, std::size_t n,
+             bool) override {
     const std::uint16_t* pDigits = hexPairDigits();
-    for (u64 i = 0; i < iLength; i += iChunk_) {
-      const u64 n = std::min<u64>(iChunk_, iLength - i);
-      char* p = save_.room(3 * n + 8);
-      p = encodeHex(encodeHex(p, pDigits, (iFirst + i) >> 8), pDigits,
-                    iFirst + i);
-      for (u64 k = 0; k < n; ++k) {
-        const auto b = static_cast<unsigned char>(pData[i + k]);
-        *p++ = ' ';
-        p = encodeHex(p, pDigits, b);
-        iSum_ += b;
-      }
-      save_.advance(save_.lineEnd(p));
+    char* p = save_.room(3 * n + 8);
+    p = encodeHex(encodeHex(p, pDigits, iAddr >> 8), pDigits, iAddr);
+    for (std::size_t k = 0; k < n; ++k) {
+      *p++ = ' ';
+      p = encodeHex(p, pDigits, pData[k]);
+      iSum_ += pData[k];
     }
-    iBytes_ += iLength;
-    return save_.isOk();
+    save_.advance(save_.lineEnd(p));
   }
   unsigned int sum() const { return iSum_ & 0xFFFF; }
-  u64 bytes() const { return iBytes_; }
 
  private:
-  gcImageSave& save_;
-  unsigned int iChunk_;
   unsigned int iSum_ = 0;
-  u64 iBytes_ = 0;
 };
 
 }  // namespace

@@ -498,6 +498,17 @@ std::string unfit(const gcRecordFormat& f, gcImageSave& save, gcVMMBase* pVMM,
 
 }  // namespace
 
+bool gcChunkWriter::handleSegment(vmm_int iFirst, std::uint64_t iLength,
+                                  const char* pData) {
+  const auto* p = reinterpret_cast<const unsigned char*>(pData);
+  for (u64 i = 0; i < iLength; i += iChunk_)
+    piece(iFirst + i, p + i,
+          static_cast<std::size_t>(std::min<u64>(iChunk_, iLength - i)),
+          i == 0);
+  iBytes_ += iLength;
+  return save_.isOk();
+}
+
 std::string unfitRuns(gcImageSave& save, gcVMMBase* pVMM, std::uint64_t limit,
                       std::uint64_t g, bool bRecords) {
   char reason[112];

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tools/segments.h"
+
 // What a check sums.
 enum class gcCheck : std::uint8_t {
   kNone,
@@ -90,6 +92,25 @@ class gcImageInfo;
 // when they fit.
 std::string unfitRuns(gcImageSave& save, gcVMMBase* pVMM, std::uint64_t limit,
                       std::uint64_t g, bool bRecords);
+
+// Hands the runs of a save to piece() in pieces of at most iChunk bytes,
+// and counts them.
+class gcChunkWriter : public gcSegmentHandler {
+ public:
+  gcChunkWriter(gcImageSave& save, unsigned int iChunk)
+      : save_(save), iChunk_(iChunk) {}
+  bool handleSegment(vmm_int iFirst, std::uint64_t iLength,
+                     const char* pData) override;
+  // n >= 1 bytes from iAddr; bRunStart for the first piece of a run.
+  virtual void piece(std::uint64_t iAddr, const unsigned char* p, std::size_t n,
+                     bool bRunStart) = 0;
+  std::uint64_t bytes() const { return iBytes_; }
+
+ protected:
+  gcImageSave& save_;
+  unsigned int iChunk_;
+  std::uint64_t iBytes_ = 0;
+};
 
 // The stream formats' readers and writers, as gcFileFormat's.
 gcFileResult loadTagged(const gcRecordFormat& f, const std::string& sFileName,

@@ -130,27 +130,21 @@ class Reader {
 };
 
 // Writes the runs of the image, a record a line.
-class Writer : public gcSegmentHandler {
+class Writer : public gcChunkWriter {
  public:
   Writer(gcImageSave& save, unsigned int iUnit, unsigned int iChunk)
-      : save_(save), iUnit_(iUnit), iChunk_(iChunk) {}
-  bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
-    const auto* p = reinterpret_cast<const unsigned char*>(pData);
-    for (u64 i = 0; i < iLength; i += iChunk_) {
-      const u64 n = std::min<u64>(iChunk_, iLength - i);
-      char* out = save_.room(n * 5 / 2 + 24);
-      char* start = out;
-      out = field(out, '9', (iFirst + i) / iUnit_);
-      for (u64 k = 0; k + 1 < n; k += 2)
-        out = field(out, 'B', p[i + k] << 8 | p[i + k + 1]);
-      if (n % 2 != 0) {
-        *out++ = '*';
-        out = encodeHex(out, hexPairDigits(), p[i + n - 1]);
-      }
-      save_.advance(end(start, out));
+      : gcChunkWriter(save, iChunk), iUnit_(iUnit) {}
+  void piece(u64 iAddr, const unsigned char* p, std::size_t n, bool) override {
+    char* out = save_.room(n * 5 / 2 + 24);
+    char* start = out;
+    out = field(out, '9', static_cast<unsigned>(iAddr / iUnit_));
+    for (std::size_t k = 0; k + 1 < n; k += 2)
+      out = field(out, 'B', p[k] << 8 | p[k + 1]);
+    if (n % 2 != 0) {
+      *out++ = '*';
+      out = encodeHex(out, hexPairDigits(), p[n - 1]);
     }
-    iBytes_ += iLength;
-    return save_.isOk();
+    save_.advance(end(start, out));
   }
   // The checksum and the end of the record from start to out.
   char* end(const char* start, char* out) const {
@@ -164,13 +158,9 @@ class Writer : public gcSegmentHandler {
     *out++ = tag;
     return encodeHex(encodeHex(out, pDigits, v >> 8), pDigits, v);
   }
-  u64 bytes() const { return iBytes_; }
 
  private:
-  gcImageSave& save_;
   unsigned int iUnit_;
-  unsigned int iChunk_;
-  u64 iBytes_ = 0;
 };
 
 }  // namespace
