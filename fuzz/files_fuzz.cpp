@@ -15,8 +15,11 @@
 // catalogue defines them, Adler and Fletcher sums a byte at a time, digests
 // from libgcrypt's one-shot call, stamps, alignment, bit operations, fills,
 // unfill, split and unsplit, where every edit that fails must leave the
-// image as it was. A loaded image's dump must show exactly its
-// bytes.
+// image as it was. A loaded image's dump must show exactly its bytes. The
+// record formats (one input in eight) save random runs, which load back as
+// exactly those bytes unless the save refused them and left no file, and
+// then load the file with random bytes changed, which must leave a VMM that
+// already holds bytes as it was unless it loads.
 #include <dwxvmm/dwxvmm.h>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <gcrypt.h>
@@ -998,6 +1001,71 @@ void edits(FuzzedDataProvider& in) {
   }
 }
 
+// The text formats of the record engine, and Needham's.
+const char* const kRecordTypes[] = {"Tektronix",
+                                    "Tektronix extended",
+                                    "MOS Technology",
+                                    "Signetics",
+                                    "Intel HEX-16",
+                                    "B-Record",
+                                    "Atmel Generic",
+                                    "Fairchild",
+                                    "Elektor Monitor (EMON52)",
+                                    "TI-Tagged",
+                                    "TI-Tagged-16",
+                                    "Needham",
+                                    "PPX",
+                                    "Cosmac"};
+
+void records(FuzzedDataProvider& in) {
+  const char* pType = in.PickValueInArray(kRecordTypes);
+  gcVMM vmm, back;
+  vmm.setMemoryModell(newModel(in.ConsumeIntegralInRange(0, 2)));
+  back.setMemoryModell(newModel(in.ConsumeIntegralInRange(0, 2)));
+  std::map<vmm_int, char> shadow;
+  const bool bSmall = in.ConsumeBool();  // below 64 KiB, where most fit
+  for (int runs = in.ConsumeIntegralInRange(1, 4); runs > 0; --runs) {
+    vmm_int a = in.ConsumeIntegral<vmm_int>();
+    if (bSmall) a &= 0xFFFF;
+    const std::uint64_t n = std::min<std::uint64_t>(
+        in.ConsumeIntegralInRange(1, 300),
+        (bSmall ? 0x10000 : std::uint64_t{1} << 32) - a);
+    std::string data = in.ConsumeBytesAsString(n);
+    data.resize(n);
+    for (std::uint64_t i = 0; i < n; ++i) shadow[a + i] = data[i];
+    vmm.setBlock(a, &data[0], n);
+  }
+  gcImageOptions options;
+  options.setRecordLength(in.ConsumeIntegralInRange(1, 255))
+      .setCrlf(in.ConsumeBool())
+      .setDataOnly(in.ConsumeBool());
+  gcImageInfo info;
+  if (in.ConsumeBool()) info.setStartAddress(in.ConsumeIntegral<vmm_int>());
+  gcFileSupport support;
+  gcFileFormat* pFormat = support.createFileSupport(pType);
+  unlink(gFile.c_str());
+  if (!pFormat->saveImage(gFile, &vmm, options, &info).isOk()) {
+    check(access(gFile.c_str(), F_OK) != 0, "a refused save left a file");
+    return;
+  }
+  check(pFormat->loadImage(gFile, &back, options, nullptr).isOk() &&
+            writtenBytes(back) == shadow,
+        "a saved record file loads as its bytes");
+  std::string text;
+  std::getline(std::ifstream(gFile, std::ios::binary), text, '\0');
+  for (int k = in.ConsumeIntegralInRange(1, 4); k > 0 && !text.empty(); --k)
+    text[in.ConsumeIntegralInRange<std::size_t>(0, text.size() - 1)] =
+        static_cast<char>(in.ConsumeIntegral<std::uint8_t>());
+  std::ofstream(gFile, std::ios::binary) << text;
+  gcVMM other;
+  other.setMemoryModell(newModel(0));
+  char two[] = {1, 2};
+  other.setBlock(0, two, 2);
+  const std::string before = snapshot(other);
+  if (!pFormat->loadImage(gFile, &other, options, nullptr).isOk())
+    check(snapshot(other) == before, "a failed load changed the VMM");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -1015,6 +1083,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData,
                                       std::size_t iSize) {
   FuzzedDataProvider in(pData, iSize);
   const auto mode = in.ConsumeIntegral<std::uint8_t>();
-  (mode & 1 ? readText : mode & 2 ? edits : roundTrip)(in);
+  if ((mode & 0x1C) == 0x1C)
+    records(in);
+  else
+    (mode & 1 ? readText : mode & 2 ? edits : roundTrip)(in);
   return 0;
 }

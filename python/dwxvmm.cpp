@@ -855,7 +855,8 @@ may take, the image's included (default 1 GiB; 0: no limit): an ImageError
 names the record that would pass it. family (a UF2 family's name or ID)
 and alt (a DfuSe alternate setting) choose from a file of several;
 word_width (8, 16, 32) is a Verilog memory file's. ignore_checksums loads
-records whose checksum is wrong (Intel HEX, S-record), each a warning.
+records whose checksum is wrong (Intel HEX, S-record, the record formats),
+each a warning.
 unit (2 or 4) reads addresses that count units of that many bytes (Intel
 HEX, S-record, TI-TXT); unsplit=(multiple, offset[, width]) spreads the
 loaded lane back as split() took it.)";

@@ -40,6 +40,9 @@ mkdir -p "$build/formats"
 /usr/bin/python3 "$root/bench/formats.py" "$build/bench/image_convert" \
   "$build/formats" "${REPS:-5}"
 echo
+/usr/bin/python3 "$root/bench/record_formats.py" "$build/cli/dwxvmm" \
+  "$build/record-formats" "${REPS:-5}"
+echo
 /usr/bin/python3 "$root/bench/cli.py" "$build/cli/dwxvmm" "$build/cli-images" \
   "${REPS:-5}"
 echo

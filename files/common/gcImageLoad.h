@@ -60,6 +60,23 @@ class gcImageLoad {
       if (iLength != 0 && !readRecord(pLine, iLength)) break;
     if (isOpen() && !*pbEnd) warn("no end record");
   }
+  // Like readRecords, but reads on after the end record to fail at the first
+  // line that is not blank; warns of a missing end record only if bNeeded.
+  template <class ReadRecord>
+  void readRecordsToEnd(const bool* pbEnd, bool bNeeded,
+                        ReadRecord readRecord) {
+    const char* pLine = nullptr;
+    std::size_t iLength = 0;
+    while (isOpen() && nextLine(&pLine, &iLength)) {
+      if (iLength == 0) continue;
+      if (*pbEnd) {
+        fail("data after the end record");
+        break;
+      }
+      if (!readRecord(pLine, iLength)) break;
+    }
+    if (isOpen() && !*pbEnd && bNeeded) warn("no end record");
+  }
   // The line nextLine returned last (1-based).
   std::uint64_t getLine() const;
   // Sets it, for a reader that counts lines itself (CR alone ends them).

@@ -24,7 +24,8 @@ class DWXFILES_EXPORT gcImageOptions {
   gcImageOptions& setLaterWins(bool bLaterWins);
   bool getLaterWins() const;
   // Whether a record whose checksum is wrong loads all the same (Intel HEX,
-  // S-record; default false: the load fails). Each such record is a
+  // S-record, the record formats of gcRecordFile; default false: the load
+  // fails). Each such record is a
   // warning naming its line, the first ten and then their count.
   gcImageOptions& setIgnoreChecksums(bool bIgnore);
   bool getIgnoreChecksums() const;

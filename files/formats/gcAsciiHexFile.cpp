@@ -100,12 +100,13 @@ struct AsciiHexReader {
 
 class AsciiHexWriter : public gcSegmentHandler {
  public:
-  explicit AsciiHexWriter(gcImageSave& save) : save_(save) {}
+  AsciiHexWriter(gcImageSave& save, int iDigits)
+      : save_(save), iDigits_(iDigits) {}
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     if (iFirst != iNext_) {
       char* p = save_.room(16);
-      p +=
-          std::sprintf(p, "$A%04llX,", static_cast<unsigned long long>(iFirst));
+      p += std::sprintf(p, "$A%0*llX,", iDigits_,
+                        static_cast<unsigned long long>(iFirst));
       save_.advance(save_.lineEnd(p));
       iOnLine_ = 0;
     }
@@ -132,20 +133,27 @@ class AsciiHexWriter : public gcSegmentHandler {
 
  private:
   gcImageSave& save_;
+  int iDigits_;  // of an address
   u64 iNext_ = ~u64{0};
   unsigned int iOnLine_ = 0;
   unsigned int iSum_ = 0;
   u64 iBytes_ = 0;
 };
 
+// Needham's programmers read the same without the guards: no STX, ETX or
+// sum, 8-digit addresses, and the data simply ends with the file.
 class AsciiHexFile : public gcFileFormat {
  public:
-  const char* getTypeName() override { return "ASCII-Hex"; }
+  explicit AsciiHexFile(bool bGuarded) : bGuarded_(bGuarded) {}
+  const char* getTypeName() override {
+    return bGuarded_ ? "ASCII-Hex" : "Needham";
+  }
   gcFileResult loadImage(const std::string& sFileName, gcVMMBase* pVMM,
                          const gcImageOptions& options,
                          gcImageInfo* pInfo) override {
     gcImageLoad load(sFileName, pVMM, options);
     std::unique_ptr<AsciiHexReader> reader(new AsciiHexReader{load});
+    if (!bGuarded_) reader->eState = AsciiHexReader::kData;
     const char* pLine = nullptr;
     std::size_t n = 0;
     while (load.isOpen() && reader->eState != AsciiHexReader::kDone &&
@@ -153,7 +161,8 @@ class AsciiHexFile : public gcFileFormat {
       if (!reader->line(pLine, n)) break;
     if (load.isOpen() && reader->eState == AsciiHexReader::kBefore)
       load.fail("no STX (0x02) before the data", false);
-    else if (load.isOpen() && reader->eState == AsciiHexReader::kData)
+    else if (load.isOpen() && reader->eState == AsciiHexReader::kData &&
+             bGuarded_)
       load.warn("no end record");
     return load.finish(gcImageInfo(), pInfo);
   }
@@ -162,10 +171,14 @@ class AsciiHexFile : public gcFileFormat {
                          const gcImageInfo*) override {
     gcImageSave save(sFileName, pVMM, options);
     if (!save.open()) return save.finish(0, 0);
+    AsciiHexWriter writer(save, bGuarded_ ? 4 : 8);
+    if (!bGuarded_) {
+      forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
+      return save.finish(writer.bytes(), 0);
+    }
     char* p = save.room(2);
     *p++ = kStx, *p++ = ' ';
     save.advance(p);
-    AsciiHexWriter writer(save);
     forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
     p = save.room(4);
     *p++ = kEtx;
@@ -175,8 +188,12 @@ class AsciiHexFile : public gcFileFormat {
     if (!options.getDataOnly()) putLine(save, sum);
     return save.finish(writer.bytes(), 0);
   }
+
+ private:
+  bool bGuarded_;
 };
 
 }  // namespace
 
-gcFileFormat* newAsciiHexFile() { return new AsciiHexFile; }
+gcFileFormat* newAsciiHexFile() { return new AsciiHexFile(true); }
+gcFileFormat* newNeedhamFile() { return new AsciiHexFile(false); }

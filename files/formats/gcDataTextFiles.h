@@ -13,6 +13,9 @@
 // same throughout), ETX (0x03); after ETX only an optional "$Snnnn," (the
 // 16-bit sum of the data) is read. 32-bit addresses; no start address.
 gcFileFormat* newAsciiHexFile();
+// "Needham": the same without STX, ETX and sum; "$Annnnnnnn," addresses;
+// the data ends with the file.
+gcFileFormat* newNeedhamFile();
 
 // "FastLoad": data in groups of four base-64 digits (3 bytes); '/'
 // commands: A address, B byte, C compare the 16-bit sum of the data since

@@ -43,6 +43,7 @@ const struct {
     {"MIF", nullptr, make<gcMifFile>},
     {"COE", nullptr, make<gcCoeFile>},
     {"ASCII-Hex", nullptr, newAsciiHexFile},
+    {"Needham", nullptr, newNeedhamFile},
     {"FastLoad", nullptr, newFastLoadFile},
     {"Four Packed Code", nullptr, newFpcFile},
     {"OS65V", nullptr, newOs65vFile},
@@ -83,6 +84,12 @@ const struct {
     {"atmel-generic", "Atmel Generic", {}},
     {"emon52", "Elektor Monitor (EMON52)", {}},
     {"brecord", "B-Record", {}},
+    {"fairchild", "Fairchild", {}},
+    {"ti-tagged", "TI-Tagged", {}},
+    {"ti-tagged16", "TI-Tagged-16", {}},
+    {"needham", "Needham", {}},
+    {"ppx", "PPX", {}},
+    {"cosmac", "Cosmac", {}},
     {"ascii-hex", "ASCII-Hex", {}},
     {"fastload", "FastLoad", {}},
     {"fpc", "Four Packed Code", {"fpc"}},
@@ -171,6 +178,18 @@ bool beginsSRecord(const char* p, std::size_t n) {
   return n >= 2 && p[0] == 'S' && p[1] >= '0' && p[1] <= '9';
 }
 
+bool isHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)); }
+
+// The record formats whose lead no other format begins with.
+bool beginsTektronixExtended(const char* p, std::size_t n) {
+  return n >= 4 && p[0] == '%' && isHex(p[1]) && isHex(p[2]) &&
+         std::strchr("368", p[3]) != nullptr;
+}
+
+bool beginsMosTechnology(const char* p, std::size_t n) {
+  return n >= 3 && p[0] == ';' && isHex(p[1]) && isHex(p[2]);
+}
+
 // Formats by their first bytes, tried in order: the bytes a file begins
 // with, or a test of them. A new format is a row.
 const struct {
@@ -192,6 +211,8 @@ const struct {
     {"Formatted binary", "\x08\x1C\x2A\x49\x08\x00", 6, nullptr},
     {"Formatted binary", "\x08\x1C\x3E\x6B\x08\x00", 6, nullptr},
     {"MIF", nullptr, 0, beginsMif},
+    {"Tektronix extended", nullptr, 0, beginsTektronixExtended},
+    {"MOS Technology", nullptr, 0, beginsMosTechnology},
 };
 
 const char kBinary[] = "Binary file";

@@ -46,7 +46,9 @@ class DWXFILES_EXPORT gcFileSupport {
   // ':', "Motorola S-record" for 'S' and a digit, "ELF" for 0x7F "ELF",
   // "TI-TXT" for '@', "UF2" for its two magic numbers, "DfuSe" for "DfuSe",
   // "MsBin" for "B000FF\n", "Formatted binary" for either of its leaders,
-  // "MIF" for a MIF header (see detectInput), else "Binary file".
+  // "MIF" for a MIF header (see detectInput), "Tektronix extended" for '%',
+  // two hex digits and 3, 6 or 8, "MOS Technology" for ';' and two hex
+  // digits, else "Binary file".
   static std::string detectType(const char* pHead, std::size_t iSize);
   // detectType of the file's first bytes; empty when it cannot be read.
   static std::string detectFileType(const std::string& sFileName);

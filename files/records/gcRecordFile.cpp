@@ -17,36 +17,24 @@ typedef std::uint64_t u64;
 constexpr u64 kSpace = u64{1} << 32;
 constexpr std::size_t kMaxData = 512;  // a count of 255 words and more
 
-// The fields with a value, as indexes.
-enum { kA, kC, kT, kL, kX, kY, kFields };
+// The fields with a value, as indexes; then the data.
+enum { kA, kC, kT, kL, kX, kY, kFields, kData = kFields };
 
 int fieldIndex(char cKind) {
   const char* p = std::strchr("ACTLXY", cKind);
   return cKind != 0 && p != nullptr ? static_cast<int>(p - "ACTLXY") : -1;
 }
 
-std::uint8_t coverOf(char cKind) {
-  switch (cKind) {
-    case 'A':
-      return kCoverAddress;
-    case 'C':
-      return kCoverCount;
-    case 'T':
-      return kCoverType;
-    case 'L':
-      return kCoverLength;
-    case 'D':
-      return kCoverData;
-    default:
-      return 0;
-  }
-}
+// What each field index stands for in a check's cover.
+constexpr std::uint8_t kCoverOf[] = {
+    kCoverAddress, kCoverCount, kCoverType, kCoverLength, 0, 0, kCoverData};
 
 // A shape, compiled: its fields in order, each with its digits.
 struct Shape {
   struct Field {
     char cKind;  // a field's letter, 'D', or a literal character
     unsigned char iDigits;
+    int iField;  // the field's index, kData, or -1 for a literal
   };
   Field fields[16];
   unsigned int n = 0;
@@ -58,14 +46,16 @@ struct Shape {
   explicit Shape(const char* p) {
     bool bField = false, bData = false;
     for (; p != nullptr && *p != 0; ++p) {
-      const int i = fieldIndex(*p);
-      if (i >= 0 && n != 0 && fields[n - 1].cKind == *p) {
+      const bool bEscaped = *p == '\\' && p[1] != 0;
+      p += bEscaped;
+      const int i = bEscaped ? -1 : *p == 'D' ? kData : fieldIndex(*p);
+      if (i >= 0 && i != kData && n != 0 && fields[n - 1].iField == i) {
         ++fields[n - 1].iDigits;
       } else {
         assert(n < 16);
-        fields[n++] = {*p, 1};
+        fields[n++] = {*p, 1, i};
       }
-      if (*p == 'D') {
+      if (i == kData) {
         bData = true;
         continue;
       }
@@ -87,6 +77,25 @@ struct Record {
   bool bEnd = false;
 };
 
+// The check of kind carried on over n data bytes: a loop of its own, the
+// data being most of a record.
+unsigned int dataCheck(gcCheck kind, const unsigned char* p, std::size_t n,
+                       unsigned int v) {
+  unsigned int sum = 0;
+  switch (kind) {
+    case gcCheck::kNibble8:
+      for (std::size_t i = 0; i < n; ++i) sum += (p[i] >> 4) + (p[i] & 15);
+      return v + sum;
+    case gcCheck::kXorRol8:
+      for (std::size_t i = 0; i < n; ++i)
+        v ^= p[i], v = (v << 1 | v >> 7) & 0xFF;
+      return v;
+    default:
+      for (std::size_t i = 0; i < n; ++i) sum += p[i];
+      return v + sum;
+  }
+}
+
 // The check of kind over the fields of cover, in the shape's order.
 unsigned int checkOf(gcCheck kind, std::uint8_t cover, const Shape& s,
                      const Record& r) {
@@ -101,13 +110,12 @@ unsigned int checkOf(gcCheck kind, std::uint8_t cover, const Shape& s,
       v += b;
   };
   for (unsigned int k = 0; k < s.n; ++k) {
-    const char c = s.fields[k].cKind;
-    if ((cover & coverOf(c)) == 0) continue;
-    if (c == 'D') {
-      for (std::size_t i = 0; i < r.n; ++i) byte(r.pData[i]);
+    const int f = s.fields[k].iField;
+    if (f < 0 || (cover & kCoverOf[f]) == 0) continue;
+    if (f == kData) {
+      v = dataCheck(kind, r.pData, r.n, v);
       continue;
     }
-    const int f = fieldIndex(c);
     const u64 x = r.value[f];
     const unsigned int digits = r.digits[f];
     if (kind == gcCheck::kNibble8)
@@ -124,7 +132,8 @@ u64 mask(unsigned int iDigits) { return (u64{1} << 4 * iDigits) - 1; }
 
 // The bytes the address field reaches (with the upper 16 bits of the
 // address where the format has a record for them), at most 4 GiB.
-u64 fieldLimit(const gcRecordFormat& f, const Shape& s) {
+u64 fieldLimit(const gcRecordFormat& f) {
+  const Shape s(f.pAddress != nullptr ? f.pAddress : f.pData);
   const unsigned int digits = s.digits[kA] + (f.iUpperType >= 0 ? 4 : 0);
   return std::min(kSpace, (mask(digits) + 1) * f.iUnit);
 }
@@ -153,14 +162,28 @@ void swapWords(unsigned char* p, std::size_t n) {
 class Reader {
  public:
   Reader(const gcRecordFormat& f, gcImageLoad& load, gcImageInfo& info)
-      : f_(f), data_(f.pData), end_(f.pEnd), load_(load), info_(info) {}
-  bool ended() const { return bEnd_; }
+      : f_(f),
+        data_(f.pData),
+        end_(f.pEnd),
+        address_(f.pAddress),
+        load_(load),
+        info_(info) {}
+  const bool* ended() const { return &bEnd_; }
 
   // Checks one line and takes its record; false after an error.
   bool line(const char* p, std::size_t len) {
     Record r;
     r.pData = buffer_;
-    if (!parse(p, len, &r) || !check(r)) return false;
+    const Shape* s = &data_;
+    if (f_.pAddress != nullptr && p[0] == f_.pAddress[0])
+      s = &address_;
+    else if (f_.pAddress != nullptr && f_.pEnd != nullptr && p[0] == f_.pEnd[0])
+      s = &end_, r.bEnd = true;
+    if (!parse(s, p, len, &r) || !check(r)) return false;
+    if (s == &address_) {
+      iNext_ = r.value[kA];
+      return true;
+    }
     if (f_.iDataType >= 0) {
       const u64 type = r.value[kT];
       if (type == static_cast<u64>(f_.iDataType)) return data(r);
@@ -184,13 +207,12 @@ class Reader {
   }
 
  private:
-  bool parse(const char* p, std::size_t len, Record* r) {
-    const Shape* s = &data_;
+  bool parse(const Shape* s, const char* p, std::size_t len, Record* r) {
     std::size_t pos = 0;
     for (unsigned int k = 0; k < s->n; ++k) {
       const Shape::Field& field = s->fields[k];
-      const int i = fieldIndex(field.cKind);
-      if (field.cKind == 'D') {
+      const int i = field.iField;
+      if (i == kData) {
         if (!readData(p, len, &pos, *s, r)) return false;
       } else if (i < 0) {
         if (pos >= len) return load_.fail("record too short");
@@ -213,6 +235,10 @@ class Reader {
           return load_.fail("invalid hex digit");
         r->digits[i] = digits;
         pos += digits;
+        if (i == kC && f_.iCountFlags != 0) {
+          r->value[kC] &= mask(digits) >> f_.iCountFlags;
+          if (r->value[kC] > f_.iMaxData) return load_.fail("bad count");
+        }
         // An end record shares the data record's fields up to here.
         if (i == kC && r->value[kC] == 0 && f_.iEndType < 0 && f_.pEnd)
           s = &end_, r->bEnd = true;
@@ -245,6 +271,13 @@ class Reader {
     if (avail != n * iByte) return load_.fail("incomplete data byte");
     if (n % f_.iUnit != 0) return load_.fail("data not in whole words");
     if (n > kMaxData) return load_.fail("record too long");
+    if (f_.bWholeRecords && n != f_.iMaxData) {
+      char reason[48];
+      std::snprintf(reason, sizeof reason, "a data record holds %u bytes",
+                    f_.iMaxData);
+      return load_.fail(reason);
+    }
+
     unsigned int sum = 0;
     const char* q = p + *pPos;
     if (iSep == 0) {
@@ -280,8 +313,9 @@ class Reader {
   }
 
   bool data(const Record& r) {
-    const u64 first = ((iUpper_ << 16) + r.value[kA]) * f_.iUnit;
-    const u64 limit = fieldLimit(f_, data_);
+    const u64 first =
+        data_.has(kA) ? ((iUpper_ << 16) + r.value[kA]) * f_.iUnit : iNext_;
+    const u64 limit = fieldLimit(f_);
     if (first + r.n > limit) {
       char reason[64];
       std::snprintf(reason, sizeof reason, "data past address 0x%08llX",
@@ -289,6 +323,7 @@ class Reader {
       return load_.fail(reason);
     }
     ++iRecords_;
+    iNext_ = first + r.n;
     return load_.put(first, buffer_, r.n);
   }
 
@@ -310,12 +345,13 @@ class Reader {
   }
 
   const gcRecordFormat& f_;
-  const Shape data_, end_;
+  const Shape data_, end_, address_;
   const Shape* shape_ = nullptr;  // the shape of the record parsed last
   gcImageLoad& load_;
   gcImageInfo& info_;
   u64 iUpper_ = 0;
   u64 iRecords_ = 0;
+  u64 iNext_ = 0;  // where a record without an address goes
   bool bEnd_ = false;
   unsigned char buffer_[kMaxData];
 };
@@ -324,7 +360,12 @@ class Reader {
 class Writer : public gcSegmentHandler {
  public:
   Writer(const gcRecordFormat& f, gcImageSave& save, unsigned int iChunk)
-      : f_(f), data_(f.pData), end_(f.pEnd), save_(save), iChunk_(iChunk) {}
+      : f_(f),
+        data_(f.pData),
+        end_(f.pEnd),
+        address_(f.pAddress),
+        save_(save),
+        iChunk_(iChunk) {}
 
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     const auto* p = reinterpret_cast<const unsigned char*>(pData);
@@ -335,6 +376,8 @@ class Writer : public gcSegmentHandler {
                                       static_cast<unsigned char>(iUpper_)};
       record(data_, f_.iUpperType, 0, upper, 2);
     }
+    if (f_.pAddress != nullptr && (iFirst != iNext_ || iRecords_ == 0))
+      record(address_, -1, iFirst, nullptr, 0);
     for (u64 i = 0; i < iLength; i += iChunk_) {
       const u64 n = std::min<u64>(iChunk_, iLength - i);
       record(data_, f_.iDataType, (iFirst + i) / unit & mask(data_.digits[kA]),
@@ -401,11 +444,11 @@ class Writer : public gcSegmentHandler {
     char* out = save_.room(s.iFixed + n * (2 + iSep) + 2);
     for (unsigned int k = 0; k < s.n; ++k) {
       const Shape::Field& field = s.fields[k];
-      const int i = fieldIndex(field.cKind);
-      if (field.cKind == 'D' && iSep == 0) {
+      const int i = field.iField;
+      if (i == kData && iSep == 0) {
         unsigned int sum = 0;
         out = encodeHex(out, p, n, &sum);
-      } else if (field.cKind == 'D') {
+      } else if (i == kData) {
         for (std::size_t b = 0; b < n; ++b) {
           out = encodeHex(out, pDigits, p[b]);
           out = std::copy(f_.pSeparator, f_.pSeparator + iSep, out);
@@ -421,7 +464,7 @@ class Writer : public gcSegmentHandler {
   }
 
   const gcRecordFormat& f_;
-  const Shape data_, end_;
+  const Shape data_, end_, address_;
   gcImageSave& save_;
   unsigned int iChunk_;
   u64 iUpper_ = ~u64{0};  // an upper record before the first data record
@@ -433,30 +476,11 @@ class Writer : public gcSegmentHandler {
 // Why the image does not fit the format, or empty.
 std::string unfit(const gcRecordFormat& f, gcImageSave& save, gcVMMBase* pVMM,
                   bool bStart, std::uint32_t iStart) {
+  std::string sReason =
+      unfitRuns(save, pVMM, fieldLimit(f),
+                f.bWholeRecords ? f.iMaxData : f.iUnit, f.bWholeRecords);
+  if (!sReason.empty()) return sReason;
   char reason[112];
-  const Shape s(f.pData);
-  const u64 limit = fieldLimit(f, s);
-  vmm_int low = 0, high = 0;
-  if (save.getLast() >= limit &&
-      findWrittenBounds(pVMM, std::max(limit, save.getFirst()), save.getLast(),
-                        &low, &high)) {
-    std::snprintf(reason, sizeof reason,
-                  "address 0x%08llX is past the address field (below "
-                  "0x%08llX)",
-                  static_cast<unsigned long long>(low),
-                  static_cast<unsigned long long>(limit));
-    return reason;
-  }
-  if (f.iUnit > 1)
-    for (const gcRun& run : collectRuns(pVMM, save.getFirst(), save.getLast()))
-      if (run.iFirst % f.iUnit != 0 || run.iLength % f.iUnit != 0) {
-        const u64 a = run.iFirst % f.iUnit != 0 ? run.iFirst
-                                                : run.iFirst + run.iLength - 1;
-        std::snprintf(reason, sizeof reason,
-                      "address 0x%08llX does not fill a whole %u-bit word",
-                      static_cast<unsigned long long>(a), 8 * f.iUnit);
-        return reason;
-      }
   if (!bStart) return std::string();
   const u64 startLimit = f.iStartType >= 0
                              ? kSpace
@@ -474,6 +498,48 @@ std::string unfit(const gcRecordFormat& f, gcImageSave& save, gcVMMBase* pVMM,
 
 }  // namespace
 
+bool gcChunkWriter::handleSegment(vmm_int iFirst, std::uint64_t iLength,
+                                  const char* pData) {
+  const auto* p = reinterpret_cast<const unsigned char*>(pData);
+  for (u64 i = 0; i < iLength; i += iChunk_)
+    piece(iFirst + i, p + i,
+          static_cast<std::size_t>(std::min<u64>(iChunk_, iLength - i)),
+          i == 0);
+  iBytes_ += iLength;
+  return save_.isOk();
+}
+
+std::string unfitRuns(gcImageSave& save, gcVMMBase* pVMM, std::uint64_t limit,
+                      std::uint64_t g, bool bRecords) {
+  char reason[112];
+  vmm_int low = 0, high = 0;
+  if (save.getLast() >= limit &&
+      findWrittenBounds(pVMM, std::max(limit, save.getFirst()), save.getLast(),
+                        &low, &high)) {
+    std::snprintf(reason, sizeof reason,
+                  "address 0x%08llX is past the address field (below "
+                  "0x%08llX)",
+                  static_cast<unsigned long long>(low),
+                  static_cast<unsigned long long>(limit));
+    return reason;
+  }
+  if (g > 1)
+    for (const gcRun& run : collectRuns(pVMM, save.getFirst(), save.getLast()))
+      if (run.iFirst % g != 0 || run.iLength % g != 0) {
+        const u64 a =
+            run.iFirst % g != 0 ? run.iFirst : run.iFirst + run.iLength - 1;
+        std::snprintf(reason, sizeof reason,
+                      bRecords ? "address 0x%08llX does not fill a whole "
+                                 "%u-byte record"
+                               : "address 0x%08llX does not fill a whole "
+                                 "%u-bit word",
+                      static_cast<unsigned long long>(a),
+                      static_cast<unsigned>(bRecords ? g : 8 * g));
+        return reason;
+      }
+  return std::string();
+}
+
 gcRecordFile::gcRecordFile(const char* pTypeName)
     : format_(*findRecordFormat(pTypeName)) {}
 
@@ -487,22 +553,18 @@ gcFileResult gcRecordFile::loadImage(const std::string& sFileName,
                                      gcVMMBase* pVMM,
                                      const gcImageOptions& options,
                                      gcImageInfo* pInfo) {
+  if (format_.eStream == gcRecordFormat::kTiTagged)
+    return loadTagged(format_, sFileName, pVMM, options, pInfo);
+  if (format_.eStream == gcRecordFormat::kPpx)
+    return loadPpx(sFileName, pVMM, options, pInfo);
+  if (format_.eStream == gcRecordFormat::kCosmac)
+    return loadCosmac(sFileName, pVMM, options, pInfo);
   gcImageLoad load(sFileName, pVMM, options);
   gcImageInfo info;
   Reader reader(format_, load, info);
-  const char* p = nullptr;
-  std::size_t n = 0;
-  while (load.isOpen() && load.nextLine(&p, &n)) {
-    if (n == 0) continue;
-    if (reader.ended()) {
-      load.fail("data after the end record");
-      break;
-    }
-    if (!reader.line(p, n)) break;
-  }
-  if (load.isOpen() && !reader.ended() && format_.pEnd != nullptr &&
-      !format_.bEndOnlyForStart)
-    load.warn("no end record");
+  load.readRecordsToEnd(
+      reader.ended(), format_.pEnd != nullptr && !format_.bEndOnlyForStart,
+      [&](const char* p, std::size_t n) { return reader.line(p, n); });
   return load.finish(info, pInfo);
 }
 
@@ -511,6 +573,12 @@ gcFileResult gcRecordFile::saveImage(const std::string& sFileName,
                                      const gcImageOptions& options,
                                      const gcImageInfo* pInfo) {
   const gcRecordFormat& f = format_;
+  if (f.eStream == gcRecordFormat::kTiTagged)
+    return saveTagged(f, sFileName, pVMM, options, pInfo);
+  if (f.eStream == gcRecordFormat::kPpx)
+    return savePpx(sFileName, pVMM, options);
+  if (f.eStream == gcRecordFormat::kCosmac)
+    return saveCosmac(sFileName, pVMM, options);
   gcImageSave save(sFileName, pVMM, options);
   const bool bCarriesStart =
       f.iStartType >= 0 ||
@@ -528,6 +596,7 @@ gcFileResult gcRecordFile::saveImage(const std::string& sFileName,
   else
     iChunk = std::min(iChunk, iMaxCount * f.iUnit);
   iChunk = std::max<u64>(iChunk - iChunk % f.iUnit, f.iUnit);
+  if (f.bWholeRecords) iChunk = f.iMaxData;
   if (save.isOk() && save.getFirst() <= save.getLast()) {
     const std::string reason = unfit(f, save, pVMM, bStart, iStart);
     if (!reason.empty()) save.fail(reason);

@@ -9,16 +9,30 @@ struct gcRecordFormat;
 
 // Type names "Tektronix", "Tektronix extended", "MOS Technology",
 // "Signetics", "Intel HEX-16", "B-Record", "Elektor Monitor (EMON52)",
-// "Atmel Generic". Reading checks every record's digits, length against its
-// count and checks before it is used, and fails at the first bad line;
-// blank lines are skipped, and after the end record only blank lines may
-// follow. A missing end record is a warning (an error when strict), except
-// in the formats whose end record only carries the start address.
-// Writing: data records that never cover a hole, then the start address
-// and the end record where the format has them (none with data only). A
-// save fails, naming the address, for data past the address field, a
+// "Atmel Generic", "Fairchild", "TI-Tagged", "TI-Tagged-16", "PPX",
+// "Cosmac". Reading
+// checks every record's digits, length against its count and checks before it
+// is used, and fails at the first bad line; blank lines are skipped, and after
+// the end record only blank lines may follow. A missing end record is a warning
+// (an error when strict), except in the formats whose end record only carries
+// the start address. Writing: data records that never cover a hole, then the
+// start address and the end record where the format has them (none with data
+// only). A save fails, naming the address, for data past the address field, a
 // start address wider than its field (unless not written), or, in the
-// word-addressed formats, a run that does not fill whole words.
+// word-addressed formats, a run that does not fill whole words (whole
+// records at a multiple of their size, where every record is full).
+// TI-Tagged and TI-Tagged-16 (word addresses) are a stream of tags, a line
+// a record: 'K' a program identifier (the header), '0' a file header, '9'
+// a 16-bit address, 'B' a data word, '*' a data byte, '7' the checksum (the
+// two's complement of the 16-bit sum of the record's characters up to the
+// '7'), '8' a checksum that is ignored, 'F' the record's end; ':' alone
+// ends the file. Neither carries a start address. PPX: "*" alone, lines of
+// a 16-bit address and bytes each after a blank, then "$S" and the 16-bit
+// sum of every data byte (also at the end of the last data line). Cosmac:
+// "!M", an address of up to 8 digits, bytes (blanks between them or not),
+// and at a line's end ',' to go on at the next address on the next line or
+// ';' to go on at an address there; a file that ends inside a command
+// fails at its last line.
 class DWXFILES_EXPORT gcRecordFile : public gcFileFormat {
  public:
   // REQUIRES: isRecordFormat(pTypeName).

@@ -69,6 +69,8 @@ gcRecordFormat bRecord() {
   gcRecordFormat f = shaped("B-Record", "AAAAAAAACCD");
   f.pEnd = "AAAAAAAACC";
   f.bEndOnlyForStart = true;
+  f.iMaxData = 31;
+  f.iCountFlags = 2;  // the mode, which says nothing to a loader
   return f;
 }
 
@@ -87,9 +89,53 @@ gcRecordFormat atmelGeneric() {
   return f;
 }
 
+gcRecordFormat fairchild() {
+  gcRecordFormat f = shaped("Fairchild", "\\XDY");
+  f.pAddress = "SAAAA";
+  f.pEnd = "*";
+  f.eEndAddress = gcEndAddress::kZero;
+  f.check2 = gcCheck::kNibble8;  // its low digit
+  f.iCover2 = kCoverData;
+  f.iMaxData = 8, f.bWholeRecords = true;
+  return f;
+}
+
+// A stream of tags rather than records of one shape: gcTaggedFile.cpp.
+gcRecordFormat tiTagged(const char* pTypeName, unsigned int iUnit) {
+  gcRecordFormat f = shaped(pTypeName, nullptr);
+  f.eStream = gcRecordFormat::kTiTagged;
+  f.iUnit = iUnit;
+  return f;
+}
+
+// "*", lines of an address and bytes, "$S" and the sum: gcPpxFile.cpp.
+gcRecordFormat ppx() {
+  gcRecordFormat f = shaped("PPX", nullptr);
+  f.eStream = gcRecordFormat::kPpx;
+  return f;
+}
+
+// "!M", an address and bytes, ',' or ';' to go on: gcCosmacFile.cpp.
+gcRecordFormat cosmac() {
+  gcRecordFormat f = shaped("Cosmac", nullptr);
+  f.eStream = gcRecordFormat::kCosmac;
+  return f;
+}
+
 const gcRecordFormat kFormats[] = {
-    tektronix(),  tektronixExtended(), mosTechnology(),    signetics(),
-    intelHex16(), bRecord(),           elektorMonitor52(), atmelGeneric(),
+    tektronix(),
+    tektronixExtended(),
+    mosTechnology(),
+    signetics(),
+    intelHex16(),
+    bRecord(),
+    elektorMonitor52(),
+    atmelGeneric(),
+    fairchild(),
+    tiTagged("TI-Tagged", 1),
+    tiTagged("TI-Tagged-16", 2),
+    ppx(),
+    cosmac(),
 };
 
 }  // namespace

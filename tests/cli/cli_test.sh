@@ -215,9 +215,10 @@ done
 # Every format word, as the refusals list them.
 words="ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
 words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord|"
-words+="ascii-hex|fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|"
-words+="mips-flash-le|logisim|asm|basic|forth|vhdl|lattice-mem|hexdump|"
-words+="aomf|msbin|formatted-binary|dec-binary|idt|ppb|stewie|trs80|wilson"
+words+="fairchild|ti-tagged|ti-tagged16|needham|ppx|cosmac|ascii-hex|"
+words+="fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|mips-flash-le|"
+words+="logisim|asm|basic|forth|vhdl|lattice-mem|hexdump|aomf|msbin|"
+words+="formatted-binary|dec-binary|idt|ppb|stewie|trs80|wilson"
 text() { echo "dwxvmm: $1: cannot tell the format of this text: give PATH@FORMAT ($words) or PATH@binary"; }
 while IFS='|' read -r input want; do
   if [ "$want" = text ]; then

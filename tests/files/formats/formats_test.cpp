@@ -355,7 +355,13 @@ TEST_F(Formats, OptionsAndMetadata) {
                             {"S3", "Motorola S-record"},
                             {"S9", "Motorola S-record"},
                             {"S", "Binary file"},
-                            {"Sx", "Binary file"}})
+                            {"Sx", "Binary file"},
+                            {"%346", "Tektronix extended"},
+                            {"%34", "Binary file"},
+                            {"%345", "Binary file"},
+                            {";0C", "MOS Technology"},
+                            {";0", "Binary file"},
+                            {"; x", "Binary file"}})
     EXPECT_EQ(type, gcFileSupport::detectType(head, std::strlen(head)));
   EXPECT_EQ("ELF", gcFileSupport::detectType("\x7F"
                                              "ELF",

@@ -22,9 +22,10 @@ Peer = namedtuple('Peer', 'name option limit word start mode end faults '
                   defaults=(None, 0, False, True))
 # start: bits of the start field (0: none). mode: 'io' both ways, 'out' only
 # written. end: 'always', 'start' (only with a start address) or None.
-# faults: what srec_cat gets wrong, by words the checks know: 'no-read'
-# (it writes the format but cannot read it, or not always), 'no-end' (it
-# cannot read its own file of an image without a start address),
+# word: the bytes runs come in. faults: what srec_cat gets wrong, by words
+# the checks know: 'no-read' (it writes the format but cannot read it, or
+# not always), 'no-end' (it cannot read its own file: no end record, or
+# none without a start address),
 # 'no-address' (it writes from address 0 and sums no hole), 'start-0' (it
 # reads a start address 0 from a format without one). low: the lowest
 # address the format holds. binary: its broken records are
@@ -42,6 +43,14 @@ PEERS = [
          1 << 17),
     Peer('emon52', '-Elektor_Monitor52', 1 << 16, 1, 0, 'io', None, ()),
     Peer('brecord', '-B-Record', 1 << 32, 1, 32, 'io', 'start', ('no-read',)),
+    Peer('fairchild', '-FAIrchild', 1 << 16, 8, 0, 'io', 'always', ('no-end',)),
+    Peer('ti-tagged', '-Texas_Instruments_Tagged', 1 << 16, 1, 0, 'io',
+         'always', ()),
+    Peer('ti-tagged16', '-Texas_Instruments_Tagged_16', 1 << 17, 2, 0, 'io',
+         'always', ()),
+    Peer('needham', '-Needham_Hexadecimal', 1 << 32, 1, 0, 'io', None, ()),
+    Peer('ppx', '-PPX', 1 << 16, 1, 0, 'io', 'always', ()),
+    Peer('cosmac', '-COsmac', 1 << 32, 1, 0, 'io', None, ()),
     Peer('aomf', '-Absolute_Object_Module_Format', 1 << 16, 1, 0, 'io',
          'always', ('no-end',), binary=True),
     Peer('msbin', '-MsBin', 1 << 32, 1, 32, 'io', 'start', (), 0xFFFF0000,
@@ -167,6 +176,14 @@ def test_srec_cat_reads_what_we_write(tmp_path, peer):
             srec_cat(ours, peer.option, '-o', tmp_path / 'back.srec')
             assert srec_cat_content(tmp_path / 'back.srec', peer) == \
                 content(img)
+            continue
+        if peer.records:
+            # What srec_cat cannot read back, it must at least write the same.
+            img.save(tmp_path / 'in.srec', format='srec')
+            srec_cat(tmp_path / 'in.srec', '-o', tmp_path / 'theirs',
+                     peer.option)
+            img.save(ours, format=peer.name)
+            assert ours.read_text() == (tmp_path / 'theirs').read_text()
 
 
 @pytest.mark.parametrize('peer', [p for p in IN if p.binary and
@@ -205,7 +222,7 @@ def test_what_does_not_fit_is_an_error(tmp_path, peer):
         assert not out.exists()
     if peer.word > 1:
         img = dwxvmm.Image()
-        img[0x100:0x104] = bytes(4)
+        img[0x100:0x100 + 2 * peer.word] = bytes(2 * peer.word)
         img[0x201] = 1
         with pytest.raises(dwxvmm.ImageError, match='0x00000201 does not fill'):
             img.save(out, format=peer.name)
@@ -237,17 +254,25 @@ def damages(peer, lines):
     n = len(lines)
     second = lines[1]
     i = second.index('A5')
-    with_check = peer.name not in ('brecord', 'atmel-generic')
-    yield 'bad digit', second[:i] + 'AG' + second[i + 2:], 2, 'invalid hex'
-    yield 'wrong check', second[:i] + 'A4' + second[i + 2:], 2, \
-        'checksum' if with_check else None
+    with_check = peer.name not in ('brecord', 'atmel-generic', 'needham',
+                                   'cosmac')
+    yield 'bad digit', second[:i] + 'AG' + second[i + 2:], 2, \
+        'invalid hex|two hex digits'
+    # PPX sums the whole file in its last line.
+    yield 'wrong check', second[:i] + 'A4' + second[i + 2:], \
+        n if peer.name == 'ppx' else 2, 'checksum' if with_check else None
     sep = ' ' if peer.name == 'emon52' else ''
     cut = second[:i] + second[i + 2 + len(sep):]
-    yield 'short', cut, 2, 'short|incomplete|whole words|too'
-    yield 'long', second[:i] + 'A5' + sep + second[i:], 2, \
-        'long|incomplete|whole words'
-    last = lines[-1]
-    yield 'cut short', last[:len(last) // 2] + '\n', n, '.'
+    # Tags have no count: a byte less or more reads as other tags. Needham's
+    # and PPX's lines have none either, and a byte less or more is data all
+    # the same (PPX's sum of the file then fails at its end).
+    tags = '.' if peer.name.startswith('ti-tagged') else None
+    if peer.name not in ('needham', 'ppx', 'cosmac'):
+        yield 'short', cut, 2, tags or 'short|incomplete|whole words|too|holds'
+        yield 'long', second[:i] + 'A5' + sep + second[i:], 2, \
+            tags or 'long|incomplete|whole words|holds'
+        last = lines[-2]
+        yield 'cut short', last[:len(last) // 2], n - 1, '.'
     if peer.end:
         yield 'after end', None, n + 1, 'after the end record'
 
@@ -261,7 +286,9 @@ def test_broken_records_change_nothing(tmp_path, peer):
         if text is None:
             body.append(lines[0])
         else:
-            body[line - 1] = text
+            body[1 if name == 'wrong check' else line - 1] = text
+        if name == 'cut short':
+            del body[line:]
         path = tmp_path / 'bad'
         path.write_text(''.join(body))
         before = dwxvmm.Image()
@@ -368,3 +395,101 @@ def test_logisim_both_ways_from_the_lowest_byte(tmp_path):
     holed.save(ours, format='logisim', fill=0)
     back = load(ours, 'logisim', at=0x1000)
     assert back[0x1000:0x1009] == b'\x01\x02\x03\x04\0\0\0\0\x09'
+
+
+# Found from the first bytes: only where no other format begins the same way.
+DETECTED = {'tektronix-ext', 'mos-tech'}
+
+
+@pytest.mark.parametrize('name', sorted(DETECTED))
+def test_found_from_first_bytes(tmp_path, name):
+    img = sample(5, BY_NAME[name], BY_NAME[name].limit)
+    img.save(tmp_path / 'x', format=name)
+    assert content(load(tmp_path / 'x')) == content(img)
+
+
+def nibbles(text):
+    return sum(int(c, 16) for c in text)
+
+
+def xorrol(data):
+    v = 0
+    for b in data:
+        v ^= b
+        v = (v << 1 | v >> 7) & 0xFF
+    return v
+
+
+H = '[0-9A-F]'
+# A data record of each format, parsed here: its fields (a address, n
+# count, d data, c and c2 its checks), what its checks must be, and how
+# its address and data read (unit, words low byte first).
+FRAMING = {
+    'tektronix': (rf'/(?P<a>{H}{{4}})(?P<n>{H}{{2}})(?P<c>{H}{{2}})(?P<d>{H}*)'
+                  rf'(?P<c2>{H}{{2}})',
+                  lambda m, d: (nibbles(m['a'] + m['n']),
+                                nibbles(m['d']) & 0xFF), 1, False),
+    'tektronix-ext': (rf'%(?P<n>{H}{{2}})6(?P<c>{H}{{2}})8(?P<a>{H}{{8}})'
+                      rf'(?P<d>{H}*)',
+                      lambda m, d: (nibbles(m.string[1:4] + m.string[6:])
+                                    & 0xFF,), 1, False),
+    'mos-tech': (rf';(?P<n>{H}{{2}})(?P<a>{H}{{4}})(?P<d>{H}*)(?P<c>{H}{{4}})',
+                 lambda m, d: (sum(bytes.fromhex(m['n'] + m['a'])
+                                   + d) & 0xFFFF,), 1, False),
+    'signetics': (rf':(?P<a>{H}{{4}})(?P<n>{H}{{2}})(?P<c>{H}{{2}})(?P<d>{H}*)'
+                  rf'(?P<c2>{H}{{2}})',
+                  lambda m, d: (xorrol(bytes.fromhex(m['a'] + m['n'])),
+                                xorrol(d)), 1, False),
+    'ihex16': (rf':(?P<n>{H}{{2}})(?P<a>{H}{{4}})00(?P<d>{H}*)(?P<c>{H}{{2}})',
+               lambda m, d: (-sum(bytes.fromhex(m.string[1:-2])) & 0xFF,),
+               2, True),
+    'brecord': (rf'(?P<a>{H}{{8}})(?P<n>[01]{H})(?P<d>{H}*)', None, 1, False),
+    'emon52': (rf'(?P<n>{H}{{2}}) (?P<a>{H}{{4}}):(?P<d>(?:{H}{{2}} )*)'
+               rf'(?P<c>{H}{{4}})', lambda m, d: (sum(d),), 1, False),
+    'atmel-generic': (rf'(?P<a>{H}{{6}}):(?P<d>{H}{{4}})', None, 2, False),
+    'ti-tagged': (rf'9(?P<a>{H}{{4}})(?P<d>(?:B{H}{{4}}|\*{H}{{2}})*)7'
+                  rf'(?P<c>{H}{{4}})F',
+                  lambda m, d: (-sum(m.string[:-5].encode()) & 0xFFFF,),
+                  1, False),
+}
+FRAMING['ti-tagged16'] = FRAMING['ti-tagged'][:2] + (2, False)
+# Fairchild's data records take the address of an S record before them.
+FRAMING['fairchild'] = (rf'S(?P<s>{H}{{4}})|X(?P<d>{H}{{16}})(?P<c>{H})',
+                        lambda m, d: (nibbles(m['d']) & 15,), 1, False)
+
+
+@pytest.mark.parametrize('name', sorted(FRAMING))
+def test_framing_and_checks_as_the_descriptions_give_them(tmp_path, name):
+    import re
+    pattern, checks, unit, swap = FRAMING[name]
+    img = sample(9, BY_NAME[name], BY_NAME[name].limit)
+    img.save(tmp_path / 'x', format=name, line_bytes=16, data_only=True)
+    got, upper, at = {}, 0, 0
+    for line in (tmp_path / 'x').read_text().splitlines():
+        if name == 'ihex16' and line.startswith(':01000004'):
+            upper = int(line[9:13], 16)  # the swapped word's high byte first
+            upper = (upper & 0xFF) << 8 | upper >> 8
+            continue
+        m = re.fullmatch(pattern, line)
+        assert m, line
+        if m.groupdict().get('s'):
+            at = int(m['s'], 16)
+            continue
+        d = m['d'].replace(' ', '')
+        if name.startswith('ti-tagged'):
+            d = ''.join(t[1:] for t in re.findall(r'B.{4}|\*..', d))
+        d = bytes.fromhex(d)
+        if 'n' in m.groupdict() and name != 'tektronix-ext':
+            assert int(m['n'], 16) * unit == len(d), line
+        if checks:
+            found = tuple(int(m[k], 16) for k in ('c', 'c2')
+                          if k in m.groupdict())
+            assert found == checks(m, d), line
+        if swap:
+            d = bytes(b for i in range(0, len(d), 2) for b in d[i + 1::-1][:2])
+        a = ((upper << 16) + int(m['a'], 16)) * unit if 'a' in m.groupdict() \
+            else at
+        at = a + len(d)
+        got.update((a + i, b) for i, b in enumerate(d))
+    assert got == {a: b for a, z in img.segments() for a, b in
+                   zip(range(a, z), img[a:z])}
