@@ -158,6 +158,7 @@ const Load kLoads[] = {
   {"Motorola S-record", "X1\n", ":1: record does not start with 'S'", 0},
   {"Motorola S-record", "S1\n", ":1: byte count does not match the record", 0},
   {"Motorola S-record", "S4030000FC\n", ":1: unknown record type S4", 0},
+  {"Motorola S-record", "S10200FD\n", ":1: record too short", 0},
   {"Motorola S-record", "S1040010AA41\n",
    ":1: address 0x00000010 already holds another value", 0},
   {"Motorola S-record", "S104002011CA\nS5030002FA\n",
@@ -251,8 +252,8 @@ const Decode kDecodes[] = {
    {{7, 8}, {15, '\xFF'}}},
   {"MIF", "WIDTH=16;DEPTH=4;ADDRESS_RADIX=DEC;DATA_RADIX=UNS;CONTENT BEGIN 3 : 65535; END;",
    {{6, '\xFF'}, {7, '\xFF'}}},
-  {"MIF", "WIDTH=8;DEPTH=4;ADDRESS_RADIX=BIN;DATA_RADIX=DEC;CONTENT BEGIN 11 : 99; END;",
-   {{3, 99}}},
+  {"MIF", "WIDTH=8;DEPTH=4;ADDRESS_RADIX=BIN;DATA_RADIX=DEC;CONTENT BEGIN 11 : 99; [1..1] : 5; END;",
+   {{1, 5}, {3, 99}}},
 };
 // clang-format on
 
@@ -306,6 +307,7 @@ TEST(Detect, NameThenContentAndTextRefused) {
       {"a.txt", "WIDTH 8", ""},
       {"a.txt", "% WIDTH=8;", ""},
       {"a.txt", "-- x\nWIDTH", ""},
+      {"a.txt", "a-\nWIDTH=", ""},
       {"a.bin", "", "Binary file"},
       {"a.bin", "\t\n\f\r \x7E", ""},
       {"a.bin", "a\x7F", "Binary file"},

@@ -63,6 +63,17 @@ TEST(Checksums, EveryCatalogueCrcGivesItsCheckValueUnderEachName) {
   }
 }
 
+TEST(Checksums, TheListNamesEachModelItsParametersAndCheck) {
+  const std::string list = checksumList();
+  for (const char* pLine :
+       {"\n  crc32-le, -be         CRC-32/ISO-HDLC, zlib's crc32, check "
+        "0xcbf43926\n",
+        "\n  crc16-xmodem-le, -be  CRC-16/XMODEM, check 0x31c3\n",
+        "\n  crc-32/iso-hdlc          width=32 poly=0x04c11db7 init=0xffffffff "
+        "refin=true refout=true xorout=0xffffffff check=0xcbf43926  also "})
+    EXPECT_NE(std::string::npos, list.find(pLine)) << pLine;
+}
+
 TEST(Checksums, NamesAndParametersAsUsersWriteThem) {
   const std::pair<const char*, const char*> cases[] = {
       {"CRC-32C-be", ""},

@@ -124,6 +124,11 @@ TEST_F(Image, PictureCaptionCountsAndEscapesNames) {
     ASSERT_TRUE(image.layoutSvg(gcImageOptions(), &svg).isOk());
     EXPECT_NE(std::string::npos,
               svg.find(">6 bytes in 2 runs, 0x00000010 to 0x00000022<"));
+    EXPECT_NE(std::string::npos,
+              svg.find("0x00000020-0x00000022, 3 bytes\nfrom " + sShown +
+                       "@0x00000020</title>"));
+    EXPECT_EQ(std::string::npos,
+              svg.find(".0\"", svg.find('\n')));  // 20, not 20.0
     std::remove(sName.c_str());
   }
   gcImage image;
@@ -145,6 +150,7 @@ TEST_F(Image, ReadsFillOrStopAtTheFirstHole) {
   EXPECT_TRUE(image.read(0x0FFC, 8, &out[0], '.', &hole));
   EXPECT_EQ("..abcd..", out);
   EXPECT_FALSE(image.read(0x0FFE, 5, &out[0], -1, &hole));
+  EXPECT_TRUE(image.read(0x0FFC, 0, &out[0], -1, &hole));
   EXPECT_EQ(0x1002u, hole);
 }
 
