@@ -196,6 +196,7 @@ const Load kLoads[] = {
   {"MIF", "WIDTH=8;\nDEPTH=4;\nCONTENT\n BEGIN\n4 : 1;\nEND;\n", ":5: '4' is over 3", 0},
   {"MIF", "WIDTH=8; DEPTH=4; CONTENT BEGIN [1..0] : 1; END;", ":1: range's first address above its last", 0},
   {"MIF", "WIDTH=8; DEPTH=4; CONTENT BEGIN [0..1] : 1 2; END;", ":1: a range takes one value", 0},
+  {"MIF", "WIDTH=8; DEPTH=4; CONTENT BEGIN [0..1]; END;", ":1: expected ADDRESS : VALUE;", 0},
   {"MIF", "WIDTH=12;\n", ":1: WIDTH must be 8, 16, 24 or 32", 0},
   {"MIF", "DEPTH=16777217;", ":1: '16777217' is over 16777216", 0},
   {"MIF", "DEPTH=4; % WIDTH=8;\n % CONTENT BEGIN", ":2: CONTENT before WIDTH and DEPTH", 0},
