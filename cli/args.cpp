@@ -96,6 +96,34 @@ std::string hex(std::uint64_t iValue, int iDigits) {
   return text;
 }
 
+unsigned int parseUnit(const std::string& text, const std::string& what) {
+  if (text != "2" && text != "4")
+    throw UsageError("bad " + what + " '" + text + "' (2 or 4)");
+  return text[0] - '0';
+}
+
+void parseBanks(const std::string& text, const std::string& what,
+                std::uint32_t* pMultiple, std::uint32_t* pOffset,
+                std::uint32_t* pWidth) {
+  std::uint64_t v[3] = {0, 0, 1};
+  std::size_t at = 0;
+  for (int i = 0; i < 3 && at <= text.size(); ++i) {
+    const std::size_t colon = std::min(text.find(':', at), text.size());
+    v[i] = parseNumber(text.substr(at, colon - at), 0xFFFFFFFF,
+                       what + " '" + text + "':");
+    at = colon + 1;
+  }
+  if (at <= text.size() || v[0] < 2 || v[2] < 1 || v[2] >= v[0] ||
+      v[1] + v[2] > v[0])
+    throw UsageError("bad " + what + " '" + text +
+                     "' (MULTIPLE[:OFFSET[:WIDTH]]: MULTIPLE at least 2, "
+                     "WIDTH at least 1 and below MULTIPLE, OFFSET + WIDTH at "
+                     "most MULTIPLE)");
+  *pMultiple = static_cast<std::uint32_t>(v[0]);
+  *pOffset = static_cast<std::uint32_t>(v[1]);
+  *pWidth = static_cast<std::uint32_t>(v[2]);
+}
+
 unsigned int parseWordBits(const std::string& text) {
   if (text != "8" && text != "16" && text != "32")
     throw UsageError("bad word width '" + text + "' (8, 16 or 32)");
@@ -115,6 +143,13 @@ gcImageInput parseInput(const std::string& whole) {
         throw UsageError("unknown UF2 family '" + tail.substr(7) + "' in '" +
                          whole + "' (a short name of the list, or an ID)");
       input.bUf2Family = true;
+    } else if (tail.compare(0, 5, "unit=") == 0) {
+      input.iUnit = parseUnit(tail.substr(5), "unit in '" + whole + "'");
+    } else if (tail.compare(0, 8, "unsplit=") == 0) {
+      parseBanks(tail.substr(8), "unsplit in '" + whole + "'",
+                 &input.iUnsplitMultiple, &input.iUnsplitOffset,
+                 &input.iUnsplitWidth);
+      input.bUnsplit = true;
     } else if (tail.compare(0, 4, "alt=") == 0) {
       input.iDfuAlt = static_cast<unsigned>(parseNumber(
           tail.substr(4), 255, "alternate setting in '" + whole + "'"));

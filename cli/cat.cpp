@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <functional>
@@ -15,10 +16,13 @@ std::string outputType(const std::string& sFormat, const std::string& sPath) {
                                 ? gcFileSupport::typeForExtension(sPath)
                                 : gcFileSupport::typeForWord(sFormat);
   if (!sType.empty()) return sType;
-  if (!sFormat.empty())
-    throw UsageError(
-        "unknown format '" + sFormat +
-        "' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)");
+  if (!sFormat.empty()) {
+    std::string sWords = gcFileSupport::formatWords();
+    for (std::size_t i = sWords.find('|'); i != std::string::npos;
+         i = sWords.find('|', i))
+      sWords.replace(i, 1, ", ");
+    throw UsageError("unknown format '" + sFormat + "' (" + sWords + ")");
+  }
   throw UsageError("cannot tell the output format of '" + sPath +
                    "': give --format " + gcFileSupport::formatWords());
 }
@@ -113,6 +117,57 @@ Edit setEdit(const std::string& text, const bool& bOverwrite) {
   };
 }
 
+// "BYTE[@F-L]" (AND, OR, XOR) or "[@F-L]" (NOT, bit reverse, from the
+// option's own "--not@F-L") over the written bytes, by default all of them.
+Edit transformEdit(const std::string& option, gcTransform op,
+                   const std::string& text) {
+  const std::size_t at = text.find('@');
+  const bool bValue = op == kAnd || op == kOr || op == kXor;
+  const auto value = static_cast<std::uint8_t>(
+      bValue ? parseNumber(text.substr(0, at), 255, option + " byte") : 0);
+  std::uint64_t iFirst = 0, iLast = 0xFFFFFFFF;
+  if (at != std::string::npos) parseRange(text.substr(at + 1), &iFirst, &iLast);
+  return [=](gcImage* pImage) {
+    check(transformImage(pImage->getVMM(), op, value, iFirst, iLast));
+  };
+}
+
+// "HEX@F-L": the pattern's bytes, an even number of hex digits.
+Edit patternEdit(const std::string& text) {
+  const std::size_t at = text.find('@');
+  if (at == std::string::npos)
+    throw UsageError("bad --fill-pattern '" + text + "' (HEX@FIRST-LAST)");
+  std::string digits = text.substr(0, at);
+  if (digits.compare(0, 2, "0x") == 0 || digits.compare(0, 2, "0X") == 0)
+    digits.erase(0, 2);
+  std::vector<unsigned char> pattern;
+  if (!parseValue("bytes:" + digits, &pattern).isOk())
+    throw UsageError("bad --fill-pattern '" + text.substr(0, at) +
+                     "' (an even number of hex digits, at least two)");
+  std::uint64_t iFirst = 0, iLast = 0;
+  parseRange(text.substr(at + 1), &iFirst, &iLast);
+  return [=](gcImage* pImage) {
+    check(patternFillImage(pImage->getVMM(), pattern, iFirst, iLast));
+  };
+}
+
+// "BYTE[:MIN]".
+Edit unfillEdit(const std::string& text) {
+  const std::size_t colon = text.find(':');
+  const auto byte = static_cast<std::uint8_t>(
+      parseNumber(text.substr(0, colon), 255, "--unfill byte"));
+  const std::uint64_t iMin =
+      colon == std::string::npos
+          ? 1
+          : parseNumber(text.substr(colon + 1), 0xFFFFFFFF, "--unfill run");
+  if (iMin < 1) throw UsageError("bad --unfill run '0' (at least 1)");
+  return [=](gcImage* pImage) {
+    replace(pImage, [&](gcVMMBase* pOld, gcVMMBase* pNew) {
+      return unfillImage(pOld, byte, iMin, pNew);
+    });
+  };
+}
+
 }  // namespace
 
 int cat(Args& args) {
@@ -122,8 +177,53 @@ int cat(Args& args) {
   bool bLaterWins = false;
   std::vector<Edit> edits;
   int iFillByte = -1;  // the last --fill BYTE: a binary output's holes
+  // Every --random-fill draws from one generator, made once --seed is known.
+  std::unique_ptr<gcRandomBytes> random;
+  bool bSeed = false;
+  std::uint64_t iSeed = 0;
+  const std::vector<std::pair<std::string, gcTransform>> transforms = {
+      {"--and", kAnd},
+      {"--or", kOr},
+      {"--xor", kXor},
+      {"--not", kNot},
+      {"--bit-reverse", kBitReverse}};
   for (std::string name; !(name = args.next(&inputs)).empty();) {
-    if (name == "-o" || name == "--output") {
+    // --not and --bit-reverse take their range as --not@F-L.
+    const std::string bare = name.substr(0, name.find('@'));
+    const auto op =
+        std::find_if(transforms.begin(), transforms.end(),
+                     [&](const std::pair<std::string, gcTransform>& t) {
+                       return t.first == bare;
+                     });
+    if (op != transforms.end()) {
+      const bool bValue = op->second != kNot && op->second != kBitReverse;
+      if (bValue && bare != name) throw UsageError("unknown option " + name);
+      edits.push_back(transformEdit(
+          bare, op->second, bValue ? args.value() : name.substr(bare.size())));
+    } else if (name == "--random-fill") {
+      std::uint64_t iFirst = 0, iLast = 0;
+      parseRange(args.value(), &iFirst, &iLast);
+      edits.push_back([=, &random](gcImage* pImage) {
+        check(randomFillImage(pImage->getVMM(), random.get(), iFirst, iLast));
+      });
+    } else if (name == "--seed") {
+      iSeed = parseNumber(args.value(), ~std::uint64_t{0}, "--seed");
+      bSeed = true;
+    } else if (name == "--fill-pattern") {
+      edits.push_back(patternEdit(args.value()));
+    } else if (name == "--unfill") {
+      edits.push_back(unfillEdit(args.value()));
+    } else if (name == "--split") {
+      std::uint32_t m = 0, o = 0, w = 0;
+      parseBanks(args.value(), "--split", &m, &o, &w);
+      edits.push_back([=](gcImage* pImage) {
+        replace(pImage, [&](gcVMMBase* pOld, gcVMMBase* pNew) {
+          return splitImage(pOld, m, o, w, pNew, &pImage->getInfo());
+        });
+      });
+    } else if (name == "--address-unit") {
+      options.setAddressUnit(parseUnit(args.value(), "--address-unit"));
+    } else if (name == "-o" || name == "--output") {
       sOutput = args.value();
     } else if (name == "--format") {
       sFormat = args.value();
@@ -184,6 +284,10 @@ int cat(Args& args) {
                                                 : gcImageOptions::kHexSegment);
     } else if (name == "--no-start") {
       options.setWriteStart(false);
+    } else if (name == "--data-only") {
+      options.setDataOnly(true);
+    } else if (name == "--crlf") {
+      options.setCrlf(true);
     } else if (name == "--header") {
       options.setHeader(args.value());
     } else if (name == "--no-header") {
@@ -229,6 +333,8 @@ int cat(Args& args) {
   const std::string type = outputType(sFormat, sOutput);
   gcImage image;
   gcImageOptions loading = args.loadOptions();
+  random = bSeed ? std::make_unique<gcRandomBytes>(iSeed)
+                 : std::make_unique<gcRandomBytes>();
   load(&image, inputs,
        loading.setLaterWins(bLaterWins).setWordBits(options.getWordBits()));
   for (const Edit& edit : edits) edit(&image);

@@ -67,8 +67,17 @@ std::uint64_t parseSize(const std::string& text, const std::string& what);
 // PATH@ADDRESS for a binary file placed at ADDRESS, or PATH@+DELTA and
 // PATH@-DELTA for any file moved by DELTA (its start address with it), or
 // PATH@FORMAT (a format word of cat's --format); last, @family=NAME and
-// @alt=N choose from a UF2 or DfuSe file of several. "-" is standard input.
+// @alt=N choose from a UF2 or DfuSe file of several, @unit=N reads
+// addresses of N-byte units, @unsplit=M:O[:W] spreads a lane back. "-" is
+// standard input.
 gcImageInput parseInput(const std::string& arg);
+// "2" or "4": an address unit; else a UsageError naming what.
+unsigned int parseUnit(const std::string& text, const std::string& what);
+// "MULTIPLE[:OFFSET[:WIDTH]]" (OFFSET 0, WIDTH 1 by default) within the
+// bounds of splitImage; else a UsageError naming what.
+void parseBanks(const std::string& text, const std::string& what,
+                std::uint32_t* pMultiple, std::uint32_t* pOffset,
+                std::uint32_t* pWidth);
 // "8", "16" or "32" for --word-width; else a UsageError.
 unsigned int parseWordBits(const std::string& text);
 

@@ -10,17 +10,6 @@ namespace {
 constexpr std::size_t kRangesShown = 20;
 constexpr std::uint64_t kBytesShown = 8;
 
-const char* kindWord(gcDifference::Kind kind) {
-  switch (kind) {
-    case gcDifference::kOnlyA:
-      return "only_a";
-    case gcDifference::kOnlyB:
-      return "only_b";
-    default:
-      return "values";
-  }
-}
-
 std::vector<int> firstBytes(gcImage& image, const gcDifference& d) {
   std::vector<int> bytes;
   for (std::uint64_t i = 0; i < d.iLength && i < kBytesShown; ++i)
@@ -60,7 +49,7 @@ void printJson(gcImage& a, gcImage& b, const std::vector<gcDifference>& ds,
     nlohmann::json range = {{"first", d.iFirst},
                             {"last", d.iFirst + d.iLength - 1},
                             {"length", d.iLength},
-                            {"kind", kindWord(d.kind)}};
+                            {"kind", differenceName(d.kind)}};
     if (d.kind == gcDifference::kValues) {
       range["a"] = firstBytes(a, d);
       range["b"] = firstBytes(b, d);

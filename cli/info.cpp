@@ -29,9 +29,17 @@ std::string quote(const std::string& text) {
   return out + "\"";
 }
 
+// A checksum asked for: its name as given, its range and its bytes in hex.
+struct Checksum {
+  std::string name;
+  std::uint64_t iFirst, iLast;
+  std::string value;
+};
+
 struct Summary {
   std::vector<gcRun> runs;
   std::uint64_t iBytes = 0, iPages = 0;
+  std::vector<Checksum> checksums;
 };
 
 void printText(const gcImage& image, const Summary& s) {
@@ -68,6 +76,9 @@ void printText(const gcImage& image, const Summary& s) {
   std::printf("pages:         %llu\nmemory:        %u bytes\n",
               static_cast<unsigned long long>(s.iPages),
               image.getVMM()->getUsedPhysicalMemory());
+  for (const Checksum& c : s.checksums)
+    std::printf("%s %s-%s: %s\n", c.name.c_str(), hex(c.iFirst).c_str(),
+                hex(c.iLast).c_str(), c.value.c_str());
 }
 
 std::string hexBytes(const std::string& bytes) {
@@ -90,6 +101,7 @@ void printJson(const gcImage& image, const Summary& s) {
     one["format"] = input.sType;
     if (!input.sDetails.empty()) one["details"] = input.sDetails;
     one["data_bytes"] = input.iDataBytes;
+    if (input.iUnit != 1) one["unit"] = input.iUnit;
     inputs.push_back(one);
   }
   Json runs = Json::array();
@@ -100,7 +112,7 @@ void printJson(const gcImage& image, const Summary& s) {
   }
   const gcImageInfo& info = image.getInfo();
   const bool bRuns = !s.runs.empty(), bHeader = !info.getHeader().empty();
-  const Json out = {
+  Json out = {
       {"inputs", inputs},
       {"data_bytes", s.iBytes},
       {"run_count", s.runs.size()},
@@ -115,6 +127,15 @@ void printJson(const gcImage& image, const Summary& s) {
       {"header_hex", bHeader ? Json(hexBytes(info.getHeader())) : Json()},
       {"pages", s.iPages},
       {"memory", image.getVMM()->getUsedPhysicalMemory()}};
+  if (!s.checksums.empty()) {
+    Json checksums = Json::array();
+    for (const Checksum& c : s.checksums)
+      checksums.push_back({{"name", c.name},
+                           {"first", c.iFirst},
+                           {"last", c.iLast},
+                           {"value", c.value}});
+    out["checksums"] = checksums;
+  }
   // Names and headers are bytes: what is not UTF-8 becomes U+FFFD (the
   // header's exact bytes are in header_hex).
   std::puts(out.dump(-1, ' ', true, Json::error_handler_t::replace).c_str());
@@ -126,20 +147,42 @@ int info(Args& args) {
   bool bJson = false;
   unsigned int iWordBits = 8;
   std::vector<gcImageInput> inputs;
+  Summary s;
   for (std::string option; !(option = args.next(&inputs)).empty();) {
-    if (option == "--word-width" || option == "--vmem-width")
+    if (option == "--word-width" || option == "--vmem-width") {
       iWordBits = parseWordBits(args.value());
-    else if (option == "--json")
+    } else if (option == "--checksum") {
+      // "NAME[:F-L]"; the range by default the written bytes', once loaded.
+      const std::string text = args.value();
+      const std::size_t colon = text.find(':');
+      Checksum c{text.substr(0, colon), 1, 0, ""};
+      const gcFileResult known = checkChecksumName(c.name);
+      if (!known.isOk())
+        throw UsageError(known.getReason() + " (see dwxvmm cat --help)");
+      if (colon != std::string::npos)
+        parseRange(text.substr(colon + 1), &c.iFirst, &c.iLast);
+      s.checksums.push_back(c);
+    } else if (option == "--json") {
       bJson = true;
-    else
+    } else {
       throw UsageError("unknown option " + option);
+    }
   }
   if (inputs.empty()) throw UsageError("no input");
   gcImage image;
   gcImageOptions loading = args.loadOptions();
   load(&image, inputs, loading.setWordBits(iWordBits));
-  Summary s;
   s.runs = image.getRuns();
+  for (Checksum& c : s.checksums) {
+    if (c.iFirst > c.iLast && !s.runs.empty())
+      c.iFirst = s.runs.front().iFirst,
+      c.iLast = s.runs.back().iFirst + s.runs.back().iLength - 1;
+    if (c.iFirst > c.iLast)
+      throw InputError(c.name + ": no written byte to compute it over");
+    std::vector<unsigned char> bytes;
+    check(checksumValue(image.getVMM(), c.name, c.iFirst, c.iLast, &bytes));
+    c.value = hexBytes(std::string(bytes.begin(), bytes.end()));
+  }
   for (const gcRun& run : s.runs) s.iBytes += run.iLength;
   s.iPages = image.countPages();
   (bJson ? printJson : printText)(image, s);

@@ -3,28 +3,30 @@
 #define DWXVMM_CORE_MESSAGES_H_
 
 #include <cstdint>
-#include <streambuf>
+
+#include "vmm_types.h"
 
 namespace dwxvmm_detail {
 
-// Writes pText and a flushing line end to the standard error stream.
+// Writes pText and a flushing line end to the standard error stream, as one
+// write (lines of VMMs in separate threads do not interleave) that allocates
+// nothing. Nothing while a QuietErrors lives in the calling thread.
 void reportLine(const char* pText);
 
-// Writes pText, iValue in lowercase hex (stream switched back to decimal
-// afterwards) and a flushing line end.
+// Writes pText, iValue in lowercase hex and a flushing line end; the
+// stream's own flags are left as they are.
 void reportAddress(const char* pText, std::uint32_t iValue);
 
-// Silences the standard error stream while it lives, for the library's own
-// checks whose lookups would repeat a line that the walk already wrote.
-class QuietErrors {
+// Silences the library's lines in the calling thread while it lives (other
+// threads, and what a host writes itself, are not affected): for the
+// library's own checks whose lookups would repeat a line that the walk
+// already wrote, and for front ends that keep the notices from their users.
+class DWXVMM_EXPORT QuietErrors {
  public:
   QuietErrors();
   ~QuietErrors();
   QuietErrors(const QuietErrors&) = delete;
   QuietErrors& operator=(const QuietErrors&) = delete;
-
- private:
-  std::streambuf* pSaved;
 };
 
 }  // namespace dwxvmm_detail

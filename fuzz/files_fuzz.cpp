@@ -534,16 +534,19 @@ struct Edits {
           source.setBlock(static_cast<vmm_int>(a), &data[0],
                           static_cast<vmm_int>(n));
         }
-        const bool bLaterWins = in.ConsumeBool();
-        *pResult = mergeImage(&source, pVMM, bLaterWins);
+        const auto overlap =
+            static_cast<gcOverlap>(in.ConsumeIntegralInRange(0, 2));
+        *pResult = mergeImage(&source, pVMM, overlap);
         for (auto [a, v] : added) {
           const auto it = bytes.find(a);
-          if (!bLaterWins && it != bytes.end() && it->second != v) {
+          if (overlap == kOverlapError && it != bytes.end() &&
+              it->second != v) {
             *pClash = a;
             return false;
           }
         }
-        for (auto [a, v] : added) bytes[a] = v;
+        for (auto [a, v] : added)
+          if (overlap != kOverlapIgnore || bytes.count(a) == 0) bytes[a] = v;
         return true;
       }
       case 7: {

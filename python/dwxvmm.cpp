@@ -9,14 +9,19 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/messages.h"
 #include "gcFileSupport.h"
 #include "gcImage.h"
+#include "gcImageChunks.h"
+#include "gcImageCompare.h"
 #include "gcImageDump.h"
 #include "gcImageEdit.h"
 
@@ -30,15 +35,42 @@ const u64 kMaxMemory = u64{1} << 30;  // as the command-line tool's default
 
 // The library's notices ("Create space ...") stay off the interpreter's
 // standard error, as they stay off the command-line tool's.
-class Quiet {
+typedef dwxvmm_detail::QuietErrors Quiet;
+
+// One image's library state, for a step too short to let other threads in:
+// the interpreter lock stays held, and a thread working on the same image
+// is waited for (it holds no interpreter lock while it works, so it ends).
+class Held {
  public:
-  Quiet() : pSaved(std::cerr.rdbuf(nullptr)) {}
-  ~Quiet() { std::cerr.rdbuf(pSaved); }  // also clears the bad state
-  Quiet(const Quiet&) = delete;
-  Quiet& operator=(const Quiet&) = delete;
+  explicit Held(std::mutex& m) : lock(m) {}
 
  private:
-  std::streambuf* pSaved;
+  std::lock_guard<std::mutex> lock;
+  Quiet quiet;
+};
+
+// The library at work on one image, with the interpreter lock released so
+// that other threads run meanwhile. No Python object may be touched while
+// it lives: arguments are converted before, results built after.
+class Working {
+ public:
+  explicit Working(std::mutex& m) : first(m) {}
+  // Two images (or one twice): taken together, so that threads taking a
+  // pair in opposite orders never wait for each other.
+  Working(std::mutex& a, std::mutex& b) {
+    if (&a == &b) {
+      first = std::unique_lock<std::mutex>(a);
+      return;
+    }
+    std::lock(a, b);
+    first = std::unique_lock<std::mutex>(a, std::adopt_lock);
+    second = std::unique_lock<std::mutex>(b, std::adopt_lock);
+  }
+
+ private:
+  py::gil_scoped_release release;  // first: the locks are taken without it
+  std::unique_lock<std::mutex> first, second;
+  Quiet quiet;
 };
 
 PyObject* pImageError = nullptr;  // lives as long as the interpreter
@@ -134,6 +166,16 @@ class Buffer {
 }
 
 const char kBinary[] = "Binary file";
+const char kBytesName[] = "<bytes>";  // what messages call data in memory
+
+// The format words, joined by sSeparator.
+std::string formatList(const std::string& sSeparator) {
+  std::string s = gcFileSupport::formatWords();
+  for (std::size_t i = s.find('|'); i != std::string::npos;
+       i = s.find('|', i + sSeparator.size()))
+    s.replace(i, 1, sSeparator);
+  return s;
+}
 
 // The type name for save's format word, else for the path's extension (as
 // the command-line tool's cat tells them).
@@ -144,16 +186,14 @@ std::string outputType(const py::object& format, const std::string& sPath) {
     const std::string sWord = format.cast<std::string>();
     const std::string sType = gcFileSupport::typeForWord(sWord);
     if (sType.empty())
-      throw py::value_error(
-          "unknown format '" + sWord +
-          "' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)");
+      throw py::value_error("unknown format '" + sWord + "' (" +
+                            formatList(", ") + ")");
     return sType;
   }
   const std::string sType = gcFileSupport::typeForExtension(sPath);
   if (sType.empty())
     throw py::value_error("cannot tell the format of '" + sPath +
-                          "': give format='ihex', 'srec', 'binary', 'titxt', "
-                          "'vmem', 'c', 'uf2', 'dfuse', 'mif' or 'coe'");
+                          "': give format='" + formatList("', '") + "'");
   return sType;
 }
 
@@ -177,12 +217,36 @@ std::uint32_t toFamily(py::handle value, const char* pWhat) {
   return iId;
 }
 
-// What load() takes beside the path and its placement.
+// A move of the address space's size or more is an error.
+std::int64_t toDelta(py::handle delta, const char* pWhat) {
+  const py::object index = toIndex(delta, pWhat);
+  int overflow = 0;
+  const long long v = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+  if (overflow != 0 || v <= -static_cast<long long>(kEnd) ||
+      v >= static_cast<long long>(kEnd))
+    throw py::value_error(std::string(pWhat) + " " +
+                          py::str(index).cast<std::string>() +
+                          " leaves the address space");
+  return v;
+}
+
+// What load() and loads() take beside the path or the bytes.
 struct LoadChoice {
-  py::object format, family, alt, wordWidth;
+  py::object at, move;
+  bool bOverwrite, bStrict;
+  py::object maxMemory, format, family, alt, wordWidth;
   bool bIgnoreChecksums;
-  void apply(gcImageInput* pInput, gcImageOptions* pOptions) const {
-    pOptions->setIgnoreChecksums(bIgnoreChecksums);
+
+  gcImageOptions apply(gcImageInput* pInput) const {
+    if ((pInput->bPlaced = !at.is_none()))
+      pInput->iAddress = static_cast<std::uint32_t>(toAddress(at));
+    pInput->iDelta = toDelta(move, "move");
+    pInput->bMoved = pInput->iDelta != 0;
+    gcImageOptions options;
+    options.setLaterWins(bOverwrite)
+        .setStrict(bStrict)
+        .setMaxMemory(toInt(maxMemory, ~u64{0} >> 1, "max_memory"))
+        .setIgnoreChecksums(bIgnoreChecksums);
     if (!format.is_none()) {
       if (!py::isinstance<py::str>(format))
         throw py::type_error("format must be a str");
@@ -195,9 +259,39 @@ struct LoadChoice {
       pInput->iUf2Family = toFamily(family, "family");
     if ((pInput->bDfuAlt = !alt.is_none()))
       pInput->iDfuAlt = static_cast<unsigned>(toInt(alt, 255, "alt"));
-    pOptions->setWordBits(toWordBits(wordWidth));
+    options.setWordBits(toWordBits(wordWidth));
+    return options;
   }
 };
+
+// A function of Lead... and a LoadChoice as one of Lead... and load()'s
+// keywords, for pybind11 to bind.
+template <class... Lead, class F>
+auto withLoadChoice(F f) {
+  return [f](Lead... lead, py::object at, py::object move, bool bOverwrite,
+             bool bStrict, py::object maxMemory, py::object format,
+             py::object family, py::object alt, py::object wordWidth,
+             bool bIgnoreChecksums) {
+    return std::invoke(
+        f, lead...,
+        LoadChoice{at, move, bOverwrite, bStrict, maxMemory, format, family,
+                   alt, wordWidth, bIgnoreChecksums});
+  };
+}
+
+// Binds withLoadChoice<Lead...>(f) as pName of scope, lead its leading
+// arguments' names.
+template <class... Lead, class Scope, class F, class... LeadArgs>
+void defLoad(Scope& scope, const char* pName, F f, const char* pDoc,
+             LeadArgs... lead) {
+  scope.def(pName, withLoadChoice<Lead...>(f), lead..., py::kw_only(),
+            py::arg("at") = py::none(), py::arg("move") = 0,
+            py::arg("overwrite") = false, py::arg("strict") = false,
+            py::arg("max_memory") = kMaxMemory, py::arg("format") = py::none(),
+            py::arg("family") = py::none(), py::arg("alt") = py::none(),
+            py::arg("word_width") = 8, py::arg("ignore_checksums") = false,
+            pDoc);
+}
 
 // A (start, stop) pair, a tuple or list of two; else a TypeError.
 std::pair<py::object, py::object> toPair(py::handle value, const char* pWhat) {
@@ -224,176 +318,16 @@ bool toRange(py::handle start, py::handle stop, gcAddressRange* pRange) {
   return true;
 }
 
-class Image {
- public:
-  Image() {
-    Quiet quiet;
-    image.reset(new gcImage());
-  }
-  ~Image() {
-    Quiet quiet;
-    image.reset();
-  }
-  Image(const Image&) = delete;
-  Image& operator=(const Image&) = delete;
+// What save() and dumps() take beside the path and the format.
+struct SaveChoice {
+  py::object range, fill, lineBytes, wordWidth, uf2Family, dfuAlt;
+  std::string sDfuName;
+  py::object dfuVid, dfuPid, dfuDevice, srecAddress, hexAddress;
+  bool bStart;
+  py::object header, name;
+  bool bCrlf, bDataOnly;
 
-  gcVMM* vmm() const { return image->getVMM(); }
-  gcImageInfo& info() { return image->getInfo(); }
-
-  // The lowest and highest written address; false for an empty image.
-  bool bounds(gcAddressRange* pRange) {
-    vmm_int low, high;
-    if (!findWrittenBounds(vmm(), 0, kEnd - 1, &low, &high)) return false;
-    *pRange = {low, high};
-    return true;
-  }
-  // start and stop (None: the written bounds) as an inclusive range; false
-  // for an empty one.
-  bool range(py::handle start, py::handle stop, gcAddressRange* pRange) {
-    gcAddressRange written{0, 0};
-    if ((start.is_none() || stop.is_none()) && !bounds(&written)) return false;
-    pRange->iFirst =
-        start.is_none() ? written.iFirst : toInt(start, kEnd - 1, "start");
-    const u64 iStop =
-        stop.is_none() ? written.iLast + 1 : toInt(stop, kEnd, "stop");
-    if (iStop <= pRange->iFirst) return false;
-    pRange->iLast = iStop - 1;
-    return true;
-  }
-
-  py::object item(py::handle key) {
-    if (PySlice_Check(key.ptr())) {
-      py::slice slice = py::reinterpret_borrow<py::slice>(key);
-      stepOne(slice);
-      gcAddressRange r;
-      if (!range(slice.attr("start"), slice.attr("stop"), &r))
-        return py::bytes();
-      return read(r.iFirst, r.iLast + 1 - r.iFirst, -1);
-    }
-    const u64 a = toAddress(key);
-    if (!isWritten(a)) hole(a);
-    return py::int_(static_cast<unsigned char>(vmm()->getByte(a)));
-  }
-
-  py::object get(py::handle key, py::object fallback) {
-    const u64 a = toAddress(key);
-    if (!isWritten(a)) return fallback;
-    return py::int_(static_cast<unsigned char>(vmm()->getByte(a)));
-  }
-
-  bool isWritten(u64 a) {
-    Quiet quiet;
-    return vmm()->isByteMapped(static_cast<vmm_int>(a));
-  }
-
-  void setItem(py::handle key, py::handle value) {
-    if (!PySlice_Check(key.ptr())) {
-      const u64 a = toAddress(key);
-      const char byte = static_cast<char>(toByte(value));
-      Quiet quiet;
-      vmm()->setByte(static_cast<vmm_int>(a), byte);
-      return;
-    }
-    py::slice slice = py::reinterpret_borrow<py::slice>(key);
-    stepOne(slice);
-    if (slice.attr("start").is_none())
-      throw py::value_error("a slice assignment needs a start address");
-    const u64 a = toAddress(slice.attr("start"));
-    Buffer data(value);
-    const u64 n = data.size();
-    const py::object stop = slice.attr("stop");
-    if (!stop.is_none() && toInt(stop, kEnd, "stop") != a + n)
-      throw py::value_error("slice of " + hex(a) + ".." +
-                            py::str(stop).cast<std::string>() + " given " +
-                            std::to_string(n) + " bytes");
-    if (a + n > kEnd)
-      throw py::value_error(std::to_string(n) + " bytes at " + hex(a) +
-                            " run past 0xFFFFFFFF");
-    Quiet quiet;
-    image->write(a, static_cast<const char*>(data.data()), n);
-  }
-
-  static void stepOne(const py::slice& slice) {
-    const py::object step = slice.attr("step");
-    if (!step.is_none() && !step.equal(py::int_(1)))
-      throw py::value_error("a slice of an Image has step 1");
-  }
-
-  // n bytes from a; holes are iFill, or (iFill < 0) a KeyError.
-  py::bytes read(u64 a, u64 n, int iFill) {
-    if (a + n > kEnd)
-      throw py::value_error(std::to_string(n) + " bytes at " + hex(a) +
-                            " run past 0xFFFFFFFF");
-    py::bytes out = py::reinterpret_steal<py::bytes>(
-        PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(n)));
-    if (!out) throw py::error_already_set();
-    u64 iHole = 0;
-    bool bWhole;
-    {
-      Quiet quiet;
-      bWhole = image->read(a, n, PyBytes_AS_STRING(out.ptr()), iFill, &iHole);
-    }
-    if (!bWhole) hole(iHole);
-    return out;
-  }
-
-  std::vector<std::pair<u64, u64>> segments() {
-    Quiet quiet;
-    std::vector<std::pair<u64, u64>> out;
-    for (const gcRun& run : image->getRuns())
-      out.emplace_back(run.iFirst, run.iFirst + run.iLength);
-    return out;
-  }
-
-  u64 size() {
-    u64 n = 0;
-    Quiet quiet;
-    for (const gcRun& run : image->getRuns()) n += run.iLength;
-    return n;
-  }
-
-  void load(py::handle path, py::handle at, py::handle move, bool bOverwrite,
-            bool bStrict, py::handle maxMemory, const LoadChoice& choice) {
-    gcImageInput input;
-    input.sPath = toPath(path);
-    input.bPlaced = !at.is_none();
-    if (input.bPlaced)
-      input.iAddress = static_cast<std::uint32_t>(toAddress(at));
-    input.iDelta = toDelta(move, "move");
-    input.bMoved = input.iDelta != 0;
-    gcImageOptions options;
-    options.setLaterWins(bOverwrite)
-        .setStrict(bStrict)
-        .setMaxMemory(toInt(maxMemory, ~u64{0} >> 1, "max_memory"));
-    choice.apply(&input, &options);
-    gcFileResult result;
-    {
-      Quiet quiet;
-      result = image->load({input}, options);
-    }
-    check(result);
-  }
-
-  static std::int64_t toDelta(py::handle delta, const char* pWhat) {
-    const py::object index = toIndex(delta, pWhat);
-    int overflow = 0;
-    const long long v = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
-    if (overflow != 0 || v <= -static_cast<long long>(kEnd) ||
-        v >= static_cast<long long>(kEnd))
-      throw py::value_error(std::string(pWhat) + " " +
-                            py::str(index).cast<std::string>() +
-                            " leaves the address space");
-    return v;
-  }
-
-  void save(py::handle path, py::object format, py::object range,
-            py::object fill, py::handle lineBytes, py::handle wordWidth,
-            py::object uf2Family, py::handle dfuAlt,
-            const std::string& sDfuName, py::handle dfuVid, py::handle dfuPid,
-            py::handle dfuDevice, py::object srecAddress, py::object hexAddress,
-            bool bStart, py::object header) {
-    const std::string sPath = toPath(path);
-    const std::string sType = outputType(format, sPath);
+  gcImageOptions options(const std::string& sType) const {
     gcImageOptions options;
     if (!range.is_none()) {
       const auto [start, stop] = toPair(range, "range");
@@ -437,7 +371,7 @@ class Image {
       options.setHexAddressing(mode == "linear" ? gcImageOptions::kHexLinear
                                                 : gcImageOptions::kHexSegment);
     }
-    options.setWriteStart(bStart);
+    options.setWriteStart(bStart).setCrlf(bCrlf).setDataOnly(bDataOnly);
     if (py::isinstance<py::bool_>(header) && !header.cast<bool>())
       options.setHeader("", false);
     else if (py::isinstance<py::str>(header) ||
@@ -445,22 +379,235 @@ class Image {
       options.setHeader(header.cast<std::string>());
     else if (!header.is_none())
       throw py::type_error("header is str, bytes, None or False");
+    if (!name.is_none() && !py::isinstance<py::str>(name))
+      throw py::type_error("name must be a str");
+    if (!name.is_none()) options.setArrayName(name.cast<std::string>());
+    return options;
+  }
+};
+
+// A function of Lead... and a SaveChoice as one of Lead... and save()'s
+// keywords, for pybind11 to bind.
+template <class... Lead, class F>
+auto withSaveChoice(F f) {
+  return [f](Lead... lead, py::object range, py::object fill,
+             py::object lineBytes, py::object wordWidth, py::object uf2Family,
+             py::object dfuAlt, const std::string& sDfuName, py::object dfuVid,
+             py::object dfuPid, py::object dfuDevice, py::object srecAddress,
+             py::object hexAddress, bool bStart, py::object header,
+             py::object name, bool bCrlf, bool bDataOnly) {
+    return std::invoke(
+        f, lead...,
+        SaveChoice{range, fill, lineBytes, wordWidth, uf2Family, dfuAlt,
+                   sDfuName, dfuVid, dfuPid, dfuDevice, srecAddress, hexAddress,
+                   bStart, header, name, bCrlf, bDataOnly});
+  };
+}
+
+// Binds withSaveChoice<Lead...>(f) as pName of scope, lead its leading
+// arguments' names.
+template <class... Lead, class Scope, class F, class... LeadArgs>
+void defSave(Scope& scope, const char* pName, F f, const char* pDoc,
+             LeadArgs... lead) {
+  scope.def(pName, withSaveChoice<Lead...>(f), lead...,
+            py::arg("range") = py::none(), py::arg("fill") = py::none(),
+            py::arg("line_bytes") = 32, py::arg("word_width") = 8,
+            py::arg("uf2_family") = py::none(), py::arg("dfu_alt") = 0,
+            py::arg("dfu_name") = "ST...", py::arg("dfu_vid") = 0x0483,
+            py::arg("dfu_pid") = 0xDF11, py::arg("dfu_device") = 0xFFFF,
+            py::arg("srec_address") = py::none(),
+            py::arg("hex_address") = py::none(), py::arg("start") = true,
+            py::arg("header") = py::none(), py::arg("name") = py::none(),
+            py::arg("crlf") = false, py::arg("data_only") = false, pDoc);
+}
+
+class Image {
+ public:
+  Image() {
+    Quiet quiet;
+    image.reset(new gcImage());
+  }
+  ~Image() {
+    Quiet quiet;
+    image.reset();
+  }
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+
+  gcVMM* vmm() const { return image->getVMM(); }
+  gcImageInfo& info() { return image->getInfo(); }
+
+  // The lowest and highest written address; false for an empty image.
+  bool bounds(gcAddressRange* pRange) {
+    vmm_int low, high;
+    bool bAny;
+    {
+      Working working(mutex);
+      bAny = findWrittenBounds(vmm(), 0, kEnd - 1, &low, &high);
+    }
+    if (!bAny) return false;
+    *pRange = {low, high};
+    return true;
+  }
+  // start and stop (None: the written bounds) as an inclusive range; false
+  // for an empty one.
+  bool range(py::handle start, py::handle stop, gcAddressRange* pRange) {
+    gcAddressRange written{0, 0};
+    if ((start.is_none() || stop.is_none()) && !bounds(&written)) return false;
+    pRange->iFirst =
+        start.is_none() ? written.iFirst : toInt(start, kEnd - 1, "start");
+    const u64 iStop =
+        stop.is_none() ? written.iLast + 1 : toInt(stop, kEnd, "stop");
+    if (iStop <= pRange->iFirst) return false;
+    pRange->iLast = iStop - 1;
+    return true;
+  }
+
+  py::object item(py::handle key) {
+    if (PySlice_Check(key.ptr())) {
+      py::slice slice = py::reinterpret_borrow<py::slice>(key);
+      stepOne(slice);
+      gcAddressRange r;
+      if (!range(slice.attr("start"), slice.attr("stop"), &r))
+        return py::bytes();
+      return read(r.iFirst, r.iLast + 1 - r.iFirst, -1);
+    }
+    const u64 a = toAddress(key);
+    const int iByte = byteAt(a);
+    if (iByte < 0) hole(a);
+    return py::int_(iByte);
+  }
+
+  py::object get(py::handle key, py::object fallback) {
+    const int iByte = byteAt(toAddress(key));
+    if (iByte < 0) return fallback;
+    return py::int_(iByte);
+  }
+
+  // The byte at a, or -1 for a hole.
+  int byteAt(u64 a) {
+    Held held(mutex);
+    const auto iAddr = static_cast<vmm_int>(a);
+    if (!vmm()->isByteMapped(iAddr)) return -1;
+    return static_cast<unsigned char>(vmm()->getByte(iAddr));
+  }
+
+  bool isWritten(u64 a) {
+    Held held(mutex);
+    return vmm()->isByteMapped(static_cast<vmm_int>(a));
+  }
+
+  void setItem(py::handle key, py::handle value) {
+    if (!PySlice_Check(key.ptr())) {
+      const u64 a = toAddress(key);
+      const char byte = static_cast<char>(toByte(value));
+      Held held(mutex);
+      vmm()->setByte(static_cast<vmm_int>(a), byte);
+      return;
+    }
+    py::slice slice = py::reinterpret_borrow<py::slice>(key);
+    stepOne(slice);
+    if (slice.attr("start").is_none())
+      throw py::value_error("a slice assignment needs a start address");
+    const u64 a = toAddress(slice.attr("start"));
+    Buffer data(value);
+    const u64 n = data.size();
+    const py::object stop = slice.attr("stop");
+    if (!stop.is_none() && toInt(stop, kEnd, "stop") != a + n)
+      throw py::value_error("slice of " + hex(a) + ".." +
+                            py::str(stop).cast<std::string>() + " given " +
+                            std::to_string(n) + " bytes");
+    if (a + n > kEnd)
+      throw py::value_error(std::to_string(n) + " bytes at " + hex(a) +
+                            " run past 0xFFFFFFFF");
+    Working working(mutex);
+    image->write(a, static_cast<const char*>(data.data()), n);
+  }
+
+  static void stepOne(const py::slice& slice) {
+    const py::object step = slice.attr("step");
+    if (!step.is_none() && !step.equal(py::int_(1)))
+      throw py::value_error("a slice of an Image has step 1");
+  }
+
+  // n bytes from a; holes are iFill, or (iFill < 0) a KeyError.
+  py::bytes read(u64 a, u64 n, int iFill) {
+    if (a + n > kEnd)
+      throw py::value_error(std::to_string(n) + " bytes at " + hex(a) +
+                            " run past 0xFFFFFFFF");
+    py::bytes out = py::reinterpret_steal<py::bytes>(
+        PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(n)));
+    if (!out) throw py::error_already_set();
+    u64 iHole = 0;
+    bool bWhole;
+    {
+      Working working(mutex);  // out is not shared yet
+      bWhole = image->read(a, n, PyBytes_AS_STRING(out.ptr()), iFill, &iHole);
+    }
+    if (!bWhole) hole(iHole);
+    return out;
+  }
+
+  std::vector<std::pair<u64, u64>> segments() {
+    Working working(mutex);
+    std::vector<std::pair<u64, u64>> out;
+    for (const gcRun& run : image->getRuns())
+      out.emplace_back(run.iFirst, run.iFirst + run.iLength);
+    return out;
+  }
+
+  u64 size() {
+    u64 n = 0;
+    Working working(mutex);
+    for (const gcRun& run : image->getRuns()) n += run.iLength;
+    return n;
+  }
+
+  void load(const gcImageInput& input, const gcImageOptions& options) {
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex);
+      result = image->load({input}, options);
+    }
+    check(result);
+  }
+
+  void save(py::handle path, py::object format, const SaveChoice& choice) {
+    const std::string sPath = toPath(path);
+    const std::string sType = outputType(format, sPath);
+    const gcImageOptions options = choice.options(sType);
+    gcFileResult result;
+    {
+      Working working(mutex);
       result = image->save(sPath, sType, options);
     }
     check(result);
   }
 
+  py::bytes dumps(py::object format, const SaveChoice& choice) {
+    if (format.is_none()) throw py::type_error("dumps needs a format");
+    const std::string sType = outputType(format, std::string());
+    const gcImageOptions options = choice.options(sType);
+    std::string out;
+    gcFileResult result;
+    {
+      Working working(mutex);
+      result = image->saveToMemory(kBytesName, sType, options, &out);
+    }
+    check(result);
+    return py::bytes(out);
+  }
+
   // An edit into a fresh VMM that replaces this one only on success.
   template <class F>
   void replace(F edit) {
-    Quiet quiet;
-    std::unique_ptr<gcVMM> target = image->newVMM();
-    const gcFileResult result = edit(target.get());
-    if (result.isOk()) image->setVMM(std::move(target));
-    target.reset();
+    gcFileResult result;
+    {
+      Working working(mutex);
+      std::unique_ptr<gcVMM> target = image->newVMM();
+      result = edit(target.get());
+      if (result.isOk()) image->setVMM(std::move(target));
+    }
     check(result);
   }
 
@@ -483,11 +630,64 @@ class Image {
     return out;
   }
 
+  void merge(const Image& other, gcOverlap eOverlap) {
+    gcFileResult result;
+    {
+      Working working(mutex, other.mutex);
+      result = image->merge(*other.image, eOverlap);
+    }
+    check(result);
+  }
+
+  std::unique_ptr<Image> copy() const {
+    auto pCopy = std::make_unique<Image>();
+    pCopy->merge(*this, kOverlapReplace);
+    return pCopy;
+  }
+
+  bool equals(const Image& other) const {
+    Working working(mutex, other.mutex);
+    return image->equals(*other.image);
+  }
+
+  py::list runs() {
+    std::vector<gcRun> list;
+    {
+      Working working(mutex);
+      list = image->getRuns();
+    }
+    py::list out;
+    for (const gcRun& run : list)
+      out.append(py::make_tuple(run.iFirst, read(run.iFirst, run.iLength, -1)));
+    return out;
+  }
+
+  // (first, last, kind, a's bytes or None, b's bytes or None) a range.
+  py::list compare(Image& other) {
+    std::vector<gcDifference> list;
+    {
+      Working working(mutex, other.mutex);
+      list = compareImages(vmm(), other.vmm());
+    }
+    py::list out;
+    for (const gcDifference& d : list) {
+      const auto side = [&](Image& of, gcDifference::Kind eNone) {
+        return d.kind == eNone ? py::object(py::none())
+                               : py::object(of.read(d.iFirst, d.iLength, -1));
+      };
+      out.append(py::make_tuple(d.iFirst, d.iFirst + d.iLength - 1,
+                                differenceName(d.kind),
+                                side(*this, gcDifference::kOnlyB),
+                                side(other, gcDifference::kOnlyA)));
+    }
+    return out;
+  }
+
   std::string layoutSvg() {
     std::string svg;
     gcFileResult result;
     {
-      Quiet quiet;
+      Working working(mutex);
       result = image->layoutSvg(gcImageOptions(), &svg);
     }
     check(result);
@@ -495,11 +695,133 @@ class Image {
   }
 
   std::unique_ptr<gcImage> image;
+  mutable std::mutex mutex;  // one library call on the image at a time
+};
+
+std::unique_ptr<Image> loads(py::handle data, const LoadChoice& choice) {
+  gcImageInput input;
+  input.sPath = kBytesName;
+  const gcImageOptions options = choice.apply(&input);
+  std::unique_ptr<Buffer> buffer;
+  if (py::isinstance<py::str>(data)) {
+    if (input.bPlaced || input.sType == kBinary || input.sType == "UF2" ||
+        input.sType == "DfuSe")
+      throw py::type_error("a binary format takes bytes, not a str");
+    Py_ssize_t n = 0;
+    input.pData = PyUnicode_AsUTF8AndSize(data.ptr(), &n);
+    if (input.pData == nullptr) throw py::error_already_set();
+    input.iSize = static_cast<u64>(n);
+  } else {
+    buffer = std::make_unique<Buffer>(data);
+    input.pData = static_cast<const char*>(buffer->data());
+    input.iSize = buffer->size();
+  }
+  auto pImage = std::make_unique<Image>();
+  pImage->load(input, options);
+  return pImage;
+}
+
+gcOverlap toOverlap(const std::string& sWord) {
+  if (sWord == "error") return kOverlapError;
+  if (sWord == "replace") return kOverlapReplace;
+  if (sWord == "ignore") return kOverlapIgnore;
+  throw py::value_error("overlap '" + sWord +
+                        "' is not 'error', 'replace' or 'ignore'");
+}
+
+// chunks()' iterator: the runs as they were at the call, the bytes as they
+// are at each step.
+class Chunks {
+ public:
+  Chunks(py::object owner, u64 iSize, py::handle align, py::handle fill)
+      : owner_(std::move(owner)),
+        image_(owner_.cast<Image&>()),
+        iFill_(fill.is_none() ? -1 : toByte(fill, "fill")),
+        walk_(start(image_, iSize, align, iFill_ >= 0)) {}
+
+  py::tuple next() {
+    u64 iFirst = 0, n = 0;
+    if (!walk_.next(&iFirst, &n)) throw py::stop_iteration();
+    return py::make_tuple(iFirst, image_.read(iFirst, n, iFill_));
+  }
+
+ private:
+  static gcChunks start(Image& image, u64 iSize, py::handle align,
+                        bool bWhole) {
+    const u64 iAlign = align.is_none() ? iSize : toInt(align, kEnd, "align");
+    const std::string sWhy = gcChunks::check(iSize, iAlign);
+    if (!sWhy.empty()) throw py::value_error(sWhy);
+    Working working(image.mutex);
+    return gcChunks(image.image->getRuns(), iSize, iAlign, bWhole);
+  }
+
+  py::object owner_;  // keeps image_ alive
+  Image& image_;
+  int iFill_;
+  gcChunks walk_;
 };
 
 }  // namespace
 
+// What load() and loads() say of their keywords.
+const char kLoadKeywords[] = R"(
+
+The format comes from the first bytes (.vmem and .mif from the name), or
+format; printable text that no format claims is an ImageError (give format,
+or format='binary'). at places a binary file, text too (default 0; a
+ValueError for other formats); move shifts any file, and its start address with it. A byte that
+differs from one already written is an ImageError unless overwrite.
+Warnings (a missing end record) go to warnings.warn, or with strict are an
+ImageError at the file's last line. max_memory bounds the bytes the load
+may take, the image's included (default 1 GiB; 0: no limit): an ImageError
+names the record that would pass it. family (a UF2 family's name or ID)
+and alt (a DfuSe alternate setting) choose from a file of several;
+word_width (8, 16, 32) is a Verilog memory file's. ignore_checksums loads
+records whose checksum is wrong (Intel HEX, S-record), each a warning.)";
+
+// What save() and dumps() say of their keywords.
+const char kSaveKeywords[] = R"(
+
+range (start, stop) limits what is written. Binary and UF2 output write
+fill (default 0xFF) for holes, MIF and COE (default 0); line_bytes (1 to
+255) are the data bytes of an Intel HEX or S-record record; word_width (8,
+16, 32) the bits of a vmem, MIF or COE word; uf2_family a UF2 family's name
+or ID. A DfuSe file's target has the alternate setting dfu_alt and the name
+dfu_name, its suffix the IDs dfu_vid, dfu_pid and dfu_device.
+srec_address 16, 24 or 32 writes S1, S2 or S3 records (default: the
+narrowest that fits); hex_address 'linear' (04, 05) or 'segment' (02, 03,
+below 1 MiB); start=False writes no start address record; header (str or
+bytes) replaces the S0 header, False writes none. crlf ends every line of a
+text format with CR LF; data_only writes only data records (no header,
+start address, record count or end record). name is the prefix of a C
+array's names)";
+
 PYBIND11_MODULE(dwxvmm, m) {
+  const std::string loadDoc =
+      std::string("Loads the file at path into this image, all or nothing.") +
+      kLoadKeywords;
+  const std::string loadsDoc =
+      std::string(R"(A new Image from data as load() reads a file.
+
+data is bytes (or any bytes-like object), or a str taken as UTF-8, which a
+binary format ('binary', 'uf2', 'dfuse') or at refuses (TypeError). Data
+that no format claims is an ImageError unless format or at says it is
+binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
+1-based line.)") +
+      kLoadKeywords;
+  const std::string saveDoc =
+      std::string(
+          "Saves the written bytes of range (default: all) to path.\n\n"
+          "format is one of '") +
+      formatList("', '") +
+      "', else path's extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37 "
+      ".mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe)." +
+      kSaveKeywords + " (default: from the file name).";
+  const std::string dumpsDoc =
+      std::string("The bytes that save() writes for format ('") +
+      formatList("', '") +
+      "'), without a file; save()'s errors, an ImageError's path '<bytes>'." +
+      kSaveKeywords + " (default: 'image').";
   m.doc() =
       "Firmware images in a sparse 32-bit memory: Intel HEX, S-record and "
       "binary files loaded all or nothing, holes kept as holes, and the "
@@ -518,77 +840,48 @@ PYBIND11_MODULE(dwxvmm, m) {
   if (pImageError == nullptr) throw py::error_already_set();
   m.attr("ImageError") = py::handle(pImageError);
   m.attr("CHECKSUMS") = py::tuple(py::cast(checksumNames()));
+  m.attr("FORMATS") =
+      py::tuple(py::str(gcFileSupport::formatWords()).attr("split")("|"));
   m.def("checksum_list", &checksumList,
         "Every checksum name with its parameters and check value, as text.");
 
+  py::class_<Chunks>(m, "_Chunks", "The iterator of Image.chunks().")
+      .def("__iter__", [](py::object self) { return self; })
+      .def("__next__", &Chunks::next);
   py::class_<Image> image(m, "Image", R"(A sparse memory image.
 
 Written bytes are data; every other address is a hole. The start address
-and header travel with the image through load(), save() and move().)");
-  image.def(py::init<>(), "An empty image.")
-      .def(
-          "load",
-          [](Image& self, py::handle path, py::handle at, py::handle move,
-             bool bOverwrite, bool bStrict, py::handle maxMemory,
-             py::object format, py::object family, py::object alt,
-             py::object wordWidth, bool bIgnoreChecksums) {
-            self.load(
-                path, at, move, bOverwrite, bStrict, maxMemory,
-                LoadChoice{format, family, alt, wordWidth, bIgnoreChecksums});
-          },
-          py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
-          py::arg("move") = 0, py::arg("overwrite") = false,
-          py::arg("strict") = false, py::arg("max_memory") = kMaxMemory,
-          py::arg("format") = py::none(), py::arg("family") = py::none(),
-          py::arg("alt") = py::none(), py::arg("word_width") = 8,
-          py::arg("ignore_checksums") = false,
-          R"(Loads a file into this image, all or nothing.
-
-The format comes from the file's first bytes (.vmem and .mif from the
-name), or format; printable text that no format claims is an ImageError
-(give format, or format='binary'). at places a binary file, text too
-(default 0; a ValueError for other formats); move shifts any file, and
-its start address with it. A byte that differs from one already written is
-an ImageError unless overwrite. Warnings (a missing end record) go to warnings.warn, or with
-strict are an ImageError at the file's last line. max_memory bounds the
-bytes the load may take, the image's included (default 1 GiB; 0: no
-limit): an ImageError names the record that would pass it. family (a UF2
-family's name or ID) and alt (a DfuSe alternate setting) choose from a file
-of several; word_width is a Verilog memory file's. ignore_checksums loads
-records whose checksum is wrong (Intel HEX, S-record), each a warning.)")
-      .def("save", &Image::save, py::arg("path"), py::kw_only(),
-           py::arg("format") = py::none(), py::arg("range") = py::none(),
-           py::arg("fill") = py::none(), py::arg("line_bytes") = 32,
-           py::arg("word_width") = 8, py::arg("uf2_family") = py::none(),
-           py::arg("dfu_alt") = 0, py::arg("dfu_name") = "ST...",
-           py::arg("dfu_vid") = 0x0483, py::arg("dfu_pid") = 0xDF11,
-           py::arg("dfu_device") = 0xFFFF, py::arg("srec_address") = py::none(),
-           py::arg("hex_address") = py::none(), py::arg("start") = true,
-           py::arg("header") = py::none(),
-           R"(Saves the written bytes of range (default: all) to path.
-
-format is 'ihex', 'srec', 'binary', 'titxt', 'vmem', 'c', 'uf2', 'dfuse',
-'mif' or 'coe', else the extension tells (.hex .ihex .ihx, .srec .s19 .s28
-.s37 .mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe). Binary and UF2
-output write fill (default 0xFF) for holes, MIF and COE (default 0);
-line_bytes (1 to 255) are the data bytes of an Intel HEX or S-record
-record; word_width (8, 16, 32) the bits of a vmem, MIF or COE word;
-uf2_family a UF2 family's name or ID; dfu_* the DfuSe target and suffix.
-srec_address 16, 24 or 32 writes S1, S2 or S3 records (default: the
-narrowest that fits); hex_address 'linear' (04, 05) or 'segment' (02, 03,
-below 1 MiB); start=False writes no start address record; header (str or
-bytes) replaces the S0 header, False writes none.)")
-      .def("__getitem__", &Image::item,
-           "img[a] is the byte at a (KeyError for a hole); img[a:b] the bytes "
-           "(KeyError naming the first hole).")
-      .def("__setitem__", &Image::setItem,
-           "img[a] = byte; img[a:b] = data (any bytes-like, len b - a).")
+and header travel with the image through load(), save() and move(). The
+library works without the interpreter lock: images in threads of their own
+run side by side, and calls on one image from several threads take turns.)");
+  image.def(py::init<>(), "An empty image.");
+  defLoad<Image&, py::handle>(
+      image, "load",
+      [](Image& self, py::handle path, const LoadChoice& choice) {
+        gcImageInput input;
+        input.sPath = toPath(path);
+        const gcImageOptions options = choice.apply(&input);
+        self.load(input, options);
+      },
+      loadDoc.c_str(), py::arg("path"));
+  defSave<Image&, py::handle, py::object>(
+      image, "save", &Image::save, saveDoc.c_str(), py::arg("path"),
+      py::kw_only(), py::arg("format") = py::none());
+  defSave<Image&, py::object>(image, "dumps", &Image::dumps, dumpsDoc.c_str(),
+                              py::arg("format"), py::kw_only());
+  image
+      .def("__getitem__", &Image::item, py::arg("key"),
+           "img[key]: for an address the byte there (KeyError for a hole); "
+           "for a slice a:b the bytes (KeyError naming the first hole).")
+      .def("__setitem__", &Image::setItem, py::arg("key"), py::arg("value"),
+           "img[key] = value: a byte at an address, or any bytes-like value "
+           "at a slice a:b (len b - a).")
       .def(
           "__contains__",
-          [](Image& self, py::handle a) {
-            return self.isWritten(toAddress(a));
+          [](Image& self, py::handle address) {
+            return self.isWritten(toAddress(address));
           },
-          "Whether address a is written.")
+          py::arg("address"), "Whether address is written.")
       .def("__len__", &Image::size, "The number of written bytes.")
       .def("get", &Image::get, py::arg("address"),
            py::arg("default") = py::none(),
@@ -624,34 +917,54 @@ bytes) replaces the S0 header, False writes none.)")
       .def_property(
           "start_address",
           [](Image& self) -> py::object {
-            if (!self.info().hasStartAddress()) return py::none();
-            return py::int_(self.info().getLinearStartAddress());
+            bool bStart;
+            std::uint32_t iStart;
+            {
+              Held held(self.mutex);
+              bStart = self.info().hasStartAddress();
+              iStart = self.info().getLinearStartAddress();
+            }
+            return bStart ? py::object(py::int_(iStart)) : py::none();
           },
           [](Image& self, py::handle value) {
-            if (value.is_none())
-              self.info().clearStartAddress();
-            else
-              self.info().setStartAddress(
-                  static_cast<std::uint32_t>(toAddress(value)));
+            if (value.is_none()) {
+              Held held(self.mutex);
+              return self.info().clearStartAddress();
+            }
+            const auto iStart = static_cast<std::uint32_t>(toAddress(value));
+            Held held(self.mutex);
+            self.info().setStartAddress(iStart);
           },
           "Where execution starts (a segmented one as its linear address), "
           "or None.")
       .def_property(
           "header",
           [](Image& self) -> py::object {
-            if (self.info().getHeader().empty()) return py::none();
-            return py::bytes(self.info().getHeader());
+            std::string sHeader;
+            {
+              Held held(self.mutex);
+              sHeader = self.info().getHeader();
+            }
+            if (sHeader.empty()) return py::none();
+            return py::bytes(sHeader);
           },
           [](Image& self, py::handle value) {
-            if (value.is_none()) return self.info().setHeader("");
-            Buffer data(value);
-            self.info().setHeader(std::string(
-                static_cast<const char*>(data.data()), data.size()));
+            std::string sHeader;
+            if (!value.is_none()) {
+              Buffer data(value);
+              sHeader.assign(static_cast<const char*>(data.data()),
+                             data.size());
+            }
+            Held held(self.mutex);
+            self.info().setHeader(sHeader);
           },
           "The S-record header (S0) as bytes, or None.")
       .def_property_readonly(
           "memory",
-          [](Image& self) { return self.vmm()->getUsedPhysicalMemory(); },
+          [](Image& self) {
+            Held held(self.mutex);
+            return self.vmm()->getUsedPhysicalMemory();
+          },
           "Bytes of memory the image holds.")
       .def(
           "fill",
@@ -661,7 +974,7 @@ bytes) replaces the S0 header, False writes none.)")
             if (!self.range(start, stop, &r)) return;
             gcFileResult result;
             {
-              Quiet quiet;
+              Working working(self.mutex);
               result = fillImage(self.vmm(), iByte, r.iFirst, r.iLast);
             }
             check(result);
@@ -685,7 +998,7 @@ bytes) replaces the S0 header, False writes none.)")
       .def(
           "move",
           [](Image& self, py::handle delta) {
-            const std::int64_t iDelta = Image::toDelta(delta, "delta");
+            const std::int64_t iDelta = toDelta(delta, "delta");
             self.replace([&](gcVMM* pTarget) {
               return moveImage(self.vmm(), iDelta, pTarget, &self.info());
             });
@@ -713,7 +1026,7 @@ bytes) replaces the S0 header, False writes none.)")
               throw py::value_error(sName + ": the range is empty");
             gcFileResult result;
             {
-              Quiet quiet;
+              Working working(self.mutex);
               result = checksumImage(self.vmm(), sName, iAt, r.iFirst, r.iLast,
                                      bOverwrite);
             }
@@ -724,7 +1037,8 @@ bytes) replaces the S0 header, False writes none.)")
           py::arg("overwrite") = false,
           "Computes checksum name (see CHECKSUMS) over start..stop (default: "
           "the lowest to the highest written byte; no holes) and writes it "
-          "at at in its byte order.")
+          "at at in its byte order; an ImageError over written bytes of other "
+          "values unless overwrite.")
       .def(
           "set",
           [](Image& self, const std::string& sValue, py::handle at,
@@ -732,7 +1046,7 @@ bytes) replaces the S0 header, False writes none.)")
             const u64 iAt = toAddress(at);
             gcFileResult result;
             {
-              Quiet quiet;
+              Working working(self.mutex);
               result = setImage(self.vmm(), sValue, iAt, bOverwrite);
             }
             check(result);
@@ -751,7 +1065,7 @@ bytes) replaces the S0 header, False writes none.)")
             const std::uint8_t iFill = toByte(fill, "fill");
             gcFileResult result;
             {
-              Quiet quiet;
+              Working working(self.mutex);
               result = alignImage(self.vmm(), iAlign, iFill);
             }
             check(result);
@@ -767,7 +1081,7 @@ bytes) replaces the S0 header, False writes none.)")
               throw py::value_error("width is 16 or 32");
             gcAddressRange r;
             if (!self.range(start, stop, &r)) return std::string();
-            Quiet quiet;
+            Working working(self.mutex);
             return dumpImage(self.vmm(), static_cast<vmm_int>(r.iFirst),
                              static_cast<vmm_int>(r.iLast),
                              static_cast<unsigned>(iWidth));
@@ -781,29 +1095,99 @@ bytes) replaces the S0 header, False writes none.)")
            "in its own colour (as `dwxvmm map -o X.svg` draws it).")
       .def("_repr_svg_", &Image::layoutSvg)
       .def("__repr__", [](Image& self) {
-        Quiet quiet;
+        Working working(self.mutex);
         return "<dwxvmm.Image: " +
                describeImage(self.image->getRuns(), self.info()) + ">";
       });
   image.attr("__iter__") = py::none();  // no per-byte iteration by accident
+  image.attr("__hash__") = py::none();  // it changes, and == looks inside
+  image
+      .def(
+          "merge",
+          [](Image& self, const Image& other, const std::string& sOverlap) {
+            self.merge(other, toOverlap(sOverlap));
+          },
+          py::arg("other"), py::kw_only(), py::arg("overlap") = "error",
+          R"(Adds other's written bytes to this image; other stays as it is.
 
-  m.def(
-      "load",
-      [](py::handle path, py::handle at, py::handle move, bool bOverwrite,
-         bool bStrict, py::handle maxMemory, py::object format,
-         py::object family, py::object alt, py::object wordWidth,
-         bool bIgnoreChecksums) {
+overlap says what happens where other has a byte of another value over a
+written byte: 'error' (an ImageError naming the lowest such address, this
+image as it was), 'replace' (other's byte) or 'ignore' (this image's byte).
+other's start address and header fill in only where this image has none.)")
+      .def(
+          "__ior__",
+          [](Image& self, const Image& other) -> Image& {
+            self.merge(other, kOverlapError);
+            return self;
+          },
+          py::arg("other"), py::is_operator(),
+          "img |= other: merge(other) with overlap='error'.")
+      .def(
+          "__or__",
+          [](const Image& self, const Image& other) {
+            std::unique_ptr<Image> pBoth = self.copy();
+            pBoth->merge(other, kOverlapError);
+            return pBoth;
+          },
+          py::arg("other"), py::is_operator(),
+          "img | other: a new Image of both (an ImageError where they clash), "
+          "img's start address and header first, other's where img has "
+          "none; neither changes.")
+      .def("runs", &Image::runs,
+           "Every run of written bytes as (address, bytes), in address order.")
+      .def(
+          "chunks",
+          [](py::object self, py::handle size, py::handle fill,
+             py::handle align) {
+            return Chunks(self, toInt(size, kEnd, "size"), align, fill);
+          },
+          py::arg("size"), py::kw_only(), py::arg("fill") = py::none(),
+          py::arg("align") = py::none(),
+          R"(Yields (address, bytes) chunks in address order for a flash programmer.
+
+Each chunk lies in one block [k * size, (k + 1) * size); size is a power of
+two. Without fill, a chunk is every stretch of written bytes within a block.
+With fill (a byte), every block that holds a written byte comes whole, its
+holes as fill; align (a multiple of size, default size) makes every
+align-byte block that holds a written byte come whole, as its size-byte
+blocks (flash written by the page, erased by the sector). A bad size or
+align is a ValueError at the call.)")
+      .def("compare", &Image::compare, py::arg("other"),
+           R"(The differences from other, as `dwxvmm cmp --json` finds them.
+
+A list of (first, last, kind, a, b) in address order: the inclusive range,
+kind 'values', 'only_a' (written only here) or 'only_b' (only in other),
+and the bytes of this image and of other over the range (None for a side
+with none there). Empty when both hold the same bytes at the same
+addresses.)")
+      .def("copy", &Image::copy,
+           "An independent Image with the same bytes, start address and "
+           "header.")
+      .def("__copy__", &Image::copy, "As copy().")
+      .def(
+          "__deepcopy__",
+          [](const Image& self, py::handle) { return self.copy(); },
+          py::arg("memo"), "As copy(); memo, copy.deepcopy's, is not used.")
+      .def("__eq__", &Image::equals, py::arg("other"), py::is_operator(),
+           "Whether this image and other hold the same written bytes with the "
+           "same values, "
+           "the same start address (a segmented one only equals a segmented "
+           "one) and the same header; never equal to another type.");
+
+  defLoad<py::handle>(
+      m, "load",
+      [](py::handle path, const LoadChoice& choice) {
         auto pImage = std::make_unique<Image>();
-        pImage->load(
-            path, at, move, bOverwrite, bStrict, maxMemory,
-            LoadChoice{format, family, alt, wordWidth, bIgnoreChecksums});
+        gcImageInput input;
+        input.sPath = toPath(path);
+        const gcImageOptions options = choice.apply(&input);
+        pImage->load(input, options);
         return pImage;
       },
-      py::arg("path"), py::kw_only(), py::arg("at") = py::none(),
-      py::arg("move") = 0, py::arg("overwrite") = false,
-      py::arg("strict") = false, py::arg("max_memory") = kMaxMemory,
-      py::arg("format") = py::none(), py::arg("family") = py::none(),
-      py::arg("alt") = py::none(), py::arg("word_width") = 8,
-      py::arg("ignore_checksums") = false,
-      "A new Image with the file loaded (see Image.load).");
+      (std::string("A new Image with the file at path loaded, all or "
+                   "nothing.") +
+       kLoadKeywords)
+          .c_str(),
+      py::arg("path"));
+  defLoad<py::handle>(m, "loads", &loads, loadsDoc.c_str(), py::arg("data"));
 }

@@ -1,12 +1,13 @@
 """Firmware images in a sparse 32-bit memory (type stub of the C++ module)."""
 import os
-from typing import Iterable, List, Optional, Tuple, Union, overload
+from typing import Iterable, Iterator, List, Optional, Tuple, Union, overload
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 _Range = Tuple[int, int]
 _Bytes = Union[bytes, bytearray, memoryview]  # any bytes-like object
 
 CHECKSUMS: Tuple[str, ...]
+FORMATS: Tuple[str, ...]  # the words of save's and load's format=
 def checksum_list() -> str: ...
 
 class ImageError(ValueError):
@@ -30,7 +31,19 @@ class Image:
              dfu_pid: int = 0xDF11, dfu_device: int = 0xFFFF,
              srec_address: Optional[int] = None,
              hex_address: Optional[str] = None, start: bool = True,
-             header: Union[None, bool, str, bytes] = None) -> None: ...
+             header: Union[None, bool, str, bytes] = None,
+             crlf: bool = False, data_only: bool = False,
+             name: Optional[str] = None) -> None: ...
+    def dumps(self, format: str, *, range: Optional[_Range] = None, fill: Optional[int] = None,
+             line_bytes: int = 32, word_width: int = 8,
+             uf2_family: Union[str, int, None] = None, dfu_alt: int = 0,
+             dfu_name: str = "ST...", dfu_vid: int = 0x0483,
+             dfu_pid: int = 0xDF11, dfu_device: int = 0xFFFF,
+             srec_address: Optional[int] = None,
+             hex_address: Optional[str] = None, start: bool = True,
+             header: Union[None, bool, str, bytes] = None,
+             crlf: bool = False, data_only: bool = False,
+             name: Optional[str] = None) -> bytes: ...
     @overload
     def __getitem__(self, key: int) -> int: ...
     @overload
@@ -64,6 +77,20 @@ class Image:
              *, width: int = 16) -> str: ...
     def layout_svg(self) -> str: ...
     def _repr_svg_(self) -> str: ...
+    def merge(self, other: Image, *, overlap: str = "error") -> None: ...
+    def __ior__(self, other: Image) -> Image: ...
+    def __or__(self, other: Image) -> Image: ...
+    def runs(self) -> List[Tuple[int, bytes]]: ...
+    def chunks(self, size: int, *, fill: Optional[int] = None,
+               align: Optional[int] = None) -> Iterator[Tuple[int, bytes]]: ...
+    def compare(self, other: Image) -> List[
+        Tuple[int, int, str, Optional[bytes], Optional[bytes]]]: ...
+    def copy(self) -> Image: ...
+    def __copy__(self) -> Image: ...
+    def __deepcopy__(self, memo: object) -> Image: ...
+    def __eq__(self, other: object) -> bool: ...
+    __hash__: None  # type: ignore[assignment]
+    __iter__: None  # no per-byte iteration by accident
 
 
 def load(path: _Path, *, at: Optional[int] = None, move: int = 0,
@@ -72,3 +99,10 @@ def load(path: _Path, *, at: Optional[int] = None, move: int = 0,
          family: Union[str, int, None] = None, alt: Optional[int] = None,
          word_width: int = 8,
          ignore_checksums: bool = False) -> Image: ...
+def loads(data: Union[bytes, bytearray, memoryview, str], *,
+          at: Optional[int] = None, move: int = 0,
+          overwrite: bool = False, strict: bool = False,
+          max_memory: int = 1 << 30, format: Optional[str] = None,
+          family: Union[str, int, None] = None, alt: Optional[int] = None,
+          word_width: int = 8,
+          ignore_checksums: bool = False) -> Image: ...

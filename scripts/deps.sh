@@ -6,7 +6,7 @@ set -euo pipefail
 want=("$@")
 [ ${#want[@]} -gt 0 ] ||
   want=(cmake ninja-build g++ libgtest-dev pkg-config libelf-dev zlib1g-dev
-    nlohmann-json3-dev pybind11-dev python3-dev)
+    nlohmann-json3-dev libgcrypt20-dev pybind11-dev python3-dev)
 missing=()
 for pkg in "${want[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" ||

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "../core/gcVMMBase.h"
 #include "../core/messages.h"
+#include "memory_map_file.h"
 
 namespace {
 
@@ -26,10 +28,7 @@ class ReportWriter {
       throw;
     }
   }
-  ~ReportWriter() {
-    flush();
-    close(iFd_);
-  }
+  ~ReportWriter() { finish(); }
   ReportWriter(const ReportWriter&) = delete;
   ReportWriter& operator=(const ReportWriter&) = delete;
 
@@ -38,6 +37,15 @@ class ReportWriter {
     room(N - 1);
     std::memcpy(&buffer_[iUsed_], text, N - 1);
     iUsed_ += N - 1;
+  }
+  // Writes what is buffered and closes the file; false if any write or the
+  // close failed.
+  bool finish() {
+    if (iFd_ < 0) return bWritten_;
+    flush();
+    bWritten_ = close(iFd_) == 0 && bWritten_;
+    iFd_ = -1;
+    return bWritten_;
   }
   void hex(std::uint32_t iValue) {
     room(8);
@@ -57,7 +65,11 @@ class ReportWriter {
     std::size_t iLeft = iUsed_;
     while (iLeft > 0) {
       const ssize_t n = write(iFd_, p, iLeft);
-      if (n <= 0) break;  // write errors are not reported
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        bWritten_ = false;
+        break;
+      }
       p += n;
       iLeft -= static_cast<std::size_t>(n);
     }
@@ -66,6 +78,7 @@ class ReportWriter {
 
   static constexpr std::size_t kSize = 1 << 16;
   int iFd_;
+  bool bWritten_ = true;
   std::size_t iUsed_;
   std::unique_ptr<char[]> buffer_;
 };
@@ -102,25 +115,37 @@ bool writeRun(gcVMMBase* pVMM, ReportWriter* pOut, vmm_int iAddr,
   }
 }
 
-}  // namespace
-
-void writeMemoryMap(gcVMMBase* pVMM) {
-  if (pVMM == nullptr) return;
-  const int iFd = open("vmm.mmap", O_WRONLY | O_CREAT | O_TRUNC, 0664);
-  if (iFd < 0) {
-    dwxvmm_detail::reportLine("Unable to create file!");
-    return;
-  }
-  ReportWriter out(iFd);
+void writeRuns(gcVMMBase* pVMM, ReportWriter* pOut) {
   vmm_int iAddr = 0;
   for (;;) {
     const vmm_int iPageSize = pVMM->getPageSize();
     if (iPageSize == 0) return;  // no translators, no page: an empty report
-    if (pVMM->getPage(iAddr) != nullptr && !writeRun(pVMM, &out, iAddr, &iAddr))
+    if (pVMM->getPage(iAddr) != nullptr && !writeRun(pVMM, pOut, iAddr, &iAddr))
       return;
     if (iAddr > kTop - iPageSize) return;
     iAddr += iPageSize;
   }
+}
+
+}  // namespace
+
+namespace dwxvmm_detail {
+
+MapFile writeMemoryMapFile(gcVMMBase* pVMM, const char* pPath) {
+  const int iFd = open(pPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0664);
+  if (iFd < 0) return MapFile::kNotOpened;
+  ReportWriter out(iFd);
+  writeRuns(pVMM, &out);
+  return out.finish() ? MapFile::kWritten : MapFile::kNotWritten;
+}
+
+}  // namespace dwxvmm_detail
+
+void writeMemoryMap(gcVMMBase* pVMM) {
+  if (pVMM == nullptr) return;
+  if (dwxvmm_detail::writeMemoryMapFile(pVMM, "vmm.mmap") ==
+      dwxvmm_detail::MapFile::kNotOpened)
+    dwxvmm_detail::reportLine("Unable to create file!");
 }
 
 void writeVMMToDisc(gcVMMBase* pVMM, vmm_int iFirst, vmm_int iLast) {

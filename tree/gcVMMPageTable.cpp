@@ -1,7 +1,7 @@
 #include "gcVMMPageTable.h"
 
+#include <cstdio>
 #include <cstring>
-#include <iostream>
 
 #include "../core/direct_path.h"
 #include "../core/gcVMMBase.h"
@@ -65,8 +65,10 @@ void gcVMMPageTable::addPageBase(gcVMMPageBase* pNew) {
 
 void gcVMMPageTable::createPageBaseList() {
   destroyPageBaseList();
-  std::cerr << "Create space for " << std::dec << getMaxSize()
-            << " base Entrys..." << std::endl;
+  char line[64];
+  std::snprintf(line, sizeof line, "Create space for %u base Entrys...",
+                static_cast<unsigned>(getMaxSize()));
+  reportLine(line);
   const vmm_int n = getMaxSize();
   pPageBaseList = new gcVMMPageBase*[n];
   std::memset(pPageBaseList, 0, n * sizeof(gcVMMPageBase*));

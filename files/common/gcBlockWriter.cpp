@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "gcHexCodec.h"
+#include "gcTextLines.h"
 
 namespace {
 
@@ -25,28 +26,22 @@ char* words(char* p, const unsigned char* pByte, unsigned int n, bool bFirst) {
 }  // namespace
 
 gcBlockWriter::gcBlockWriter(gcImageSave& save, unsigned int iWordBytes,
-                             int iAddressDigits)
-    : save_(save), iWordBytes_(iWordBytes), iAddressDigits_(iAddressDigits) {}
+                             int iAddressDigits, unsigned int iAddressUnit)
+    : save_(save),
+      iWordBytes_(iWordBytes),
+      iAddressDigits_(iAddressDigits),
+      iAddressUnit_(iAddressUnit) {}
 
 bool gcBlockWriter::handleSegment(vmm_int iFirst, std::uint64_t iLength,
                                   const char* pData) {
   const std::uint64_t iEnd = iFirst + iLength;
-  if (iFirst % iWordBytes_ != 0 || iEnd % iWordBytes_ != 0) {
-    char reason[96];
-    std::snprintf(reason, sizeof reason,
-                  "a run of written bytes %s at 0x%08llX, not on a %u-bit "
-                  "word boundary",
-                  iFirst % iWordBytes_ != 0 ? "starts" : "ends",
-                  static_cast<unsigned long long>(
-                      iFirst % iWordBytes_ != 0 ? iFirst : iEnd - 1),
-                  iWordBytes_ * 8);
-    return save_.fail(reason);
-  }
+  if (!checkWholeWords(save_, iFirst, iLength, iWordBytes_)) return false;
   if (iFirst != iNext_) {  // a hole, or the first run
     endLine();
     char* p = save_.room(16);
-    p += std::sprintf(p, "@%0*llX", iAddressDigits_,
-                      static_cast<unsigned long long>(iFirst / iWordBytes_));
+    p += std::sprintf(
+        p, "@%0*llX", iAddressDigits_,
+        static_cast<unsigned long long>(iFirst / iWordBytes_ / iAddressUnit_));
     save_.advance(save_.lineEnd(p));
   }
   const auto* pByte = reinterpret_cast<const unsigned char*>(pData);

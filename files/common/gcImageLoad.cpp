@@ -1,5 +1,7 @@
 #include "gcImageLoad.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -25,6 +27,9 @@ gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
     : sFileName(sName),
       pVMM(pTarget),
       pFile(nullptr),
+      pSource(options.getSourceData()),
+      iSourceSize(options.getSourceSize()),
+      iSourcePos(0),
       iPos(0),
       iEnd(0),
       bEof(false),
@@ -32,13 +37,19 @@ gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
       bStrict(options.getStrict()),
       iMaxMemory(options.getMaxMemory()),
       bIgnoreChecksums(options.getIgnoreChecksums()),
-      iBadChecksums(0) {
+      iBadChecksums(0),
+      iUnit(options.getAddressUnit()),
+      bUnitAsked(iUnit == 1) {
+  if (iUnit != 1 && iUnit != 2 && iUnit != 4) {
+    fail("address unit " + std::to_string(iUnit) + " (1, 2 or 4)", false);
+    return;
+  }
   if (pVMM == nullptr || pVMM->getPageSize() == 0) {
     fail("no VMM with a memory model to load into", false);
     return;
   }
-  pFile = std::fopen(sFileName.c_str(), "rb");
-  if (pFile == nullptr) {
+  if (pSource == nullptr) pFile = std::fopen(sFileName.c_str(), "rb");
+  if (pSource == nullptr && pFile == nullptr) {
     fail(std::string("cannot open: ") + std::strerror(errno), false);
     return;
   }
@@ -51,7 +62,22 @@ gcImageLoad::~gcImageLoad() {
   if (pFile != nullptr) std::fclose(pFile);
 }
 
-bool gcImageLoad::isOpen() const { return pFile != nullptr && result.isOk(); }
+bool gcImageLoad::isOpen() const {
+  return (pFile != nullptr || pSource != nullptr) && result.isOk();
+}
+
+std::size_t gcImageLoad::readSome(char* pOut, std::size_t n) {
+  if (pFile != nullptr) return std::fread(pOut, 1, n, pFile);
+  n = static_cast<std::size_t>(
+      std::min<std::uint64_t>(n, iSourceSize - iSourcePos));
+  if (n != 0) std::memcpy(pOut, pSource + iSourcePos, n);
+  iSourcePos += n;
+  return n;
+}
+
+bool gcImageLoad::error() const {
+  return pFile != nullptr && std::ferror(pFile) != 0;
+}
 
 bool gcImageLoad::nextLine(const char** ppLine, std::size_t* pLength) {
   for (;;) {
@@ -74,17 +100,16 @@ bool gcImageLoad::nextLine(const char** ppLine, std::size_t* pLength) {
     std::memmove(buffer.get(), pStart, iEnd - iPos);
     iEnd -= iPos;
     iPos = 0;
-    const std::size_t n =
-        std::fread(buffer.get() + iEnd, 1, kBuffer - iEnd, pFile);
-    if (n == 0 && std::ferror(pFile)) return fail("read error", false);
+    const std::size_t n = readSome(buffer.get() + iEnd, kBuffer - iEnd);
+    if (n == 0 && error()) return fail("read error", false);
     bEof = n == 0;
     iEnd += n;
   }
 }
 
 std::size_t gcImageLoad::nextBlock(const char** ppData) {
-  const std::size_t n = std::fread(buffer.get(), 1, kBuffer, pFile);
-  if (n == 0 && std::ferror(pFile)) fail("read error", false);
+  const std::size_t n = readSome(buffer.get(), kBuffer);
+  if (n == 0 && error()) fail("read error", false);
   *ppData = buffer.get();
   return n;
 }
@@ -93,12 +118,14 @@ std::size_t gcImageLoad::readAt(std::uint64_t iOffset, std::size_t n,
                                 const char** ppData) {
   *ppData = buffer.get();
   n = std::min(n, kBuffer);
-  if (fseeko(pFile, static_cast<off_t>(iOffset), SEEK_SET) != 0) {
+  if (pFile == nullptr) {
+    iSourcePos = std::min(iOffset, iSourceSize);
+  } else if (fseeko(pFile, static_cast<off_t>(iOffset), SEEK_SET) != 0) {
     fail(std::string("read error: ") + std::strerror(errno), false);
     return 0;
   }
-  const std::size_t iRead = std::fread(buffer.get(), 1, n, pFile);
-  if (iRead == 0 && std::ferror(pFile)) fail("read error", false);
+  const std::size_t iRead = readSome(buffer.get(), n);
+  if (iRead == 0 && error()) fail("read error", false);
   return iRead;
 }
 
@@ -106,12 +133,44 @@ int gcImageLoad::getDescriptor() const {
   return pFile != nullptr ? fileno(pFile) : -1;
 }
 
+const char* gcImageLoad::getSource() const { return pSource; }
+
+bool gcImageLoad::getSize(std::uint64_t* pSize) {
+  struct stat st;
+  if (pFile == nullptr)
+    *pSize = iSourceSize;
+  else if (fstat(fileno(pFile), &st) == 0)
+    *pSize = static_cast<std::uint64_t>(st.st_size);
+  else
+    return fail("read error", false);
+  return true;
+}
+
 void gcImageLoad::setContext(const std::string& sText) { sContext = sText; }
 
 std::uint64_t gcImageLoad::getLine() const { return iLine; }
 
+unsigned int gcImageLoad::addressUnit() {
+  bUnitAsked = true;
+  return iUnit;
+}
+
+bool gcImageLoad::imageAddress(std::uint64_t iFileAddr, std::uint64_t n,
+                               std::uint64_t* pImageAddr) {
+  *pImageAddr = iFileAddr * iUnit;
+  return *pImageAddr + n <= std::uint64_t{1} << 32 ||
+         fail("data beyond address 0xFFFFFFFF");
+}
+
+bool gcImageLoad::unitUnasked() {
+  return !bUnitAsked && !fail("address unit " + std::to_string(iUnit) +
+                                  ": this format has no address field",
+                              false);
+}
+
 bool gcImageLoad::put(std::uint64_t iAddr, const unsigned char* pData,
                       std::uint64_t n) {
+  if (unitUnasked()) return false;
   std::uint32_t iConflict = 0;
   if (stage->put(iAddr, pData, n, &iConflict)) return true;
   if (stage->isOverLimit())
@@ -150,6 +209,7 @@ bool gcImageLoad::checksumMismatch() {
 }
 
 gcFileResult gcImageLoad::finish(const gcImageInfo& info, gcImageInfo* pInfo) {
+  if (result.isOk()) unitUnasked();
   if (!result.isOk()) return result;
   if (iBadChecksums > kShownChecksums)
     result.addWarning(sFileName, 0,

@@ -16,9 +16,10 @@ class gcVMMBase;
 // "64 MiB" for a whole number of KiB, MiB or GiB, else "N bytes".
 std::string sizeText(std::uint64_t iBytes);
 
-// Opens the file, streams it through a read buffer of fixed size (a line
-// at a time, or a block at a time), stages the bytes, and keeps the first
-// error with its line. finish() commits only when there was none.
+// Opens the file (or takes the options' bytes in memory), streams it
+// through a read buffer of fixed size (a line at a time, or a block at a
+// time), stages the bytes, and keeps the first error with its line.
+// finish() commits only when there was none.
 class gcImageLoad {
  public:
   // On failure (no VMM, no model, file not readable) isOpen() is false and
@@ -38,8 +39,13 @@ class gcImageLoad {
   // Up to n bytes (at most the buffer's size) from iOffset of the file;
   // fewer only at its end, 0 after a read error (then failed).
   std::size_t readAt(std::uint64_t iOffset, std::size_t n, const char** ppData);
-  // The open file's descriptor (for a reader of headers), or -1.
+  // The open file's descriptor (for a reader of headers), or -1 for bytes
+  // in memory (then getSource() gives them).
   int getDescriptor() const;
+  // The bytes of a load from memory, or null for a file.
+  const char* getSource() const;
+  // The file's size in bytes; false (after fail()) if it cannot be told.
+  bool getSize(std::uint64_t* pSize);
   // A prefix for the reasons of the errors that follow ("section .data: "),
   // for formats without lines.
   void setContext(const std::string& sContext);
@@ -56,6 +62,15 @@ class gcImageLoad {
   }
   // The line nextLine returned last (1-based).
   std::uint64_t getLine() const;
+  // The unit the file's addresses count (the options' address unit): a
+  // reader with an address field asks for it and takes its addresses
+  // through imageAddress. A load with a unit other than 1 whose reader
+  // never asked fails at its first byte or at its end.
+  unsigned int addressUnit();
+  // The image address of iFileAddr (x the unit); false after fail() when n
+  // bytes from there pass 0xFFFFFFFF.
+  bool imageAddress(std::uint64_t iFileAddr, std::uint64_t n,
+                    std::uint64_t* pImageAddr);
   // Stages n bytes at iAddr; false after fail() on a conflict or at the
   // memory limit.
   // REQUIRES: iAddr + n <= 2^32.
@@ -74,11 +89,23 @@ class gcImageLoad {
   gcFileResult finish(const gcImageInfo& info, gcImageInfo* pInfo);
 
  protected:
+  // True (after the error) when the unit is not 1 and the reader never
+  // asked for it.
+  bool unitUnasked();
+
   static constexpr std::size_t kBuffer = 1 << 16;
   std::string sFileName;
   gcVMMBase* pVMM;
   std::unique_ptr<gcImageStage> stage;
+  // Up to n bytes from the file's current place; 0 at its end or after a
+  // read error.
+  std::size_t readSome(char* pOut, std::size_t n);
+  bool error() const;
+
   FILE* pFile;
+  const char* pSource;  // bytes in memory instead of pFile
+  std::uint64_t iSourceSize;
+  std::uint64_t iSourcePos;
   std::unique_ptr<char[]> buffer;
   std::size_t iPos;
   std::size_t iEnd;
@@ -90,6 +117,8 @@ class gcImageLoad {
   gcFileResult result;
   bool bIgnoreChecksums;
   std::uint64_t iBadChecksums;
+  unsigned int iUnit;
+  bool bUnitAsked;
 };
 
 #endif  // DWXFILES_GCIMAGELOAD_H_

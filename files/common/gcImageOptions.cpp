@@ -26,7 +26,27 @@ gcImageOptions::gcImageOptions()
       sDfuName("ST..."),
       iDfuVendor(0x0483),
       iDfuProduct(0xDF11),
-      iDfuDevice(0xFFFF) {}
+      iDfuDevice(0xFFFF),
+      bDataOnly(false),
+      iAddressUnit(1),
+      pSourceData(nullptr),
+      iSourceSize(0),
+      pOutput(nullptr) {}
+
+gcImageOptions& gcImageOptions::setSource(const char* pData,
+                                          std::uint64_t iSize) {
+  pSourceData = pData;
+  iSourceSize = iSize;
+  return *this;
+}
+const char* gcImageOptions::getSourceData() const { return pSourceData; }
+std::uint64_t gcImageOptions::getSourceSize() const { return iSourceSize; }
+
+gcImageOptions& gcImageOptions::setOutput(std::string* pOut) {
+  pOutput = pOut;
+  return *this;
+}
+std::string* gcImageOptions::getOutput() const { return pOutput; }
 
 gcImageOptions& gcImageOptions::setIgnoreChecksums(bool bIgnore) {
   bIgnoreChecksums = bIgnore;
@@ -41,6 +61,12 @@ gcImageOptions& gcImageOptions::setHexAddressing(HexAddressing e) {
 gcImageOptions::HexAddressing gcImageOptions::getHexAddressing() const {
   return eHexAddressing;
 }
+
+gcImageOptions& gcImageOptions::setDataOnly(bool bOnly) {
+  bDataOnly = bOnly;
+  return *this;
+}
+bool gcImageOptions::getDataOnly() const { return bDataOnly; }
 
 gcImageOptions& gcImageOptions::setWriteStart(bool bWrite) {
   bWriteStart = bWrite;
@@ -165,6 +191,13 @@ gcImageOptions& gcImageOptions::setDfuIds(std::uint16_t iVendor,
 std::uint16_t gcImageOptions::getDfuVendor() const { return iDfuVendor; }
 std::uint16_t gcImageOptions::getDfuProduct() const { return iDfuProduct; }
 std::uint16_t gcImageOptions::getDfuDevice() const { return iDfuDevice; }
+
+gcImageOptions& gcImageOptions::setAddressUnit(unsigned int iUnit) {
+  iAddressUnit = iUnit;
+  return *this;
+}
+
+unsigned int gcImageOptions::getAddressUnit() const { return iAddressUnit; }
 
 gcImageInfo::gcImageInfo()
     : bStart(false), bSegmentedStart(false), iStartAddress(0) {}

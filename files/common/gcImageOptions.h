@@ -36,6 +36,12 @@ class DWXFILES_EXPORT gcImageOptions {
   // pass it fails at that record and changes nothing.
   gcImageOptions& setMaxMemory(std::uint64_t iBytes);
   std::uint64_t getMaxMemory() const;
+  // The file's bytes are the iSize bytes at pData, not the named file's,
+  // which then only names them in messages (default: the file is read).
+  // The load reads them in place: they must outlive it and not change.
+  gcImageOptions& setSource(const char* pData, std::uint64_t iSize);
+  const char* getSourceData() const;  // null: none
+  std::uint64_t getSourceSize() const;
 
   // Saving. The inclusive range to save (default: from the lowest to the
   // highest written byte). A save fails for iFirst > iLast or an iLast
@@ -73,6 +79,10 @@ class DWXFILES_EXPORT gcImageOptions {
   // "\r\n" line ends instead of "\n" (default false).
   gcImageOptions& setCrlf(bool bCrlf);
   bool getCrlf() const;
+  // Only data records (default false): no header, start address, record
+  // count or end record, in the formats that have them.
+  gcImageOptions& setDataOnly(bool bDataOnly);
+  bool getDataOnly() const;
   // The byte a binary or UF2 save writes for every hole (default 0xFF);
   // MIF and COE take it only once set (else 0).
   gcImageOptions& setFillByte(std::uint8_t iFill);
@@ -86,6 +96,11 @@ class DWXFILES_EXPORT gcImageOptions {
   // file name, as gcCArrayFile::nameFor gives it).
   gcImageOptions& setArrayName(const std::string& sName);
   const std::string& getArrayName() const;
+  // The output goes to *pOut, which it replaces, instead of the named file,
+  // which then only names it in messages (default null: the file). A failed
+  // save leaves *pOut empty. *pOut must outlive the save.
+  gcImageOptions& setOutput(std::string* pOut);
+  std::string* getOutput() const;
 
   // UF2: the family a save writes (flag 0x2000), and the one family a load
   // takes from a file that holds several (default none; see gcUf2File).
@@ -106,6 +121,15 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint16_t getDfuVendor() const;
   std::uint16_t getDfuProduct() const;
   std::uint16_t getDfuDevice() const;
+
+  // Loading and saving: the N-byte unit the file's addresses count (1, the
+  // default, or 2 or 4): image address = file address x N, the start
+  // address too; record lengths stay in bytes. Formats with an address
+  // field (Intel HEX, S-record, TI-TXT) honour it; the others fail for any
+  // N but 1. A save fails for a run that does not begin and end on a unit
+  // or a start address that is not a multiple of N.
+  gcImageOptions& setAddressUnit(unsigned int iUnit);
+  unsigned int getAddressUnit() const;
 
  protected:
   std::uint32_t iLoadAddress;
@@ -136,6 +160,11 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint16_t iDfuVendor;
   std::uint16_t iDfuProduct;
   std::uint16_t iDfuDevice;
+  bool bDataOnly;
+  unsigned int iAddressUnit;
+  const char* pSourceData;
+  std::uint64_t iSourceSize;
+  std::string* pOutput;
 };
 
 // What an image carries beside its data: a start address (Intel HEX 03 or

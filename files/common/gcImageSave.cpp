@@ -1,6 +1,7 @@
 #include "gcImageSave.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "core/gcVMMBase.h"
@@ -9,12 +10,21 @@
 gcImageSave::gcImageSave(const std::string& sName, gcVMMBase* pVMM,
                          const gcImageOptions& options)
     : sFileName(sName),
+      pVMM(pVMM),
+      iUnit(options.getAddressUnit()),
+      bUnitAsked(iUnit == 1),
       iFirst(1),
       iLast(0),
       iHighest(0),
       bCrlf(options.getCrlf()),
       pFile(nullptr),
+      pOutput(options.getOutput()),
+      bOpen(false),
       iUsed(0) {
+  if (iUnit != 1 && iUnit != 2 && iUnit != 4) {
+    fail("address unit " + std::to_string(iUnit) + " (1, 2 or 4)");
+    return;
+  }
   if (pVMM == nullptr) {
     fail("no VMM to save");
     return;
@@ -36,9 +46,11 @@ gcImageSave::gcImageSave(const std::string& sName, gcVMMBase* pVMM,
 }
 
 gcImageSave::~gcImageSave() {
+  // Only an unfinished save gets here open.
+  if (bOpen && pOutput != nullptr) pOutput->clear();
   if (pFile == nullptr) return;
   std::fclose(pFile);
-  std::remove(sFileName.c_str());  // only an unfinished save gets here
+  std::remove(sFileName.c_str());
 }
 
 bool gcImageSave::isOk() const { return result.isOk(); }
@@ -51,9 +63,46 @@ bool gcImageSave::fail(const std::string& sReason) {
   return false;
 }
 
+unsigned int gcImageSave::addressUnit() {
+  bUnitAsked = true;
+  if (iUnit == 1 || !isOk() || iFirst > iLast) return iUnit;
+  for (const gcRun& run : collectRuns(pVMM, iFirst, iLast)) {
+    if (run.iFirst % iUnit == 0 && (run.iFirst + run.iLength) % iUnit == 0)
+      continue;
+    char reason[112];
+    std::snprintf(reason, sizeof reason,
+                  "address unit %u: the run at 0x%08llX does not begin and "
+                  "end on a unit",
+                  iUnit, static_cast<unsigned long long>(run.iFirst));
+    fail(reason);
+    break;
+  }
+  return iUnit;
+}
+
+std::uint64_t gcImageSave::fileStart(std::uint64_t iStart) {
+  if (iStart % iUnit != 0) {
+    char reason[96];
+    std::snprintf(reason, sizeof reason,
+                  "address unit %u: the start address 0x%08llX is not a "
+                  "multiple of it",
+                  iUnit, static_cast<unsigned long long>(iStart));
+    fail(reason);
+  }
+  return iStart / iUnit;
+}
+
 bool gcImageSave::open() {
+  if (isOk() && !bUnitAsked)
+    fail("address unit " + std::to_string(iUnit) +
+         ": this format has no address field");
   if (!isOk()) return false;
   buffer.reset(new char[kBuffer]);
+  bOpen = true;
+  if (pOutput != nullptr) {
+    pOutput->clear();
+    return true;
+  }
   pFile = std::fopen(sFileName.c_str(), "wb");
   if (pFile == nullptr)
     return fail(std::string("cannot write: ") + std::strerror(errno));
@@ -61,13 +110,20 @@ bool gcImageSave::open() {
 }
 
 void gcImageSave::flush() {
-  if (iUsed != 0 && std::fwrite(buffer.get(), 1, iUsed, pFile) != iUsed)
+  if (pOutput != nullptr)
+    pOutput->append(buffer.get(), iUsed);
+  else if (iUsed != 0 && std::fwrite(buffer.get(), 1, iUsed, pFile) != iUsed)
     fail(std::string("cannot write: ") + std::strerror(errno));
   iUsed = 0;
 }
 
 gcFileResult gcImageSave::finish(std::uint64_t iDataBytes,
                                  std::uint64_t iFilledBytes) {
+  if (bOpen && pOutput != nullptr) {
+    flush();
+    if (!isOk()) pOutput->clear();
+  }
+  bOpen = false;
   if (pFile != nullptr) {
     flush();
     if (std::fclose(pFile) != 0)

@@ -13,8 +13,9 @@
 class gcVMMBase;
 
 // Settles the range, opens the file, gathers output in a buffer that goes
-// to the file in large writes, and keeps the first error. A save that fails
-// after the file was opened removes the file.
+// to the file (or the options' output in memory) in large writes, and keeps
+// the first error. A save that fails after the file was opened removes the
+// file, or empties the output.
 class gcImageSave {
  public:
   // Fails for a null VMM or a bad range.
@@ -32,7 +33,17 @@ class gcImageSave {
   // The highest written address in the range, or 0 without one.
   std::uint64_t getHighest() const;
   bool fail(const std::string& sReason);
-  // Opens the file for writing; false after the error.
+  // The unit the file's addresses count (the options' address unit), for a
+  // writer with an address field: it divides its addresses by it. Fails
+  // the save for a run of the range that does not begin and end on a unit,
+  // naming its first address. Without the ask, open() fails for a unit
+  // other than 1.
+  unsigned int addressUnit();
+  // The start address iStart in units; fails the save when it is not a
+  // multiple of the unit.
+  std::uint64_t fileStart(std::uint64_t iStart);
+  // Opens the file (or empties the output) for writing; false after the
+  // error.
   bool open();
   // Room for n more bytes of output; write them, then call advance().
   char* room(std::size_t n) {
@@ -53,11 +64,16 @@ class gcImageSave {
 
   static constexpr std::size_t kBuffer = 1 << 16;
   std::string sFileName;
+  gcVMMBase* pVMM;
+  unsigned int iUnit;
+  bool bUnitAsked;
   std::uint64_t iFirst;
   std::uint64_t iLast;
   std::uint64_t iHighest;
   bool bCrlf;
   FILE* pFile;
+  std::string* pOutput;  // in memory instead of pFile
+  bool bOpen;
   std::unique_ptr<char[]> buffer;
   std::size_t iUsed;
   gcFileResult result;

@@ -1,8 +1,9 @@
 #include "gcOutputFile.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,24 +16,32 @@ gcFileResult cannotWrite(const std::string& sPath) {
       sPath, 0, std::string("cannot write: ") + std::strerror(errno));
 }
 
+// A new file beside sPath, with the mode a plain open gives. The name is
+// mkstemp's shape, but mkstemp's 0600 would need the umask, which can only
+// be read by changing it, for every thread of the process.
+int createBeside(const std::string& sPath, std::string* pBeside) {
+  static std::atomic<unsigned> iCount{0};
+  for (int iTry = 0; iTry < 64; ++iTry) {
+    char suffix[40];
+    std::snprintf(suffix, sizeof suffix, ".dwxvmm-%ld-%u",
+                  static_cast<long>(getpid()), iCount++);
+    *pBeside = sPath + suffix;
+    const int fd =
+        open(pBeside->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
 }  // namespace
 
 gcFileResult replaceFile(
     const std::string& sPath,
     const std::function<gcFileResult(const std::string& sBeside)>& write) {
-  std::string sBeside = sPath + ".dwxvmm-XXXXXX";
-  const int fd = mkstemp(&sBeside[0]);
+  std::string sBeside;
+  const int fd = createBeside(sPath, &sBeside);
   if (fd < 0) return cannotWrite(sPath);
-  // mkstemp's 0600 would become the output's mode: use the usual one.
-  const mode_t mask = umask(0);
-  umask(mask);
-  const bool bMode = fchmod(fd, 0666 & ~mask) == 0;
   close(fd);
-  if (!bMode) {
-    const gcFileResult failed = cannotWrite(sPath);
-    std::remove(sBeside.c_str());
-    return failed;
-  }
   gcFileResult result;
   try {
     result = write(sBeside);
@@ -80,11 +89,4 @@ gcFileResult replaceFileWithText(const std::string& sPath,
   return replaceFile(sPath, [&](const std::string& sBeside) {
     return writeTextFile(sBeside, sText);
   });
-}
-
-bool makeFolderBeside(const std::string& sPath, std::string* pFolder) {
-  std::string sName = sPath + ".dwxvmm-XXXXXX";
-  if (mkdtemp(&sName[0]) == nullptr) return false;
-  *pFolder = sName;
-  return true;
 }

@@ -24,8 +24,4 @@ bool readTextFile(const std::string& sPath, std::string* pText);
 gcFileResult replaceFileWithText(const std::string& sPath,
                                  const std::string& sText);
 
-// An empty folder beside sPath for a writer whose output has a fixed name
-// in the working folder; false (errno set) if none can be made.
-bool makeFolderBeside(const std::string& sPath, std::string* pFolder);
-
 #endif  // DWXFILES_GCOUTPUTFILE_H_

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tools/segments.h"
 #include "gcImageLoad.h"
 #include "gcImageSave.h"
+#include "tools/segments.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "tools/segments.h"
 #include "gcImageSave.h"
+#include "tools/segments.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 #include "gcDfuSeFile.h"
 
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -57,11 +56,10 @@ struct DfuReader {
 
   // The suffix and its CRC over the whole file; sets iImageEnd.
   bool suffix(gcImageInfo* pInfo) {
-    struct stat st;
-    if (fstat(load.getDescriptor(), &st) != 0 ||
-        static_cast<u64>(st.st_size) < kPrefix + kSuffix)
+    u64 iSize = 0;
+    if (!load.getSize(&iSize)) return false;
+    if (iSize < kPrefix + kSuffix)
       return load.fail("too short for a DfuSe prefix and a DFU suffix", false);
-    const u64 iSize = st.st_size;
     uLong iCrc = crc32(0, Z_NULL, 0);
     const char* p = nullptr;
     for (u64 o = 0; o < iSize - 4;) {

@@ -2,7 +2,6 @@
 
 #include <gelf.h>
 #include <libelf.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -81,13 +80,19 @@ bool tableInFile(gcImageLoad& load, const char* pKind, u64 iOffset, u64 n,
 }
 
 // Reads and checks the headers; lists the contents to load.
+// *pCopy holds bytes in memory for libelf as long as it reads them.
 bool readHeaders(gcImageLoad& load, gcImageInfo& info,
-                 std::vector<Contents>* pContents) {
-  const int fd = load.getDescriptor();
-  struct stat st;
-  if (fstat(fd, &st) != 0) return load.fail("read error", false);
-  const u64 iFileSize = static_cast<u64>(st.st_size);
-  std::unique_ptr<Elf, ElfCloser> elf(elf_begin(fd, ELF_C_READ_MMAP, nullptr));
+                 std::vector<Contents>* pContents, std::string* pCopy) {
+  u64 iFileSize = 0;
+  if (!load.getSize(&iFileSize)) return false;
+  std::unique_ptr<Elf, ElfCloser> elf;
+  if (load.getSource() == nullptr) {
+    elf.reset(elf_begin(load.getDescriptor(), ELF_C_READ_MMAP, nullptr));
+  } else {
+    // libelf may convert headers in place: it gets a copy, not the caller's.
+    pCopy->assign(load.getSource(), iFileSize);
+    elf.reset(elf_memory(&(*pCopy)[0], pCopy->size()));
+  }
   GElf_Ehdr eh;
   if (!elf || elf_kind(elf.get()) != ELF_K_ELF ||
       gelf_getehdr(elf.get(), &eh) == nullptr)
@@ -213,7 +218,8 @@ gcFileResult gcElfFile::loadImage(const std::string& sFileName, gcVMMBase* pVMM,
   gcImageInfo info;
   std::vector<Contents> contents;
   if (iVersion == EV_NONE) load.fail("libelf is out of date", false);
-  if (load.isOpen() && readHeaders(load, info, &contents)) {
+  std::string copy;
+  if (load.isOpen() && readHeaders(load, info, &contents, &copy)) {
     // Every header has proved sound: only now the contents.
     for (const Contents& c : contents) {
       load.setContext("section " + c.name + ": ");

@@ -5,11 +5,24 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gcDataTextFiles.h"
+#include "gcListingFile.h"
+
 namespace {
 
 template <class Format>
 gcFileFormat* make() {
   return new Format;
+}
+
+template <gcFileFormat* (*New)(bool), bool bLittleEndian>
+gcFileFormat* makeEndian() {
+  return New(bLittleEndian);
+}
+
+template <gcListing eKind>
+gcFileFormat* makeListing() {
+  return newListingFile(eKind);
 }
 
 // Every format by its type names; a new format is a row.
@@ -29,6 +42,21 @@ const struct {
     {"DfuSe", nullptr, make<gcDfuSeFile>},
     {"MIF", nullptr, make<gcMifFile>},
     {"COE", nullptr, make<gcCoeFile>},
+    {"ASCII-Hex", nullptr, newAsciiHexFile},
+    {"FastLoad", nullptr, newFastLoadFile},
+    {"Four Packed Code", nullptr, newFpcFile},
+    {"OS65V", nullptr, newOs65vFile},
+    {"SPASM (big-endian)", nullptr, makeEndian<newSpasmFile, false>},
+    {"SPASM (little-endian)", nullptr, makeEndian<newSpasmFile, true>},
+    {"MIPS flash (big-endian)", nullptr, makeEndian<newMipsFlashFile, false>},
+    {"MIPS flash (little-endian)", nullptr, makeEndian<newMipsFlashFile, true>},
+    {"Logisim", nullptr, newLogisimFile},
+    {"ASM", nullptr, makeListing<gcListing::kAsm>},
+    {"BASIC", nullptr, makeListing<gcListing::kBasic>},
+    {"FORTH", nullptr, makeListing<gcListing::kForth>},
+    {"VHDL", nullptr, makeListing<gcListing::kVhdl>},
+    {"Lattice MEM", nullptr, makeListing<gcListing::kMem>},
+    {"Hex dump", nullptr, makeListing<gcListing::kHexDump>},
 };
 
 // The formats a user names: a word, the type name, the extensions.
@@ -47,6 +75,29 @@ const struct {
     {"dfuse", "DfuSe", {"dfu"}},
     {"mif", "MIF", {"mif"}},
     {"coe", "COE", {"coe"}},
+    {"ihex16", "Intel HEX-16", {}},
+    {"tektronix", "Tektronix", {}},
+    {"tektronix-ext", "Tektronix extended", {}},
+    {"mos-tech", "MOS Technology", {}},
+    {"signetics", "Signetics", {}},
+    {"atmel-generic", "Atmel Generic", {}},
+    {"emon52", "Elektor Monitor (EMON52)", {}},
+    {"brecord", "B-Record", {}},
+    {"ascii-hex", "ASCII-Hex", {}},
+    {"fastload", "FastLoad", {}},
+    {"fpc", "Four Packed Code", {"fpc"}},
+    {"os65v", "OS65V", {}},
+    {"spasm-be", "SPASM (big-endian)", {}},
+    {"spasm-le", "SPASM (little-endian)", {}},
+    {"mips-flash-be", "MIPS flash (big-endian)", {}},
+    {"mips-flash-le", "MIPS flash (little-endian)", {}},
+    {"logisim", "Logisim", {}},
+    {"asm", "ASM", {"asm"}},
+    {"basic", "BASIC", {"bas"}},
+    {"forth", "FORTH", {"fth", "4th"}},
+    {"vhdl", "VHDL", {"vhd", "vhdl"}},
+    {"lattice-mem", "Lattice MEM", {}},
+    {"hexdump", "Hex dump", {}},
 };
 
 // Extensions that decide an input's format ahead of its bytes: a Verilog
@@ -170,7 +221,9 @@ gcFileFormat* gcFileSupport::createFileSupport(std::string sTypeName) {
     formats_.emplace_back(f.create());
     return formats_.back().get();
   }
-  return nullptr;
+  if (!gcRecordFile::isRecordFormat(sTypeName.c_str())) return nullptr;
+  formats_.emplace_back(new gcRecordFile(sTypeName.c_str()));
+  return formats_.back().get();
 }
 
 std::string gcFileSupport::detectType(const char* pHead, std::size_t iSize) {
@@ -267,5 +320,11 @@ std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
 }
 
 const char* gcFileSupport::formatWords() {
-  return "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe";
+  static const std::string sWords = [] {
+    std::string s;
+    for (const auto& w : kWords)
+      s += std::string(s.empty() ? "" : "|") + w.pWord;
+    return s;
+  }();
+  return sWords.c_str();
 }

@@ -18,6 +18,7 @@
 #include "gcImageEdit.h"
 #include "gcIntelHexFile.h"
 #include "gcMifFile.h"
+#include "gcRecordFile.h"
 #include "gcSRecordFile.h"
 #include "gcTiTxtFile.h"
 #include "gcUf2File.h"
@@ -73,7 +74,7 @@ class DWXFILES_EXPORT gcFileSupport {
   // TI-TXT); empty for none.
   static std::string typeForWord(const std::string& sWord);
   static std::string typeForExtension(const std::string& sFileName);
-  // "ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe".
+  // Every word, separated by '|' ("ihex|srec|binary|...").
   static const char* formatWords();
 
  private:

@@ -18,8 +18,9 @@ struct IntelState {
   gcImageLoad& load;
   gcImageInfo& info;
   u64 iBase;
-  bool bSegmented;  // 02 in force: offsets wrap within 64 KiB
+  bool bSegmented;  // 02 in force: offsets wrap within 64 K units
   bool bEnd;
+  unsigned int iUnit;  // bytes an address counts
 };
 
 // A record: its bytes (count, offset, type, data, checksum), checked.
@@ -34,6 +35,14 @@ std::uint32_t value(const unsigned char* pRecord) {
   return bigEndian(pRecord + 4, pRecord[0]);
 }
 
+// A linear start address in units.
+bool start(IntelState& s, u64 iFileAddr) {
+  u64 a = 0;
+  if (!s.load.imageAddress(iFileAddr, 1, &a)) return false;
+  s.info.setStartAddress(static_cast<std::uint32_t>(a), false);
+  return true;
+}
+
 const IntelRecordType kIntelTypes[] = {
     {-1,  // 00 data
      [](IntelState& s, const unsigned char* pRecord) {
@@ -41,10 +50,13 @@ const IntelRecordType kIntelTypes[] = {
        // Where the offset wraps: at the segment's end, or at 4 GiB.
        const u64 first = s.iBase + offset;
        const u64 wrap = s.bSegmented ? 0x10000 - offset : kSpace - first;
-       const u64 k = std::min(n, wrap);
-       return s.load.put(first, pRecord + 4, k) &&
+       const u64 k = std::min(n, wrap * s.iUnit);
+       u64 at = 0, then = 0;
+       return s.load.imageAddress(first, k, &at) &&
+              s.load.put(at, pRecord + 4, k) &&
               (k == n ||
-               s.load.put(s.bSegmented ? s.iBase : 0, pRecord + 4 + k, n - k));
+               (s.load.imageAddress(s.bSegmented ? s.iBase : 0, n - k, &then) &&
+                s.load.put(then, pRecord + 4 + k, n - k)));
      }},
     {0,  // 01 end of file
      [](IntelState& s, const unsigned char*) { return s.bEnd = true; }},
@@ -55,8 +67,14 @@ const IntelRecordType kIntelTypes[] = {
      }},
     {4,  // 03 start segment address (CS:IP)
      [](IntelState& s, const unsigned char* pRecord) {
-       s.info.setStartAddress(value(pRecord), true);
-       return true;
+       if (s.iUnit == 1) {
+         s.info.setStartAddress(value(pRecord), true);
+         return true;
+       }
+       // In units CS:IP names no byte address of its own form: linear.
+       const u64 a =
+           (u64{value(pRecord) >> 16} << 4) + (value(pRecord) & 0xFFFF);
+       return start(s, a);
      }},
     {2,  // 04 extended linear address
      [](IntelState& s, const unsigned char* pRecord) {
@@ -66,8 +84,7 @@ const IntelRecordType kIntelTypes[] = {
      }},
     {4,  // 05 start linear address
      [](IntelState& s, const unsigned char* pRecord) {
-       s.info.setStartAddress(value(pRecord), false);
-       return true;
+       return start(s, value(pRecord));
      }},
 };
 
@@ -103,11 +120,16 @@ bool readRecord(IntelState& s, const char* pLine, std::size_t iLength) {
 // Writes the runs of the image as records.
 class IntelWriter : public gcSegmentHandler {
  public:
-  IntelWriter(gcImageSave& save, unsigned int iRecordLength, bool bSegment)
-      : save_(save), iRecordLength_(iRecordLength), bSegment_(bSegment) {}
+  IntelWriter(gcImageSave& save, unsigned int iRecordLength, bool bSegment,
+              unsigned int iUnit)
+      : save_(save),
+        iRecordLength_(iRecordLength),
+        bSegment_(bSegment),
+        iUnit_(iUnit) {}
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
-    if (iFirst >> 16 != iUpper_) {  // a run never crosses 64 KiB
-      iUpper_ = iFirst >> 16;
+    // A run never crosses 64 KiB, so never 64 K units.
+    if (iFirst / iUnit_ >> 16 != iUpper_) {
+      iUpper_ = iFirst / iUnit_ >> 16;
       // A segment's base is 16 times its value: 0x1000 a 64 KiB step.
       const u64 base = bSegment_ ? iUpper_ << 12 : iUpper_;
       const unsigned char upper[2] = {static_cast<unsigned char>(base >> 8),
@@ -116,7 +138,7 @@ class IntelWriter : public gcSegmentHandler {
     }
     const auto* p = reinterpret_cast<const unsigned char*>(pData);
     for (u64 i = 0; i < iLength; i += iRecordLength_)
-      record(0, (iFirst + i) & 0xFFFF, p + i,
+      record(0, (iFirst + i) / iUnit_ & 0xFFFF, p + i,
              static_cast<unsigned int>(
                  std::min<u64>(iRecordLength_, iLength - i)));
     iBytes_ += iLength;
@@ -139,6 +161,7 @@ class IntelWriter : public gcSegmentHandler {
   gcImageSave& save_;
   unsigned int iRecordLength_;
   bool bSegment_;
+  unsigned int iUnit_;
   u64 iUpper_ = ~u64{0};  // an 04 record before the first data record
   u64 iBytes_ = 0;
 };
@@ -153,7 +176,7 @@ gcFileResult gcIntelHexFile::loadImage(const std::string& sFileName,
                                        gcImageInfo* pInfo) {
   gcImageLoad load(sFileName, pVMM, options);
   gcImageInfo info;
-  IntelState state{load, info, 0, false, false};
+  IntelState state{load, info, 0, false, false, load.addressUnit()};
   load.readRecords(&state.bEnd, [&](const char* pLine, std::size_t iLength) {
     return readRecord(state, pLine, iLength);
   });
@@ -166,18 +189,26 @@ gcFileResult gcIntelHexFile::saveImage(const std::string& sFileName,
                                        const gcImageInfo* pInfo) {
   gcImageSave save(sFileName, pVMM, options);
   const unsigned int iRecordLength = options.getRecordLength();
+  const unsigned int iUnit = save.addressUnit();
   if (iRecordLength < 1 || iRecordLength > 255)
     save.fail("record length must be 1 to 255");
+  else if (iRecordLength % iUnit != 0)
+    save.fail("record length " + std::to_string(iRecordLength) +
+              " is not a multiple of the address unit " +
+              std::to_string(iUnit));
   const gcImageOptions::HexAddressing mode = options.getHexAddressing();
   const bool bSegment = mode == gcImageOptions::kHexSegment;
-  const bool bStart =
-      options.getWriteStart() && pInfo != nullptr && pInfo->hasStartAddress();
+  const bool bStart = options.getWriteStart() && !options.getDataOnly() &&
+                      pInfo != nullptr && pInfo->hasStartAddress();
   std::uint32_t iStart = bStart ? pInfo->getStartAddress() : 0;
   bool bSegmentedStart = bStart && pInfo->isSegmentedStart();
-  if (bStart && mode == gcImageOptions::kHexLinear && bSegmentedStart)
-    iStart = pInfo->getLinearStartAddress(), bSegmentedStart = false;
+  if (bStart &&
+      (iUnit != 1 || (mode == gcImageOptions::kHexLinear && bSegmentedStart)))
+    iStart = static_cast<std::uint32_t>(
+        save.fileStart(pInfo->getLinearStartAddress())),
+    bSegmentedStart = false;
   char reason[96];
-  if (bSegment && save.getHighest() >= 0x100000) {
+  if (bSegment && save.getHighest() / iUnit >= 0x100000) {
     std::snprintf(reason, sizeof reason,
                   "address 0x%08llX is beyond segment addressing (below 1 MiB)",
                   static_cast<unsigned long long>(save.getHighest()));
@@ -194,7 +225,7 @@ gcFileResult gcIntelHexFile::saveImage(const std::string& sFileName,
     bSegmentedStart = true;
   }
   if (!save.open()) return save.finish(0, 0);
-  IntelWriter writer(save, iRecordLength, bSegment);
+  IntelWriter writer(save, iRecordLength, bSegment, iUnit);
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
   if (bStart) {
     const std::uint32_t a = iStart;
@@ -204,6 +235,6 @@ gcFileResult gcIntelHexFile::saveImage(const std::string& sFileName,
                                     static_cast<unsigned char>(a)};
     writer.record(bSegmentedStart ? 3 : 5, 0, start, 4);
   }
-  writer.record(1, 0, nullptr, 0);
+  if (!options.getDataOnly()) writer.record(1, 0, nullptr, 0);
   return save.finish(writer.bytes(), 0);
 }

@@ -31,9 +31,8 @@ struct SRecordType {
 bool data(SRecordState& s, u64 iAddr, const unsigned char* pData,
           unsigned int n) {
   ++s.iDataRecords;
-  if (iAddr + n > u64{1} << 32)
-    return s.load.fail("data beyond address 0xFFFFFFFF");
-  return s.load.put(iAddr, pData, n);
+  u64 at = 0;
+  return s.load.imageAddress(iAddr, n, &at) && s.load.put(at, pData, n);
 }
 
 bool count(SRecordState& s, u64 iAddr, const unsigned char*, unsigned int n) {
@@ -49,7 +48,9 @@ bool count(SRecordState& s, u64 iAddr, const unsigned char*, unsigned int n) {
 
 bool start(SRecordState& s, u64 iAddr, const unsigned char*, unsigned int n) {
   if (n != 0) return s.load.fail("end record with data");
-  s.info.setStartAddress(static_cast<std::uint32_t>(iAddr));
+  u64 at = 0;
+  if (!s.load.imageAddress(iAddr, 1, &at)) return false;
+  s.info.setStartAddress(static_cast<std::uint32_t>(at));
   return s.bEnd = true;
 }
 
@@ -99,12 +100,15 @@ bool readRecord(SRecordState& s, const char* pLine, std::size_t iLength) {
 class SRecordWriter : public gcSegmentHandler {
  public:
   SRecordWriter(gcImageSave& save, unsigned int iRecordLength,
-                unsigned int iAddressBytes)
-      : save_(save), iRecordLength_(iRecordLength), iWidth_(iAddressBytes) {}
+                unsigned int iAddressBytes, unsigned int iUnit)
+      : save_(save),
+        iRecordLength_(iRecordLength),
+        iWidth_(iAddressBytes),
+        iUnit_(iUnit) {}
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     const auto* p = reinterpret_cast<const unsigned char*>(pData);
     for (u64 i = 0; i < iLength; i += iRecordLength_, ++iRecords_)
-      record(char('0' + iWidth_ - 1), iWidth_, iFirst + i, p + i,
+      record(char('0' + iWidth_ - 1), iWidth_, (iFirst + i) / iUnit_, p + i,
              static_cast<unsigned int>(
                  std::min<u64>(iRecordLength_, iLength - i)));
     iBytes_ += iLength;
@@ -132,6 +136,7 @@ class SRecordWriter : public gcSegmentHandler {
   gcImageSave& save_;
   unsigned int iRecordLength_;
   unsigned int iWidth_;
+  unsigned int iUnit_;
   u64 iRecords_ = 0;
   u64 iBytes_ = 0;
 };
@@ -150,6 +155,7 @@ gcFileResult gcSRecordFile::loadImage(const std::string& sFileName,
                                       gcImageInfo* pInfo) {
   gcImageLoad load(sFileName, pVMM, options);
   gcImageInfo info;
+  load.addressUnit();  // imageAddress scales every address
   SRecordState state{load, info, 0, false};
   load.readRecords(&state.bEnd, [&](const char* pLine, std::size_t iLength) {
     return readRecord(state, pLine, iLength);
@@ -162,10 +168,13 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
                                       const gcImageOptions& options,
                                       const gcImageInfo* pInfo) {
   gcImageSave save(sFileName, pVMM, options);
-  const bool bStart =
-      options.getWriteStart() && pInfo != nullptr && pInfo->hasStartAddress();
-  const u64 iStart = bStart ? pInfo->getLinearStartAddress() : 0;
-  const unsigned int iNeeded = widthFor(std::max(save.getHighest(), iStart));
+  const unsigned int iUnit = save.addressUnit();
+  const bool bStart = options.getWriteStart() && !options.getDataOnly() &&
+                      pInfo != nullptr && pInfo->hasStartAddress();
+  const u64 iStart =
+      bStart ? save.fileStart(pInfo->getLinearStartAddress()) : 0;
+  const u64 iHighest = save.getHighest() / iUnit;
+  const unsigned int iNeeded = widthFor(std::max(iHighest, iStart));
   unsigned int iWidth = options.getAddressBytes();
   if (iWidth == 0) iWidth = iNeeded;
   const unsigned int iRecordLength = options.getRecordLength();
@@ -173,29 +182,34 @@ gcFileResult gcSRecordFile::saveImage(const std::string& sFileName,
   if (iWidth < 2 || iWidth > 4) {
     save.fail("address width must be 2, 3 or 4 bytes");
   } else if (iWidth < iNeeded) {
-    std::snprintf(
-        reason, sizeof reason,
-        "addresses up to 0x%08llX do not fit in S%u records",
-        static_cast<unsigned long long>(std::max(save.getHighest(), iStart)),
-        iWidth - 1);
+    std::snprintf(reason, sizeof reason,
+                  "addresses up to 0x%08llX do not fit in S%u records",
+                  static_cast<unsigned long long>(std::max(iHighest, iStart)),
+                  iWidth - 1);
     save.fail(reason);
   } else if (iRecordLength < 1 || iRecordLength > 254 - iWidth) {
     std::snprintf(reason, sizeof reason,
                   "record length must be 1 to %u for S%u records", 254 - iWidth,
                   iWidth - 1);
     save.fail(reason);
+  } else if (iRecordLength % iUnit != 0) {
+    save.fail("record length " + std::to_string(iRecordLength) +
+              " is not a multiple of the address unit " +
+              std::to_string(iUnit));
   }
   std::string header = pInfo != nullptr ? pInfo->getHeader() : "";
   if (options.hasHeader())
     header = options.getWriteHeader() ? options.getHeader() : "";
+  if (options.getDataOnly()) header.clear();
   if (header.size() > 252) save.fail("header longer than 252 bytes");
   if (!save.open()) return save.finish(0, 0);
-  SRecordWriter writer(save, iRecordLength, iWidth);
+  SRecordWriter writer(save, iRecordLength, iWidth, iUnit);
   if (!header.empty())
     writer.record('0', 2, 0,
                   reinterpret_cast<const unsigned char*>(header.data()),
                   static_cast<unsigned int>(header.size()));
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
+  if (options.getDataOnly()) return save.finish(writer.bytes(), 0);
   if (writer.records() <= 0xFFFFFF) {
     const unsigned int iCountWidth = writer.records() <= 0xFFFF ? 2 : 3;
     writer.record(char('0' + iCountWidth + 3), iCountWidth, writer.records(),

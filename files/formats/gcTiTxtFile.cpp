@@ -43,7 +43,7 @@ bool readLine(TiTxtState& s, const char* pLine, std::size_t iLength) {
       if (pPairs[key] > 0xFF) return s.load.fail("bad address");
       iAddress = iAddress << 4 | pPairs[key];
     }
-    s.iAddress = iAddress;
+    if (!s.load.imageAddress(iAddress, 0, &s.iAddress)) return false;
     return s.bAddress = true;
   }
   if (!s.bAddress) return s.load.fail("data before the first address");
@@ -71,6 +71,7 @@ gcFileResult gcTiTxtFile::loadImage(const std::string& sFileName,
                                     const gcImageOptions& options,
                                     gcImageInfo* pInfo) {
   gcImageLoad load(sFileName, pVMM, options);
+  load.addressUnit();  // imageAddress scales every address
   std::unique_ptr<TiTxtState> state(new TiTxtState{load, 0, false, false, {}});
   load.readRecords(&state->bEnd, [&](const char* pLine, std::size_t iLength) {
     return readLine(*state, pLine, iLength);
@@ -83,10 +84,12 @@ gcFileResult gcTiTxtFile::saveImage(const std::string& sFileName,
                                     const gcImageOptions& options,
                                     const gcImageInfo*) {
   gcImageSave save(sFileName, pVMM, options);
+  const unsigned int iUnit = save.addressUnit();
   if (!save.open()) return save.finish(0, 0);
-  gcBlockWriter writer(save, 1, 4);
+  gcBlockWriter writer(save, 1, 4, iUnit);
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
   writer.endLine();
+  if (options.getDataOnly()) return save.finish(writer.bytes(), 0);
   char* p = save.room(4);
   *p++ = 'q';
   save.advance(save.lineEnd(p));

@@ -1,5 +1,6 @@
 #include "gcChecksum.h"
 
+#include <gcrypt.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -23,7 +24,14 @@ bool operator==(const gcCrcParameters& a, const gcCrcParameters& b) {
          a.iXorOut == b.iXorOut;
 }
 
+// A library is to ask libgcrypt for its version before anything else.
+bool digestsReady() {
+  static const bool bReady = gcry_check_version(nullptr) != nullptr;
+  return bReady;
+}
+
 std::vector<A> makeAlgorithms() {
+  digestsReady();
   std::vector<A> all;
   auto both = [&](const std::string& name, A::Kind kind, unsigned width,
                   gcCrcParameters crc = {}) {
@@ -42,9 +50,64 @@ std::vector<A> makeAlgorithms() {
     both(std::string(prefix) + "sum16", kind, 2);
     both(std::string(prefix) + "sum32", kind, 4);
   }
-  both("length16", A::kLength, 2);
-  both("length32", A::kLength, 4);
+  both("adler16", A::kAdler16, 2);
+  both("adler32", A::kAdler32, 4);
+  both("fletcher16", A::kFletcher16, 2);
+  both("fletcher32", A::kFletcher32, 4);
+  for (auto [name, id] :
+       {std::pair{"md5", GCRY_MD_MD5}, std::pair{"sha1", GCRY_MD_SHA1},
+        std::pair{"sha224", GCRY_MD_SHA224},
+        std::pair{"sha256", GCRY_MD_SHA256},
+        std::pair{"sha384", GCRY_MD_SHA384},
+        std::pair{"sha512", GCRY_MD_SHA512},
+        std::pair{"rmd160", GCRY_MD_RMD160}, std::pair{"tiger", GCRY_MD_TIGER},
+        std::pair{"whirlpool", GCRY_MD_WHIRLPOOL}}) {
+    A a{name, A::kDigest, gcry_md_get_algo_dlen(id), false, {}};
+    a.iDigest = id;
+    all.push_back(a);
+  }
+  for (auto [name, kind] :
+       {std::pair{"length", A::kLength}, std::pair{"lowest", A::kLowest},
+        std::pair{"end", A::kEnd}}) {
+    both(std::string(name) + "16", kind, 2);
+    both(std::string(name) + "32", kind, 4);
+  }
   return all;
+}
+
+// What each of our kinds computes, for people.
+std::string explain(const A& a) {
+  switch (a.kind) {
+    case A::kStm32:
+      return "CRC-32/MPEG-2 over 32-bit little-endian words (STM32 CRC unit)";
+    case A::kLength:
+      return "the number of bytes from FIRST to LAST, holes included";
+    case A::kLowest:
+      return "the lowest written address from FIRST to LAST";
+    case A::kEnd:
+      return "the highest written address from FIRST to LAST, plus one";
+    case A::kSum:
+      return "the sum of the bytes";
+    case A::kNegSum:
+      return "the sum's two's complement";
+    case A::kNotSum:
+      return "the sum's one's complement";
+    case A::kAdler16:
+      return "Adler-16 as srec_cat: sums modulo 251, B * 256 + A";
+    case A::kAdler32:
+      return "Adler-32, as zlib's adler32";
+    case A::kFletcher16:
+      return "Fletcher-16 as srec_cat: sums of bytes modulo 255, "
+             "sum1 * 256 + sum2";
+    case A::kFletcher32:
+      return "Fletcher-32 as srec_cat: sums of bytes from 0xffff modulo "
+             "65535, sum2 * 65536 + sum1";
+    case A::kDigest:
+      return std::string(gcry_md_algo_name(a.iDigest)) + " digest (" +
+             std::to_string(a.iWidth) + " bytes, libgcrypt)";
+    default:
+      return "";
+  }
 }
 
 std::string lower(std::string s) {
@@ -222,19 +285,16 @@ std::string describeChecksums() {
             notes.push_back("  " + base + " is " + model +
                             "; the catalogue's " + alias + " is " +
                             split(pAll[m].sNames, '|')[0] + ", another CRC\n");
-    } else if (a.kind == A::kStm32) {
-      what = "CRC-32/MPEG-2 over 32-bit little-endian words (STM32 CRC unit)";
-    } else if (a.kind == A::kLength) {
-      what = "the number of bytes from FIRST to LAST, holes included";
     } else {
-      what = a.kind == A::kSum      ? "the sum of the bytes"
-             : a.kind == A::kNegSum ? "the sum's two's complement"
-                                    : "the sum's one's complement";
+      what = explain(a);
     }
-    if (a.kind != A::kStm32) {
-      gcChecksumState state(a);
-      state.add(kCheck, 9);
-      const std::uint64_t v = a.kind == A::kLength ? 9 : state.value();
+    if (a.kind != A::kStm32 && a.kind != A::kDigest && a.kind < A::kLowest) {
+      std::uint64_t v = 9;
+      if (a.kind != A::kLength) {
+        gcChecksumState state(a);
+        state.add(kCheck, 9);
+        v = state.value();
+      }
       what += ", check " + hexOf(v, 8 * a.iWidth);
     }
     out << "  " << names
@@ -264,11 +324,48 @@ std::string describeChecksums() {
 }
 
 gcChecksumState::gcChecksumState(const gcChecksumAlgorithm& a)
-    : algorithm(a), iCrc(0), iSum(0), partial(), iPartial(0) {
-  if (a.kind == A::kCrc32)
+    : algorithm(a),
+      digest(nullptr),
+      iCrc(0),
+      iSum(0),
+      iSum2(0),
+      bNonZero(false),
+      partial(),
+      iPartial(0) {
+  if (a.kind == A::kCrc32) {
     iCrc = static_cast<std::uint32_t>(crc32(0, Z_NULL, 0));
-  else if (a.kind == A::kCrc || a.kind == A::kStm32)
+  } else if (a.kind == A::kAdler32) {
+    iCrc = static_cast<std::uint32_t>(adler32(0, Z_NULL, 0));
+  } else if (a.kind == A::kAdler16) {
+    iSum = 1;
+  } else if (a.kind == A::kFletcher32) {
+    iSum = iSum2 = 0xFFFF, bNonZero = true;
+  } else if (a.kind == A::kCrc || a.kind == A::kStm32) {
     engine = std::make_unique<gcCrcEngine>(a.crc);
+  } else if (a.kind == A::kDigest) {
+    if (!digestsReady() || gcry_md_open(&digest, a.iDigest, 0) != 0)
+      throw std::bad_alloc();
+  }
+}
+
+gcChecksumState::~gcChecksumState() {
+  if (digest != nullptr) gcry_md_close(digest);
+}
+
+// Sums of the bytes and of those sums, reduced often enough for 64 bits.
+void gcChecksumState::addSums(const unsigned char* p, std::size_t n) {
+  const unsigned int modulus = algorithm.kind == A::kAdler16      ? 251
+                               : algorithm.kind == A::kFletcher16 ? 255
+                                                                  : 65535;
+  while (n > 0) {
+    const std::size_t k = std::min<std::size_t>(n, 1 << 16);
+    std::uint64_t a = iSum, b = iSum2;
+    unsigned int any = 0;
+    for (std::size_t i = 0; i < k; ++i) a += p[i], b += a, any |= p[i];
+    iSum = a % modulus, iSum2 = b % modulus;
+    bNonZero = bNonZero || any != 0;
+    p += k, n -= k;
+  }
 }
 
 // The unit reads little-endian words and shifts each in MSB first: the
@@ -308,6 +405,22 @@ void gcChecksumState::add(const unsigned char* p, std::size_t n) {
     case A::kCrc:
       engine->add(p, n);
       return;
+    case A::kAdler32:
+      while (n > 0) {
+        const auto piece =
+            static_cast<uInt>(std::min<std::size_t>(n, 1u << 30));
+        iCrc = static_cast<std::uint32_t>(adler32(iCrc, p, piece));
+        p += piece, n -= piece;
+      }
+      return;
+    case A::kAdler16:
+    case A::kFletcher16:
+    case A::kFletcher32:
+      addSums(p, n);
+      return;
+    case A::kDigest:
+      gcry_md_write(digest, p, n);
+      return;
     default: {
       std::uint64_t s = 0;
       for (std::size_t i = 0; i < n; ++i) s += p[i];
@@ -326,12 +439,36 @@ std::uint64_t gcChecksumState::value() const {
     case A::kNotSum:
       return ~iSum & mask;
     case A::kCrc32:
+    case A::kAdler32:
       return iCrc;
-    case A::kLength:
-      return 0;
-    default:
+    case A::kAdler16:
+      return iSum2 << 8 | iSum;
+    case A::kFletcher16:
+    case A::kFletcher32: {
+      // Ones' complement sums: a multiple of the modulus but zero is all ones.
+      const unsigned int bits = 4 * algorithm.iWidth;
+      const std::uint64_t ones = (std::uint64_t{1} << bits) - 1;
+      const std::uint64_t s1 = iSum == 0 && bNonZero ? ones : iSum;
+      const std::uint64_t s2 = iSum2 == 0 && bNonZero ? ones : iSum2;
+      return algorithm.kind == A::kFletcher16 ? s1 << 8 | s2 : s2 << 16 | s1;
+    }
+    case A::kCrc:
+    case A::kStm32:
       return engine->value();
+    default:
+      return 0;
   }
+}
+
+std::vector<unsigned char> gcChecksumState::bytes() const {
+  std::vector<unsigned char> out(algorithm.iWidth);
+  if (algorithm.kind == A::kDigest) {
+    const unsigned char* p = gcry_md_read(digest, algorithm.iDigest);
+    out.assign(p, p + algorithm.iWidth);
+  } else {
+    storeValue(value(), algorithm.iWidth, algorithm.bBigEndian, out.data());
+  }
+  return out;
 }
 
 gcNumberParse parseUnsigned(const std::string& sText, std::uint64_t* pValue) {

@@ -10,15 +10,34 @@
 
 #include "gcCrc.h"
 
+struct gcry_md_handle;
+
 // One algorithm by its name: what it computes, its width in bytes and the
-// byte order it is stored in.
+// byte order it is stored in. The kinds from kLength on read no data: they
+// describe where the written bytes of the range lie.
 struct gcChecksumAlgorithm {
-  enum Kind { kCrc32, kStm32, kCrc, kSum, kNegSum, kNotSum, kLength };
+  enum Kind {
+    kCrc32,
+    kStm32,
+    kCrc,
+    kSum,
+    kNegSum,
+    kNotSum,
+    kAdler16,
+    kAdler32,
+    kFletcher16,
+    kFletcher32,
+    kDigest,
+    kLength,
+    kLowest,
+    kEnd
+  };
   std::string sName;
   Kind kind;
   unsigned int iWidth;
   bool bBigEndian;
   gcCrcParameters crc;  // kCrc and kStm32
+  int iDigest = 0;      // kDigest: libgcrypt's algorithm number
 };
 
 // Our own names (not the catalogue's), in the order of checksumNames().
@@ -33,21 +52,33 @@ bool findChecksum(const std::string& sName, gcChecksumAlgorithm* pAlgorithm,
 // name of ours looks like a catalogue alias for another algorithm.
 std::string describeChecksums();
 
-// A checksum being computed: bytes in address order, then value().
+// A checksum being computed: bytes in address order, then value() or
+// bytes(). Throws bad_alloc (also where libgcrypt has no memory).
 // REQUIRES (stm32): a multiple of 4 bytes in all.
+// REQUIRES: a kind that reads data (below kLength).
 class gcChecksumState {
  public:
   explicit gcChecksumState(const gcChecksumAlgorithm& algorithm);
+  ~gcChecksumState();
+  gcChecksumState(const gcChecksumState&) = delete;
+  gcChecksumState& operator=(const gcChecksumState&) = delete;
   void add(const unsigned char* pData, std::size_t n);
-  // The value, within the algorithm's width.
+  // The value, within the algorithm's width (a digest: 0).
   std::uint64_t value() const;
+  // The iWidth bytes to write: the value in the algorithm's byte order, or
+  // the digest as libgcrypt gives it.
+  std::vector<unsigned char> bytes() const;
 
  protected:
   void addWords(const unsigned char* pData, std::size_t n);
+  void addSums(const unsigned char* pData, std::size_t n);
   const gcChecksumAlgorithm& algorithm;
   std::unique_ptr<gcCrcEngine> engine;
+  gcry_md_handle* digest;
   std::uint32_t iCrc;
   std::uint64_t iSum;
+  std::uint64_t iSum2;       // Adler and Fletcher: the second sum
+  bool bNonZero;             // Fletcher: a sum that is not all zeros
   unsigned char partial[4];  // stm32: the bytes of a word not yet complete
   unsigned int iPartial;
 };

@@ -1,11 +1,9 @@
 #include "gcImage.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "gcFileSupport.h"
@@ -13,6 +11,7 @@
 #include "gcLayoutSvg.h"
 #include "gcOutputFile.h"
 #include "gcStandardStreams.h"
+#include "tools/memory_map_file.h"
 
 namespace {
 
@@ -20,12 +19,19 @@ typedef std::uint64_t u64;
 
 const char kBinary[] = "Binary file";
 const char kStandard[] = "-";  // standard input or output
+const u64 kHeadBytes = 64;     // what tells a format
 
 std::string hex(u64 iValue) {
   char text[24];
   std::snprintf(text, sizeof text, "0x%08llx",
                 static_cast<unsigned long long>(iValue));
   return text;
+}
+
+const char kArrayName[] = "image";  // a C array's without a file name
+
+gcFileResult unknownFormat(const std::string& sName, const std::string& sType) {
+  return gcFileResult::failure(sName, 0, "unknown format '" + sType + "'");
 }
 
 // A failure of an operation on the input's bytes (a move, a merge): it has
@@ -37,11 +43,19 @@ gcFileResult inputFailure(const std::string& sPath, const gcFileResult& r) {
 }  // namespace
 
 std::string gcImageInput::getName() const {
+  std::string name = sPath;
   if (bMoved)
-    return sPath + "@" + (iDelta < 0 ? "-" : "+") +
-           hex(iDelta < 0 ? 0 - static_cast<u64>(iDelta)
-                          : static_cast<u64>(iDelta));
-  return bPlaced ? sPath + "@" + hex(iAddress) : sPath;
+    name += "@" + std::string(iDelta < 0 ? "-" : "+") +
+            hex(iDelta < 0 ? 0 - static_cast<u64>(iDelta)
+                           : static_cast<u64>(iDelta));
+  else if (bPlaced)
+    name += "@" + hex(iAddress);
+  if (iUnit != 1) name += "@unit=" + std::to_string(iUnit);
+  if (bUnsplit)
+    name += "@unsplit=" + std::to_string(iUnsplitMultiple) + ":" +
+            std::to_string(iUnsplitOffset) + ":" +
+            std::to_string(iUnsplitWidth);
+  return name;
 }
 
 // Images are dense runs or scattered records: the hashed model loads and
@@ -82,13 +96,32 @@ gcFileResult gcImage::load(const std::vector<gcImageInput>& list,
     for (const std::string& warning : one.getWarnings())
       all.addWarning(std::string(), 0, warning);
     all.setDataBytes(all.getDataBytes() + one.getDataBytes());
-    inputs.push_back(std::move(input));
+    // Bytes in memory are gone after the load: nothing to load again.
+    if (input.pData == nullptr) inputs.push_back(std::move(input));
   }
   return all;
 }
 
 gcFileResult gcImage::loadOne(gcImageInput* pInput,
                               const gcImageOptions& options) {
+  if (pInput->pData != nullptr) {
+    if (pInput->sType.empty() && pInput->bPlaced) pInput->sType = kBinary;
+    if (pInput->sType.empty()) {
+      const bool bTold =
+          gcFileSupport::detectInput(pInput->sPath, pInput->pData,
+                                     std::min<u64>(pInput->iSize, kHeadBytes),
+                                     &pInput->sType)
+              .isOk();
+      // As for a pipe, no file name can tell what the bytes are.
+      if (!bTold || pInput->sType == kBinary)
+        return gcFileResult::failure(pInput->sPath, 0,
+                                     "cannot tell the format: name it, or "
+                                     "give a binary a load address");
+    }
+    gcImageOptions mine = options;
+    mine.setSource(pInput->pData, pInput->iSize);
+    return loadFrom(pInput, pInput->sPath, mine);
+  }
   if (pInput->sPath != kStandard)
     return loadFrom(pInput, pInput->sPath, options);
   std::string sCopy, sHead;
@@ -119,9 +152,7 @@ gcFileResult gcImage::loadFrom(gcImageInput* pInput, const std::string& sFile,
   }
   gcFileSupport formats;
   gcFileFormat* pFormat = formats.createFileSupport(pInput->sType);
-  if (pFormat == nullptr)
-    return gcFileResult::failure(sFile, 0,
-                                 "unknown format '" + pInput->sType + "'");
+  if (pFormat == nullptr) return unknownFormat(sFile, pInput->sType);
   if (pInput->bPlaced && pInput->sType != kBinary)
     return gcFileResult::failure(
         sFile, 0,
@@ -130,20 +161,41 @@ gcFileResult gcImage::loadFrom(gcImageInput* pInput, const std::string& sFile,
   mine.setLoadAddress(pInput->bPlaced ? pInput->iAddress : 0);
   if (pInput->bUf2Family) mine.setUf2Family(pInput->iUf2Family);
   if (pInput->bDfuAlt) mine.setDfuAlt(pInput->iDfuAlt);
+  mine.setAddressUnit(pInput->iUnit);
   gcImageInfo loaded;
   gcFileResult result;
-  if (!pInput->bMoved) {
+  if (!pInput->bMoved && !pInput->bUnsplit) {
     result = pFormat->loadImage(sFile, vmm.get(), mine, &loaded);
   } else {
-    std::unique_ptr<gcVMM> pApart = newVMM(), pMoved = newVMM();
+    // Loaded apart, spread, moved, then added.
+    std::unique_ptr<gcVMM> pApart = newVMM();
     result = pFormat->loadImage(sFile, pApart.get(), mine, &loaded);
     if (!result.isOk()) return result;
-    const gcFileResult moved =
-        moveImage(pApart.get(), pInput->iDelta, pMoved.get(), &loaded);
-    if (!moved.isOk()) return inputFailure(sFile, moved);
-    pApart.reset();
+    const auto step = [&](auto edit) {
+      std::unique_ptr<gcVMM> pNew = newVMM();
+      const gcFileResult r = edit(pApart.get(), pNew.get());
+      for (const std::string& warning : r.getWarnings())
+        result.addWarning(sFile, 0, warning);
+      pApart = std::move(pNew);
+      return r.isOk() ? r : inputFailure(sFile, r);
+    };
+    if (pInput->bUnsplit) {
+      const gcFileResult r = step([&](gcVMMBase* pFrom, gcVMMBase* pTo) {
+        return unsplitImage(pFrom, pInput->iUnsplitMultiple,
+                            pInput->iUnsplitOffset, pInput->iUnsplitWidth, pTo,
+                            &loaded);
+      });
+      if (!r.isOk()) return r;
+    }
+    if (pInput->bMoved) {
+      const gcFileResult r = step([&](gcVMMBase* pFrom, gcVMMBase* pTo) {
+        return moveImage(pFrom, pInput->iDelta, pTo, &loaded);
+      });
+      if (!r.isOk()) return r;
+    }
     const gcFileResult merged =
-        mergeImage(pMoved.get(), vmm.get(), options.getLaterWins());
+        mergeImage(pApart.get(), vmm.get(),
+                   options.getLaterWins() ? kOverlapReplace : kOverlapError);
     if (!merged.isOk()) return inputFailure(sFile, merged);
   }
   if (!result.isOk()) return result;
@@ -160,12 +212,11 @@ gcFileResult gcImage::save(const std::string& sPath, const std::string& sType,
                            const gcImageOptions& options) const {
   gcFileSupport formats;
   gcFileFormat* pFormat = formats.createFileSupport(sType);
-  if (pFormat == nullptr)
-    return gcFileResult::failure(sPath, 0, "unknown format '" + sType + "'");
+  if (pFormat == nullptr) return unknownFormat(sPath, sType);
   gcImageOptions mine = options;
   // The file written first has another name: the array's comes from sPath.
   if (mine.getArrayName().empty())
-    mine.setArrayName(sPath == kStandard ? "image"
+    mine.setArrayName(sPath == kStandard ? kArrayName
                                          : gcCArrayFile::nameFor(sPath));
   const auto write = [&](const std::string& sFile) {
     return pFormat->saveImage(sFile, vmm.get(), mine, &info);
@@ -176,6 +227,61 @@ gcFileResult gcImage::save(const std::string& sPath, const std::string& sType,
                                  "will not write a binary format to a "
                                  "terminal");
   return writeStandardOutput(write);
+}
+
+gcFileResult gcImage::saveToMemory(const std::string& sName,
+                                   const std::string& sType,
+                                   const gcImageOptions& options,
+                                   std::string* pOut) const {
+  pOut->clear();
+  gcFileSupport formats;
+  gcFileFormat* pFormat = formats.createFileSupport(sType);
+  if (pFormat == nullptr) return unknownFormat(sName, sType);
+  gcImageOptions mine = options;
+  mine.setOutput(pOut);
+  if (mine.getArrayName().empty()) mine.setArrayName(kArrayName);
+  return pFormat->saveImage(sName, vmm.get(), mine, &info);
+}
+
+gcFileResult gcImage::merge(const gcImage& other, gcOverlap eOverlap) {
+  if (&other == this) return gcFileResult();
+  const gcFileResult result = mergeImage(other.vmm.get(), vmm.get(), eOverlap);
+  if (!result.isOk()) return result;
+  const gcImageInfo& theirs = other.info;
+  if (!info.hasStartAddress() && theirs.hasStartAddress())
+    info.setStartAddress(theirs.getStartAddress(), theirs.isSegmentedStart());
+  if (info.getHeader().empty()) info.setHeader(theirs.getHeader());
+  inputs.insert(inputs.end(), other.inputs.begin(), other.inputs.end());
+  return result;
+}
+
+bool gcImage::equals(const gcImage& other) const {
+  const gcImageInfo& theirs = other.info;
+  if (info.hasStartAddress() != theirs.hasStartAddress() ||
+      (info.hasStartAddress() &&
+       (info.getStartAddress() != theirs.getStartAddress() ||
+        info.isSegmentedStart() != theirs.isSegmentedStart())) ||
+      info.getHeader() != theirs.getHeader())
+    return false;
+  const std::vector<gcRun> mine = getRuns(), others = other.getRuns();
+  const auto sameRun = [](const gcRun& a, const gcRun& b) {
+    return a.iFirst == b.iFirst && a.iLength == b.iLength;
+  };
+  if (!std::equal(mine.begin(), mine.end(), others.begin(), others.end(),
+                  sameRun))
+    return false;
+  // Both hold the same addresses: their bytes a piece at a time.
+  const u64 kPiece = 1 << 16;
+  std::string a(kPiece, '\0'), b(kPiece, '\0');
+  u64 iHole = 0;
+  for (const gcRun& run : mine)
+    for (u64 done = 0; done < run.iLength; done += kPiece) {
+      const u64 n = std::min(kPiece, run.iLength - done);
+      read(run.iFirst + done, n, &a[0], 0, &iHole);
+      other.read(run.iFirst + done, n, &b[0], 0, &iHole);
+      if (std::memcmp(a.data(), b.data(), n) != 0) return false;
+    }
+  return true;
 }
 
 std::vector<gcRun> gcImage::getRuns() const { return collectRuns(vmm.get()); }
@@ -248,38 +354,24 @@ gcFileResult gcImage::saveText(const std::string& sPath,
       [&](const std::string& sFile) { return writeTextFile(sFile, sText); });
 }
 
-// The report writer writes "vmm.mmap" into the working folder: it does so
-// in a folder of its own beside sPath, whose file then takes sPath's name.
+// The report goes to a file of its own beside sPath, never through the
+// working folder: that is the process's, shared by every thread.
 gcFileResult gcImage::saveMemoryMap(const std::string& sPath) const {
+  gcVMM* pVMM = vmm.get();
+  const auto write = [pVMM](const std::string& sFile) {
+    return dwxvmm_detail::writeMemoryMapFile(pVMM, sFile.c_str()) ==
+                   dwxvmm_detail::MapFile::kWritten
+               ? gcFileResult()
+               : gcFileResult::failure(sFile, 0, "cannot write");
+  };
   if (sPath == kStandard) {
-    // The report goes to a scratch file first, then on as text.
-    const char* pTemp = std::getenv("TMPDIR");
-    std::string sScratch =
-        std::string(pTemp != nullptr ? pTemp : "/tmp") + "/dwxvmm-map-XXXXXX";
-    const int fd = mkstemp(&sScratch[0]);
-    if (fd < 0) return gcFileResult::failure(kStdoutName, 0, "cannot write");
-    close(fd);
-    gcFileResult result = saveMemoryMap(sScratch);
-    std::string sText;
-    if (result.isOk() && !readTextFile(sScratch, &sText))
-      result = gcFileResult::failure(kStdoutName, 0, "cannot write");
-    std::remove(sScratch.c_str());
-    return result.isOk() ? saveText(kStandard, sText) : result;
+    const gcFileResult result = writeStandardOutput(write);
+    return result.isOk()
+               ? result
+               : gcFileResult::failure(kStdoutName, 0, "cannot write");
   }
-  const gcFileResult failed =
-      gcFileResult::failure(sPath, 0, "cannot write the report");
-  std::string sFolder;
-  if (!makeFolderBeside(sPath, &sFolder)) return failed;
-  const std::string sReport = sFolder + "/vmm.mmap";
-  const int home = open(".", O_RDONLY | O_DIRECTORY);
-  const bool bThere = home >= 0 && chdir(sFolder.c_str()) == 0;
-  if (bThere) writeMemoryMap(vmm.get());
-  const bool bBack = home >= 0 && fchdir(home) == 0;
-  if (home >= 0) close(home);
-  const bool bWritten = bThere && bBack && access(sReport.c_str(), F_OK) == 0;
-  const bool bMoved =
-      bWritten && std::rename(sReport.c_str(), sPath.c_str()) == 0;
-  if (!bMoved) std::remove(sReport.c_str());
-  rmdir(sFolder.c_str());
-  return bMoved ? gcFileResult() : failed;
+  const gcFileResult result = replaceFile(sPath, write);
+  return result.isOk()
+             ? result
+             : gcFileResult::failure(sPath, 0, "cannot write the report");
 }

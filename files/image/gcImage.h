@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gcFileResult.h"
+#include "gcImageEdit.h"
 #include "gcImageOptions.h"
 
 // One input of a load: where its bytes come from and where they go. After
@@ -21,6 +22,12 @@ struct DWXFILES_EXPORT gcImageInput {
   // its format found from its first bytes unless sType names it, and a
   // binary one only with sType or a load address. Messages name "<stdin>".
   std::string sPath;
+  // Bytes in memory to load instead of a file, when pData is not null:
+  // sPath only names them in messages. Their format is found from their
+  // first bytes as standard input's is, and they must outlive the load,
+  // which does not keep them: the image does not list this input.
+  const char* pData = nullptr;
+  std::uint64_t iSize = 0;
   // The format's type name; empty: gcFileSupport::detectInput decides, and
   // printable text it cannot place fails the load.
   std::string sType;
@@ -37,6 +44,15 @@ struct DWXFILES_EXPORT gcImageInput {
   std::uint32_t iUf2Family = 0;
   bool bDfuAlt = false;
   unsigned int iDfuAlt = 0;
+  // The N-byte unit the file's addresses count (gcImageOptions'
+  // setAddressUnit): 1, 2 or 4.
+  unsigned int iUnit = 1;
+  // A lane of a wide bus spread back after the load (and before a move):
+  // see unsplitImage.
+  bool bUnsplit = false;
+  std::uint32_t iUnsplitMultiple = 2;
+  std::uint32_t iUnsplitOffset = 0;
+  std::uint32_t iUnsplitWidth = 1;
 
   // What the file says of itself (ELF: "ELF32, little-endian, ARM").
   std::string sDetails;
@@ -44,7 +60,8 @@ struct DWXFILES_EXPORT gcImageInput {
   // Data bytes the file held (0: nothing to load).
   std::uint64_t iDataBytes = 0;
 
-  // How people see it: PATH, PATH@0x08000000, PATH@+0x100 or PATH@-0x100.
+  // How people see it: PATH, PATH@0x08000000, PATH@+0x100 or PATH@-0x100,
+  // then @unit=N and @unsplit=M:O:W where they apply.
   std::string getName() const;
 };
 
@@ -81,6 +98,21 @@ class DWXFILES_EXPORT gcImage {
   // a terminal. Messages name it "<stdout>".
   gcFileResult save(const std::string& sPath, const std::string& sType,
                     const gcImageOptions& options) const;
+  // The same file made in *pOut instead, which it replaces (empty on
+  // failure). Messages name sName; a C array is named "image" unless
+  // options name it.
+  gcFileResult saveToMemory(const std::string& sName, const std::string& sType,
+                            const gcImageOptions& options,
+                            std::string* pOut) const;
+
+  // Adds other's written bytes, where they clash as eOverlap says (see
+  // mergeImage), and its inputs to this image's; other's start address and
+  // header fill in only where this image has none. On failure this image is
+  // as it was. Merging an image into itself changes nothing.
+  gcFileResult merge(const gcImage& other, gcOverlap eOverlap);
+  // The same written bytes with the same values, the same start address
+  // (in the same form) and the same header.
+  bool equals(const gcImage& other) const;
 
   // The runs of written bytes, in address order, each whole.
   std::vector<gcRun> getRuns() const;
@@ -103,7 +135,9 @@ class DWXFILES_EXPORT gcImage {
   // Writes sText to sPath as save() writes a file: whole or not at all.
   static gcFileResult saveText(const std::string& sPath,
                                const std::string& sText);
-  // The library's memory-map report of the VMM (writeMemoryMap), to sPath.
+  // The library's memory-map report of the VMM (writeMemoryMap's text), to
+  // sPath as save() writes a file, "-" standard output. The working folder
+  // is neither used nor changed: images in other threads may save meanwhile.
   gcFileResult saveMemoryMap(const std::string& sPath) const;
 
   // A new empty VMM of this image's model: what an edit that makes a new

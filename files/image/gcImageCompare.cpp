@@ -31,6 +31,17 @@ class Reader {
 
 }  // namespace
 
+const char* differenceName(gcDifference::Kind kind) {
+  switch (kind) {
+    case gcDifference::kOnlyA:
+      return "only_a";
+    case gcDifference::kOnlyB:
+      return "only_b";
+    default:
+      return "values";
+  }
+}
+
 std::vector<gcDifference> compareImages(gcVMMBase* pA, gcVMMBase* pB) {
   const std::vector<gcRun> a = collectRuns(pA), b = collectRuns(pB);
   std::vector<gcDifference> out;

@@ -18,6 +18,9 @@ struct gcDifference {
   std::uint64_t iLength;
 };
 
+// "only_a", "only_b" or "values": how the tool's JSON names a kind.
+DWXFILES_EXPORT const char* differenceName(gcDifference::Kind kind);
+
 // Every maximal range of addresses that differ in the same way, in address
 // order; empty when both hold the same bytes at the same addresses. Maps
 // nothing and gives no page memory. Throws bad_alloc.

@@ -1,8 +1,10 @@
 #include "gcImageEdit.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "core/gcVMMBase.h"
@@ -113,15 +115,19 @@ gcFileResult keep(gcVMMBase* pSource, const std::vector<gcAddressRange>& given,
 
 }  // namespace
 
-gcFileResult fillImage(gcVMMBase* pVMM, std::uint8_t iByte, u64 iFirst,
-                       u64 iLast) {
+namespace {
+
+// Hands make(address, buffer, n) each piece of at most kChunk bytes of the
+// holes from iFirst to iLast, and writes what it put in the buffer there.
+template <class Make>
+gcFileResult fillHoles(gcVMMBase* pVMM, u64 iFirst, u64 iLast, Make make) {
   if (!hasModel(pVMM)) return fail("no VMM with a memory model to edit");
   const std::string sWhy = checkRange(iFirst, iLast);
   if (!sWhy.empty()) return fail(sWhy);
   // The holes come from the walk, a bounded batch at a time, and are written
   // once the walk has ended: the VMM must not change under it.
   constexpr std::size_t kBatch = 1 << 16;
-  const std::vector<unsigned char> block(kChunk, iByte);
+  std::vector<unsigned char> block(kChunk);
   std::vector<gcAddressRange> holes;
   for (u64 from = iFirst; from <= iLast;) {
     u64 next = from;
@@ -133,12 +139,58 @@ gcFileResult fillImage(gcVMMBase* pVMM, std::uint8_t iByte, u64 iFirst,
     });
     if (bDone && next <= iLast) holes.push_back({next, iLast});
     for (const gcAddressRange& h : holes)
-      for (u64 a = h.iFirst; a <= h.iLast; a += kChunk)
-        write(pVMM, a, block.data(), std::min<u64>(kChunk, h.iLast - a + 1));
+      for (u64 a = h.iFirst; a <= h.iLast; a += kChunk) {
+        const u64 n = std::min<u64>(kChunk, h.iLast - a + 1);
+        make(a, block.data(), n);
+        write(pVMM, a, block.data(), n);
+      }
     if (bDone) break;
     from = next;
   }
   return gcFileResult();
+}
+
+}  // namespace
+
+gcFileResult fillImage(gcVMMBase* pVMM, std::uint8_t iByte, u64 iFirst,
+                       u64 iLast) {
+  return fillHoles(pVMM, iFirst, iLast, [&](u64, unsigned char* p, u64 n) {
+    std::memset(p, iByte, n);
+  });
+}
+
+gcRandomBytes::gcRandomBytes() : engine(std::random_device()()) {
+  // One 32-bit word seeds too few of the generator's states: take two.
+  engine.seed(u64{std::random_device()()} << 32 | std::random_device()());
+}
+
+gcRandomBytes::gcRandomBytes(u64 iSeed) : engine(iSeed) {}
+
+void gcRandomBytes::fill(unsigned char* p, std::size_t n) {
+  for (; n >= 8; p += 8, n -= 8) {
+    const u64 v = engine();
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(v >> 8 * i);
+  }
+  for (u64 v = n > 0 ? engine() : 0; n > 0; --n, v >>= 8)
+    *p++ = static_cast<unsigned char>(v);
+}
+
+gcFileResult randomFillImage(gcVMMBase* pVMM, gcRandomBytes* pSource,
+                             u64 iFirst, u64 iLast) {
+  return fillHoles(pVMM, iFirst, iLast,
+                   [&](u64, unsigned char* p, u64 n) { pSource->fill(p, n); });
+}
+
+gcFileResult patternFillImage(gcVMMBase* pVMM,
+                              const std::vector<unsigned char>& pattern,
+                              u64 iFirst, u64 iLast) {
+  if (pattern.empty()) return fail("an empty fill pattern");
+  const u64 k = pattern.size();
+  return fillHoles(pVMM, iFirst, iLast, [&](u64 a, unsigned char* p, u64 n) {
+    for (u64 i = 0, at = (a - iFirst) % k; i < n;
+         ++i, at = at + 1 == k ? 0 : at + 1)
+      p[i] = pattern[at];
+  });
 }
 
 gcFileResult cropImage(gcVMMBase* pSource,
@@ -201,12 +253,33 @@ gcFileResult moveImage(gcVMMBase* pSource, std::int64_t iDelta,
 }
 
 gcFileResult mergeImage(gcVMMBase* pSource, gcVMMBase* pTarget,
-                        bool bLaterWins) {
+                        gcOverlap eOverlap) {
   if (!hasModel(pSource) || !hasModel(pTarget) || pSource == pTarget)
     return fail("no two VMMs with a memory model to merge");
+  if (eOverlap == kOverlapIgnore) {
+    // Only the target's holes under each run of the source's; the target is
+    // not written while it is walked.
+    std::vector<gcRun> holes;
+    walk(pSource, 0, kEnd - 1, [&](u64 a, u64 n, const unsigned char* p) {
+      u64 iNext = a;
+      holes.clear();
+      walk(pTarget, a, a + n - 1, [&](u64 b, u64 m, const unsigned char*) {
+        if (b > iNext)
+          holes.push_back({static_cast<vmm_int>(iNext), b - iNext});
+        iNext = b + m;
+        return true;
+      });
+      if (iNext < a + n)
+        holes.push_back({static_cast<vmm_int>(iNext), a + n - iNext});
+      for (const gcRun& hole : holes)
+        write(pTarget, hole.iFirst, p + (hole.iFirst - a), hole.iLength);
+      return true;
+    });
+    return gcFileResult();
+  }
   u64 iClash = kEnd;
   // The target's written bytes under each run of the source's.
-  if (!bLaterWins)
+  if (eOverlap == kOverlapError)
     walk(pSource, 0, kEnd - 1, [&](u64 a, u64 n, const unsigned char* p) {
       return walk(pTarget, a, a + n - 1,
                   [&](u64 b, u64 m, const unsigned char* q) {
@@ -291,6 +364,66 @@ std::string pastTheEnd(u64 iAt, u64 n) {
 
 }  // namespace
 
+namespace {
+
+// The value of a known algorithm over a checked range, as it is written.
+gcFileResult computeChecksum(gcVMMBase* pVMM, const gcChecksumAlgorithm& a,
+                             const std::string& sName, u64 iFirst, u64 iLast,
+                             std::vector<unsigned char>* pBytes) {
+  typedef gcChecksumAlgorithm A;
+  if (a.kind == A::kStm32 && (iFirst % 4 != 0 || (iLast - iFirst + 1) % 4 != 0))
+    return fail(sName +
+                "the range must be whole 32-bit words from a "
+                "multiple of 4");
+  if (a.kind < A::kLength) {
+    gcChecksumState state(a);
+    u64 next = iFirst;
+    walk(pVMM, iFirst, iLast, [&](u64 at, u64 n, const unsigned char* p) {
+      if (at != next) return false;
+      state.add(p, n);
+      next = at + n;
+      return true;
+    });
+    if (next <= iLast)
+      return fail(sName + "the range has a hole at " + hex(next) +
+                  ": fill it first");
+    *pBytes = state.bytes();
+    return gcFileResult();
+  }
+  u64 iValue = iLast - iFirst + 1;
+  std::string what = "the range's " + std::to_string(iValue) + " bytes";
+  if (a.kind != A::kLength) {
+    vmm_int low = 0, high = 0;
+    if (!findWrittenBounds(pVMM, iFirst, iLast, &low, &high))
+      return fail(sName + "no written byte from " + hex(iFirst) + " to " +
+                  hex(iLast));
+    iValue = a.kind == A::kLowest ? u64{low} : u64{high} + 1;
+    what = (a.kind == A::kLowest ? "the lowest address " : "the end ") +
+           hex(iValue);
+  }
+  if (iValue >> 8 * a.iWidth != 0)
+    return fail(sName + what + " do" + (a.kind == A::kLength ? "" : "es") +
+                " not fit in " + std::to_string(8 * a.iWidth) + " bits");
+  pBytes->resize(a.iWidth);
+  storeValue(iValue, a.iWidth, a.bBigEndian, pBytes->data());
+  return gcFileResult();
+}
+
+}  // namespace
+
+gcFileResult checksumValue(gcVMMBase* pVMM, const std::string& sAlgorithm,
+                           u64 iFirst, u64 iLast,
+                           std::vector<unsigned char>* pBytes) {
+  gcChecksumAlgorithm algorithm;
+  std::string sWhy;
+  if (!findChecksum(sAlgorithm, &algorithm, &sWhy)) return fail(sWhy);
+  if (!hasModel(pVMM)) return fail("no VMM with a memory model to read");
+  sWhy = checkRange(iFirst, iLast);
+  if (!sWhy.empty()) return fail(sAlgorithm + ": " + sWhy);
+  return computeChecksum(pVMM, algorithm, sAlgorithm + ": ", iFirst, iLast,
+                         pBytes);
+}
+
 gcFileResult checksumImage(gcVMMBase* pVMM, const std::string& sAlgorithm,
                            u64 iAt, u64 iFirst, u64 iLast, bool bOverwrite) {
   gcChecksumAlgorithm algorithm;
@@ -301,39 +434,17 @@ gcFileResult checksumImage(gcVMMBase* pVMM, const std::string& sAlgorithm,
   sWhy = checkRange(iFirst, iLast);
   if (!sWhy.empty()) return fail(sName + sWhy);
   const u64 w = algorithm.iWidth;
-  const bool bLength = algorithm.kind == gcChecksumAlgorithm::kLength;
   if (iAt + w > kEnd) return fail(sName + pastTheEnd(iAt, w));
-  // A length does not read the bytes, so it may sit among those it counts.
-  if (!bLength && iAt <= iLast && iAt + w - 1 >= iFirst)
+  // What reads no byte may sit among those it describes.
+  if (algorithm.kind < gcChecksumAlgorithm::kLength && iAt <= iLast &&
+      iAt + w - 1 >= iFirst)
     return fail(sName + "the checksum at " + hex(iAt) +
                 " overlaps the range it covers");
-  if (algorithm.kind == gcChecksumAlgorithm::kStm32 &&
-      (iFirst % 4 != 0 || (iLast - iFirst + 1) % 4 != 0))
-    return fail(sName +
-                "the range must be whole 32-bit words from a "
-                "multiple of 4");
-  std::uint64_t iValue = iLast - iFirst + 1;
-  if (bLength) {
-    if (iValue >> 8 * w != 0)
-      return fail(sName + "the range's " + std::to_string(iValue) +
-                  " bytes do not fit in " + std::to_string(8 * w) + " bits");
-  } else {
-    gcChecksumState state(algorithm);
-    u64 next = iFirst;
-    walk(pVMM, iFirst, iLast, [&](u64 a, u64 n, const unsigned char* p) {
-      if (a != next) return false;
-      state.add(p, n);
-      next = a + n;
-      return true;
-    });
-    if (next <= iLast)
-      return fail(sName + "the range has a hole at " + hex(next) +
-                  ": fill it first");
-    iValue = state.value();
-  }
-  unsigned char value[8];
-  storeValue(iValue, algorithm.iWidth, algorithm.bBigEndian, value);
-  return putBytes(pVMM, sName, iAt, value, w, bOverwrite);
+  std::vector<unsigned char> value;
+  const gcFileResult computed =
+      computeChecksum(pVMM, algorithm, sName, iFirst, iLast, &value);
+  if (!computed.isOk()) return computed;
+  return putBytes(pVMM, sName, iAt, value.data(), w, bOverwrite);
 }
 
 const std::vector<std::string>& checksumNames() {
@@ -456,4 +567,177 @@ gcFileResult alignImage(gcVMMBase* pVMM, std::uint32_t iAlign,
     if (!result.isOk()) return result;
   }
   return gcFileResult();
+}
+
+namespace {
+
+const unsigned char* bitReversed() {
+  static const auto table = [] {
+    std::array<unsigned char, 256> t{};
+    for (unsigned int b = 0; b < 256; ++b)
+      for (unsigned int i = 0; i < 8; ++i)
+        t[b] = static_cast<unsigned char>(t[b] | ((b >> i & 1) << (7 - i)));
+    return t;
+  }();
+  return table.data();
+}
+
+// The banks' bounds, or the reason they are out of bounds.
+std::string checkBanks(const char* pWhat, std::uint32_t m, std::uint32_t o,
+                       std::uint32_t w) {
+  if (m >= 2 && w >= 1 && w < m && o <= m - w) return "";
+  return std::string(pWhat) + " " + std::to_string(m) + ":" +
+         std::to_string(o) + ":" + std::to_string(w) +
+         ": MULTIPLE is at least 2, WIDTH at least 1 and below MULTIPLE, "
+         "OFFSET + WIDTH at most MULTIPLE";
+}
+
+// A start address has no place in banks: dropped, said in a warning.
+void dropStart(gcImageInfo* pInfo, const char* pWhat, gcFileResult* pResult) {
+  if (pInfo == nullptr || !pInfo->hasStartAddress()) return;
+  pResult->addWarning("", 0,
+                      "the start address " +
+                          hex(pInfo->getLinearStartAddress()) +
+                          " does not survive " + pWhat + "; dropped");
+  pInfo->clearStartAddress();
+}
+
+// Gathers bytes for a target into runs that go in as blocks.
+class RunWriter {
+ public:
+  explicit RunWriter(gcVMMBase* pTarget) : pTarget_(pTarget) {}
+  ~RunWriter() { flush(); }
+  void put(u64 iAt, const unsigned char* p, u64 n) {
+    if (iAt != iStart_ + bytes_.size() || bytes_.size() >= kChunk) flush();
+    if (bytes_.empty()) iStart_ = iAt;
+    bytes_.insert(bytes_.end(), p, p + n);
+  }
+  void flush() {
+    if (!bytes_.empty()) write(pTarget_, iStart_, bytes_.data(), bytes_.size());
+    bytes_.clear();
+  }
+
+ private:
+  gcVMMBase* pTarget_;
+  u64 iStart_ = 0;
+  std::vector<unsigned char> bytes_;
+};
+
+}  // namespace
+
+gcFileResult transformImage(gcVMMBase* pVMM, gcTransform eOp,
+                            std::uint8_t iValue, u64 iFirst, u64 iLast) {
+  if (!hasModel(pVMM)) return fail("no VMM with a memory model to edit");
+  const std::string sWhy = checkRange(iFirst, iLast);
+  if (!sWhy.empty()) return fail(sWhy);
+  const unsigned char* pReversed = bitReversed();
+  const unsigned char v = eOp == kNot ? 0xFF : iValue;
+  std::vector<unsigned char> block(kChunk);
+  unsigned char* p = block.data();
+  // Runs first: the VMM must not change under a walk.
+  for (const gcRun& run : collectRuns(pVMM, iFirst, iLast))
+    for (u64 a = run.iFirst, end = run.iFirst + run.iLength; a < end;) {
+      const u64 n = std::min<u64>(kChunk, end - a);
+      pVMM->getBlock(static_cast<vmm_int>(a), p, static_cast<vmm_int>(n));
+      if (eOp == kAnd)
+        for (u64 i = 0; i < n; ++i) p[i] &= v;
+      else if (eOp == kOr)
+        for (u64 i = 0; i < n; ++i) p[i] |= v;
+      else if (eOp == kBitReverse)
+        for (u64 i = 0; i < n; ++i) p[i] = pReversed[p[i]];
+      else
+        for (u64 i = 0; i < n; ++i) p[i] ^= v;
+      write(pVMM, a, p, n);
+      a += n;
+    }
+  return gcFileResult();
+}
+
+gcFileResult unfillImage(gcVMMBase* pSource, std::uint8_t iByte, u64 iMinRun,
+                         gcVMMBase* pTarget) {
+  const std::string sWhy = checkPair(pSource, pTarget);
+  if (!sWhy.empty()) return fail(sWhy);
+  if (iMinRun < 1) return fail("unfill: a run of at least 1 byte");
+  // A run of iByte is held back (where it began and its length) until it
+  // ends: then it goes in, or stays out when long enough.
+  RunWriter out(pTarget);
+  u64 runAt = 0, runLength = 0, next = kEnd;
+  const std::vector<unsigned char> same(kChunk, iByte);
+  auto endRun = [&] {
+    for (u64 k = 0; runLength < iMinRun && k < runLength; k += kChunk)
+      out.put(runAt + k, same.data(), std::min<u64>(kChunk, runLength - k));
+    runLength = 0;
+  };
+  walk(pSource, 0, kEnd - 1, [&](u64 a, u64 n, const unsigned char* p) {
+    if (a != next) endRun();
+    for (u64 i = 0; i < n;) {
+      u64 j = i;
+      while (j < n && p[j] == iByte) ++j;
+      if (j > i) {
+        if (runLength == 0) runAt = a + i;
+        runLength += j - i;
+      }
+      if (j == n) break;
+      endRun();
+      for (i = j; j < n && p[j] != iByte;) ++j;
+      out.put(a + i, p + i, j - i);
+      i = j;
+    }
+    next = a + n;
+    return true;
+  });
+  endRun();
+  return gcFileResult();
+}
+
+gcFileResult splitImage(gcVMMBase* pSource, std::uint32_t m, std::uint32_t o,
+                        std::uint32_t w, gcVMMBase* pTarget,
+                        gcImageInfo* pInfo) {
+  std::string sWhy = checkPair(pSource, pTarget);
+  if (sWhy.empty()) sWhy = checkBanks("split", m, o, w);
+  if (!sWhy.empty()) return fail(sWhy);
+  gcFileResult result;
+  {
+    RunWriter out(pTarget);
+    walk(pSource, 0, kEnd - 1, [&](u64 a, u64 n, const unsigned char* p) {
+      const u64 end = a + n;
+      for (u64 g = a / m; g * m < end; ++g) {
+        const u64 lane = g * m + o;
+        const u64 from = std::max(a, lane), to = std::min(end, lane + w);
+        if (from < to)
+          out.put(g * w + (from - lane), p + (from - a), to - from);
+      }
+      return true;
+    });
+  }
+  dropStart(pInfo, "a split", &result);
+  return result;
+}
+
+gcFileResult unsplitImage(gcVMMBase* pSource, std::uint32_t m, std::uint32_t o,
+                          std::uint32_t w, gcVMMBase* pTarget,
+                          gcImageInfo* pInfo) {
+  std::string sWhy = checkPair(pSource, pTarget);
+  if (sWhy.empty()) sWhy = checkBanks("unsplit", m, o, w);
+  if (!sWhy.empty()) return fail(sWhy);
+  auto to = [&](u64 a) { return a / w * m + o + a % w; };
+  vmm_int low = 0, high = 0;
+  if (findWrittenBounds(pSource, 0, kEnd - 1, &low, &high) && to(high) >= kEnd)
+    return fail("unsplit " + std::to_string(m) + ":" + std::to_string(o) + ":" +
+                std::to_string(w) + " takes address " + hex(high) + " to " +
+                hex(to(high)) + ", past 0xFFFFFFFF");
+  gcFileResult result;
+  {
+    RunWriter out(pTarget);
+    walk(pSource, 0, kEnd - 1, [&](u64 a, u64 n, const unsigned char* p) {
+      for (u64 x = a, end = a + n; x < end;) {
+        const u64 k = std::min(end, (x / w + 1) * w) - x;
+        out.put(to(x), p + (x - a), k);
+        x += k;
+      }
+      return true;
+    });
+  }
+  dropStart(pInfo, "an unsplit", &result);
+  return result;
 }

@@ -1,9 +1,11 @@
 // Edits of an image held in a VMM, as firmware builds make them: fill,
-// crop, exclude, move, byte swap, checksums, stamps and alignment.
+// crop, exclude, move, byte swap, checksums, stamps, alignment, bit
+// operations, patterns, banks.
 #ifndef DWXFILES_GCIMAGEEDIT_H_
 #define DWXFILES_GCIMAGEEDIT_H_
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -50,11 +52,15 @@ excludeImage(gcVMMBase* pSource, const std::vector<gcAddressRange>& ranges,
 DWXFILES_EXPORT gcFileResult moveImage(gcVMMBase* pSource, std::int64_t iDelta,
                                        gcVMMBase* pTarget, gcImageInfo* pInfo);
 
-// Adds every written byte of pSource to pTarget (which may hold bytes): a
-// byte that differs from one written there is an error naming the lowest
-// such address, unless bLaterWins. Checked whole before anything is written.
+// What a merge does with a byte of the source over a written byte of the
+// target of another value: fails, writes the source's, or keeps the target's.
+enum gcOverlap { kOverlapError, kOverlapReplace, kOverlapIgnore };
+
+// Adds every written byte of pSource to pTarget (which may hold bytes); a
+// clash under kOverlapError is an error naming the lowest such address,
+// checked whole before anything is written.
 DWXFILES_EXPORT gcFileResult mergeImage(gcVMMBase* pSource, gcVMMBase* pTarget,
-                                        bool bLaterWins);
+                                        gcOverlap eOverlap);
 // The byte at A goes to A ^ (iGroup - 1) in pTarget; iGroup is 2, 4 or 8.
 // Holes move too, so a partly written group swaps as if whole.
 DWXFILES_EXPORT gcFileResult swapImage(gcVMMBase* pSource, unsigned int iGroup,
@@ -64,9 +70,12 @@ DWXFILES_EXPORT gcFileResult swapImage(gcVMMBase* pSource, unsigned int iGroup,
 // algorithm's byte order. sAlgorithm is one of checksumNames() in any case,
 // a catalogue CRC's name or alias with -le or -be (see checksumList()), or
 // "crc(width=W,poly=P,init=I,refin=B,refout=B,xorout=X)-le" (or -be).
-// lengthN-le/-be write iLast - iFirst + 1 instead and may sit inside the
-// range. Fails, writing nothing, for an unknown name, a hole in the range
-// (the message names its address; a length allows holes), iAt..iAt+width-1
+// lengthN-le/-be write iLast - iFirst + 1 instead, lowestN the lowest
+// written address in the range and endN the highest plus one; these three
+// may sit inside the range. Digests (md5 ... whirlpool) are written as
+// libgcrypt gives their bytes. Fails, writing nothing, for an unknown name,
+// a hole in the range (the message names its address; a length, lowest and
+// end allow holes, the last two not a range without data), iAt..iAt+width-1
 // overlapping the range or leaving the address space, a range that a
 // word-wise algorithm cannot take, a length that does not fit, or a written
 // byte at iAt..iAt+width-1 that differs from the checksum's, unless
@@ -74,6 +83,14 @@ DWXFILES_EXPORT gcFileResult swapImage(gcVMMBase* pSource, unsigned int iGroup,
 DWXFILES_EXPORT gcFileResult
 checksumImage(gcVMMBase* pVMM, const std::string& sAlgorithm, std::uint64_t iAt,
               std::uint64_t iFirst, std::uint64_t iLast, bool bOverwrite);
+// The bytes checksumImage would write for sAlgorithm over iFirst..iLast, in
+// *pBytes; writes nothing into the VMM. Fails as checksumImage does for the
+// name, the range, a hole or a value that does not fit.
+DWXFILES_EXPORT gcFileResult checksumValue(gcVMMBase* pVMM,
+                                           const std::string& sAlgorithm,
+                                           std::uint64_t iFirst,
+                                           std::uint64_t iLast,
+                                           std::vector<unsigned char>* pBytes);
 
 // Our own algorithm names and each catalogue CRC's name with -le and -be,
 // in the order checksumList() gives them.
@@ -104,5 +121,59 @@ DWXFILES_EXPORT gcFileResult setImage(gcVMMBase* pVMM,
 // alignment. Runs that meet become one.
 DWXFILES_EXPORT gcFileResult alignImage(gcVMMBase* pVMM, std::uint32_t iAlign,
                                         std::uint8_t iFill);
+
+// Each written byte from iFirst to iLast becomes byte AND, OR, XOR iValue,
+// its complement (kNot), or its bits in reverse order (kBitReverse; both
+// ignore iValue). Holes stay holes. Fails for a bad range.
+enum gcTransform { kAnd, kOr, kXor, kNot, kBitReverse };
+DWXFILES_EXPORT gcFileResult transformImage(gcVMMBase* pVMM, gcTransform eOp,
+                                            std::uint8_t iValue,
+                                            std::uint64_t iFirst,
+                                            std::uint64_t iLast);
+
+// Bytes for random fills: a seeded generator gives the same bytes on every
+// run and platform; the unseeded one draws its seed from the system.
+class DWXFILES_EXPORT gcRandomBytes {
+ public:
+  gcRandomBytes();
+  explicit gcRandomBytes(std::uint64_t iSeed);
+  void fill(unsigned char* pOut, std::size_t n);
+
+ protected:
+  std::mt19937_64 engine;
+};
+// Every hole from iFirst to iLast gets the next bytes of *pSource (in
+// address order) / the byte (A - iFirst) mod the pattern's length of
+// pattern at A; written bytes stay. Fail for a bad range or an empty
+// pattern.
+DWXFILES_EXPORT gcFileResult randomFillImage(gcVMMBase* pVMM,
+                                             gcRandomBytes* pSource,
+                                             std::uint64_t iFirst,
+                                             std::uint64_t iLast);
+DWXFILES_EXPORT gcFileResult
+patternFillImage(gcVMMBase* pVMM, const std::vector<unsigned char>& pattern,
+                 std::uint64_t iFirst, std::uint64_t iLast);
+// Writes into pTarget (a VMM with a model and nothing written) every
+// written byte of pSource but those in runs of at least iMinRun (>= 1)
+// consecutive written bytes equal to iByte.
+DWXFILES_EXPORT gcFileResult unfillImage(gcVMMBase* pSource, std::uint8_t iByte,
+                                         std::uint64_t iMinRun,
+                                         gcVMMBase* pTarget);
+
+// Banks of a wide bus. Split keeps the iWidth bytes at iOffset of every
+// iMultiple: A goes to (A / iMultiple) * iWidth + (A % iMultiple -
+// iOffset). Unsplit spreads a lane back: A goes to (A / iWidth) * iMultiple
+// + iOffset + (A % iWidth); an address past 0xFFFFFFFF fails, naming it.
+// Both write into an empty pTarget; pInfo's start address (if any; may be
+// null) is dropped with a warning in the result. Fail for iMultiple < 2,
+// iWidth < 1, iWidth >= iMultiple or iOffset + iWidth > iMultiple.
+DWXFILES_EXPORT gcFileResult splitImage(gcVMMBase* pSource,
+                                        std::uint32_t iMultiple,
+                                        std::uint32_t iOffset,
+                                        std::uint32_t iWidth,
+                                        gcVMMBase* pTarget, gcImageInfo* pInfo);
+DWXFILES_EXPORT gcFileResult
+unsplitImage(gcVMMBase* pSource, std::uint32_t iMultiple, std::uint32_t iOffset,
+             std::uint32_t iWidth, gcVMMBase* pTarget, gcImageInfo* pInfo);
 
 #endif  // DWXFILES_GCIMAGEEDIT_H_

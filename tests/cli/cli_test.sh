@@ -93,6 +93,17 @@ t 0 "cat a.srec --format titxt -o out.txt" "out.txt: TI-TXT, 4 data bytes"
 same out.txt "@0010
 01 02 03 04
 q"
+t 0 "cat a.srec --format tektronix --crlf -o out.tek" \
+  "out.tek: Tektronix, 4 data bytes"
+same out.tek "$(printf '/00100405010203040A\r\n/01230006\r')"
+t 0 "cat a.hex a.srec@+0x10 --format ihex --data-only -o out.hex" \
+  "out.hex: Intel HEX, 8 data bytes"
+same out.hex ":020000040000FA
+:0400100001020304E2
+:0400200001020304D2"
+t 0 "cat out.tek@tektronix --format srec --data-only -o out" \
+  "out: Motorola S-record, 4 data bytes"
+same out "S107001001020304DE"
 t 0 "cat out.txt -o out.mem --vmem-width 16" "out.mem: Verilog memory, 4 data bytes"
 same out.mem "@00000008
 0201 0403"
@@ -197,7 +208,12 @@ for b in '\0' '\x01' '\x1b' '\x7f' '\xc2\x85' '\xc3(' '\xc3' '\xc0\x80' \
   n=$((n + 1))
   printf "text, then $b" >"bin$n.txt"
 done
-text() { echo "dwxvmm: $1: cannot tell the format of this text: give PATH@FORMAT (ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe) or PATH@binary"; }
+# Every format word, as the refusals list them.
+words="ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
+words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord|"
+words+="ascii-hex|fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|"
+words+="mips-flash-le|logisim|asm|basic|forth|vhdl|lattice-mem|hexdump"
+text() { echo "dwxvmm: $1: cannot tell the format of this text: give PATH@FORMAT ($words) or PATH@binary"; }
 while IFS='|' read -r input want; do
   if [ "$want" = text ]; then
     for c in "info %s" "dump %s" "cmp a.hex %s" "map %s -o r" "cat a.hex %s -o r.hex"; do
@@ -258,9 +274,9 @@ t 2 "cat a.hex -o no/such/dir/out.hex" "" \
 t 2 "" "" "$(usage "no command")"
 t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
 t 2 "cat a.hex -o out.txt" "" \
-  "$(usage "cannot tell the output format of 'out.txt': give --format ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe" cat)"
+  "$(usage "cannot tell the output format of 'out.txt': give --format $words" cat)"
 t 2 "cat a.hex -o x.hex --format elf" "" \
-  "$(usage "unknown format 'elf' (ihex, srec, binary, titxt, vmem, c, uf2, dfuse, mif, coe)" cat)"
+  "$(usage "unknown format 'elf' (${words//|/, })" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 64" "" \
   "$(usage "bad word width '64' (8, 16 or 32)" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 32 --range 0x10-0x12" "" \

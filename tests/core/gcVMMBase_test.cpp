@@ -38,6 +38,20 @@ TEST(VMMBase, WithoutTranslatorsEveryAccessIsRefused) {
   EXPECT_EQ(0u, vmm.getUsedPhysicalMemory());
 }
 
+// A host's narrower address space ends at its last address: the half is
+// 1 << (bits - 1), which 32 bits alone would not tell from 2 << (bits - 1).
+TEST(VMMBase, AddressSpaceEndFollowsAHostsBits) {
+  struct Narrow : gcVMMBase {
+    explicit Narrow(unsigned int n) : iBits(n) {}
+    unsigned int getAddressSpaceBits() override { return iBits; }
+    unsigned int iBits;
+  };
+  const std::pair<unsigned int, vmm_int> kEnds[] = {
+      {1, 1}, {8, 0xFF}, {16, 0xFFFF}, {24, 0xFFFFFF}, {32, 0xFFFFFFFF}};
+  for (auto [iBits, iEnd] : kEnds)
+    EXPECT_EQ(iEnd, Narrow(iBits).getAddressSpaceEnd()) << iBits << " bits";
+}
+
 TEST(VMMBase, CountersWrapAndOnlyPhysicalOnesCallTheHook) {
   Transcript log;
   RecordingVMM vmm(&log);

@@ -211,8 +211,13 @@ TEST(Models, NodesOfAHostsClassKeepTheirOperations) {
     chain(&vmm, &iAsked);
     for (const auto& access : accesses) {
       const int iBefore = iAsked;
+      const std::uint64_t iHandedOn = dwxvmm_detail::handOvers();
       access(vmm);
       EXPECT_LT(iBefore, iAsked);
+      // Counted as the direct path's hand-over, where a root not of ours
+      // leaves the whole walk to the virtual path.
+      EXPECT_EQ(std::string(name).find("at the root") == std::string::npos,
+                iHandedOn < dwxvmm_detail::handOvers());
     }
   }
 }

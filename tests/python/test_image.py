@@ -1,6 +1,7 @@
 """The module against python3-intelhex, its own files, and every error."""
 import random
 import struct
+import threading
 import warnings
 import zlib
 from pathlib import Path
@@ -286,4 +287,52 @@ def test_library_notices_stay_off_stderr(tmp_path, capfd):
     with pytest.raises(dwxvmm.ImageError):
         img.load(tmp_path / 'missing')
     del img
+    assert capfd.readouterr().err == ''
+
+
+def test_threads_on_images_of_their_own_and_on_one(tmp_path, capfd):
+    """The library works without the interpreter lock: images in threads of
+    their own come out as alone, and threads on one image or pair take
+    turns."""
+    for i in range(8):
+        sample(i).write_hex_file(str(tmp_path / f'in{i}.hex'))
+
+    def convert(i):
+        img = dwxvmm.load(tmp_path / f'in{i}.hex')
+        img.crop([(0, 0x01000000)])
+        img.fill(0xFF, 0x100, 0x20000)
+        img.checksum('crc32-le', 0x20000, 0x100, 0x20000)
+        img.save(tmp_path / f'out{i}.srec')
+
+    shared, block = dwxvmm.Image(), bytes(range(256)) * 16
+
+    def write(i):
+        for k in range(200):
+            a = 0x10000 * i + 0x1000 * (k % 16)
+            shared[a:a + len(block)] = block
+            assert shared[a:a + len(block)] == block and a in shared
+
+    pair = [dwxvmm.Image(), dwxvmm.Image()]
+    pair[0][0:4], pair[1][2:6] = b'abcd', b'cdef'
+
+    def compare(i):  # each pair in both orders: neither waits forever
+        for _ in range(100):
+            assert len(pair[i].compare(pair[1 - i])) == 2
+            assert pair[i] != pair[1 - i] and pair[i].copy() == pair[i]
+
+    threads = [threading.Thread(target=convert, args=(i,)) for i in range(8)]
+    threads += [threading.Thread(target=write, args=(i,)) for i in range(4)]
+    threads += [threading.Thread(target=compare, args=(i,)) for i in (0, 1)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    for i in range(8):
+        ih, want = sample(i), IntelHex()
+        kept = {a: ih[a] for a in ih.addresses() if a < 0x01000000}
+        want.fromdict({**dict.fromkeys(range(0x100, 0x20000), 0xFF), **kept})
+        crc = zlib.crc32(want.tobinstr(0x100, 0x1FFFF))
+        want.puts(0x20000, struct.pack('<I', crc))
+        check_same(dwxvmm.load(tmp_path / f'out{i}.srec'), want)
+    assert shared.segments() == [(0, 0x40000)]
     assert capfd.readouterr().err == ''

@@ -113,6 +113,14 @@ def test_cmp_ranges_against_a_byte_map(tmp_path, seed):
     assert got["ranges"] == want
     assert got["range_count"] == len(want)
     assert got["differing_addresses"] == sum(x["length"] for x in want)
+    # compare() is cmp --json with every byte of each side.
+    sides = [bytes(m[x] for x in range(r["first"], r["last"] + 1))
+             if r["kind"] in kinds else None
+             for r in want for m, kinds in ((a, "only_a values"),
+                                            (b, "only_b values"))]
+    assert image(a).compare(image(b)) == [
+        (r["first"], r["last"], r["kind"], *sides[2 * i:2 * i + 2])
+        for i, r in enumerate(got["ranges"])]
     text = tool("cmp", tmp_path / "a.hex", tmp_path / "b.hex").stdout.decode()
     lines = text.splitlines()
     assert lines[0] == f"{got['differing_addresses']} addresses differ"

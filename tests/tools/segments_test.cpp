@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,30 @@ TEST(Segments, InAddressOrderJoinedAcrossPagesAndCutWhereAsked) {
     EXPECT_EQ(c.iHigh, high);
     EXPECT_FALSE(findWrittenBounds(&vmm, c.iLast + 1, c.iLast, &low, &high));
   }
+}
+
+// No VMM, or one without translators (page size 0), has no runs: its pages
+// are not asked for, so the walk writes no notice of its own.
+TEST(Segments, NoVMMOrNoTranslatorsHaveNoRunsAndSayNothing) {
+  std::stringbuf said;
+  std::streambuf* pSaved = std::cerr.rdbuf(&said);
+  gcVMMBase bare;
+  for (gcVMMBase* pVMM : {static_cast<gcVMMBase*>(nullptr), &bare}) {
+    struct Count : gcSegmentHandler {
+      int calls = 0;
+      bool handleSegment(vmm_int, std::uint64_t, const char*) override {
+        return ++calls > 0;
+      }
+    } count;
+    EXPECT_TRUE(forAllSegments(pVMM, &count, 0, 0xFFFFFFFF, 0x1000));
+    EXPECT_EQ(0, count.calls);
+    vmm_int low = 1, high = 1;
+    EXPECT_FALSE(findWrittenBounds(pVMM, 0, 0xFFFFFFFF, &low, &high));
+    EXPECT_EQ(1u, low | high);
+    EXPECT_TRUE(collectRuns(pVMM, 0, 0xFFFFFFFF).empty());
+  }
+  std::cerr.rdbuf(pSaved);
+  EXPECT_EQ("", said.str());
 }
 
 }  // namespace

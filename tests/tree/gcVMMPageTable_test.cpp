@@ -67,4 +67,35 @@ TEST(PageTable, TableOfSizeZeroFailsTheMappingWithoutLeaking) {
   EXPECT_EQ(0u, log.used);
 }
 
+// A host's root table without entries: of size 0, or whose list is gone
+// (as a rebuild that failed leaves it). A plain VMM, which reads tables of
+// ours in place, finds no page there and says what the virtual path says.
+TEST(PageTable, WithoutEntriesAPlainVMMFindsWhatTheVirtualPathFinds) {
+  struct Virtual : gcVMM {};  // a host's class: every call virtual
+  auto run = [](gcVMM& vmm, bool bSizeZero) {
+    Transcript log;
+    auto* pRoot = new gcVMMPageTable(&vmm, bSizeZero ? 0 : 0xFF000000, 0);
+    if (!bSizeZero) pRoot->destroyPageBaseList();
+    vmm.addAddressTranslator(pRoot);  // refuses the translators after it
+    vmm.addAddressTranslator(new gcVMMPageTable(&vmm, 0x00FFF000, 0));
+    vmm.addAddressTranslator(new gcVMMPage(&vmm, 0xFFF, 0));
+    std::string seen;
+    for (vmm_int a : {0x12345678u, 0u, 0xFFFFFFFFu}) {
+      seen +=
+          std::to_string(vmm.getByte(a)) + (vmm.isByteMapped(a) ? "+" : "-");
+      vmm.setByte(a, 'y');
+      seen += vmm.getPage(a) == nullptr ? "0 " : "page ";
+    }
+    return seen + log.take();
+  };
+  for (bool bSizeZero : {true, false}) {
+    SCOPED_TRACE(bSizeZero ? "size 0" : "list gone");
+    gcVMM plain;
+    Virtual host;
+    const std::string seen = run(plain, bSizeZero);
+    EXPECT_EQ(run(host, bSizeZero), seen);
+    EXPECT_EQ(0u, seen.find("0-0 0-0 0-0 "));
+  }
+}
+
 }  // namespace

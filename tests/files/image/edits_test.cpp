@@ -116,7 +116,7 @@ TEST(Edits, SegmentedStartKeepsItsFormWhereItCan) {
     EXPECT_EQ(info.isSegmentedStart(), c.bSegmented) << c.delta;
     EXPECT_EQ(info.getStartAddress(), c.start) << c.delta;
   }
-  EXPECT_EQ(checksumNames().size(), 29u + 2 * 106);  // ours, the catalogue
+  EXPECT_EQ(checksumNames().size(), 54u + 2 * 106);  // ours, the catalogue
   EXPECT_EQ(checksumWidth("crc16-aug-be"), 2u);
 }
 

@@ -142,6 +142,34 @@ TEST_F(Image, PictureCaptionCountsAndEscapesNames) {
             svg.find(">1 byte in 1 run, 0x00000000 to 0x00000000<"));
 }
 
+// Bytes in memory load as their file does but are not listed to load
+// again; an output in memory holds the whole file or nothing.
+TEST_F(Image, LoadsAndSavesInMemoryAsFiles) {
+  const std::string text = ":0400100001020304E2\n:0100200011CE\n";
+  spill("a.hex", text);
+  gcImage fromFile, fromMemory;
+  ASSERT_TRUE(fromFile.load({input("a.hex")}, gcImageOptions()).isOk());
+  gcImageInput bytes = input("<bytes>");
+  bytes.pData = text.data(), bytes.iSize = text.size();
+  const gcFileResult loaded = fromMemory.load({bytes}, gcImageOptions());
+  ASSERT_TRUE(loaded.isOk());
+  EXPECT_EQ("<bytes>: no end record", loaded.getWarnings().at(0));
+  EXPECT_TRUE(fromMemory.equals(fromFile));
+  EXPECT_TRUE(fromMemory.getInputs().empty());
+  std::string out = "junk";
+  gcImageOptions bad;
+  bad.setRange(5, 4);
+  EXPECT_EQ(
+      "<bytes>: empty range",
+      fromMemory.saveToMemory("<bytes>", "Intel HEX", bad, &out).getMessage());
+  EXPECT_EQ("", out);
+  ASSERT_TRUE(fromFile.save("b.hex", "Intel HEX", gcImageOptions()).isOk());
+  ASSERT_TRUE(
+      fromMemory.saveToMemory("<bytes>", "Intel HEX", gcImageOptions(), &out)
+          .isOk());
+  EXPECT_EQ(slurp("b.hex"), out);
+}
+
 TEST_F(Image, ReadsFillOrStopAtTheFirstHole) {
   gcImage image;
   image.write(0x0FFE, "abcd", 4);  // across a page

@@ -1,0 +1,64 @@
+// Internal: what the formats that write data as lines of text share, and
+// the image's start and header as a save is asked to write them.
+#ifndef DWXFILES_GCTEXTLINES_H_
+#define DWXFILES_GCTEXTLINES_H_
+
+#include <cstdint>
+#include <string>
+
+#include "gcImageSave.h"
+#include "tools/segments.h"
+
+// Packs items into lines: each line starts with pPrefix, items are
+// separated by cSeparator, and a line takes the next item only while it
+// stays within iWidth characters (its first item always).
+class gcItemLines {
+ public:
+  gcItemLines(gcImageSave& save, const char* pPrefix, char cSeparator,
+              unsigned int iWidth);
+  // REQUIRES: n <= 32.
+  void add(const char* p, unsigned int n);
+  // Ends the open line, if any.
+  void endLine();
+
+ private:
+  gcImageSave& save_;
+  const char* pPrefix_;
+  unsigned int iPrefix_;
+  char cSeparator_;
+  unsigned int iWidth_;
+  unsigned int iColumn_ = 0;  // 0: no line open
+};
+
+// Hands pHandler every byte from the save's first to its last address in
+// order: the written runs as they are, each hole as runs of iFill. False
+// when the handler stopped the walk. *pFilled counts the hole bytes.
+bool forFilledRange(gcVMMBase* pVMM, gcImageSave& save, std::uint8_t iFill,
+                    gcSegmentHandler* pHandler, std::uint64_t* pFilled);
+
+// The start address a save writes: the image's, unless the options ask
+// for none. False when there is none to write.
+bool startToWrite(const gcImageOptions& options, const gcImageInfo* pInfo,
+                  std::uint32_t* pStart);
+// The header text a save writes (options over the image's), with each
+// line end made a blank so that it stays on one line; empty for none.
+std::string headerToWrite(const gcImageOptions& options,
+                          const gcImageInfo* pInfo);
+
+// Appends s and a line end to the save.
+void putLine(gcImageSave& save, const std::string& s);
+
+// Fails the save unless the run from iFirst of iLength bytes starts and
+// ends on a word of iWordBytes, naming the first address that does not.
+bool checkWholeWords(gcImageSave& save, std::uint64_t iFirst,
+                     std::uint64_t iLength, unsigned int iWordBytes);
+// Fails the save, naming iAddr, unless iAddr <= iMax (an address field of
+// iBits bits; pWhat "data" or "start address").
+bool checkFits(gcImageSave& save, const char* pWhat, std::uint64_t iAddr,
+               std::uint64_t iMax, unsigned int iBits);
+
+// The value of 1 to 16 hex digits, either case: false for none, more, or
+// any other character.
+bool hexValue(const char* p, std::size_t n, std::uint64_t* pValue);
+
+#endif  // DWXFILES_GCTEXTLINES_H_

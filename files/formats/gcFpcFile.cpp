@@ -1,0 +1,151 @@
+#include <algorithm>
+#include <cstdio>
+
+#include "gcDataTextFiles.h"
+#include "gcImageLoad.h"
+#include "gcImageSave.h"
+#include "gcTextLines.h"
+
+namespace {
+
+typedef std::uint64_t u64;
+
+// Base 85 from '%', '*' left out.
+int digit(char c) {
+  return c >= '%' && c <= ')' ? c - '%' : c >= '+' && c <= 'z' ? c - '&' : -1;
+}
+char digitChar(unsigned int v) {
+  return static_cast<char>(v < 5 ? '%' + v : '&' + v);
+}
+
+struct FpcReader {
+  gcImageLoad& load;
+  u64 iNext = 0;  // where a record without address goes
+  bool bEnd = false;
+  unsigned char bytes[4 * 80] = {};
+
+  bool line(const char* p, std::size_t n) {
+    if (bEnd) return load.fail("data after the end record");
+    if (p[0] != '$') return load.fail("a record does not start with '$'");
+    if ((n - 1) % 5 != 0 || n == 1)
+      return load.fail("a record is not groups of five digits");
+    const std::size_t iBytes = (n - 1) / 5 * 4;
+    if (iBytes > sizeof bytes) return load.fail("record longer than its count");
+    for (std::size_t g = 0; g < iBytes / 4; ++g) {
+      u64 v = 0;
+      for (int k = 0; k < 5; ++k) {
+        const int d = digit(p[1 + 5 * g + k]);
+        if (d < 0) return load.fail("bad digit");
+        v = v * 85 + static_cast<unsigned int>(d);
+      }
+      if (v > 0xFFFFFFFF) return load.fail("bad digit");
+      for (int k = 0; k < 4; ++k)
+        bytes[4 * g + k] = static_cast<unsigned char>(v >> (24 - 8 * k));
+    }
+    if ((bytes[0] | bytes[1] | bytes[2] | bytes[3]) == 0) {
+      if (iBytes != 4) return load.fail("end record longer than its count");
+      return bEnd = true;
+    }
+    const unsigned int iCount = bytes[1];
+    if (iBytes != (4 + iCount + 3) / 4 * 4)
+      return load.fail(iBytes < 4 + iCount ? "record shorter than its count"
+                                           : "record longer than its count");
+    unsigned int sum = 0;
+    for (unsigned int i = 0; i < 4 + iCount; ++i) sum += bytes[i];
+    if ((sum & 0xFF) != 0 && !load.checksumMismatch()) return false;
+    const unsigned int iFormat = bytes[2] << 8 | bytes[3];
+    unsigned int iData = 4;
+    if (iFormat == 0) {
+      if (iCount < 4) return load.fail("record shorter than its address");
+      iNext = u64{bytes[4]} << 24 | bytes[5] << 16 | bytes[6] << 8 | bytes[7];
+      iData = 8;
+    } else if (iFormat != 1) {
+      return load.fail(iFormat == 2 ? "relative addresses are not supported"
+                                    : "unknown format code");
+    }
+    const unsigned int iLength = 4 + iCount - iData;
+    if (iNext + iLength > u64{1} << 32)
+      return load.fail("data beyond address 0xFFFFFFFF");
+    if (!load.put(iNext, bytes + iData, iLength)) return false;
+    iNext += iLength;
+    return true;
+  }
+};
+
+class FpcWriter : public gcSegmentHandler {
+ public:
+  FpcWriter(gcImageSave& save, unsigned int iRecord)
+      : save_(save), iRecord_(iRecord) {}
+  bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
+    for (u64 i = 0; i < iLength; i += iRecord_) {
+      const unsigned int n =
+          static_cast<unsigned int>(std::min<u64>(iRecord_, iLength - i));
+      unsigned char b[4 * 66] = {0, static_cast<unsigned char>(4 + n)};
+      const u64 iAddr = iFirst + i;
+      for (int k = 0; k < 4; ++k)
+        b[4 + k] = static_cast<unsigned char>(iAddr >> (24 - 8 * k));
+      unsigned int sum = b[1];
+      for (unsigned int k = 0; k < 4; ++k) sum += b[4 + k];
+      for (unsigned int k = 0; k < n; ++k)
+        sum += b[8 + k] = static_cast<unsigned char>(pData[i + k]);
+      b[0] = static_cast<unsigned char>(-sum);
+      record(b, 8 + n);
+    }
+    iBytes_ += iLength;
+    return save_.isOk();
+  }
+  // "$" and the n bytes at p, zeros after them to a whole group.
+  void record(const unsigned char* p, unsigned int n) {
+    char* q = save_.room(1 + (n + 3) / 4 * 5 + 2);
+    *q++ = '$';
+    for (unsigned int g = 0; g < n; g += 4) {
+      std::uint32_t v = 0;
+      for (unsigned int k = 0; k < 4; ++k) v = v << 8 | p[g + k];
+      for (int k = 4; k >= 0; --k, v /= 85) q[k] = digitChar(v % 85);
+      q += 5;
+    }
+    save_.advance(save_.lineEnd(q));
+  }
+  u64 bytes() const { return iBytes_; }
+
+ private:
+  gcImageSave& save_;
+  unsigned int iRecord_;
+  u64 iBytes_ = 0;
+};
+
+class FpcFile : public gcFileFormat {
+ public:
+  const char* getTypeName() override { return "Four Packed Code"; }
+  gcFileResult loadImage(const std::string& sFileName, gcVMMBase* pVMM,
+                         const gcImageOptions& options,
+                         gcImageInfo* pInfo) override {
+    gcImageLoad load(sFileName, pVMM, options);
+    std::unique_ptr<FpcReader> reader(new FpcReader{load});
+    const char* pLine = nullptr;
+    std::size_t n = 0;
+    while (load.isOpen() && load.nextLine(&pLine, &n)) {
+      while (n > 0 && (pLine[n - 1] == ' ' || pLine[n - 1] == '\t')) --n;
+      if (n != 0 && !reader->line(pLine, n)) break;
+    }
+    if (load.isOpen() && !reader->bEnd) load.warn("no end record");
+    return load.finish(gcImageInfo(), pInfo);
+  }
+  gcFileResult saveImage(const std::string& sFileName, gcVMMBase* pVMM,
+                         const gcImageOptions& options,
+                         const gcImageInfo*) override {
+    gcImageSave save(sFileName, pVMM, options);
+    if (options.getRecordLength() > 251)
+      save.fail("record length must be 1 to 251 for Four Packed Code");
+    if (!save.open()) return save.finish(0, 0);
+    FpcWriter writer(save, options.getRecordLength());
+    forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
+    const unsigned char end[4] = {};
+    writer.record(end, 4);
+    return save.finish(writer.bytes(), 0);
+  }
+};
+
+}  // namespace
+
+gcFileFormat* newFpcFile() { return new FpcFile; }
