@@ -160,7 +160,9 @@ TEST_F(FlashFormats, Uf2FamiliesAndBlocksNotInMainFlash) {
   for (auto [name, id] : {std::pair{"rp2040", 0xE48BFF56u},
                           {"Samd51", 0x55114460u},
                           {"0xC47E5767", 0xC47E5767u},
-                          {"42", 42u}}) {
+                          {"42", 42u},
+                          {"0xFFFFFFFF", 0xFFFFFFFFu},
+                          {"4294967295", 0xFFFFFFFFu}}) {
     EXPECT_TRUE(gcUf2File::familyId(name, &iId)) << name;
     EXPECT_EQ(id, iId);
   }
@@ -206,6 +208,7 @@ const Damage kDamage[] = {
   {"DfuSe", 0, 'd', 1, "prefix: no 'DfuSe' signature"},
   {"DfuSe", 5, 2, 1, "prefix: version 2, not 1"},
   {"DfuSe", 6, 334, 4, "prefix: image size 334, the file holds 333"},
+  {"DfuSe", 9, 1, 1, "prefix: image size 16777549, the file holds 333"},
   {"DfuSe", 10, 2, 1, "target 1: target prefix runs past the end of the image"},
   {"DfuSe", 11, 't', 1, "target 0: no 'Target' signature"},
   {"DfuSe", 277, 49, 4, "target 0: size 49 runs past the end of the image"},

@@ -158,6 +158,7 @@ const Load kLoads[] = {
   {"Motorola S-record", "X1\n", ":1: record does not start with 'S'", 0},
   {"Motorola S-record", "S1\n", ":1: byte count does not match the record", 0},
   {"Motorola S-record", "S4030000FC\n", ":1: unknown record type S4", 0},
+  {"Motorola S-record", "S10200FD\n", ":1: record too short", 0},
   {"Motorola S-record", "S1040010AA41\n",
    ":1: address 0x00000010 already holds another value", 0},
   {"Motorola S-record", "S104002011CA\nS5030002FA\n",
@@ -195,6 +196,7 @@ const Load kLoads[] = {
   {"MIF", "WIDTH=8;\nDEPTH=4;\nCONTENT\n BEGIN\n4 : 1;\nEND;\n", ":5: '4' is over 3", 0},
   {"MIF", "WIDTH=8; DEPTH=4; CONTENT BEGIN [1..0] : 1; END;", ":1: range's first address above its last", 0},
   {"MIF", "WIDTH=8; DEPTH=4; CONTENT BEGIN [0..1] : 1 2; END;", ":1: a range takes one value", 0},
+  {"MIF", "WIDTH=8; DEPTH=4; CONTENT BEGIN [0..1]; END;", ":1: expected ADDRESS : VALUE;", 0},
   {"MIF", "WIDTH=12;\n", ":1: WIDTH must be 8, 16, 24 or 32", 0},
   {"MIF", "DEPTH=16777217;", ":1: '16777217' is over 16777216", 0},
   {"MIF", "DEPTH=4; % WIDTH=8;\n % CONTENT BEGIN", ":2: CONTENT before WIDTH and DEPTH", 0},
@@ -288,6 +290,114 @@ TEST_F(Formats, BadInputNamesFileLineAndReasonAndChangesNothing) {
     EXPECT_EQ(std::vector<std::string>{}, r.getWarnings());  // nor "no end"
     EXPECT_EQ((std::map<vmm_int, char>{{0x10, 0x55}}), writtenBytes(vmm));
     EXPECT_EQ(iUsage, vmm.getUsedPhysicalMemory());
+  }
+}
+
+struct Decode {
+  const char* type;
+  const char* text;
+  std::map<vmm_int, char> bytes;
+};
+
+// Sound files and where their bytes land, at the edges where a segment's
+// offset wraps or a radix changes.
+// clang-format off
+const Decode kDecodes[] = {
+  {"Intel HEX", ":020000021000EC\n:04FFFE0001020304F5\n:047FFE000506070865\n:00000001FF\n",
+   {{0x1FFFE, 1}, {0x1FFFF, 2}, {0x10000, 3}, {0x10001, 4},
+    {0x17FFE, 5}, {0x17FFF, 6}, {0x18000, 7}, {0x18001, 8}}},
+  {"MIF", "WIDTH=8;DEPTH=16;ADDRESS_RADIX=OCT;DATA_RADIX=OCT;CONTENT BEGIN 17 : 377; 7 : 10; END;",
+   {{7, 8}, {15, '\xFF'}}},
+  {"MIF", "WIDTH=16;DEPTH=4;ADDRESS_RADIX=DEC;DATA_RADIX=UNS;CONTENT BEGIN 3 : 65535; END;",
+   {{6, '\xFF'}, {7, '\xFF'}}},
+  {"MIF", "WIDTH=8;DEPTH=4;ADDRESS_RADIX=BIN;DATA_RADIX=DEC;CONTENT BEGIN 11 : 99; [1..1] : 5; END;",
+   {{1, 5}, {3, 99}}},
+};
+// clang-format on
+
+TEST_F(Formats, SoundFilesPutEachByteWhereItBelongs) {
+  gcFileSupport support;
+  for (const Decode& c : kDecodes) {
+    SCOPED_TRACE(c.text);
+    spill("d", c.text);
+    gcVMM vmm;
+    vmm.setMemoryModell(new gcVMM32BitHashed);
+    const gcFileResult r = support.createFileSupport(c.type)->loadImage(
+        "d", &vmm, gcImageOptions(), nullptr);
+    EXPECT_EQ("", r.getMessage());
+    EXPECT_EQ(c.bytes, writtenBytes(vmm));
+  }
+  // The count record's width follows the count: S5 up to 0xFFFF records.
+  for (auto [iRecords, count] : {std::pair{0x7FFFu, "S5037FFF"},
+                                 {0x8000u, "S5038000"},
+                                 {0xFFFFu, "S503FFFF"},
+                                 {0x10000u, "S604010000"}}) {
+    gcVMM vmm;
+    vmm.setMemoryModell(new gcVMM32BitHashed);
+    const std::string data(iRecords, 'x');
+    vmm.setBlock(0, const_cast<char*>(data.data()), iRecords);
+    gcImageOptions options;
+    ASSERT_TRUE(support.createFileSupport("Motorola S-record")
+                    ->saveImage("s", &vmm, options.setRecordLength(1), nullptr)
+                    .isOk());
+    const std::string file = slurp("s");
+    const std::size_t at = file.rfind("\nS", file.rfind("\nS") - 1) + 1;
+    EXPECT_EQ(count, file.substr(at, std::strlen(count)));
+  }
+}
+
+// How every load decides an input's format: by name, then by content; text
+// no format claims is refused.
+TEST(Detect, NameThenContentAndTextRefused) {
+  const std::string kText = std::string(65535, 'a');
+  // clang-format off
+  for (auto [name, head, type] : std::initializer_list<std::tuple<const char*, std::string, const char*>>{
+      {"a.MIF", ":00000001FF", "MIF"},
+      {"a.vmem", "@10", "Verilog memory"},
+      {"a.mem", "@10", "TI-TXT"},
+      {"a.txt", " -- x\n%\n%Width\n=8;", "MIF"},
+      {"a.txt", "depth=", "MIF"},
+      {"a.txt", "address_radix =", "MIF"},
+      {"a.txt", "DATA_RADIX\t=", "MIF"},
+      {"a.txt", "content\r\n\tbegin", "MIF"},
+      {"a.txt", "content", ""},
+      {"a.txt", "WIDTHS=8;", ""},
+      {"a.txt", "WIDTH 8", ""},
+      {"a.txt", "% WIDTH=8;", ""},
+      {"a.txt", "-- x\nWIDTH", ""},
+      {"a.txt", "a-\nWIDTH=", ""},
+      {"a.bin", "", "Binary file"},
+      {"a.bin", "\t\n\f\r \x7E", ""},
+      {"a.bin", "a\x7F", "Binary file"},
+      {"a.bin", "a\x1F", "Binary file"},
+      {"a.bin", std::string("a\0", 2), "Binary file"},
+      {"a.bin", "\xC2\xA0\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", ""},
+      {"a.bin", "\xC2\x9F", "Binary file"},
+      {"a.bin", "\xC1\xBF", "Binary file"},
+      {"a.bin", "\xE0\x9F\xBF", "Binary file"},
+      {"a.bin", "\xED\xA0\x80", "Binary file"},
+      {"a.bin", "\xF0\x8F\xBF\xBF", "Binary file"},
+      {"a.bin", "\xF4\x90\x80\x80", "Binary file"},
+      {"a.bin", "\xF5\x80\x80\x80", "Binary file"},
+      {"a.bin", "\x80", "Binary file"},
+      {"a.bin", "\xC3(", "Binary file"},
+      {"a.bin", "a\xE2\x82", "Binary file"},
+      {"a.bin", kText + "\xC3", ""},
+      {"a.bin", kText + "\xC3(", "Binary file"},
+  }) {
+    // clang-format on
+    SCOPED_TRACE(head.substr(0, 40));
+    std::string sType = "?";
+    const gcFileResult r =
+        gcFileSupport::detectInput(name, head.data(), head.size(), &sType);
+    EXPECT_EQ(type, sType);
+    EXPECT_EQ(*type == '\0'
+                  ? std::string(name) +
+                        ": cannot tell the format of this text: give "
+                        "PATH@FORMAT (" +
+                        gcFileSupport::formatWords() + ") or PATH@binary"
+                  : "",
+              r.getMessage());
   }
 }
 

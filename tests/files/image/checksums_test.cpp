@@ -65,6 +65,34 @@ TEST(Checksums, EveryCatalogueCrcGivesItsCheckValueUnderEachName) {
   }
 }
 
+// The STM32 unit over many of its 256-byte steps: CRC-32/MPEG-2 of the
+// words' bytes reversed.
+TEST(Checksums, Stm32OverManyStepsIsMpeg2OfReversedWords) {
+  std::string data(1028, '\0'), reversed(1028, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<char>(i * 7 + (i >> 8));
+  for (std::size_t i = 0; i < data.size(); ++i) reversed[i] = data[i ^ 3];
+  auto a = newVMM(), b = newVMM();
+  a->setBlock(0, &data[0], 1028);
+  b->setBlock(0, &reversed[0], 1028);
+  ASSERT_EQ("",
+            reason(checksumImage(a.get(), "stm32-le", 0x1000, 0, 1027, false)));
+  ASSERT_EQ("", reason(checksumImage(b.get(), "crc-32/mpeg-2-le", 0x1000, 0,
+                                     1027, false)));
+  EXPECT_EQ(bytesAt(*b, 0x1000, 4), bytesAt(*a, 0x1000, 4));
+}
+
+TEST(Checksums, TheListNamesEachModelItsParametersAndCheck) {
+  const std::string list = checksumList();
+  for (const char* pLine :
+       {"\n  crc32-le, -be         CRC-32/ISO-HDLC, zlib's crc32, check "
+        "0xcbf43926\n",
+        "\n  crc16-xmodem-le, -be  CRC-16/XMODEM, check 0x31c3\n",
+        "\n  crc-32/iso-hdlc          width=32 poly=0x04c11db7 init=0xffffffff "
+        "refin=true refout=true xorout=0xffffffff check=0xcbf43926  also "})
+    EXPECT_NE(std::string::npos, list.find(pLine)) << pLine;
+}
+
 TEST(Checksums, NamesAndParametersAsUsersWriteThem) {
   const std::pair<const char*, const char*> cases[] = {
       {"CRC-32C-be", ""},

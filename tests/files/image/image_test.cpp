@@ -79,6 +79,69 @@ TEST_F(Image, SavesWholeOrLeavesTheTargetAsItWas) {
   EXPECT_EQ(writtenBytes(*image.getVMM()), writtenBytes(*back.getVMM()));
 }
 
+TEST_F(Image, WritesTheReportOrFailsWithNothingLeft) {
+  gcImage image;
+  image.write(0x10, "ab", 2);
+  const auto here = std::filesystem::current_path();
+  ASSERT_TRUE(image.saveMemoryMap("r.txt").isOk());
+  EXPECT_NE(std::string::npos, slurp("r.txt").find("----"));
+  EXPECT_EQ("no/such/r.txt: cannot write the report",
+            image.saveMemoryMap("no/such/r.txt").getMessage());
+  EXPECT_EQ(here, std::filesystem::current_path());
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(".")) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(1u, files);
+}
+
+// The picture's caption and legend: counts, plurals, and names whose bytes
+// are not UTF-8 escaped, each byte alone.
+TEST_F(Image, PictureCaptionCountsAndEscapesNames) {
+  for (auto [name, shown] : {std::pair{"\xE2\x82\xAC\xF0\x9F\x9A\x80", ""},
+                             {"\xE0\xA4\x80\xDF\xBF", ""},
+                             {"\xBF\x80", "\\xbf\\x80"},
+                             {"\xC3(", "\\xc3("},
+                             {"\xC0\x80", "\\xc0\\x80"},
+                             {"\xED\xA0\x80", "\\xed\\xa0\\x80"},
+                             {"a<&\"\x01", "a&lt;&amp;&quot;\\x01"}}) {
+    const std::string sName = name, sShown = *shown ? shown : name;
+    spill(sName, "\x01\x02\x03");
+    gcImageInput one = input(sName), two = input(sName);
+    one.bPlaced = true, one.iAddress = 0x10;
+    two.bPlaced = true, two.iAddress = 0x20;
+    std::string svg;
+    gcImage image;
+    ASSERT_TRUE(image.load({one}, gcImageOptions()).isOk());
+    ASSERT_TRUE(image.layoutSvg(gcImageOptions(), &svg).isOk());
+    EXPECT_NE(std::string::npos,
+              svg.find(">3 bytes in 1 run, 0x00000010 to 0x00000012<"));
+    EXPECT_NE(std::string::npos,
+              svg.find(">" + sShown + "@0x00000010 (Binary file): 3 bytes<"))
+        << svg;
+    ASSERT_TRUE(image.load({two}, gcImageOptions()).isOk());
+    ASSERT_TRUE(image.layoutSvg(gcImageOptions(), &svg).isOk());
+    EXPECT_NE(std::string::npos,
+              svg.find(">6 bytes in 2 runs, 0x00000010 to 0x00000022<"));
+    EXPECT_NE(std::string::npos,
+              svg.find("0x00000020-0x00000022, 3 bytes\nfrom " + sShown +
+                       "@0x00000020</title>"));
+    EXPECT_EQ(std::string::npos,
+              svg.find(".0\"", svg.find('\n')));  // 20, not 20.0
+    std::remove(sName.c_str());
+  }
+  gcImage image;
+  std::string svg;
+  spill("b", "\x01");
+  gcImageInput b = input("b");
+  b.bPlaced = true;
+  ASSERT_TRUE(image.load({b}, gcImageOptions()).isOk());
+  ASSERT_TRUE(image.layoutSvg(gcImageOptions(), &svg).isOk());
+  EXPECT_NE(std::string::npos,
+            svg.find(">1 byte in 1 run, 0x00000000 to 0x00000000<"));
+}
+
 // Bytes in memory load as their file does but are not listed to load
 // again; an output in memory holds the whole file or nothing.
 TEST_F(Image, LoadsAndSavesInMemoryAsFiles) {
@@ -115,6 +178,7 @@ TEST_F(Image, ReadsFillOrStopAtTheFirstHole) {
   EXPECT_TRUE(image.read(0x0FFC, 8, &out[0], '.', &hole));
   EXPECT_EQ("..abcd..", out);
   EXPECT_FALSE(image.read(0x0FFE, 5, &out[0], -1, &hole));
+  EXPECT_TRUE(image.read(0x0FFC, 0, &out[0], -1, &hole));
   EXPECT_EQ(0x1002u, hole);
 }
 
