@@ -3,9 +3,7 @@
 
 #include "gcDataTextFiles.h"
 #include "gcHexCodec.h"
-#include "gcImageLoad.h"
-#include "gcImageSave.h"
-#include "gcTextLines.h"
+#include "gcTextFormat.h"
 
 namespace {
 
@@ -18,9 +16,10 @@ bool isExecution(char c) {
   return c == ' ' || c == '%' || c == '\'' || c == ',';
 }
 
-struct AsciiHexReader {
-  gcImageLoad& load;
-  enum { kBefore, kData, kAfter, kDone } eState = kBefore;
+// bVariant: guarded (ASCII-Hex); else Needham, whose data starts at once.
+struct AsciiHexReader : gcTextReader {
+  using gcTextReader::gcTextReader;
+  enum { kBefore, kData, kAfter, kDone } eState = bVariant ? kBefore : kData;
   char cExecution = 0;  // the first one other than a blank
   u64 iAddr = 0;
   unsigned int iSum = 0;
@@ -96,12 +95,21 @@ struct AsciiHexReader {
     }
     return load.put(iAddr - k, bytes, k);
   }
+
+  bool done() const { return eState == kDone; }
+  void end() {
+    if (eState == kBefore)
+      load.fail("no STX (0x02) before the data", false);
+    else if (eState == kData && bVariant)
+      load.warn("no end record");
+  }
 };
 
-class AsciiHexWriter : public gcSegmentHandler {
+// Needham's programmers read the same without the guards: no STX, ETX or
+// sum, 8-digit addresses, and the data simply ends with the file.
+class AsciiHexWriter : public gcTextWriter {
  public:
-  AsciiHexWriter(gcImageSave& save, int iDigits)
-      : save_(save), iDigits_(iDigits) {}
+  using gcTextWriter::gcTextWriter;
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     if (iFirst != iNext_) {
       char* p = save_.room(16);
@@ -128,72 +136,35 @@ class AsciiHexWriter : public gcSegmentHandler {
     iBytes_ += iLength;
     return save_.isOk();
   }
-  u64 bytes() const { return iBytes_; }
-  unsigned int sum() const { return iSum_ & 0xFFFF; }
+  void begin() {
+    if (!bGuarded_) return;
+    char* p = save_.room(2);
+    *p++ = kStx, *p++ = ' ';
+    save_.advance(p);
+  }
+  void end() {
+    if (!bGuarded_) return;
+    char* p = save_.room(4);
+    *p++ = kEtx;
+    save_.advance(save_.lineEnd(p));
+    char sum[16];
+    std::snprintf(sum, sizeof sum, "$S%04X,", iSum_ & 0xFFFF);
+    if (!options_.getDataOnly()) putLine(save_, sum);
+  }
 
  private:
-  gcImageSave& save_;
-  int iDigits_;  // of an address
+  const bool bGuarded_ = bVariant_;
+  const int iDigits_ = bGuarded_ ? 4 : 8;  // of an address
   u64 iNext_ = ~u64{0};
   unsigned int iOnLine_ = 0;
   unsigned int iSum_ = 0;
-  u64 iBytes_ = 0;
-};
-
-// Needham's programmers read the same without the guards: no STX, ETX or
-// sum, 8-digit addresses, and the data simply ends with the file.
-class AsciiHexFile : public gcFileFormat {
- public:
-  explicit AsciiHexFile(bool bGuarded) : bGuarded_(bGuarded) {}
-  const char* getTypeName() override {
-    return bGuarded_ ? "ASCII-Hex" : "Needham";
-  }
-  gcFileResult loadImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         gcImageInfo* pInfo) override {
-    gcImageLoad load(sFileName, pVMM, options);
-    std::unique_ptr<AsciiHexReader> reader(new AsciiHexReader{load});
-    if (!bGuarded_) reader->eState = AsciiHexReader::kData;
-    const char* pLine = nullptr;
-    std::size_t n = 0;
-    while (load.isOpen() && reader->eState != AsciiHexReader::kDone &&
-           load.nextLine(&pLine, &n))
-      if (!reader->line(pLine, n)) break;
-    if (load.isOpen() && reader->eState == AsciiHexReader::kBefore)
-      load.fail("no STX (0x02) before the data", false);
-    else if (load.isOpen() && reader->eState == AsciiHexReader::kData &&
-             bGuarded_)
-      load.warn("no end record");
-    return load.finish(gcImageInfo(), pInfo);
-  }
-  gcFileResult saveImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         const gcImageInfo*) override {
-    gcImageSave save(sFileName, pVMM, options);
-    if (!save.open()) return save.finish(0, 0);
-    AsciiHexWriter writer(save, bGuarded_ ? 4 : 8);
-    if (!bGuarded_) {
-      forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
-      return save.finish(writer.bytes(), 0);
-    }
-    char* p = save.room(2);
-    *p++ = kStx, *p++ = ' ';
-    save.advance(p);
-    forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
-    p = save.room(4);
-    *p++ = kEtx;
-    save.advance(save.lineEnd(p));
-    char sum[16];
-    std::snprintf(sum, sizeof sum, "$S%04X,", writer.sum());
-    if (!options.getDataOnly()) putLine(save, sum);
-    return save.finish(writer.bytes(), 0);
-  }
-
- private:
-  bool bGuarded_;
 };
 
 }  // namespace
 
-gcFileFormat* newAsciiHexFile() { return new AsciiHexFile(true); }
-gcFileFormat* newNeedhamFile() { return new AsciiHexFile(false); }
+gcFileFormat* newAsciiHexFile() {
+  return new gcTextFormat<AsciiHexReader, AsciiHexWriter>("ASCII-Hex", true);
+}
+gcFileFormat* newNeedhamFile() {
+  return new gcTextFormat<AsciiHexReader, AsciiHexWriter>("Needham", false);
+}

@@ -1,9 +1,7 @@
 #include <cstring>
 
 #include "gcDataTextFiles.h"
-#include "gcImageLoad.h"
-#include "gcImageSave.h"
-#include "gcTextLines.h"
+#include "gcTextFormat.h"
 
 namespace {
 
@@ -28,9 +26,8 @@ int digit(char c) { return kValues.value[static_cast<unsigned char>(c)]; }
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-struct FastLoadReader {
-  gcImageLoad& load;
-  gcImageInfo& info;
+struct FastLoadReader : gcTextReader {
+  using gcTextReader::gcTextReader;
   u64 iAddr = 0;
   unsigned int iSum = 0;
   bool bEnd = false;
@@ -133,9 +130,12 @@ struct FastLoadReader {
 
 // Lines of 80 characters: data in groups of 3 bytes, the 1 or 2 left of a
 // run as B commands; the sum compared and cleared every 16 lines.
-class FastLoadWriter : public gcSegmentHandler {
+class FastLoadWriter : public gcTextWriter {
  public:
-  explicit FastLoadWriter(gcImageSave& save) : save_(save) {}
+  FastLoadWriter(gcImageSave& save, const gcImageOptions& options,
+                 const gcImageInfo* pInfo, bool bVariant)
+      : gcTextWriter(save, options, pInfo, bVariant),
+        bStart_(startToWrite(options, pInfo, &iStart_)) {}
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     const auto* pByte = reinterpret_cast<const unsigned char*>(pData);
     u64 i = 0;
@@ -161,17 +161,16 @@ class FastLoadWriter : public gcSegmentHandler {
     }
     iHeld_ = 0;
   }
-  void end(bool bStart, std::uint32_t iStart) {
+  void end() {
     finishRun();
     command('C', iSum_ & 0xFFFF, 3);
     newLine(false);
-    if (bStart) {  // on a line of its own, which only data leaves out
-      command('A', iStart, 0);
+    if (bStart_) {  // on a line of its own, which only data leaves out
+      command('A', iStart_, 0);
       command('E', 0, 2);
       newLine(false);
     }
   }
-  u64 bytes() const { return iBytes_; }
 
  private:
   void group(const unsigned char* p) {
@@ -205,45 +204,18 @@ class FastLoadWriter : public gcSegmentHandler {
     iColumn_ = 0;
   }
 
-  gcImageSave& save_;
+  std::uint32_t iStart_ = 0;
+  const bool bStart_;
   u64 iNext_ = ~u64{0};
   unsigned char held_[3];
   unsigned int iHeld_ = 0;
   unsigned int iColumn_ = 0;
   u64 iLines_ = 0;
   unsigned int iSum_ = 0;
-  u64 iBytes_ = 0;
-};
-
-class FastLoadFile : public gcFileFormat {
- public:
-  const char* getTypeName() override { return "FastLoad"; }
-  gcFileResult loadImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         gcImageInfo* pInfo) override {
-    gcImageLoad load(sFileName, pVMM, options);
-    gcImageInfo info;
-    std::unique_ptr<FastLoadReader> reader(new FastLoadReader{load, info});
-    const char* pLine = nullptr;
-    std::size_t n = 0;
-    while (load.isOpen() && load.nextLine(&pLine, &n))
-      if (!reader->line(pLine, n)) break;
-    return load.finish(info, pInfo);
-  }
-  gcFileResult saveImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         const gcImageInfo* pInfo) override {
-    gcImageSave save(sFileName, pVMM, options);
-    std::uint32_t iStart = 0;
-    const bool bStart = startToWrite(options, pInfo, &iStart);
-    if (!save.open()) return save.finish(0, 0);
-    FastLoadWriter writer(save);
-    forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
-    writer.end(bStart, iStart);
-    return save.finish(writer.bytes(), 0);
-  }
 };
 
 }  // namespace
 
-gcFileFormat* newFastLoadFile() { return new FastLoadFile; }
+gcFileFormat* newFastLoadFile() {
+  return new gcTextFormat<FastLoadReader, FastLoadWriter>("FastLoad");
+}

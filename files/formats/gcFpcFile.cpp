@@ -2,9 +2,7 @@
 #include <cstdio>
 
 #include "gcDataTextFiles.h"
-#include "gcImageLoad.h"
-#include "gcImageSave.h"
-#include "gcTextLines.h"
+#include "gcTextFormat.h"
 
 namespace {
 
@@ -18,13 +16,15 @@ char digitChar(unsigned int v) {
   return static_cast<char>(v < 5 ? '%' + v : '&' + v);
 }
 
-struct FpcReader {
-  gcImageLoad& load;
+struct FpcReader : gcTextReader {
+  using gcTextReader::gcTextReader;
   u64 iNext = 0;  // where a record without address goes
   bool bEnd = false;
   unsigned char bytes[4 * 80] = {};
 
   bool line(const char* p, std::size_t n) {
+    while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\t')) --n;
+    if (n == 0) return true;
     if (bEnd) return load.fail("data after the end record");
     if (p[0] != '$') return load.fail("a record does not start with '$'");
     if ((n - 1) % 5 != 0 || n == 1)
@@ -70,12 +70,15 @@ struct FpcReader {
     iNext += iLength;
     return true;
   }
+
+  void end() {
+    if (!bEnd) load.warn("no end record");
+  }
 };
 
-class FpcWriter : public gcSegmentHandler {
+class FpcWriter : public gcTextWriter {
  public:
-  FpcWriter(gcImageSave& save, unsigned int iRecord)
-      : save_(save), iRecord_(iRecord) {}
+  using gcTextWriter::gcTextWriter;
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     for (u64 i = 0; i < iLength; i += iRecord_) {
       const unsigned int n =
@@ -106,45 +109,18 @@ class FpcWriter : public gcSegmentHandler {
     }
     save_.advance(save_.lineEnd(q));
   }
-  u64 bytes() const { return iBytes_; }
+  void end() {
+    const unsigned char end[4] = {};
+    if (!options_.getDataOnly()) record(end, 4);
+  }
 
  private:
-  gcImageSave& save_;
-  unsigned int iRecord_;
-  u64 iBytes_ = 0;
-};
-
-class FpcFile : public gcFileFormat {
- public:
-  const char* getTypeName() override { return "Four Packed Code"; }
-  gcFileResult loadImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         gcImageInfo* pInfo) override {
-    gcImageLoad load(sFileName, pVMM, options);
-    std::unique_ptr<FpcReader> reader(new FpcReader{load});
-    const char* pLine = nullptr;
-    std::size_t n = 0;
-    while (load.isOpen() && load.nextLine(&pLine, &n)) {
-      while (n > 0 && (pLine[n - 1] == ' ' || pLine[n - 1] == '\t')) --n;
-      if (n != 0 && !reader->line(pLine, n)) break;
-    }
-    if (load.isOpen() && !reader->bEnd) load.warn("no end record");
-    return load.finish(gcImageInfo(), pInfo);
-  }
-  gcFileResult saveImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         const gcImageInfo*) override {
-    gcImageSave save(sFileName, pVMM, options);
-    if (!save.open()) return save.finish(0, 0);
-    // The count byte holds the address too: at most 251 data bytes.
-    FpcWriter writer(save, std::min(options.getRecordLength(), 251u));
-    forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
-    const unsigned char end[4] = {};
-    if (!options.getDataOnly()) writer.record(end, 4);
-    return save.finish(writer.bytes(), 0);
-  }
+  // The count byte holds the address too: at most 251 data bytes.
+  const unsigned int iRecord_ = std::min(options_.getRecordLength(), 251u);
 };
 
 }  // namespace
 
-gcFileFormat* newFpcFile() { return new FpcFile; }
+gcFileFormat* newFpcFile() {
+  return new gcTextFormat<FpcReader, FpcWriter>("Four Packed Code");
+}

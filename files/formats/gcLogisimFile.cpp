@@ -2,9 +2,7 @@
 #include <cstring>
 
 #include "gcDataTextFiles.h"
-#include "gcImageLoad.h"
-#include "gcImageSave.h"
-#include "gcTextLines.h"
+#include "gcTextFormat.h"
 
 namespace {
 
@@ -14,9 +12,9 @@ constexpr char kMagic[] = "v2.0 raw";
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-struct LogisimReader {
-  gcImageLoad& load;
-  u64 iAddr;
+struct LogisimReader : gcTextReader {
+  using gcTextReader::gcTextReader;
+  u64 iAddr = options.getLoadAddress();
   bool bMagic = false;
   unsigned char zeros[4096] = {};
 
@@ -77,12 +75,16 @@ struct LogisimReader {
     }
     return true;
   }
+
+  void end() {
+    if (!bMagic) load.fail("the file does not start with 'v2.0 raw'", false);
+  }
 };
 
 // Bytes in hex without leading zeros, runs of four or more as "N*HH".
-class LogisimWriter : public gcSegmentHandler {
+class LogisimWriter : public gcTextWriter {
  public:
-  explicit LogisimWriter(gcImageSave& save) : lines_(save, "", ' ', 80) {}
+  using gcTextWriter::gcTextWriter;
   bool handleSegment(vmm_int, u64 iLength, const char* pData) override {
     for (u64 i = 0; i < iLength; ++i) {
       const auto b = static_cast<unsigned char>(pData[i]);
@@ -107,49 +109,31 @@ class LogisimWriter : public gcSegmentHandler {
     }
     iRun_ = 0;
   }
+  void begin() {
+    putLine(save_, kMagic);
+    putLine(save_, "");
+  }
+  void walk(gcVMMBase* pVMM) {
+    forFilledRange(pVMM, save_, options_.getFillByte(), this, &iFilled_);
+  }
   void end() {
     if (iRun_ != 0) flush();
     lines_.endLine();
   }
+  u64 dataBytes() const {
+    return save_.getLast() + 1 - save_.getFirst() - iFilled_;
+  }
+  u64 filledBytes() const { return iFilled_; }
 
  private:
-  gcItemLines lines_;
+  gcItemLines lines_{save_, "", ' ', 80};
+  u64 iFilled_ = 0;
   unsigned char iByte_ = 0;
   u64 iRun_ = 0;
 };
 
-class LogisimFile : public gcFileFormat {
- public:
-  const char* getTypeName() override { return "Logisim"; }
-  gcFileResult loadImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         gcImageInfo* pInfo) override {
-    gcImageLoad load(sFileName, pVMM, options);
-    std::unique_ptr<LogisimReader> reader(
-        new LogisimReader{load, options.getLoadAddress()});
-    const char* pLine = nullptr;
-    std::size_t n = 0;
-    while (load.isOpen() && load.nextLine(&pLine, &n))
-      if (!reader->line(pLine, n)) break;
-    if (load.isOpen() && !reader->bMagic)
-      load.fail("the file does not start with 'v2.0 raw'", false);
-    return load.finish(gcImageInfo(), pInfo);
-  }
-  gcFileResult saveImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         const gcImageInfo*) override {
-    gcImageSave save(sFileName, pVMM, options);
-    if (!save.open()) return save.finish(0, 0);
-    putLine(save, kMagic);
-    putLine(save, "");
-    LogisimWriter writer(save);
-    u64 iFilled = 0;
-    forFilledRange(pVMM, save, options.getFillByte(), &writer, &iFilled);
-    writer.end();
-    return save.finish(save.getLast() + 1 - save.getFirst() - iFilled, iFilled);
-  }
-};
-
 }  // namespace
 
-gcFileFormat* newLogisimFile() { return new LogisimFile; }
+gcFileFormat* newLogisimFile() {
+  return new gcTextFormat<LogisimReader, LogisimWriter>("Logisim");
+}

@@ -4,9 +4,7 @@
 
 #include "gcDataTextFiles.h"
 #include "gcHexCodec.h"
-#include "gcImageLoad.h"
-#include "gcImageSave.h"
-#include "gcTextLines.h"
+#include "gcTextFormat.h"
 
 namespace {
 
@@ -16,9 +14,9 @@ constexpr u64 kSegment = 0x20000;  // what one "!E" erases
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-struct MipsReader {
-  gcImageLoad& load;
-  bool bLittle;
+struct MipsReader : gcTextReader {
+  using gcTextReader::gcTextReader;
+  const bool bLittle = bVariant;
   bool bReset = false;  // "!R" came
   u64 iAddr = 0;
   unsigned char words[1 << 15] = {};  // a line's words, staged at its end
@@ -70,12 +68,15 @@ struct MipsReader {
     }
     return flush();
   }
+
+  void end() {
+    if (!bReset) load.fail("the file does not start with !R", false);
+  }
 };
 
-class MipsWriter : public gcSegmentHandler {
+class MipsWriter : public gcTextWriter {
  public:
-  MipsWriter(gcImageSave& save, bool bLittle)
-      : save_(save), bLittle_(bLittle), lines_(save, "", ' ', 80) {}
+  using gcTextWriter::gcTextWriter;
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     if (!checkWholeWords(save_, iFirst, iLength, 4)) return false;
     const std::uint16_t* pDigits = hexPairDigits();
@@ -101,8 +102,12 @@ class MipsWriter : public gcSegmentHandler {
     iBytes_ += iLength;
     return save_.isOk();
   }
-  void endLine() { lines_.endLine(); }
-  u64 bytes() const { return iBytes_; }
+  void begin() { putLine(save_, "!R"); }
+  void end() {
+    lines_.endLine();
+    putLine(save_, ">#DL_DONE");
+    putLine(save_, ">FINISHED");
+  }
 
  private:
   void line(const char* pFormat, u64 a, u64 b) {
@@ -112,54 +117,16 @@ class MipsWriter : public gcSegmentHandler {
     save_.advance(save_.lineEnd(p));
   }
 
-  gcImageSave& save_;
-  bool bLittle_;
-  gcItemLines lines_;
+  const bool bLittle_ = bVariant_;
+  gcItemLines lines_{save_, "", ' ', 80};
   u64 iNext_ = ~u64{0};
   u64 iErased_ = ~u64{0};
-  u64 iBytes_ = 0;
-};
-
-class MipsFlashFile : public gcFileFormat {
- public:
-  explicit MipsFlashFile(bool bLittle) : bLittle_(bLittle) {}
-  const char* getTypeName() override {
-    return bLittle_ ? "MIPS flash (little-endian)" : "MIPS flash (big-endian)";
-  }
-  gcFileResult loadImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         gcImageInfo* pInfo) override {
-    gcImageLoad load(sFileName, pVMM, options);
-    std::unique_ptr<MipsReader> pReader(new MipsReader{load, bLittle_});
-    MipsReader& reader = *pReader;
-    const char* pLine = nullptr;
-    std::size_t n = 0;
-    while (load.isOpen() && load.nextLine(&pLine, &n))
-      if (!reader.line(pLine, n)) break;
-    if (load.isOpen() && !reader.bReset)
-      load.fail("the file does not start with !R", false);
-    return load.finish(gcImageInfo(), pInfo);
-  }
-  gcFileResult saveImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         const gcImageInfo*) override {
-    gcImageSave save(sFileName, pVMM, options);
-    if (!save.open()) return save.finish(0, 0);
-    putLine(save, "!R");
-    MipsWriter writer(save, bLittle_);
-    forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
-    writer.endLine();
-    putLine(save, ">#DL_DONE");
-    putLine(save, ">FINISHED");
-    return save.finish(writer.bytes(), 0);
-  }
-
- private:
-  bool bLittle_;
 };
 
 }  // namespace
 
 gcFileFormat* newMipsFlashFile(bool bLittleEndian) {
-  return new MipsFlashFile(bLittleEndian);
+  return new gcTextFormat<MipsReader, MipsWriter>(
+      bLittleEndian ? "MIPS flash (little-endian)" : "MIPS flash (big-endian)",
+      bLittleEndian);
 }

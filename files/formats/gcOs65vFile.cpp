@@ -2,9 +2,7 @@
 
 #include "gcDataTextFiles.h"
 #include "gcHexCodec.h"
-#include "gcImageLoad.h"
-#include "gcImageSave.h"
-#include "gcTextLines.h"
+#include "gcTextFormat.h"
 
 namespace {
 
@@ -23,9 +21,9 @@ int hexDigit(char c) {
 
 // Reads a character at a time: the file may use CR alone between bytes,
 // so it has no lines a line reader could take.
-struct Os65vReader {
-  gcImageLoad& load;
-  gcImageInfo& info;
+struct Os65vReader : gcTextReader {
+  using gcTextReader::gcTextReader;
+  static constexpr bool kByCharacter = true;
   enum { kStart, kAddress, kData, kEnd } eMode = kStart;
   u64 iLine = 1;
   bool bCr = false;  // the last character was CR
@@ -103,11 +101,21 @@ struct Os65vReader {
                   static_cast<unsigned char>(c));
     return fail(reason);
   }
+
+  void end() {
+    if (eMode == kData && !store()) return;
+    if (eMode != kEnd && !bDone) load.warn("no end record");
+  }
 };
 
-class Os65vWriter : public gcSegmentHandler {
+class Os65vWriter : public gcTextWriter {
  public:
-  explicit Os65vWriter(gcImageSave& save) : save_(save) {}
+  Os65vWriter(gcImageSave& save, const gcImageOptions& options,
+              const gcImageInfo* pInfo, bool bVariant)
+      : gcTextWriter(save, options, pInfo, bVariant),
+        bStart_(startToWrite(options, pInfo, &iStart_)) {
+    if (bStart_) checkStartFits(save, iStart_, 0x10000);
+  }
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     if (!checkFits(save_, iFirst, iLength, 0x10000)) return false;
     if (iFirst != iNext_) {
@@ -124,57 +132,24 @@ class Os65vWriter : public gcSegmentHandler {
     iBytes_ += iLength;
     return save_.isOk();
   }
-  u64 bytes() const { return iBytes_; }
-
- private:
-  gcImageSave& save_;
-  u64 iNext_ = ~u64{0};
-  u64 iBytes_ = 0;
-};
-
-class Os65vFile : public gcFileFormat {
- public:
-  const char* getTypeName() override { return "OS65V"; }
-  gcFileResult loadImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         gcImageInfo* pInfo) override {
-    gcImageLoad load(sFileName, pVMM, options);
-    gcImageInfo info;
-    Os65vReader reader{load, info};
-    const char* pData = nullptr;
-    bool bOk = true;
-    for (std::size_t n;
-         bOk && load.isOpen() && (n = load.nextBlock(&pData)) > 0;)
-      for (std::size_t i = 0; bOk && i < n; ++i)
-        bOk = reader.character(pData[i]);
-    if (bOk && load.isOpen() && reader.eMode == Os65vReader::kData)
-      bOk = reader.store();
-    if (bOk && load.isOpen() && reader.eMode != Os65vReader::kEnd &&
-        !reader.bDone)
-      load.warn("no end record");
-    return load.finish(info, pInfo);
-  }
-  gcFileResult saveImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         const gcImageInfo* pInfo) override {
-    gcImageSave save(sFileName, pVMM, options);
-    std::uint32_t iStart = 0;
-    const bool bStart = startToWrite(options, pInfo, &iStart);
-    if (bStart) checkStartFits(save, iStart, 0x10000);
-    if (!save.open()) return save.finish(0, 0);
-    Os65vWriter writer(save);
-    forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
-    char* p = save.room(16);
-    if (bStart)
-      p += std::sprintf(p, ".%04XG\r", iStart);
-    else if (!options.getDataOnly())
+  void end() {
+    char* p = save_.room(16);
+    if (bStart_)
+      p += std::sprintf(p, ".%04XG\r", iStart_);
+    else if (!options_.getDataOnly())
       p += std::sprintf(p, ".%04llX/00\r",
                         static_cast<unsigned long long>(kDoneAddr));
-    save.advance(p);
-    return save.finish(writer.bytes(), 0);
+    save_.advance(p);
   }
+
+ private:
+  std::uint32_t iStart_ = 0;
+  const bool bStart_;
+  u64 iNext_ = ~u64{0};
 };
 
 }  // namespace
 
-gcFileFormat* newOs65vFile() { return new Os65vFile; }
+gcFileFormat* newOs65vFile() {
+  return new gcTextFormat<Os65vReader, Os65vWriter>("OS65V");
+}

@@ -1,8 +1,6 @@
 #include "gcDataTextFiles.h"
 #include "gcHexCodec.h"
-#include "gcImageLoad.h"
-#include "gcImageSave.h"
-#include "gcTextLines.h"
+#include "gcTextFormat.h"
 
 namespace {
 
@@ -10,8 +8,14 @@ typedef std::uint64_t u64;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
+struct SpasmReader : gcTextReader {
+  using gcTextReader::gcTextReader;
+  bool line(const char* p, std::size_t n);
+};
+
 // A line "AAAA DDDD": the word address and the word, up to 4 digits each.
-bool readLine(gcImageLoad& load, bool bLittle, const char* p, std::size_t n) {
+bool SpasmReader::line(const char* p, std::size_t n) {
+  const bool bLittle = bVariant;
   std::size_t i = 0;
   while (i < n && isBlank(p[i])) ++i;
   if (i == n) return true;
@@ -34,10 +38,9 @@ bool readLine(gcImageLoad& load, bool bLittle, const char* p, std::size_t n) {
   return load.put(v[0] * 2, bytes, 2);
 }
 
-class SpasmWriter : public gcSegmentHandler {
+class SpasmWriter : public gcTextWriter {
  public:
-  SpasmWriter(gcImageSave& save, bool bLittle)
-      : save_(save), bLittle_(bLittle) {}
+  using gcTextWriter::gcTextWriter;
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     if (!checkWholeWords(save_, iFirst, iLength, 2) ||
         !checkFits(save_, iFirst, iLength, 0x20000))
@@ -56,46 +59,15 @@ class SpasmWriter : public gcSegmentHandler {
     iBytes_ += iLength;
     return save_.isOk();
   }
-  u64 bytes() const { return iBytes_; }
 
  private:
-  gcImageSave& save_;
-  bool bLittle_;
-  u64 iBytes_ = 0;
-};
-
-class SpasmFile : public gcFileFormat {
- public:
-  explicit SpasmFile(bool bLittle) : bLittle_(bLittle) {}
-  const char* getTypeName() override {
-    return bLittle_ ? "SPASM (little-endian)" : "SPASM (big-endian)";
-  }
-  gcFileResult loadImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         gcImageInfo* pInfo) override {
-    gcImageLoad load(sFileName, pVMM, options);
-    const char* pLine = nullptr;
-    std::size_t n = 0;
-    while (load.isOpen() && load.nextLine(&pLine, &n))
-      if (!readLine(load, bLittle_, pLine, n)) break;
-    return load.finish(gcImageInfo(), pInfo);
-  }
-  gcFileResult saveImage(const std::string& sFileName, gcVMMBase* pVMM,
-                         const gcImageOptions& options,
-                         const gcImageInfo*) override {
-    gcImageSave save(sFileName, pVMM, options);
-    if (!save.open()) return save.finish(0, 0);
-    SpasmWriter writer(save, bLittle_);
-    forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 1 << 16);
-    return save.finish(writer.bytes(), 0);
-  }
-
- private:
-  bool bLittle_;
+  const bool bLittle_ = bVariant_;
 };
 
 }  // namespace
 
 gcFileFormat* newSpasmFile(bool bLittleEndian) {
-  return new SpasmFile(bLittleEndian);
+  return new gcTextFormat<SpasmReader, SpasmWriter>(
+      bLittleEndian ? "SPASM (little-endian)" : "SPASM (big-endian)",
+      bLittleEndian);
 }
