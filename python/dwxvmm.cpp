@@ -167,7 +167,6 @@ class Buffer {
   throw py::key_error(hex(iAddr) + " is a hole");
 }
 
-const char kBinary[] = "Binary file";
 const char kBytesName[] = "<bytes>";  // what messages call data in memory
 
 // The format words, joined by sSeparator.
