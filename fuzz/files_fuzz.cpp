@@ -354,9 +354,8 @@ void roundTrip(FuzzedDataProvider& in) {
   const bool bWideStart = record.b16 && record.iStart != 0 && bStart &&
                           info.hasStartAddress() &&
                           info.getLinearStartAddress() > 0xFFFF;
-  check(bSaved ==
-            ((mode != gcImageOptions::kHexSegment || bBelow1M) && !bWideStart &&
-             bStartFits),
+  check(bSaved == ((mode != gcImageOptions::kHexSegment || bBelow1M) &&
+                   !bWideStart && bStartFits),
         "save");
   if (!bSaved) return;
   std::string saved;

@@ -364,10 +364,9 @@ bool gcFileSupport::isAddressless(const std::string& sType) {
 }
 
 bool gcFileSupport::isBinary(const std::string& sType) {
-  for (const char* pType :
-       {"Binary file", "ELF", "UF2", "DfuSe", "AOMF", "MsBin",
-        "Formatted binary", "DEC binary", "IDT", "PPB", "Stewie", "TRS-80",
-        "Wilson"})
+  for (const char* pType : {"Binary file", "ELF", "UF2", "DfuSe", "AOMF",
+                            "MsBin", "Formatted binary", "DEC binary", "IDT",
+                            "PPB", "Stewie", "TRS-80", "Wilson"})
     if (sType == pType) return true;
   return false;
 }

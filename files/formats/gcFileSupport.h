@@ -79,9 +79,9 @@ class DWXFILES_EXPORT gcFileSupport {
   static std::string typeForWord(const std::string& sWord);
   static std::string typeForExtension(const std::string& sFileName);
   // Whether the files of the format hold no addresses ("Binary file",
-  // "Formatted binary", "Logisim", "BASIC", "Lattice MEM"): a load places one at the load
-  // address; a save writes from the first to the last address, holes as
-  // the fill byte.
+  // "Formatted binary", "Logisim", "BASIC", "Lattice MEM"): a load places one
+  // at the load address; a save writes from the first to the last address,
+  // holes as the fill byte.
   static bool isAddressless(const std::string& sType);
   // Whether the format's files are bytes rather than text (a str of the
   // module is refused for them).
