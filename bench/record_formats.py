@@ -29,6 +29,14 @@ FORMATS = [
     ('needham', '-Needham_Hexadecimal', 1 << 32, 1),
     ('ppx', '-PPX', 1 << 16, 1),
     ('cosmac', '-COsmac', 1 << 32, 1),
+    ('ascii-hex', '-Ascii_Hex', 1 << 32, 1),
+    ('fastload', '-Fast_Load', 1 << 32, 1),
+    ('fpc', '-Four_Packed_Code', 1 << 16, 1),  # srec_cat's reach
+    ('os65v', '-Ohio_Scientific', 1 << 16, 1),
+    ('spasm-be', '-SPAsm', 1 << 17, 2),
+    ('spasm-le', '-SPAsm_Little_Endian', 1 << 17, 2),
+    ('mips-flash-be', '-Mips_Flash_Big_Endian', 1 << 32, 4),
+    ('mips-flash-le', '-Mips_Flash_Little_Endian', 1 << 32, 4),
 ]
 
 tool, work = sys.argv[1:3]
