@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "gcHexCodec.h"
 #include "gcImageLoad.h"
@@ -131,11 +132,25 @@ unsigned int checkOf(gcCheck kind, std::uint8_t cover, const Shape& s,
 u64 mask(unsigned int iDigits) { return (u64{1} << 4 * iDigits) - 1; }
 
 // The bytes the address field reaches (with the upper 16 bits of the
-// address where the format has a record for them), at most 4 GiB.
-u64 fieldLimit(const gcRecordFormat& f) {
+// address where the format has a record for them), at most 4 GiB, when an
+// address counts iScale bytes.
+u64 fieldLimit(const gcRecordFormat& f, u64 iScale) {
   const Shape s(f.pAddress != nullptr ? f.pAddress : f.pData);
   const unsigned int digits = s.digits[kA] + (f.iUpperType >= 0 ? 4 : 0);
-  return std::min(kSpace, (mask(digits) + 1) * f.iUnit);
+  return std::min(kSpace, (mask(digits) + 1) * iScale);
+}
+
+// The user's address unit for a format, or 0 after failing the load or save:
+// a format with words of its own keeps them as its unit.
+template <class Job>
+unsigned int userUnit(const gcRecordFormat& f, Job& job) {
+  const unsigned int unit = job.addressUnit();
+  if (unit == 1 || f.iUnit == 1) return unit;
+  const std::string reason = "address unit " + std::to_string(unit) + ": " +
+                             f.pTypeName + "'s addresses count its own " +
+                             std::to_string(8 * f.iUnit) + "-bit words";
+  job.fail(reason);
+  return 0;
 }
 
 bool hexValue(const char* p, unsigned int n, u64* pValue) {
@@ -161,8 +176,11 @@ void swapWords(unsigned char* p, std::size_t n) {
 
 class Reader {
  public:
-  Reader(const gcRecordFormat& f, gcImageLoad& load, gcImageInfo& info)
+  Reader(const gcRecordFormat& f, gcImageLoad& load, gcImageInfo& info,
+         unsigned int unit)
       : f_(f),
+        scale_(u64{f.iUnit} * unit),
+        limit_(fieldLimit(f, scale_)),
         data_(f.pData),
         end_(f.pEnd),
         address_(f.pAddress),
@@ -181,7 +199,7 @@ class Reader {
       s = &end_, r.bEnd = true;
     if (!parse(s, p, len, &r) || !check(r)) return false;
     if (s == &address_) {
-      iNext_ = r.value[kA];
+      iNext_ = r.value[kA] * (scale_ / f_.iUnit);
       return true;
     }
     if (f_.iDataType >= 0) {
@@ -193,10 +211,7 @@ class Reader {
         return true;
       }
       if (type == static_cast<u64>(f_.iStartType) && r.n == 4) {
-        const u64 start = u64{bigEndian(buffer_, 4)} * f_.iUnit;
-        if (start >= kSpace) return load_.fail("start address past 4 GiB");
-        info_.setStartAddress(static_cast<std::uint32_t>(start));
-        return true;
+        return start(bigEndian(buffer_, 4));
       }
       char reason[48];
       std::snprintf(reason, sizeof reason, "bad record type %llX",
@@ -314,12 +329,11 @@ class Reader {
 
   bool data(const Record& r) {
     const u64 first =
-        data_.has(kA) ? ((iUpper_ << 16) + r.value[kA]) * f_.iUnit : iNext_;
-    const u64 limit = fieldLimit(f_);
-    if (first + r.n > limit) {
+        data_.has(kA) ? ((iUpper_ << 16) + r.value[kA]) * scale_ : iNext_;
+    if (first + r.n > limit_) {
       char reason[64];
       std::snprintf(reason, sizeof reason, "data past address 0x%08llX",
-                    static_cast<unsigned long long>(limit - 1));
+                    static_cast<unsigned long long>(limit_ - 1));
       return load_.fail(reason);
     }
     ++iRecords_;
@@ -331,7 +345,7 @@ class Reader {
     bEnd_ = true;
     const u64 a = r.value[kA];
     if (f_.eEndAddress == gcEndAddress::kStart) {
-      info_.setStartAddress(static_cast<std::uint32_t>(a * f_.iUnit));
+      return start(a);
     } else if (f_.eEndAddress == gcEndAddress::kRecords &&
                a != (iRecords_ & mask(r.digits[kA]))) {
       char reason[80];
@@ -344,7 +358,16 @@ class Reader {
     return true;
   }
 
+  bool start(u64 iFileAddr) {
+    const u64 a = iFileAddr * scale_;
+    if (a >= kSpace) return load_.fail("start address past 4 GiB");
+    info_.setStartAddress(static_cast<std::uint32_t>(a));
+    return true;
+  }
+
   const gcRecordFormat& f_;
+  const u64 scale_;  // bytes an address steps
+  const u64 limit_;
   const Shape data_, end_, address_;
   const Shape* shape_ = nullptr;  // the shape of the record parsed last
   gcImageLoad& load_;
@@ -359,8 +382,10 @@ class Reader {
 // Writes the runs of the image as records.
 class Writer : public gcSegmentHandler {
  public:
-  Writer(const gcRecordFormat& f, gcImageSave& save, unsigned int iChunk)
+  Writer(const gcRecordFormat& f, gcImageSave& save, unsigned int iChunk,
+         u64 scale)
       : f_(f),
+        scale_(scale),
         data_(f.pData),
         end_(f.pEnd),
         address_(f.pAddress),
@@ -369,7 +394,7 @@ class Writer : public gcSegmentHandler {
 
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     const auto* p = reinterpret_cast<const unsigned char*>(pData);
-    const u64 unit = f_.iUnit;
+    const u64 unit = scale_;
     if (f_.iUpperType >= 0 && (iFirst / unit) >> 16 != iUpper_) {
       iUpper_ = (iFirst / unit) >> 16;  // a run never crosses it
       const unsigned char upper[2] = {static_cast<unsigned char>(iUpper_ >> 8),
@@ -377,7 +402,7 @@ class Writer : public gcSegmentHandler {
       record(data_, f_.iUpperType, 0, upper, 2);
     }
     if (f_.pAddress != nullptr && (iFirst != iNext_ || iRecords_ == 0))
-      record(address_, -1, iFirst, nullptr, 0);
+      record(address_, -1, iFirst / unit, nullptr, 0);
     for (u64 i = 0; i < iLength; i += iChunk_) {
       const u64 n = std::min<u64>(iChunk_, iLength - i);
       record(data_, f_.iDataType, (iFirst + i) / unit & mask(data_.digits[kA]),
@@ -391,7 +416,7 @@ class Writer : public gcSegmentHandler {
 
   // The start address (where the format has a record for it) and the end.
   void finish(bool bStart, std::uint32_t iStart) {
-    const u64 start = iStart / f_.iUnit;
+    const u64 start = iStart / scale_;
     if (bStart && f_.iStartType >= 0) {
       const unsigned char a[4] = {static_cast<unsigned char>(start >> 24),
                                   static_cast<unsigned char>(start >> 16),
@@ -409,7 +434,7 @@ class Writer : public gcSegmentHandler {
         a = iRecords_;
         break;
       case gcEndAddress::kNext:
-        a = iNext_ / f_.iUnit;
+        a = iNext_ / scale_;
         break;
       case gcEndAddress::kZero:
         break;
@@ -464,6 +489,7 @@ class Writer : public gcSegmentHandler {
   }
 
   const gcRecordFormat& f_;
+  const u64 scale_;  // bytes an address steps
   const Shape data_, end_, address_;
   gcImageSave& save_;
   unsigned int iChunk_;
@@ -474,17 +500,16 @@ class Writer : public gcSegmentHandler {
 };
 
 // Why the image does not fit the format, or empty.
-std::string unfit(const gcRecordFormat& f, gcImageSave& save, gcVMMBase* pVMM,
-                  bool bStart, std::uint32_t iStart) {
+std::string unfit(const gcRecordFormat& f, u64 scale, gcImageSave& save,
+                  gcVMMBase* pVMM, bool bStart, std::uint32_t iStart) {
   std::string sReason =
-      unfitRuns(save, pVMM, fieldLimit(f),
+      unfitRuns(save, pVMM, fieldLimit(f, scale),
                 f.bWholeRecords ? f.iMaxData : f.iUnit, f.bWholeRecords);
   if (!sReason.empty()) return sReason;
   char reason[112];
   if (!bStart) return std::string();
-  const u64 startLimit = f.iStartType >= 0
-                             ? kSpace
-                             : (mask(Shape(f.pEnd).digits[kA]) + 1) * f.iUnit;
+  const u64 startLimit =
+      f.iStartType >= 0 ? kSpace : (mask(Shape(f.pEnd).digits[kA]) + 1) * scale;
   if (iStart % f.iUnit != 0 || iStart >= startLimit) {
     std::snprintf(reason, sizeof reason,
                   iStart % f.iUnit != 0
@@ -561,7 +586,8 @@ gcFileResult gcRecordFile::loadImage(const std::string& sFileName,
     return loadCosmac(sFileName, pVMM, options, pInfo);
   gcImageLoad load(sFileName, pVMM, options);
   gcImageInfo info;
-  Reader reader(format_, load, info);
+  const unsigned int unit = userUnit(format_, load);
+  Reader reader(format_, load, info, std::max(unit, 1u));
   load.readRecordsToEnd(
       reader.ended(), format_.pEnd != nullptr && !format_.bEndOnlyForStart,
       [&](const char* p, std::size_t n) { return reader.line(p, n); });
@@ -580,6 +606,8 @@ gcFileResult gcRecordFile::saveImage(const std::string& sFileName,
   if (f.eStream == gcRecordFormat::kCosmac)
     return saveCosmac(sFileName, pVMM, options);
   gcImageSave save(sFileName, pVMM, options);
+  const unsigned int unit = userUnit(f, save);
+  const u64 scale = u64{f.iUnit} * std::max(unit, 1u);
   const bool bCarriesStart =
       f.iStartType >= 0 ||
       (f.pEnd != nullptr && f.eEndAddress == gcEndAddress::kStart);
@@ -587,6 +615,7 @@ gcFileResult gcRecordFile::saveImage(const std::string& sFileName,
                       !options.getDataOnly() && pInfo != nullptr &&
                       pInfo->hasStartAddress();
   const std::uint32_t iStart = bStart ? pInfo->getLinearStartAddress() : 0;
+  if (bStart) save.fileStart(iStart);
   const Shape s(f.pData);
   // Data bytes a record: as asked, as the count field allows, whole words.
   u64 iChunk = std::min(options.getRecordLength(), f.iMaxData);
@@ -595,16 +624,17 @@ gcFileResult gcRecordFile::saveImage(const std::string& sFileName,
     iChunk = std::min(iChunk, (iMaxCount - (s.iFixed - s.iLead)) / 2);
   else
     iChunk = std::min(iChunk, iMaxCount * f.iUnit);
-  iChunk = std::max<u64>(iChunk - iChunk % f.iUnit, f.iUnit);
+  // Each record starts on a word or unit.
+  iChunk = std::max<u64>(iChunk - iChunk % scale, scale);
   if (f.bWholeRecords) iChunk = f.iMaxData;
   if (save.isOk() && save.getFirst() <= save.getLast()) {
-    const std::string reason = unfit(f, save, pVMM, bStart, iStart);
+    const std::string reason = unfit(f, scale, save, pVMM, bStart, iStart);
     if (!reason.empty()) save.fail(reason);
   }
   if (!save.open()) return save.finish(0, 0);
-  Writer writer(f, save, static_cast<unsigned int>(iChunk));
+  Writer writer(f, save, static_cast<unsigned int>(iChunk), scale);
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(),
-                 0x10000 * f.iUnit);
+                 0x10000 * scale);
   if (!options.getDataOnly()) writer.finish(bStart, iStart);
   return save.finish(writer.bytes(), 0);
 }
