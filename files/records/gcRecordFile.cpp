@@ -521,6 +521,17 @@ std::string unfit(const gcRecordFormat& f, u64 scale, gcImageSave& save,
   return std::string();
 }
 
+// The streams keep their addresses in bytes: a unit is refused, naming the
+// format, rather than taking it for a format without addresses.
+gcFileResult streamUnit(const gcRecordFormat& f, const std::string& sFileName,
+                        const gcImageOptions& options) {
+  const unsigned int unit = options.getAddressUnit();
+  if (unit != 2 && unit != 4) return gcFileResult();
+  return gcFileResult::failure(sFileName, 0,
+                               "address unit " + std::to_string(unit) + ": " +
+                                   f.pTypeName + " takes none");
+}
+
 }  // namespace
 
 bool gcChunkWriter::handleSegment(vmm_int iFirst, std::uint64_t iLength,
@@ -578,6 +589,10 @@ gcFileResult gcRecordFile::loadImage(const std::string& sFileName,
                                      gcVMMBase* pVMM,
                                      const gcImageOptions& options,
                                      gcImageInfo* pInfo) {
+  if (format_.eStream != gcRecordFormat::kRecords) {
+    const gcFileResult refused = streamUnit(format_, sFileName, options);
+    if (!refused.isOk()) return refused;
+  }
   if (format_.eStream == gcRecordFormat::kTiTagged)
     return loadTagged(format_, sFileName, pVMM, options, pInfo);
   if (format_.eStream == gcRecordFormat::kPpx)
@@ -599,6 +614,10 @@ gcFileResult gcRecordFile::saveImage(const std::string& sFileName,
                                      const gcImageOptions& options,
                                      const gcImageInfo* pInfo) {
   const gcRecordFormat& f = format_;
+  if (f.eStream != gcRecordFormat::kRecords) {
+    const gcFileResult refused = streamUnit(f, sFileName, options);
+    if (!refused.isOk()) return refused;
+  }
   if (f.eStream == gcRecordFormat::kTiTagged)
     return saveTagged(f, sFileName, pVMM, options, pInfo);
   if (f.eStream == gcRecordFormat::kPpx)

@@ -263,6 +263,7 @@ def test_word_addresses_are_the_image_moved_down(tmp_path, name, unit):
 @pytest.mark.parametrize('name, first, match', [
     ('signetics', 0x101, 'run at 0x00000101 does not begin and end on a unit'),
     ('ihex16', 0x100, "HEX-16.s addresses count its own 16-bit words"),
+    ('ti-tagged', 0x100, 'address unit 2: TI-Tagged takes none'),
 ])
 def test_word_addresses_refused(tmp_path, name, first, match):
     img = dwxvmm.Image()
