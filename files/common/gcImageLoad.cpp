@@ -165,7 +165,7 @@ bool gcImageLoad::imageAddress(std::uint64_t iFileAddr, std::uint64_t n,
 
 bool gcImageLoad::unitUnasked() {
   return !bUnitAsked && !fail("address unit " + std::to_string(iUnit) +
-                                  ": this format has no address field",
+                                  ": this format takes none",
                               false);
 }
 

@@ -91,8 +91,7 @@ std::uint64_t gcImageSave::fileStart(std::uint64_t iStart) {
 
 bool gcImageSave::open() {
   if (isOk() && !bUnitAsked)
-    fail("address unit " + std::to_string(iUnit) +
-         ": this format has no address field");
+    fail("address unit " + std::to_string(iUnit) + ": this format takes none");
   if (!isOk()) return false;
   buffer.reset(new char[kBuffer]);
   if (output) return true;

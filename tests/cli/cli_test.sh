@@ -519,8 +519,8 @@ t 2 "cat ab.bin@0x11 --address-unit 2 -o no.hex" "" \
 t 2 "cat a.srec --address-unit 4 -o no.srec" "" \
   "dwxvmm: no.srec: address unit 4: the start address 0x00000123 is not a multiple of it"
 t 2 "cat a.hex --address-unit 2 -o no.bin" "" \
-  "dwxvmm: no.bin: address unit 2: this format has no address field"
-t 2 "info zero.bin@unit=2" "" "dwxvmm: zero.bin: address unit 2: this format has no address field"
+  "dwxvmm: no.bin: address unit 2: this format takes none"
+t 2 "info zero.bin@unit=2" "" "dwxvmm: zero.bin: address unit 2: this format takes none"
 [ ! -e no.hex ] && [ ! -e no.bin ] && [ ! -e no.srec ] || { echo "FAIL: a refusal wrote"; failed=$((failed + 1)); }
 # Fills: a seeded stream the same on every run, a pattern counted from F,
 # runs of a byte back to holes; banks and a start address that is dropped.

@@ -199,7 +199,7 @@ def test_lanes_and_word_addresses_through_files(tmp_path):
             with pytest.raises(dwxvmm.ImageError, match='already holds'):
                 dwxvmm.load(path)
     assert dwxvmm.load(tmp_path / 'w.hex', unit=4).start_address == 0x20
-    with pytest.raises(dwxvmm.ImageError, match='address unit 2: this format has no address field'):
+    with pytest.raises(dwxvmm.ImageError, match='address unit 2: this format takes none'):
         img.save(tmp_path / 'w.bin', address_unit=2)
     with pytest.raises(ValueError, match='unit is 1, 2 or 4'):
         dwxvmm.load(tmp_path / 'w.hex', unit=3)
