@@ -39,6 +39,24 @@ gcFileResult inputFailure(const std::string& sPath, const gcFileResult& r) {
   return gcFileResult::failure(sPath, 0, r.getReason());
 }
 
+// The format of bytes with no file name (a pipe, data in memory) into
+// pInput->sType: only their content tells it, and only a load address makes
+// bytes that no format claims binary. Else a failure naming sName, sWhy.
+gcFileResult detectUnnamed(gcImageInput* pInput, const std::string& sName,
+                           const char* pHead, u64 iSize, const char* pWhy) {
+  if (!pInput->sType.empty()) return gcFileResult();
+  const bool bTold =
+      gcFileSupport::detectInput(sName, pHead,
+                                 static_cast<std::size_t>(std::min<u64>(
+                                     iSize, gcFileSupport::kDetectBytes)),
+                                 &pInput->sType)
+          .isOk();
+  if ((!bTold || pInput->sType == kBinary) && !pInput->bPlaced)
+    return gcFileResult::failure(sName, 0, pWhy);
+  if (!bTold) pInput->sType = kBinary;
+  return gcFileResult();
+}
+
 }  // namespace
 
 std::string gcImageInput::getName() const {
@@ -104,21 +122,10 @@ gcFileResult gcImage::load(const std::vector<gcImageInput>& list,
 gcFileResult gcImage::loadOne(gcImageInput* pInput,
                               const gcImageOptions& options) {
   if (pInput->pData != nullptr) {
-    if (pInput->sType.empty()) {
-      const bool bTold =
-          gcFileSupport::detectInput(
-              pInput->sPath, pInput->pData,
-              std::min<u64>(pInput->iSize, gcFileSupport::kDetectBytes),
-              &pInput->sType)
-              .isOk();
-      // As for a pipe, no file name can tell what the bytes are; a load
-      // address says they are binary.
-      if ((!bTold || pInput->sType == kBinary) && !pInput->bPlaced)
-        return gcFileResult::failure(pInput->sPath, 0,
-                                     "cannot tell the format: name it, or "
-                                     "give a binary a load address");
-      if (!bTold) pInput->sType = kBinary;
-    }
+    const gcFileResult told = detectUnnamed(
+        pInput, pInput->sPath, pInput->pData, pInput->iSize,
+        "cannot tell the format: name it, or give a binary a load address");
+    if (!told.isOk()) return told;
     gcImageOptions mine = options;
     mine.setSource(pInput->pData, pInput->iSize);
     return loadFrom(pInput, pInput->sPath, mine);
@@ -129,16 +136,12 @@ gcFileResult gcImage::loadOne(gcImageInput* pInput,
   const gcFileResult spooled =
       spoolStandardInput(options.getMaxMemory(), &sCopy, &sHead);
   if (!spooled.isOk()) return spooled;
-  if (pInput->sType.empty()) {
-    const bool bTold = gcFileSupport::detectInput(kStdinName, sHead.data(),
-                                                  sHead.size(), &pInput->sType)
-                           .isOk();
-    // A file's bytes may be anything; a pipe's must say what they are.
-    if (!bTold || pInput->sType == kBinary)
-      return gcFileResult::failure(kStdinName, 0,
-                                   "cannot tell the format: name it "
-                                   "(-@FORMAT) or place a binary (-@ADDRESS)");
-  }
+  // A file's bytes may be anything; a pipe's must say what they are.
+  const gcFileResult told =
+      detectUnnamed(pInput, kStdinName, sHead.data(), sHead.size(),
+                    "cannot tell the format: name it (-@FORMAT) or place a "
+                    "binary (-@ADDRESS)");
+  if (!told.isOk()) return told;
   return renameInResult(loadFrom(pInput, sCopy, options), sCopy, kStdinName);
 }
 
