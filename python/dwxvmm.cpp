@@ -15,6 +15,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -344,11 +345,12 @@ bool toRange(py::handle start, py::handle stop, gcAddressRange* pRange) {
 
 // A bytes object that output goes into as it comes: large ones grow by
 // realloc, which moves pages rather than copying them, and nothing is
-// copied once made. Needs the GIL.
+// copied once made. Only growing takes the interpreter lock: until take()
+// the object is this class's alone, so its bytes are written without it.
 class BytesOutput {
  public:
   BytesOutput() = default;
-  ~BytesOutput() { Py_XDECREF(pBytes); }
+  ~BytesOutput() { Py_XDECREF(pBytes); }  // with the lock: after Working
   BytesOutput(const BytesOutput&) = delete;
   BytesOutput& operator=(const BytesOutput&) = delete;
 
@@ -364,11 +366,17 @@ class BytesOutput {
 
  private:
   void grow(std::size_t iTo) {
-    if (pBytes == nullptr)
-      pBytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(iTo));
-    else if (_PyBytes_Resize(&pBytes, static_cast<Py_ssize_t>(iTo)) != 0)
-      pBytes = nullptr;  // freed by the failed resize
-    if (pBytes == nullptr) throw py::error_already_set();
+    {
+      py::gil_scoped_acquire gil;
+      if (pBytes == nullptr)
+        pBytes =
+            PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(iTo));
+      else if (_PyBytes_Resize(&pBytes, static_cast<Py_ssize_t>(iTo)) != 0)
+        pBytes = nullptr;  // freed by the failed resize
+      if (pBytes == nullptr) PyErr_Clear();
+    }
+    // Thrown without the lock held: MemoryError once it is back.
+    if (pBytes == nullptr) throw std::bad_alloc();
     iRoom = iTo;
   }
   PyObject* pBytes = nullptr;
@@ -652,7 +660,7 @@ class Image {
     BytesOutput out;
     gcFileResult result;
     {
-      Held held(mutex);  // out is a Python object: the interpreter lock stays
+      Working working(mutex);
       result = image->saveToMemory(
           kBytesName, sType, options,
           [&out](const char* pData, std::size_t n) { out.append(pData, n); });
