@@ -1,29 +1,18 @@
 #include "gcHexCodec.h"
 
+#include <array>
 #include <memory>
 
 namespace {
 
-int digitValue(int c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-// Keyed by the two characters as they lie in memory, whatever the byte
-// order: the table is built from the same 16-bit loads.
-std::uint16_t* buildPairValues() {
-  static std::uint16_t values[1 << 16];
-  for (int a = 0; a < 256; ++a)
-    for (int b = 0; b < 256; ++b) {
-      const char pair[2] = {static_cast<char>(a), static_cast<char>(b)};
-      std::uint16_t key;
-      std::memcpy(&key, pair, 2);
-      const int hi = digitValue(a), lo = digitValue(b);
-      values[key] = hi < 0 || lo < 0 ? 0x100 : hi * 16 + lo;
-    }
-  return values;
+constexpr std::array<std::uint16_t, 256> digitValues() {
+  std::array<std::uint16_t, 256> v{};
+  for (int c = 0; c < 256; ++c)
+    v[c] = c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                  : 0x100;
+  return v;
 }
 
 std::uint16_t* buildPairDigits() {
@@ -38,10 +27,7 @@ std::uint16_t* buildPairDigits() {
 
 }  // namespace
 
-const std::uint16_t* hexPairValues() {
-  static const std::uint16_t* pValues = buildPairValues();
-  return pValues;
-}
+constexpr std::array<std::uint16_t, 256> kHexDigitValues = digitValues();
 
 const std::uint16_t* hexPairDigits() {
   static const std::uint16_t* pDigits = buildPairDigits();

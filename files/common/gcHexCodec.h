@@ -2,6 +2,7 @@
 #ifndef DWXFILES_GCHEXCODEC_H_
 #define DWXFILES_GCHEXCODEC_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,9 +11,17 @@
 #include <emmintrin.h>
 #endif
 
-// The byte that two hex digits (in memory order, as one 16-bit load) give,
-// or 0x100 when either is no hex digit: one look-up per byte.
-const std::uint16_t* hexPairValues();
+// Each character's value as a hex digit, or 0x100 when it is none: a table
+// of 512 bytes, where one keyed by digit pairs would take 128 KiB of every
+// process that reads hex.
+extern const std::array<std::uint16_t, 256> kHexDigitValues;
+
+// The byte that hex digits hi and lo give, or a value over 0xFF when either
+// is no hex digit.
+inline unsigned int hexByte(char hi, char lo) {
+  return kHexDigitValues[static_cast<unsigned char>(hi)] << 4 |
+         kHexDigitValues[static_cast<unsigned char>(lo)];
+}
 
 #if defined(__SSE2__)
 // 8 bytes from 16 digits at once: false if any is no hex digit.
@@ -49,12 +58,9 @@ inline bool decodeHex(const char* p, std::size_t n, unsigned char* pOut,
   for (; i + 8 <= n; i += 8)
     if (!decodeHex16(p + 2 * i, pOut + i, pSum)) return false;
 #endif
-  const std::uint16_t* pPairs = hexPairValues();
   unsigned int bad = 0, sum = 0;
   for (; i < n; ++i) {
-    std::uint16_t pair;
-    std::memcpy(&pair, p + 2 * i, 2);
-    const unsigned int v = pPairs[pair];
+    const unsigned int v = hexByte(p[2 * i], p[2 * i + 1]);
     bad |= v;
     sum += v;
     pOut[i] = static_cast<unsigned char>(v);

@@ -31,17 +31,14 @@ bool readLine(TiTxtState& s, const char* pLine, std::size_t iLength) {
     if (i + 1 != iLength) return s.load.fail("text after 'q'");
     return s.bEnd = true;
   }
-  const std::uint16_t* pPairs = hexPairValues();
   if (pLine[i] == '@') {
     u64 iAddress = 0;
     const std::size_t iDigits = iLength - i - 1;
     if (iDigits == 0 || iDigits > 8) return s.load.fail("bad address");
     for (++i; i < iLength; ++i) {
-      const char pair[2] = {'0', pLine[i]};
-      std::uint16_t key;
-      std::memcpy(&key, pair, 2);
-      if (pPairs[key] > 0xFF) return s.load.fail("bad address");
-      iAddress = iAddress << 4 | pPairs[key];
+      const unsigned int d = hexByte('0', pLine[i]);
+      if (d > 0xFF) return s.load.fail("bad address");
+      iAddress = iAddress << 4 | d;
     }
     if (!s.load.imageAddress(iAddress, 0, &s.iAddress)) return false;
     return s.bAddress = true;
