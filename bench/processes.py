@@ -3,12 +3,17 @@
 A program is timed as a process, so that start-up counts for every side:
 wall-clock time (median and best of the runs: noise on a shared machine only
 adds time), the median CPU time (user + system), and the peak resident
-memory (max RSS, the largest of the runs).
+memory (max RSS).
+
+The peak is GNU time's, the median of three runs of their own for each
+command: a child that Python starts inherits Python's peak through exec, so
+its own wait4 figure is Python's.
 """
 import os
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 HEADER = ('| {what} | input | ours median / best | {peer} median / best '
@@ -16,8 +21,27 @@ HEADER = ('| {what} | input | ours median / best | {peer} median / best '
           '|---|---:|---:|---:|---:|---:|---:|')
 
 
+_peaks = {}
+
+
+def peak_mib(cmd):
+    """cmd's peak resident memory in MiB, from a run under GNU time."""
+    if tuple(cmd) in _peaks:
+        return _peaks[tuple(cmd)]
+    peaks = []
+    for _ in range(3):
+        with tempfile.NamedTemporaryFile('r') as out:
+            subprocess.run(['/usr/bin/time', '-f', '%M', '-o', out.name, *cmd],
+                           stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=True)
+            peaks.append(int(out.read().split()[-1]) / 1024)
+    _peaks[tuple(cmd)] = statistics.median(peaks)
+    return _peaks[tuple(cmd)]
+
+
 def run(cmd):
     """Runs cmd once: (wall seconds, CPU seconds, max RSS in MiB)."""
+    cmd = [str(c) for c in cmd]
     start = time.perf_counter()
     p = subprocess.Popen(cmd, stdout=subprocess.DEVNULL,
                          stderr=subprocess.DEVNULL)
@@ -25,7 +49,7 @@ def run(cmd):
     if status != 0:
         sys.exit(f'failed: {" ".join(cmd)}')
     return (time.perf_counter() - start, usage.ru_utime + usage.ru_stime,
-            usage.ru_maxrss / 1024)
+            peak_mib(cmd))
 
 
 def same(ours, theirs, flag):

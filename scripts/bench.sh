@@ -15,7 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh" cmake ninja-build g++ pkg-config python3 \
   libbenchmark-dev libsrecord-dev libboost-dev srecord libelf-dev \
   binutils binutils-arm-none-eabi chromium pybind11-dev python3-dev \
-  python3-intelhex
+  python3-intelhex time
 build=$root/build/bench
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DDWXVMM_BUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF >/dev/null
