@@ -69,7 +69,10 @@ class CArrayWriter : public gcSegmentHandler {
     for (u64 i = 0, iOnLine = runs_.back().second % kLineBytes; i < iLength;) {
       const u64 k = std::min<u64>(kLineBytes - iOnLine, iLength - i);
       char* p = save_.room(4 * kLineBytes + 8);
-      if (iOnLine == 0) std::memcpy(p, "\n  ", 3), p += 3;
+      if (iOnLine == 0) {
+        p = save_.lineEnd(p);
+        *p++ = ' ', *p++ = ' ';
+      }
       for (const u64 end = i + k; i < end; ++i) {
         std::memcpy(p, kTexts.text[pByte[i]], 8);
         p += kTexts.size[pByte[i]];
@@ -83,10 +86,11 @@ class CArrayWriter : public gcSegmentHandler {
   void endRun() {
     if (!runs_.empty()) text("\n};\n");
   }
+  // s's line ends as the save ends lines (CR LF with --crlf).
   void text(const std::string& s) {
-    char* p = save_.room(s.size());
-    std::memcpy(p, s.data(), s.size());
-    save_.advance(p + s.size());
+    char* p = save_.room(2 * s.size());
+    for (char c : s) p = c == '\n' ? save_.lineEnd(p) : (*p++ = c, p);
+    save_.advance(p);
   }
   const std::vector<std::pair<u64, u64>>& runs() const { return runs_; }
 

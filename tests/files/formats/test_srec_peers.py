@@ -377,6 +377,19 @@ def test_crlf_and_data_only(tmp_path, name):
     assert content(load(data, name)) == ([(0x10, bytes(range(32)))], None)
 
 
+@pytest.mark.parametrize('name', ['c', 'vmem', 'mif', 'coe'] +
+                         [p.name for p in PEERS if p.mode == 'out'])
+def test_crlf_ends_every_line_of_other_text(tmp_path, name):
+    img = dwxvmm.Image()
+    img[0x10:0x50] = bytes(range(64))
+    img.start_address = 0x10
+    (tmp_path / 'crlf').mkdir()
+    plain, crlf = tmp_path / 'out', tmp_path / 'crlf' / 'out'  # C names
+    img.save(plain, format=name)
+    img.save(crlf, format=name, crlf=True)
+    assert crlf.read_bytes() == plain.read_bytes().replace(b'\n', b'\r\n')
+
+
 # srec_cat's own lines: its web address for a missing header, its name, its
 # advice on its filters.
 THEIRS = re.compile(r'(; |REM |-- |# )http://srecord|Generated automatically'
