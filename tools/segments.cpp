@@ -94,7 +94,11 @@ class RunJoiner {
       const u64 piece = iCut_ == 0 ? n : std::min(n, iCut_ - a % iCut_);
       if (iLength_ != 0 && a == iStart_ + iLength_ &&
           (iCut_ == 0 || a % iCut_ != 0)) {
-        if (!bGathered_) buffer_.assign(pDirect_, pDirect_ + iLength_);
+        if (!bGathered_) {
+          // Grown by doubling, the buffer would hold a half and a whole cut.
+          if (iCut_ != 0) buffer_.reserve(iCut_);
+          buffer_.assign(pDirect_, pDirect_ + iLength_);
+        }
         bGathered_ = true;
         buffer_.insert(buffer_.end(), p, p + piece);
         iLength_ += piece;
