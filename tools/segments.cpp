@@ -19,6 +19,7 @@ typedef std::uint64_t u64;
 // they can be visited in address order: directories keep insertion order.
 class PageCollector : public gcVMMPageHandler {
  public:
+  static constexpr u64 kAskedPages = 256;
   PageCollector(u64 iFirst, u64 iLast) : iFirst_(iFirst), iLast_(iLast) {}
   bool handlePage(gcVMMPage* pPage) override {
     if (pPage == nullptr || !pPage->isPhysical()) return true;
@@ -28,8 +29,18 @@ class PageCollector : public gcVMMPageHandler {
     return true;
   }
   std::vector<std::pair<u64, gcVMMPage*>> sorted(gcVMMBase* pVMM) {
-    if (pVMM != nullptr && pVMM->getPageSize() != 0)
-      pVMM->forAllMappedPages(this, false);
+    const u64 size = pVMM != nullptr ? pVMM->getPageSize() : 0;
+    if (size == 0) return {};
+    // A short range asks for its own pages, so that a few bytes of a large
+    // image cost no walk over all of its pages.
+    if ((iLast_ - iFirst_) / size < kAskedPages) {
+      for (u64 a = iFirst_ - iFirst_ % size; a <= iLast_; a += size) {
+        gcVMMPage* pPage = pVMM->getPage(static_cast<vmm_int>(a));
+        if (pages_.empty() || pages_.back().second != pPage) handlePage(pPage);
+      }
+      return std::move(pages_);
+    }
+    pVMM->forAllMappedPages(this, false);
     std::sort(pages_.begin(), pages_.end());
     return std::move(pages_);
   }

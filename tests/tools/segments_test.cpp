@@ -12,7 +12,7 @@
 namespace {
 
 struct Case {
-  int iModel;  // 0 fast, 1 compact, 2 small
+  int iModel;  // 0 fast, 1 compact, 2 small, 3 hashed
   std::vector<std::pair<vmm_int, vmm_int>> writes;  // address, length
   std::uint64_t iFirst, iLast;
   vmm_int iCut;
@@ -35,6 +35,12 @@ const Case kCases[] = {
    "8000+1 ffff0000+10000", 0x8000, 0xFFFFFFFF},
   {1, {{0xFFFFFFF0, 0x10}}, 0xFFFFFFFF, 0xFFFFFFFF, 0, "ffffffff+1",
    0xFFFFFFFF, 0xFFFFFFFF},
+  // Ranges of a few pages, which ask for their pages one by one.
+  {3, {{0xFF0, 0x20}, {0x3000, 0x3000}}, 0xFF8, 0x3FFF, 0x1000,
+   "ff8+8 1000+10 3000+1000", 0xFF8, 0x3FFF},
+  {3, {{0xFFFF0000, 0x10000}, {0x6FFF, 2}}, 0x6000, 0xFFFFFFFF, 0,
+   "6fff+2 ffff0000+10000", 0x6FFF, 0xFFFFFFFF},
+  {0, {{0x6FFF, 2}, {0x7100, 1}}, 0x6FFF, 0x70FF, 0, "6fff+2", 0x6FFF, 0x7000},
 };
 // clang-format on
 
@@ -47,7 +53,8 @@ TEST(Segments, InAddressOrderJoinedAcrossPagesAndCutWhereAsked) {
     vmm.setMemoryModell(
         c.iModel == 0   ? new gcVMM32BitFast
         : c.iModel == 1 ? static_cast<gcVMemoryModell*>(new gcVMM32BitCompact)
-                        : new gcVMM32BitSmall);
+        : c.iModel == 2 ? static_cast<gcVMemoryModell*>(new gcVMM32BitSmall)
+                        : new gcVMM32BitHashed);
     for (auto [a, n] : c.writes)
       for (std::uint64_t i = a; i < std::uint64_t{a} + n; ++i)
         vmm.setByte(static_cast<vmm_int>(i), valueAt(i));
