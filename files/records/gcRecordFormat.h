@@ -93,6 +93,19 @@ class gcImageInfo;
 std::string unfitRuns(gcImageSave& save, gcVMMBase* pVMM, std::uint64_t limit,
                       std::uint64_t g, bool bRecords);
 
+// The user's address unit for a format (job: its gcImageLoad or
+// gcImageSave, asked for it), or 0 after failing the job: a format with
+// words of its own keeps them as its unit.
+template <class Job>
+unsigned int userUnit(const gcRecordFormat& f, Job& job) {
+  const unsigned int unit = job.addressUnit();
+  if (unit == 1 || f.iUnit == 1) return unit;
+  job.fail("address unit " + std::to_string(unit) + ": " + f.pTypeName +
+           "'s addresses count its own " + std::to_string(8 * f.iUnit) +
+           "-bit words");
+  return 0;
+}
+
 // Hands the runs of a save to piece() in pieces of at most iChunk bytes,
 // and counts them.
 class gcChunkWriter : public gcSegmentHandler {
