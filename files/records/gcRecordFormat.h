@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "gcTextLines.h"
 #include "tools/segments.h"
 
 // What a check sums.
@@ -93,17 +94,11 @@ class gcImageInfo;
 std::string unfitRuns(gcImageSave& save, gcVMMBase* pVMM, std::uint64_t limit,
                       std::uint64_t g, bool bRecords);
 
-// The user's address unit for a format (job: its gcImageLoad or
-// gcImageSave, asked for it), or 0 after failing the job: a format with
-// words of its own keeps them as its unit.
+// The user's address unit for a format, or 0 after failing the job (see
+// gcTextLines.h).
 template <class Job>
 unsigned int userUnit(const gcRecordFormat& f, Job& job) {
-  const unsigned int unit = job.addressUnit();
-  if (unit == 1 || f.iUnit == 1) return unit;
-  job.fail("address unit " + std::to_string(unit) + ": " + f.pTypeName +
-           "'s addresses count its own " + std::to_string(8 * f.iUnit) +
-           "-bit words");
-  return 0;
+  return userUnit(job, f.pTypeName, f.iUnit);
 }
 
 // Hands the runs of a save to piece() in pieces of at most iChunk bytes,

@@ -240,8 +240,9 @@ def test_what_does_not_fit_is_an_error(tmp_path, peer):
 # atmel-generic, ti-tagged16, spasm) refuse a unit, as do those without
 # addresses.
 UNITS = ['tektronix', 'tektronix-ext', 'mos-tech', 'signetics', 'emon52',
-         'brecord', 'ti-tagged', 'ppx', 'cosmac', 'aomf', 'msbin',
-         'dec-binary', 'idt', 'ppb', 'stewie', 'trs80', 'wilson']
+         'brecord', 'ti-tagged', 'needham', 'ppx', 'cosmac', 'aomf', 'msbin',
+         'dec-binary', 'idt', 'ppb', 'stewie', 'trs80', 'wilson', 'ascii-hex',
+         'fastload', 'fpc', 'os65v', 'mips-flash-be', 'mips-flash-le']
 
 
 @pytest.mark.parametrize('unit', [2, 4])
@@ -272,6 +273,7 @@ def test_word_addresses_are_the_image_moved_down(tmp_path, name, unit):
 @pytest.mark.parametrize('name, first, match', [
     ('signetics', 0x101, 'run at 0x00000101 does not begin and end on a unit'),
     ('ihex16', 0x100, "HEX-16.s addresses count its own 16-bit words"),
+    ('spasm-be', 0x100, "SPASM \\(big-endian\\).s addresses count its own"),
     ('formatted-binary', 0x100, 'address unit 2: this format takes none'),
 ])
 def test_word_addresses_refused(tmp_path, name, first, match):
