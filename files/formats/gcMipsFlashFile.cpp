@@ -83,8 +83,9 @@ class MipsWriter : public gcTextWriter {
     if (!checkWholeWords(save_, iFirst, iLength, 4)) return false;
     const std::uint16_t* pDigits = hexPairDigits();
     const auto* pByte = reinterpret_cast<const unsigned char*>(pData);
-    for (u64 i = 0; i < iLength; i += 4) {
-      const u64 iAddr = (iFirst + i) / iUnit_;  // in the file
+    const u64 iWordUnits = 4 / iUnit_;
+    for (u64 i = 0, iAddr = iFirst / iUnit_; i < iLength;
+         i += 4, iAddr += iWordUnits) {  // iAddr: in the file
       if (iFirst + i != iNext_ || iAddr / kSegment != iErased_) {
         lines_.endLine();
         if (iAddr / kSegment != iErased_) {
