@@ -275,6 +275,9 @@ def test_word_addresses_are_the_image_moved_down(tmp_path, name, unit):
     ('ihex16', 0x100, "HEX-16.s addresses count its own 16-bit words"),
     ('spasm-be', 0x100, "SPASM \\(big-endian\\).s addresses count its own"),
     ('formatted-binary', 0x100, 'address unit 2: this format takes none'),
+    # A 16-bit field counts 64 Ki units.
+    ('trs80', 0x20000, '0x00020000 is past the address field'),
+    ('os65v', 0x1FFFE, '0x00020000 is past the address field'),
 ])
 def test_word_addresses_refused(tmp_path, name, first, match):
     img = dwxvmm.Image()
