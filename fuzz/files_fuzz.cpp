@@ -2,7 +2,8 @@
 // writes a few runs into a VMM, saves them in one format and loads the file
 // into a fresh VMM, which must then hold exactly the bytes written (holes
 // stay holes; binary, Logisim, UF2 and MIF fill them as they define; word
-// formats get whole words); or makes the runs
+// formats get whole words; formats whose addresses count bytes may count
+// units of 2 or 4 instead); or makes the runs
 // the sections of an ELF file, some held by program headers at other physical
 // addresses, which must load at their load addresses or fail where two
 // sections give one address different values, and whose every strict
@@ -16,10 +17,10 @@
 // from libgcrypt's one-shot call, stamps, alignment, bit operations, fills,
 // unfill, split and unsplit, where every edit that fails must leave the
 // image as it was. A loaded image's dump must show exactly its bytes. The
-// record formats (one input in eight) save random runs, which load back as
-// exactly those bytes unless the save refused them and left no file, and
-// then load the file with random bytes changed, which must leave a VMM that
-// already holds bytes as it was unless it loads.
+// record formats (one input in eight) save random runs, with or without a
+// unit, which load back as exactly those bytes unless the save refused them
+// and left no file, and then load the file with random bytes changed, which
+// must leave a VMM that already holds bytes as it was unless it loads.
 #include <dwxvmm/dwxvmm.h>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <gcrypt.h>
@@ -298,9 +299,17 @@ void roundTrip(FuzzedDataProvider& in) {
                           ? kRecords[type - kAomf]
                           : decltype(kRecords[0]){false, 0, false};
   const vmm_int base = bFilled ? in.ConsumeIntegral<vmm_int>() & ~0xFFFFu : 0;
-  const std::uint64_t iWord = type == kSpasmBe || type == kSpasmLe ? 2
+  // Formats whose addresses count bytes save with a unit of 2 or 4 too,
+  // their runs and start on it.
+  const bool bUnits = (isRecordType(type) && type != kFormatted) ||
+                      (type >= kAsciiHex && type <= kOs65v) ||
+                      type == kMipsBe || type == kMipsLe;
+  const unsigned int unit = bUnits ? 1u << in.ConsumeIntegralInRange(0, 2) : 1;
+  const std::uint64_t iWord =
+      std::max<std::uint64_t>(type == kSpasmBe || type == kSpasmLe ? 2
                               : type == kMipsBe || type == kMipsLe ? 4
-                                                                   : 1;
+                                                                   : 1,
+                              unit);
   const std::uint64_t iEnd = record.b16 || type == kOs65v ? 0x10000
                              : type == kSpasmBe || type == kSpasmLe
                                  ? 0x20000
@@ -310,7 +319,8 @@ void roundTrip(FuzzedDataProvider& in) {
     if (type == kMif) a &= 0x0FFF;  // a memory of every word: keep it short
     if (!bSpan && in.ConsumeBool()) a = in.ConsumeIntegral<vmm_int>();
     a = static_cast<vmm_int>(a % iEnd / iWord * iWord);
-    a = std::max<vmm_int>(a, type == kMsBin);  // MsBin: 0 marks the start
+    // MsBin: 0 marks the start.
+    a = std::max<vmm_int>(a, type == kMsBin ? iWord : 0);
     std::uint64_t n =
         std::min<std::uint64_t>(in.ConsumeIntegralInRange(1, 600), iEnd - a);
     if ((n -= n % iWord) == 0) continue;
@@ -327,12 +337,15 @@ void roundTrip(FuzzedDataProvider& in) {
       .setAddressBytes(in.ConsumeBool() ? 4 : 0)
       .setFillByte(in.ConsumeIntegral<std::uint8_t>())
       .setDfuAlt(in.ConsumeIntegral<std::uint8_t>())
-      .setWordBits(type == kMif ? 8u << in.ConsumeIntegralInRange(0, 2) : 8);
+      .setWordBits(type == kMif ? 8u << in.ConsumeIntegralInRange(0, 2) : 8)
+      .setAddressUnit(unit);
   if (in.ConsumeBool())
     options.setUf2Family(in.ConsumeIntegral<std::uint32_t>());
   gcImageInfo info, got;
   if (in.ConsumeBool())
     info.setStartAddress(in.ConsumeIntegral<std::uint32_t>(), in.ConsumeBool());
+  if (unit != 1 && info.hasStartAddress())
+    info.setStartAddress(info.getLinearStartAddress() / unit * unit);
   // Record shapes: HEX addressing, no start record, an S0 header or none.
   const auto mode = static_cast<gcImageOptions::HexAddressing>(
       type == 1 ? in.ConsumeIntegralInRange(0, 2) : 0);
@@ -343,7 +356,7 @@ void roundTrip(FuzzedDataProvider& in) {
   // OS65V holds a 16-bit start address.
   const bool bStartFits = type != kOs65v || !bStart ||
                           !info.hasStartAddress() ||
-                          info.getLinearStartAddress() <= 0xFFFF;
+                          info.getLinearStartAddress() / unit <= 0xFFFF;
   const bool bBelow1M =
       shadow.rbegin()->first < 0x100000 &&
       (!bStart || !info.hasStartAddress() || info.isSegmentedStart() ||
@@ -353,7 +366,7 @@ void roundTrip(FuzzedDataProvider& in) {
   const bool bSaved = pFormat->saveImage(gFile, &vmm, options, &info).isOk();
   const bool bWideStart = record.b16 && record.iStart != 0 && bStart &&
                           info.hasStartAddress() &&
-                          info.getLinearStartAddress() > 0xFFFF;
+                          info.getLinearStartAddress() / unit > 0xFFFF;
   check(bSaved == ((mode != gcImageOptions::kHexSegment || bBelow1M) &&
                    !bWideStart && bStartFits),
         "save");
@@ -435,7 +448,8 @@ void readText(FuzzedDataProvider& in) {
   if (in.ConsumeBool())
     options.setUf2Family(in.ConsumeIntegral<std::uint32_t>());
   if (in.ConsumeBool()) options.setDfuAlt(in.ConsumeIntegral<std::uint8_t>());
-  options.setWordBits(8u << in.ConsumeIntegralInRange(0, 2));
+  options.setWordBits(8u << in.ConsumeIntegralInRange(0, 2))
+      .setAddressUnit(1u << in.ConsumeIntegralInRange(0, 2));
   const bool bMend = in.ConsumeBool();
   std::string text = in.ConsumeRemainingBytesAsString();
   if (bMend)
@@ -1037,7 +1051,8 @@ void records(FuzzedDataProvider& in) {
   gcImageOptions options;
   options.setRecordLength(in.ConsumeIntegralInRange(1, 255))
       .setCrlf(in.ConsumeBool())
-      .setDataOnly(in.ConsumeBool());
+      .setDataOnly(in.ConsumeBool())
+      .setAddressUnit(1u << in.ConsumeIntegralInRange(0, 2));
   gcImageInfo info;
   if (in.ConsumeBool()) info.setStartAddress(in.ConsumeIntegral<vmm_int>());
   gcFileSupport support;

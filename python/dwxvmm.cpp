@@ -864,8 +864,8 @@ and alt (a DfuSe alternate setting) choose from a file of several;
 word_width (8, 16, 32) is a Verilog memory file's. ignore_checksums loads
 records whose checksum is wrong (Intel HEX, S-record, the record formats),
 each a warning.
-unit (2 or 4) reads addresses that count units of that many bytes (Intel
-HEX, S-record, TI-TXT); unsplit=(multiple, offset[, width]) spreads the
+unit (2 or 4) reads addresses that count units of that many bytes (any
+format whose addresses count bytes); unsplit=(multiple, offset[, width]) spreads the
 loaded lane back as split() took it.)";
 
 // What save() and dumps() say of their keywords.
@@ -885,7 +885,7 @@ bytes) replaces the S0 header, False writes none. crlf ends every line of a
 text format with CR LF; data_only writes only data records (no header,
 start address, record count or end record). name is the prefix of a C
 array's names. address_unit (2 or 4) writes addresses that count units of
-that many bytes (Intel HEX, S-record, TI-TXT).)";
+that many bytes (any format whose addresses count bytes).)";
 
 PYBIND11_MODULE(dwxvmm, m) {
   const std::string loadDoc =

@@ -17,8 +17,10 @@ std::string offsetText(std::uint64_t iOffset) {
 
 }  // namespace
 
-gcRecordReader::gcRecordReader(gcImageLoad& load)
-    : load_(load), buffer_(new unsigned char[kMaxTake + kBlock]) {}
+gcRecordReader::gcRecordReader(gcImageLoad& load, bool bAddresses)
+    : load_(load),
+      iUnit_(bAddresses ? load.addressUnit() : 1),
+      buffer_(new unsigned char[kMaxTake + kBlock]) {}
 
 bool gcRecordReader::begin() {
   if (!isOk() || peek() < 0) return false;

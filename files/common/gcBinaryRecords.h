@@ -4,6 +4,7 @@
 #ifndef DWXFILES_GCBINARYRECORDS_H_
 #define DWXFILES_GCBINARYRECORDS_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,7 +31,9 @@ inline unsigned char* putBe(unsigned char* p, std::uint32_t v, int iBytes) {
 class gcRecordReader {
  public:
   static constexpr std::size_t kMaxTake = 1 << 12;
-  explicit gcRecordReader(gcImageLoad& load);
+  // bAddresses: the format has an address field, whose addresses count the
+  // load's unit; without one, a load with a unit fails at its first byte.
+  gcRecordReader(gcImageLoad& load, bool bAddresses);
   bool isOk() const { return load_.isOpen(); }
   std::uint64_t offset() const { return iBase_ + iPos_; }
   // Begins a record at the next byte; false at the end of the file or
@@ -50,16 +53,29 @@ class gcRecordReader {
   const unsigned char* look(std::size_t n) {
     return iEnd_ - iPos_ >= n || refill(n) ? buffer_.get() + iPos_ : nullptr;
   }
-  // Takes n bytes and stages them from iAddr, adding each to *pSum.
-  // Fails, naming the record, for data past 0xFFFFFFFF.
-  bool data(std::uint64_t iAddr, std::uint64_t n, std::uint32_t* pSum) {
-    return consume(iAddr, n, pSum, true);
+  // The bytes a file address counts.
+  unsigned int unit() const { return iUnit_; }
+  // Takes n bytes and stages them from the image address of iFileAddr and
+  // iOffset bytes more, adding each to *pSum. Fails, naming the record, for
+  // data past 0xFFFFFFFF.
+  bool data(std::uint64_t iFileAddr, std::uint64_t n, std::uint32_t* pSum,
+            std::uint64_t iOffset = 0) {
+    return consume(iFileAddr * iUnit_ + iOffset, n, pSum, true);
   }
   // Stages n bytes already taken; fails for data past 0xFFFFFFFF.
-  bool put(std::uint64_t iAddr, const unsigned char* p, std::size_t n) {
+  bool put(std::uint64_t iFileAddr, const unsigned char* p, std::size_t n) {
+    const std::uint64_t iAddr = iFileAddr * iUnit_;
     return iAddr + n <= std::uint64_t{1} << 32
                ? load_.put(iAddr, p, n)
                : fail("data runs past address 0xFFFFFFFF");
+  }
+  // Hands on the start address of file address iFileAddr; fails when it
+  // passes 4 GiB.
+  bool start(std::uint64_t iFileAddr, gcImageInfo* pInfo) {
+    const std::uint64_t iAddr = iFileAddr * iUnit_;
+    if (iAddr >> 32 != 0) return fail("start address past 4 GiB");
+    pInfo->setStartAddress(static_cast<std::uint32_t>(iAddr));
+    return true;
   }
   // The same for n bytes that are not data.
   bool skip(std::uint64_t n, std::uint32_t* pSum) {
@@ -81,6 +97,7 @@ class gcRecordReader {
   const unsigned char* cutShort();
 
   gcImageLoad& load_;
+  const unsigned int iUnit_;
   std::unique_ptr<unsigned char[]> buffer_;
   std::uint64_t iBase_ = 0;  // file offset of buffer_[0]
   std::uint64_t iRecord_ = 0;
@@ -88,17 +105,22 @@ class gcRecordReader {
   bool bEof_ = false;
 };
 
-// Hands each run of the range to record() in pieces of at most iMax bytes.
+// Hands each run of the range to record(file address, bytes, n) in pieces
+// of at most iMax bytes, each beginning on a unit of the save.
+// REQUIRES: the save asked its address unit before it opened the file.
 template <class Record>
 class gcRecordCutter : public gcSegmentHandler {
  public:
   gcRecordCutter(gcImageSave& save, std::uint64_t iMax, Record record)
-      : save_(save), iMax_(iMax), record_(record) {}
+      : save_(save),
+        iUnit_(save.addressUnit()),
+        iMax_(std::max<std::uint64_t>(iMax - iMax % iUnit_, iUnit_)),
+        record_(record) {}
   bool handleSegment(vmm_int iFirst, std::uint64_t iLength,
                      const char* pData) override {
     const auto* p = reinterpret_cast<const unsigned char*>(pData);
     for (std::uint64_t i = 0; i < iLength && save_.isOk(); i += iMax_)
-      record_(std::uint64_t{iFirst} + i, p + i,
+      record_((std::uint64_t{iFirst} + i) / iUnit_, p + i,
               static_cast<std::size_t>(std::min(iMax_, iLength - i)));
     iBytes_ += iLength;
     return save_.isOk();
@@ -107,7 +129,8 @@ class gcRecordCutter : public gcSegmentHandler {
 
  private:
   gcImageSave& save_;
-  std::uint64_t iMax_;
+  const unsigned int iUnit_;
+  const std::uint64_t iMax_;
   Record record_;
   std::uint64_t iBytes_ = 0;
 };

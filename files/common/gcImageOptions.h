@@ -128,10 +128,10 @@ class DWXFILES_EXPORT gcImageOptions {
 
   // Loading and saving: the N-byte unit the file's addresses count (1, the
   // default, or 2 or 4): image address = file address x N, the start
-  // address too; record lengths stay in bytes. Formats with an address
-  // field (Intel HEX, S-record, TI-TXT) honour it; the others fail for any
-  // N but 1. A save fails for a run that does not begin and end on a unit
-  // or a start address that is not a multiple of N.
+  // address too; record lengths stay in bytes. Formats whose addresses
+  // count bytes honour it; the others (without addresses, or with words of
+  // their own) fail for any N but 1. A save fails for a run that does not
+  // begin and end on a unit or a start address that is not a multiple of N.
   gcImageOptions& setAddressUnit(unsigned int iUnit);
   unsigned int getAddressUnit() const;
 

@@ -61,8 +61,10 @@ bool gcImageSave::fail(const std::string& sReason) {
 }
 
 unsigned int gcImageSave::addressUnit() {
+  // The runs are checked at the first ask; a writer may ask again.
+  if (bUnitAsked) return iUnit;
   bUnitAsked = true;
-  if (iUnit == 1 || !isOk() || iFirst > iLast) return iUnit;
+  if (!isOk() || iFirst > iLast) return iUnit;
   for (const gcRun& run : collectRuns(pVMM, iFirst, iLast)) {
     if (run.iFirst % iUnit == 0 && (run.iFirst + run.iLength) % iUnit == 0)
       continue;

@@ -36,8 +36,8 @@ class gcImageSave {
   // The unit the file's addresses count (the options' address unit), for a
   // writer with an address field: it divides its addresses by it. Fails
   // the save for a run of the range that does not begin and end on a unit,
-  // naming its first address. Without the ask, open() fails for a unit
-  // other than 1.
+  // naming its first address (at the first ask; asking again is cheap).
+  // Without the ask, open() fails for a unit other than 1.
   unsigned int addressUnit();
   // The start address iStart in units; fails the save when it is not a
   // multiple of the unit.

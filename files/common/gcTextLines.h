@@ -64,6 +64,20 @@ bool checkFits(gcImageSave& save, std::uint64_t iFirst, std::uint64_t iLength,
 bool checkStartFits(gcImageSave& save, std::uint32_t iStart,
                     std::uint64_t iLimit);
 
+// The user's address unit for a format (job: its gcImageLoad or
+// gcImageSave, asked for it) whose addresses count iWordBytes: the unit,
+// or 0 after failing the job when the format has words of its own.
+template <class Job>
+unsigned int userUnit(Job& job, const char* pTypeName,
+                      unsigned int iWordBytes) {
+  const unsigned int unit = job.addressUnit();
+  if (unit == 1 || iWordBytes == 1) return unit;
+  job.fail("address unit " + std::to_string(unit) + ": " + pTypeName +
+           "'s addresses count its own " + std::to_string(8 * iWordBytes) +
+           "-bit words");
+  return 0;
+}
+
 // The value of 1 to 16 hex digits, either case: false for none, more, or
 // any other character.
 bool hexValue(const char* p, std::size_t n, std::uint64_t* pValue);

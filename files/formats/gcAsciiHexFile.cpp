@@ -21,7 +21,8 @@ struct AsciiHexReader : gcTextReader {
   using gcTextReader::gcTextReader;
   enum { kBefore, kData, kAfter, kDone } eState = bVariant ? kBefore : kData;
   char cExecution = 0;  // the first one other than a blank
-  u64 iAddr = 0;
+  const u64 iUnit = load.addressUnit();
+  u64 iAddr = 0;  // of the next byte, in the image
   unsigned int iSum = 0;
 
   // "$A...," or "$S...," from p[i] == '$'; the end of the command in *pI.
@@ -42,7 +43,7 @@ struct AsciiHexReader : gcTextReader {
     } else if (v > 0xFFFFFFFF) {
       return load.fail("address wider than 32 bits");
     } else {
-      iAddr = v;
+      iAddr = v * iUnit;
     }
     return true;
   }
@@ -88,7 +89,7 @@ struct AsciiHexReader : gcTextReader {
                 "character");
           ++i;
         }
-        if (iAddr == u64{1} << 32)
+        if (iAddr >= u64{1} << 32)
           return load.fail("data beyond address 0xFFFFFFFF");
         iSum += sum, ++iAddr, ++k;
       }
@@ -114,7 +115,7 @@ class AsciiHexWriter : public gcTextWriter {
     if (iFirst != iNext_) {
       char* p = save_.room(16);
       p += std::sprintf(p, "$A%0*llX,", iDigits_,
-                        static_cast<unsigned long long>(iFirst));
+                        static_cast<unsigned long long>(iFirst / iUnit_));
       save_.advance(save_.lineEnd(p));
       iOnLine_ = 0;
     }
@@ -153,6 +154,7 @@ class AsciiHexWriter : public gcTextWriter {
   }
 
  private:
+  const unsigned int iUnit_ = save_.addressUnit();
   const bool bGuarded_ = bVariant_;
   const int iDigits_ = bGuarded_ ? 4 : 8;  // of an address
   u64 iNext_ = ~u64{0};

@@ -31,7 +31,7 @@ gcFileResult gcBinaryRecordFile::loadImage(const std::string& sFileName,
   gcImageLoad load(sFileName, pVMM, options);
   gcImageInfo info;
   if (load.isOpen()) {
-    gcRecordReader reader(load);
+    gcRecordReader reader(load, description_.iAddressBits != 0);
     description_.read(reader, options, &info);
   }
   return load.finish(info, pInfo);
@@ -49,12 +49,18 @@ gcFileResult gcBinaryRecordFile::saveImage(const std::string& sFileName,
     frame.header = options.getWriteHeader() ? options.getHeader() : "";
   frame.bStart = d.iStartBits != 0 && options.getWriteStart();
   frame.bHasStart = pInfo != nullptr && pInfo->hasStartAddress();
+  // The fields count units of the save: their limits are in units too.
+  const unsigned int iUnit = d.iAddressBits != 0 ? save.addressUnit() : 1;
+  const std::uint32_t iStart =
+      frame.bStart && frame.bHasStart ? pInfo->getLinearStartAddress() : 0;
   if (frame.bStart && frame.bHasStart)
-    frame.iStart = pInfo->getLinearStartAddress();
+    frame.iStart = static_cast<std::uint32_t>(
+        frame.bFrame ? save.fileStart(iStart) : iStart / iUnit);
   char reason[120];
-  const std::uint64_t iLimit = (std::uint64_t{1} << d.iAddressBits) - 1;
+  const std::uint64_t iLimit = std::min<std::uint64_t>(
+      (std::uint64_t{iUnit} << d.iAddressBits) - 1, 0xFFFFFFFF);
   vmm_int iLow = 0, iHigh = 0;
-  if (save.isOk() && save.getLast() > iLimit &&
+  if (save.isOk() && d.iAddressBits != 0 && save.getLast() > iLimit &&
       save.getFirst() <= save.getLast() &&
       findWrittenBounds(pVMM, std::max(save.getFirst(), iLimit + 1),
                         save.getLast(), &iLow, &iHigh)) {
@@ -65,8 +71,7 @@ gcFileResult gcBinaryRecordFile::saveImage(const std::string& sFileName,
   }
   if (frame.bStart && d.iStartBits < 32 && frame.iStart >> d.iStartBits != 0) {
     std::snprintf(reason, sizeof reason,
-                  "start address 0x%08X does not fit the start field",
-                  frame.iStart);
+                  "start address 0x%08X does not fit the start field", iStart);
     save.fail(reason);
   }
   if (!save.open()) return save.finish(0, 0);

@@ -16,6 +16,9 @@
 // no file, for a written byte past the address field or a start address
 // wider than the start field (unless the start is not written), naming
 // the first that does not fit; a format without a start field carries none.
+// Addresses and start count the options' address unit (each record from a
+// unit; the field's reach in units); Formatted binary, without addresses,
+// refuses a unit but 1.
 class DWXFILES_EXPORT gcBinaryRecordFile : public gcFileFormat {
  public:
   struct Description;

@@ -23,11 +23,16 @@ unsigned char* putName(gcImageSave& save, unsigned char* p,
   return p + n;
 }
 
-// Data of a 16-bit address field may reach 0xFFFF, not wrap past it.
+// Data of a 16-bit address field may reach its last unit, not wrap past it.
 bool within16(gcRecordReader& r, u64 iAddr, u64 n) {
-  return iAddr + n <= 0x10000 ||
-         failf(r, "data runs past address 0xFFFF (from 0x%04lX)",
-               static_cast<unsigned long>(iAddr));
+  const u64 iUnit = r.unit();
+  if (iAddr * iUnit + n <= 0x10000 * iUnit) return true;
+  char reason[80];
+  std::snprintf(reason, sizeof reason,
+                "data runs past address 0x%04llX (from 0x%04llX)",
+                static_cast<unsigned long long>(0x10000 * iUnit - 1),
+                static_cast<unsigned long long>(iAddr * iUnit));
+  return r.fail(reason);
 }
 
 // AOMF: type, length (LE 16, the rest of the record), payload, and a check
@@ -128,8 +133,7 @@ bool readMsBin(gcRecordReader& r, const gcImageOptions&, gcImageInfo* pInfo) {
     const u32 iAddr = getLe(p, 4), n = getLe(p + 4, 4),
               iCheck = getLe(p + 8, 4);
     if (iAddr == 0) {
-      if (!r.check(iCheck == 0)) return false;
-      pInfo->setStartAddress(n);
+      if (!r.check(iCheck == 0) || !r.start(n, pInfo)) return false;
       return r.expectEnd(-1);
     }
     u32 sum = 0;
@@ -149,7 +153,7 @@ u64 writeMsBin(gcImageSave& save, gcVMMBase* pVMM, const gcImageOptions&,
   if (frame.bFrame) {
     unsigned char* p = roomFor(save, 15);
     std::memcpy(p, kMsBinMagic, 7);
-    putLe(p + 7, iLow, 4);
+    putLe(p + 7, static_cast<u32>(iLow / save.addressUnit()), 4);
     wrote(save, putLe(p + 11, bData ? iHigh - iLow + 1 : 0, 4));
   }
   const u64 iBytes = cutRecords(
@@ -242,10 +246,7 @@ bool readDecBinary(gcRecordReader& r, const gcImageOptions&,
     if (!within16(r, iAddr, n - 6) || !r.data(iAddr, n - 6, &sum) ||
         (p = r.take(1)) == nullptr || !r.check(((sum + *p) & 0xFF) == 0))
       return false;
-    if (n == 6) {
-      pInfo->setStartAddress(iAddr);
-      return r.expectEnd(0);
-    }
+    if (n == 6) return r.start(iAddr, pInfo) && r.expectEnd(0);
   }
   return r.isOk();
 }
@@ -281,7 +282,7 @@ bool readPpb(gcRecordReader& r, const gcImageOptions&, gcImageInfo*) {
     const u64 n = getBe(p + 1, 4), iAddr = getBe(p + 5, 4);
     u32 sum = 0;
     for (u64 i = 0; i < n || n == 0; i += 1024) {
-      if (!r.data(iAddr + i, std::min<u64>(1024, n - i), &sum) ||
+      if (!r.data(iAddr, std::min<u64>(1024, n - i), &sum, i) ||
           (p = r.take(1)) == nullptr || !r.check(((sum + *p) & 0xFF) == 0))
         return false;
       if (n == 0) return r.expectEnd(-1);
@@ -331,7 +332,7 @@ bool readTrs80(gcRecordReader& r, const gcImageOptions&, gcImageInfo* pInfo) {
     } else if (iType == 0x02 || iType == 0x03) {
       if (n != 2) return failf(r, "end record of length %lu, not 2", n);
       if ((p = r.take(2)) == nullptr) return false;
-      if (iType == 0x02) pInfo->setStartAddress(getLe(p, 2));
+      if (iType == 0x02 && !r.start(getLe(p, 2), pInfo)) return false;
       return r.expectEnd(-1);
     } else if (iType == 0x05) {
       if ((p = r.take(n)) == nullptr) return false;
@@ -385,7 +386,7 @@ const gcBinaryRecordFile::Description kAomf = {"AOMF", 16, 0, readAomf,
 const gcBinaryRecordFile::Description kMsBin = {"MsBin", 32, 32, readMsBin,
                                                 writeMsBin};
 const gcBinaryRecordFile::Description kFormattedBinary = {
-    "Formatted binary", 32, 0, readFormattedBinary, writeFormattedBinary};
+    "Formatted binary", 0, 0, readFormattedBinary, writeFormattedBinary};
 const gcBinaryRecordFile::Description kDecBinary = {
     "DEC binary", 16, 16, readDecBinary, writeDecBinary};
 const gcBinaryRecordFile::Description kPpb = {"PPB", 32, 0, readPpb, writePpb};

@@ -14,13 +14,13 @@ struct gcRecordFrame {
   bool bFrame;     // header, start and end records, where the format has them
   bool bStart;     // the start field is written (the format has one)
   bool bHasStart;  // the image has a start address: iStart, else 0
-  std::uint32_t iStart;
+  std::uint32_t iStart;  // in the file's units
   std::string header;
 };
 
 struct gcBinaryRecordFile::Description {
   const char* pTypeName;
-  int iAddressBits;  // of the data address field
+  int iAddressBits;  // of the data address field; 0 for none
   int iStartBits;    // of the start address field; 0 for none
   // Reads the records; false after failing. The reader has begun no record.
   bool (*read)(gcRecordReader& reader, const gcImageOptions& options,

@@ -134,7 +134,7 @@ bool readFamily(const Family& f, gcRecordReader& r, gcImageInfo* pInfo) {
     } else if (pTag->eKind == kCount && iAddr != (iData & 0xFFFFFFFF)) {
       return failf(r, "count record says %lu data records", iAddr);
     } else if (pTag->eKind == kEnd) {
-      pInfo->setStartAddress(iAddr);
+      if (!r.start(iAddr, pInfo)) return false;
       while (lineEnd(r.peek())) r.take(1);
       return r.expectEnd(-1);
     }
@@ -183,7 +183,7 @@ class FamilyWriter {
     return cutRecords(
         pVMM, save_, std::min(options.getRecordLength(), iMax),
         [&](u64 a, const unsigned char* p, std::size_t n) {
-          const u64 iLast = a + n - 1;
+          const u64 iLast = a + (n - 1) / save_.addressUnit();
           const unsigned int w = iWidth != 0         ? iWidth
                                  : iLast <= 0xFFFF   ? 2
                                  : iLast <= 0xFFFFFF ? 3

@@ -2,7 +2,9 @@
 // by its function, found by its type name through gcFileSupport. Loads are
 // as strict as the record formats' (whole or nothing; errors name the
 // line); saves fail, naming the address, for data or a start address past
-// the format's field.
+// the format's field. Addresses and start count the options' address
+// unit (the bytes after an address at address x unit on); SPASM, whose
+// addresses count its own words, and Logisim, without any, refuse a unit.
 #ifndef DWXFILES_GCDATATEXTFILES_H_
 #define DWXFILES_GCDATATEXTFILES_H_
 

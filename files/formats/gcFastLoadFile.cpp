@@ -28,7 +28,8 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 struct FastLoadReader : gcTextReader {
   using gcTextReader::gcTextReader;
-  u64 iAddr = 0;
+  const u64 iUnit = load.addressUnit();
+  u64 iAddr = 0;  // of the next byte, in the image
   unsigned int iSum = 0;
   bool bEnd = false;
 
@@ -63,7 +64,7 @@ struct FastLoadReader : gcTextReader {
       case 'A':
         if (!number(p, n, pI, 0, &v, "address")) return false;
         if (v > 0xFFFFFFFF) return load.fail("address wider than 32 bits");
-        iAddr = v;
+        iAddr = v * iUnit;
         return true;
       case 'B': {
         if (!number(p, n, pI, 2, &v, "byte")) return false;
@@ -76,6 +77,7 @@ struct FastLoadReader : gcTextReader {
         return v == (iSum & 0xFFFF) || load.checksumMismatch();
       case 'E':
         if (!number(p, n, pI, 2, &v, "entry command")) return false;
+        if (iAddr > 0xFFFFFFFF) return load.fail("start address past 4 GiB");
         info.setStartAddress(static_cast<std::uint32_t>(iAddr));
         return bEnd = true;
       case 'K':
@@ -135,13 +137,16 @@ class FastLoadWriter : public gcTextWriter {
   FastLoadWriter(gcImageSave& save, const gcImageOptions& options,
                  const gcImageInfo* pInfo, bool bVariant)
       : gcTextWriter(save, options, pInfo, bVariant),
-        bStart_(startToWrite(options, pInfo, &iStart_)) {}
+        iUnit_(save.addressUnit()),
+        bStart_(startToWrite(options, pInfo, &iStart_)) {
+    if (bStart_) iStart_ = static_cast<std::uint32_t>(save.fileStart(iStart_));
+  }
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     const auto* pByte = reinterpret_cast<const unsigned char*>(pData);
     u64 i = 0;
     if (iFirst != iNext_) {
       finishRun();
-      command('A', iFirst, 0);
+      command('A', iFirst / iUnit_, 0);
       newLine();
     }
     while (iHeld_ != 0 && iHeld_ < 3 && i < iLength)
@@ -204,7 +209,8 @@ class FastLoadWriter : public gcTextWriter {
     iColumn_ = 0;
   }
 
-  std::uint32_t iStart_ = 0;
+  const unsigned int iUnit_;
+  std::uint32_t iStart_ = 0;  // in units
   const bool bStart_;
   u64 iNext_ = ~u64{0};
   unsigned char held_[3];

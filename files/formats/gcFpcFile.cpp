@@ -18,7 +18,8 @@ char digitChar(unsigned int v) {
 
 struct FpcReader : gcTextReader {
   using gcTextReader::gcTextReader;
-  u64 iNext = 0;  // where a record without address goes
+  const u64 iUnit = load.addressUnit();
+  u64 iNext = 0;  // where a record without address goes, in the image
   bool bEnd = false;
   unsigned char bytes[4 * 80] = {};
 
@@ -57,7 +58,9 @@ struct FpcReader : gcTextReader {
     unsigned int iData = 4;
     if (iFormat == 0) {
       if (iCount < 4) return load.fail("record shorter than its address");
-      iNext = u64{bytes[4]} << 24 | bytes[5] << 16 | bytes[6] << 8 | bytes[7];
+      iNext =
+          (u64{bytes[4]} << 24 | bytes[5] << 16 | bytes[6] << 8 | bytes[7]) *
+          iUnit;
       iData = 8;
     } else if (iFormat != 1) {
       return load.fail(iFormat == 2 ? "relative addresses are not supported"
@@ -84,7 +87,7 @@ class FpcWriter : public gcTextWriter {
       const unsigned int n =
           static_cast<unsigned int>(std::min<u64>(iRecord_, iLength - i));
       unsigned char b[4 * 66] = {0, static_cast<unsigned char>(4 + n)};
-      const u64 iAddr = iFirst + i;
+      const u64 iAddr = (iFirst + i) / iUnit_;
       for (int k = 0; k < 4; ++k)
         b[4 + k] = static_cast<unsigned char>(iAddr >> (24 - 8 * k));
       unsigned int sum = b[1];
@@ -115,8 +118,11 @@ class FpcWriter : public gcTextWriter {
   }
 
  private:
-  // The count byte holds the address too: at most 251 data bytes.
-  const unsigned int iRecord_ = std::min(options_.getRecordLength(), 251u);
+  const unsigned int iUnit_ = save_.addressUnit();
+  // The count byte holds the address too: at most 251 data bytes, each
+  // record from a unit.
+  const unsigned int iRecord_ = std::max(
+      std::min(options_.getRecordLength(), 251u) / iUnit_ * iUnit_, iUnit_);
 };
 
 }  // namespace

@@ -17,8 +17,9 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 struct MipsReader : gcTextReader {
   using gcTextReader::gcTextReader;
   const bool bLittle = bVariant;
-  bool bReset = false;  // "!R" came
-  u64 iAddr = 0;
+  const u64 iUnit = load.addressUnit();
+  bool bReset = false;                // "!R" came
+  u64 iAddr = 0;                      // of the next word, in the image
   unsigned char words[1 << 15] = {};  // a line's words, staged at its end
   std::size_t iHeld = 0;
 
@@ -49,6 +50,7 @@ struct MipsReader : gcTextReader {
     if (p[0] != '@') return load.fail("a data word is not 8 hex digits");
     if (!hexValue(p + 1, n - 1, &iAddr) || n > 9)
       return load.fail("bad address '" + std::string(p, n) + "'");
+    iAddr *= iUnit;
     return true;
   }
 
@@ -81,9 +83,10 @@ class MipsWriter : public gcTextWriter {
     if (!checkWholeWords(save_, iFirst, iLength, 4)) return false;
     const std::uint16_t* pDigits = hexPairDigits();
     const auto* pByte = reinterpret_cast<const unsigned char*>(pData);
-    for (u64 i = 0; i < iLength; i += 4) {
-      const u64 iAddr = iFirst + i;
-      if (iAddr != iNext_ || iAddr / kSegment != iErased_) {
+    const u64 iWordUnits = 4 / iUnit_;
+    for (u64 i = 0, iAddr = iFirst / iUnit_; i < iLength;
+         i += 4, iAddr += iWordUnits) {  // iAddr: in the file
+      if (iFirst + i != iNext_ || iAddr / kSegment != iErased_) {
         lines_.endLine();
         if (iAddr / kSegment != iErased_) {
           iErased_ = iAddr / kSegment;
@@ -97,7 +100,7 @@ class MipsWriter : public gcTextWriter {
       for (int b = 0; b < 4; ++b)
         p = encodeHex(p, pDigits, pByte[i + (bLittle_ ? 3 - b : b)]);
       lines_.add(word, 8);
-      iNext_ = iAddr + 4;
+      iNext_ = iFirst + i + 4;
     }
     iBytes_ += iLength;
     return save_.isOk();
@@ -118,6 +121,7 @@ class MipsWriter : public gcTextWriter {
   }
 
   const bool bLittle_ = bVariant_;
+  const unsigned int iUnit_ = save_.addressUnit();
   gcItemLines lines_{save_, "", ' ', 80};
   u64 iNext_ = ~u64{0};
   u64 iErased_ = ~u64{0};

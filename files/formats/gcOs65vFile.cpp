@@ -24,12 +24,13 @@ int hexDigit(char c) {
 struct Os65vReader : gcTextReader {
   using gcTextReader::gcTextReader;
   static constexpr bool kByCharacter = true;
+  const u64 iUnit = load.addressUnit();
   enum { kStart, kAddress, kData, kEnd } eMode = kStart;
   u64 iLine = 1;
   bool bCr = false;  // the last character was CR
   u64 iValue = 0;
   unsigned int iDigits = 0;
-  u64 iAddr = 0;
+  u64 iAddr = 0;       // of the next byte, in the image
   bool bDone = false;  // ".00FD/00" so far, nothing after
 
   bool bFirstOfRun = false;
@@ -44,15 +45,20 @@ struct Os65vReader : gcTextReader {
   // Something followed ".00FD/00": the 00 is data after all.
   bool undefer() {
     bDone = false;
-    return put(kDoneAddr, 0);
+    return put(kDoneAddr * iUnit, 0);
   }
 
   bool store() {
     if (iDigits == 0) return true;
-    if (iAddr > 0xFFFF) return fail("data beyond address 0xFFFF");
+    if (iAddr >= 0x10000 * iUnit) {
+      char reason[48];
+      std::snprintf(reason, sizeof reason, "data beyond address 0x%llX",
+                    static_cast<unsigned long long>(0x10000 * iUnit - 1));
+      return fail(reason);
+    }
     const bool bFirst = bFirstOfRun;
     bFirstOfRun = false;
-    if (bFirst && iAddr == kDoneAddr && iValue == 0)
+    if (bFirst && iAddr == kDoneAddr * iUnit && iValue == 0)
       bDone = true;
     else if (!put(iAddr, static_cast<unsigned char>(iValue)))
       return false;
@@ -87,7 +93,7 @@ struct Os65vReader : gcTextReader {
       return true;
     }
     if (eMode == kAddress && (c == '/' || c == 'G') && iDigits > 0) {
-      iAddr = iValue, iValue = 0, iDigits = 0;
+      iAddr = iValue * iUnit, iValue = 0, iDigits = 0;
       if (c == 'G') {
         info.setStartAddress(static_cast<std::uint32_t>(iAddr));
         eMode = kEnd;
@@ -113,14 +119,16 @@ class Os65vWriter : public gcTextWriter {
   Os65vWriter(gcImageSave& save, const gcImageOptions& options,
               const gcImageInfo* pInfo, bool bVariant)
       : gcTextWriter(save, options, pInfo, bVariant),
+        iUnit_(save.addressUnit()),
         bStart_(startToWrite(options, pInfo, &iStart_)) {
-    if (bStart_) checkStartFits(save, iStart_, 0x10000);
+    if (bStart_ && checkStartFits(save, iStart_, 0x10000 * iUnit_))
+      iStart_ = static_cast<std::uint32_t>(save.fileStart(iStart_));
   }
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
-    if (!checkFits(save_, iFirst, iLength, 0x10000)) return false;
+    if (!checkFits(save_, iFirst, iLength, 0x10000 * iUnit_)) return false;
     if (iFirst != iNext_) {
       char* p = save_.room(8);
-      save_.advance(p + std::sprintf(p, ".%04X/", iFirst));
+      save_.advance(p + std::sprintf(p, ".%04X/", iFirst / iUnit_));
     }
     const std::uint16_t* pDigits = hexPairDigits();
     for (u64 i = 0; i < iLength; ++i) {
@@ -143,7 +151,8 @@ class Os65vWriter : public gcTextWriter {
   }
 
  private:
-  std::uint32_t iStart_ = 0;
+  const unsigned int iUnit_;
+  std::uint32_t iStart_ = 0;  // in units
   const bool bStart_;
   u64 iNext_ = ~u64{0};
 };

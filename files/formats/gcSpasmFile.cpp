@@ -8,8 +8,16 @@ typedef std::uint64_t u64;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
+const char* typeName(bool bLittle) {
+  return bLittle ? "SPASM (little-endian)" : "SPASM (big-endian)";
+}
+
+// Its addresses count its own words: a unit of the user's is refused.
 struct SpasmReader : gcTextReader {
-  using gcTextReader::gcTextReader;
+  SpasmReader(gcImageLoad& load, const gcImageOptions& options, bool bVariant)
+      : gcTextReader(load, options, bVariant) {
+    userUnit(load, typeName(bVariant), 2);
+  }
   bool line(const char* p, std::size_t n);
 };
 
@@ -40,7 +48,11 @@ bool SpasmReader::line(const char* p, std::size_t n) {
 
 class SpasmWriter : public gcTextWriter {
  public:
-  using gcTextWriter::gcTextWriter;
+  SpasmWriter(gcImageSave& save, const gcImageOptions& options,
+              const gcImageInfo* pInfo, bool bVariant)
+      : gcTextWriter(save, options, pInfo, bVariant) {
+    userUnit(save, typeName(bVariant), 2);
+  }
   bool handleSegment(vmm_int iFirst, u64 iLength, const char* pData) override {
     if (!checkWholeWords(save_, iFirst, iLength, 2) ||
         !checkFits(save_, iFirst, iLength, 0x20000))
@@ -67,7 +79,6 @@ class SpasmWriter : public gcTextWriter {
 }  // namespace
 
 gcFileFormat* newSpasmFile(bool bLittleEndian) {
-  return new gcTextFormat<SpasmReader, SpasmWriter>(
-      bLittleEndian ? "SPASM (little-endian)" : "SPASM (big-endian)",
-      bLittleEndian);
+  return new gcTextFormat<SpasmReader, SpasmWriter>(typeName(bLittleEndian),
+                                                    bLittleEndian);
 }

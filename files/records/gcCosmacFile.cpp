@@ -40,7 +40,8 @@ struct CosmacReader {
         a = a << 4 | digit(p[k]);
       if (k == i || (k < n && p[k] != ' ' && p[k] != ';' && p[k] != ','))
         return load.fail("bad address");
-      iAddr = a, i = k, eNext = kData;
+      if (!load.imageAddress(a, 0, &iAddr)) return false;
+      i = k, eNext = kData;
     }
     unsigned char bytes[1 << 15];
     std::size_t m = 0;
@@ -71,11 +72,14 @@ struct CosmacReader {
 
 class CosmacWriter : public gcChunkWriter {
  public:
-  using gcChunkWriter::gcChunkWriter;
+  CosmacWriter(gcImageSave& save, unsigned int iChunk)
+      : gcChunkWriter(save, iChunk), iUnit_(save.addressUnit()) {}
+  // A line goes on where the last ended: only a run's first has an address.
   void piece(u64 iAddr, const unsigned char* pData, std::size_t n,
              bool bRunStart) override {
     const std::uint16_t* pDigits = hexPairDigits();
     char* p = save_.room(2 * n + 20);
+    iAddr /= iUnit_;
     if (bLine_) *p++ = bRunStart ? ';' : ',', p = save_.lineEnd(p);
     if (!bLine_) *p++ = '!', *p++ = 'M';
     if (bRunStart) {
@@ -93,6 +97,7 @@ class CosmacWriter : public gcChunkWriter {
   }
 
  private:
+  const unsigned int iUnit_;
   bool bLine_ = false;  // a line is open
 };
 
@@ -102,6 +107,7 @@ gcFileResult loadCosmac(const std::string& sFileName, gcVMMBase* pVMM,
                         const gcImageOptions& options, gcImageInfo* pInfo) {
   gcImageLoad load(sFileName, pVMM, options);
   CosmacReader reader{load};
+  load.addressUnit();  // imageAddress scales every address
   const bool bNever = false;
   load.readRecordsToEnd(&bNever, false, [&](const char* p, std::size_t n) {
     return reader.line(p, n);
@@ -114,6 +120,7 @@ gcFileResult loadCosmac(const std::string& sFileName, gcVMMBase* pVMM,
 gcFileResult saveCosmac(const std::string& sFileName, gcVMMBase* pVMM,
                         const gcImageOptions& options) {
   gcImageSave save(sFileName, pVMM, options);
+  save.addressUnit();
   if (!save.open()) return save.finish(0, 0);
   CosmacWriter writer(save, options.getRecordLength());
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);

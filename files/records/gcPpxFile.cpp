@@ -15,6 +15,7 @@ typedef std::uint64_t u64;
 
 struct PpxReader {
   gcImageLoad& load;
+  const u64 iUnit = load.addressUnit();
   bool bHeader = false;
   bool bEnd = false;
   unsigned int iSum = 0;
@@ -30,7 +31,7 @@ struct PpxReader {
       unsigned int sum = 0, unused = 0;
       if (n < 4 || !decodeHex(p, 2, a, &unused))
         return load.fail("an address of four hex digits expected");
-      const u64 first = bigEndian(a, 2);
+      const u64 first = bigEndian(a, 2) * iUnit;
       std::size_t k = 0;
       for (i = 4; i < n && p[i] == ' ';) {
         while (i < n && p[i] == ' ') ++i;
@@ -38,8 +39,12 @@ struct PpxReader {
         if (n - i < 2 || !decodeHex(p + i, 1, bytes + k, &sum) ||
             (n - i > 2 && p[i + 2] != ' '))
           return load.fail("a data byte is not two hex digits");
-        if (first + ++k > 0x10000)
-          return load.fail("data past address 0x0000FFFF");
+        if (first + ++k > 0x10000 * iUnit) {
+          char reason[48];
+          std::snprintf(reason, sizeof reason, "data past address 0x%08llX",
+                        static_cast<unsigned long long>(0x10000 * iUnit - 1));
+          return load.fail(reason);
+        }
         i += 2;
       }
       iSum += sum;
@@ -58,11 +63,13 @@ struct PpxReader {
 
 class PpxWriter : public gcChunkWriter {
  public:
-  using gcChunkWriter::gcChunkWriter;
+  PpxWriter(gcImageSave& save, unsigned int iChunk)
+      : gcChunkWriter(save, iChunk), iUnit_(save.addressUnit()) {}
   void piece(u64 iAddr, const unsigned char* pData, std::size_t n,
              bool) override {
     const std::uint16_t* pDigits = hexPairDigits();
     char* p = save_.room(3 * n + 8);
+    iAddr /= iUnit_;
     p = encodeHex(encodeHex(p, pDigits, iAddr >> 8), pDigits, iAddr);
     for (std::size_t k = 0; k < n; ++k) {
       *p++ = ' ';
@@ -74,6 +81,7 @@ class PpxWriter : public gcChunkWriter {
   unsigned int sum() const { return iSum_ & 0xFFFF; }
 
  private:
+  const unsigned int iUnit_;
   unsigned int iSum_ = 0;
 };
 
@@ -92,8 +100,9 @@ gcFileResult loadPpx(const std::string& sFileName, gcVMMBase* pVMM,
 gcFileResult savePpx(const std::string& sFileName, gcVMMBase* pVMM,
                      const gcImageOptions& options) {
   gcImageSave save(sFileName, pVMM, options);
+  const unsigned int iUnit = save.addressUnit();
   if (save.isOk() && save.getFirst() <= save.getLast()) {
-    const std::string reason = unfitRuns(save, pVMM, 0x10000, 1, false);
+    const std::string reason = unfitRuns(save, pVMM, 0x10000 * iUnit, 1, false);
     if (!reason.empty()) save.fail(reason);
   }
   if (!save.open()) return save.finish(0, 0);
@@ -102,7 +111,9 @@ gcFileResult savePpx(const std::string& sFileName, gcVMMBase* pVMM,
   char* p = save.room(3);
   *p++ = '*';
   save.advance(save.lineEnd(p));
-  PpxWriter writer(save, options.getRecordLength());
+  // Each line from a unit.
+  const unsigned int iLength = options.getRecordLength();
+  PpxWriter writer(save, std::max(iLength - iLength % iUnit, iUnit));
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
   if (!options.getDataOnly()) {
     p = save.room(8);

@@ -140,19 +140,6 @@ u64 fieldLimit(const gcRecordFormat& f, u64 iScale) {
   return std::min(kSpace, (mask(digits) + 1) * iScale);
 }
 
-// The user's address unit for a format, or 0 after failing the load or save:
-// a format with words of its own keeps them as its unit.
-template <class Job>
-unsigned int userUnit(const gcRecordFormat& f, Job& job) {
-  const unsigned int unit = job.addressUnit();
-  if (unit == 1 || f.iUnit == 1) return unit;
-  const std::string reason = "address unit " + std::to_string(unit) + ": " +
-                             f.pTypeName + "'s addresses count its own " +
-                             std::to_string(8 * f.iUnit) + "-bit words";
-  job.fail(reason);
-  return 0;
-}
-
 bool hexValue(const char* p, unsigned int n, u64* pValue) {
   u64 v = 0;
   for (unsigned int i = 0; i < n; ++i) {
@@ -521,17 +508,6 @@ std::string unfit(const gcRecordFormat& f, u64 scale, gcImageSave& save,
   return std::string();
 }
 
-// The streams keep their addresses in bytes: a unit is refused, naming the
-// format, rather than taking it for a format without addresses.
-gcFileResult streamUnit(const gcRecordFormat& f, const std::string& sFileName,
-                        const gcImageOptions& options) {
-  const unsigned int unit = options.getAddressUnit();
-  if (unit != 2 && unit != 4) return gcFileResult();
-  return gcFileResult::failure(sFileName, 0,
-                               "address unit " + std::to_string(unit) + ": " +
-                                   f.pTypeName + " takes none");
-}
-
 }  // namespace
 
 bool gcChunkWriter::handleSegment(vmm_int iFirst, std::uint64_t iLength,
@@ -589,10 +565,6 @@ gcFileResult gcRecordFile::loadImage(const std::string& sFileName,
                                      gcVMMBase* pVMM,
                                      const gcImageOptions& options,
                                      gcImageInfo* pInfo) {
-  if (format_.eStream != gcRecordFormat::kRecords) {
-    const gcFileResult refused = streamUnit(format_, sFileName, options);
-    if (!refused.isOk()) return refused;
-  }
   if (format_.eStream == gcRecordFormat::kTiTagged)
     return loadTagged(format_, sFileName, pVMM, options, pInfo);
   if (format_.eStream == gcRecordFormat::kPpx)
@@ -614,10 +586,6 @@ gcFileResult gcRecordFile::saveImage(const std::string& sFileName,
                                      const gcImageOptions& options,
                                      const gcImageInfo* pInfo) {
   const gcRecordFormat& f = format_;
-  if (f.eStream != gcRecordFormat::kRecords) {
-    const gcFileResult refused = streamUnit(f, sFileName, options);
-    if (!refused.isOk()) return refused;
-  }
   if (f.eStream == gcRecordFormat::kTiTagged)
     return saveTagged(f, sFileName, pVMM, options, pInfo);
   if (f.eStream == gcRecordFormat::kPpx)

@@ -32,7 +32,8 @@ struct gcRecordFormat;
 // "!M", an address of up to 8 digits, bytes (blanks between them or not),
 // and at a line's end ',' to go on at the next address on the next line or
 // ';' to go on at an address there; a file that ends inside a command
-// fails at its last line.
+// fails at its last line. Addresses and start count the options' address
+// unit, except in the word-addressed formats, which refuse a unit but 1.
 class DWXFILES_EXPORT gcRecordFile : public gcFileFormat {
  public:
   // REQUIRES: isRecordFormat(pTypeName).

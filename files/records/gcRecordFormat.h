@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "gcTextLines.h"
 #include "tools/segments.h"
 
 // What a check sums.
@@ -92,6 +93,13 @@ class gcImageInfo;
 // when they fit.
 std::string unfitRuns(gcImageSave& save, gcVMMBase* pVMM, std::uint64_t limit,
                       std::uint64_t g, bool bRecords);
+
+// The user's address unit for a format, or 0 after failing the job (see
+// gcTextLines.h).
+template <class Job>
+unsigned int userUnit(const gcRecordFormat& f, Job& job) {
+  return userUnit(job, f.pTypeName, f.iUnit);
+}
 
 // Hands the runs of a save to piece() in pieces of at most iChunk bytes,
 // and counts them.

@@ -170,7 +170,7 @@ gcFileResult loadTagged(const gcRecordFormat& f, const std::string& sFileName,
                         gcImageInfo* pInfo) {
   gcImageLoad load(sFileName, pVMM, options);
   gcImageInfo info;
-  Reader reader(load, info, f.iUnit);
+  Reader reader(load, info, f.iUnit * std::max(userUnit(f, load), 1u));
   load.readRecordsToEnd(
       reader.ended(), true,
       [&](const char* p, std::size_t n) { return reader.line(p, n); });
@@ -188,14 +188,17 @@ gcFileResult saveTagged(const gcRecordFormat& f, const std::string& sFileName,
   if (header.size() > 0xFFFF - 5 ||
       header.find_first_of("\r\n") != std::string::npos)
     save.fail("the header does not fit a program identifier (one line)");
+  const unsigned int iScale = f.iUnit * std::max(userUnit(f, save), 1u);
   if (save.isOk() && save.getFirst() <= save.getLast()) {
     const std::string reason =
-        unfitRuns(save, pVMM, 0x10000 * f.iUnit, f.iUnit, false);
+        unfitRuns(save, pVMM, 0x10000 * iScale, f.iUnit, false);
     if (!reason.empty()) save.fail(reason);
   }
   if (!save.open()) return save.finish(0, 0);
-  unsigned int iChunk = std::max(options.getRecordLength() & ~1u, 2u);
-  Writer writer(save, f.iUnit, iChunk);
+  // Whole 'B' fields, each record from a unit.
+  const unsigned int iStep = std::max(iScale, 2u);
+  const unsigned int iLength = options.getRecordLength();
+  Writer writer(save, iScale, std::max(iLength - iLength % iStep, iStep));
   if (!header.empty()) {
     char* out = save.room(header.size() + 16);
     char* start = out;

@@ -236,9 +236,17 @@ def test_what_does_not_fit_is_an_error(tmp_path, peer):
         assert content(load(out, peer.name)) == ([(0, b'\x01')], None)
 
 
+# The formats with byte addresses of their own; the word formats (ihex16,
+# atmel-generic, ti-tagged16, spasm) refuse a unit, as do those without
+# addresses.
+UNITS = ['tektronix', 'tektronix-ext', 'mos-tech', 'signetics', 'emon52',
+         'brecord', 'ti-tagged', 'needham', 'ppx', 'cosmac', 'aomf', 'msbin',
+         'dec-binary', 'idt', 'ppb', 'stewie', 'trs80', 'wilson', 'ascii-hex',
+         'fastload', 'fpc', 'os65v', 'mips-flash-be', 'mips-flash-le']
+
+
 @pytest.mark.parametrize('unit', [2, 4])
-@pytest.mark.parametrize('name', ['tektronix', 'tektronix-ext', 'mos-tech',
-                                  'emon52'])
+@pytest.mark.parametrize('name', UNITS)
 def test_word_addresses_are_the_image_moved_down(tmp_path, name, unit):
     """With address_unit=N the file's addresses count N-byte units. srec_cat
     knows none: it reads each record's bytes at the record's address / N, so
@@ -247,23 +255,29 @@ def test_word_addresses_are_the_image_moved_down(tmp_path, name, unit):
     rnd = random.Random(unit)
     img = dwxvmm.Image()
     top = min(peer.limit, 1 << 30)
-    for a, n in [(0, 8), (0x123, 60), (top // 3, 48), (top - 4, 4)]:
+    runs = [(peer.low, 8), (0x124, 60), (top // 12 * 4, 48), (top - 4, 4)]
+    for a, n in runs:
         img[a * unit:a * unit + n] = bytes(rnd.randrange(256) for _ in range(n))
     if peer.start:
         img.start_address = 0x1234 * unit
     ours = tmp_path / ('x.' + name)
     img.save(ours, format=name, address_unit=unit, line_bytes=255)
     runs, start = content(img)
-    srec_cat(ours, peer.option, '-o', tmp_path / 'back.srec')
-    assert srec_cat_content(tmp_path / 'back.srec', peer) == \
-        ([(a // unit, d) for a, d in runs], start and start // unit)
+    if 'no-read' not in peer.faults:
+        srec_cat(ours, peer.option, '-o', tmp_path / 'back.srec')
+        assert srec_cat_content(tmp_path / 'back.srec', peer) == \
+            ([(a // unit, d) for a, d in runs], start and start // unit)
     assert content(load(ours, name, unit=unit)) == (runs, start)
 
 
 @pytest.mark.parametrize('name, first, match', [
     ('signetics', 0x101, 'run at 0x00000101 does not begin and end on a unit'),
     ('ihex16', 0x100, "HEX-16.s addresses count its own 16-bit words"),
-    ('ti-tagged', 0x100, 'address unit 2: TI-Tagged takes none'),
+    ('spasm-be', 0x100, "SPASM \\(big-endian\\).s addresses count its own"),
+    ('formatted-binary', 0x100, 'address unit 2: this format takes none'),
+    # A 16-bit field counts 64 Ki units.
+    ('trs80', 0x20000, '0x00020000 is past the address field'),
+    ('os65v', 0x1FFFE, '0x00020000 is past the address field'),
 ])
 def test_word_addresses_refused(tmp_path, name, first, match):
     img = dwxvmm.Image()
