@@ -10,6 +10,17 @@ trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 failed=0
 
+# Random bytes from one seed, said once, so that a failure on one input can be
+# run again: CLI_SEED=N tests/cli/cli_test.sh ...
+seed=${CLI_SEED:-$RANDOM}
+echo "random inputs from CLI_SEED=$seed"
+drawn=0
+random_bytes() {  # N: N bytes, the next draw of the seed
+  drawn=$((drawn + 1))
+  /usr/bin/python3 -c "import random, sys
+sys.stdout.buffer.write(random.Random($seed * 1000 + $drawn).randbytes($1))"
+}
+
 # t STATUS "ARGS" [STDOUT [STDERR]]: dwxvmm ARGS (split on blanks) must end
 # with STATUS and, where given and not "*", print exactly STDOUT and STDERR.
 t() {
@@ -353,7 +364,7 @@ t 2 "cat a.hex --crop 0x10-0x1,0x20-0x30 -o e.hex" "" \
 # At the top of the address space, where srec_cat cannot go: the checksums
 # against Python's zlib and binascii, a fill to 0xFFFFFFFF.
 # A first byte no format is found by: top.bin@+DELTA is detected.
-{ printf '\x00'; head -c 199 /dev/urandom; } >top.bin
+{ printf '\x00'; random_bytes 199; } >top.bin
 for c in crc32-le crc16-ccitt-be crc16-xmodem-be; do
   t 0 "cat top.bin@0xffffff00 --fill 0x3c@0xffffff00-0xfffffffb --checksum $c@0xfffffffc:0xffffff00-0xfffffffb --fill 0xff --range 0xffffff00-0xffffffff -o $c.bin"
 done
@@ -380,9 +391,9 @@ left=$(ls -A | grep -E '\.dwxvmm-' || true)
 # What srec_cat makes of the same input: holes, a record across a 64 KiB
 # boundary, the top of the address space, a start address.
 if command -v srec_cat >/dev/null; then
-  head -c 8 /dev/urandom >p1.bin
-  head -c 40 /dev/urandom >p2.bin
-  head -c 16 /dev/urandom >p3.bin
+  random_bytes 8 >p1.bin
+  random_bytes 40 >p2.bin
+  random_bytes 16 >p3.bin
   t 0 "cat p1.bin@0xfff0 p2.bin@0xfffc p3.bin@0xfffffff0 -o in.hex"
   for f in "hex -intel" "srec -motorola"; do
     set -- $f
@@ -400,8 +411,8 @@ if command -v srec_cat >/dev/null; then
   # Each edit as srec_cat makes it (its ranges end-exclusive; a filter after
   # parentheses applies to all the inputs in them): an image of several runs
   # with holes, across 64 KiB and 16 MiB boundaries.
-  head -c 300 /dev/urandom >q1.bin
-  head -c 700 /dev/urandom >q2.bin
+  random_bytes 300 >q1.bin
+  random_bytes 700 >q2.bin
   t 0 "cat p1.bin@0xfff3 p2.bin@0xfffc q1.bin@0xffff01 q2.bin@0x1000077 -o e.hex"
   edits=(
     "e.hex --fill 0x5a@0xfff0-0x10100|e.hex -intel -fill 0x5a 0xfff0 0x10101"
@@ -538,7 +549,7 @@ t 0 "cat u.bin --unfill 0xff:3 -o - --format ihex" ":020000040000FA
 :0400000001FFFF02FB
 :0100070003F5
 :00000001FF"
-head -c 300 /dev/urandom >lanes.bin
+random_bytes 300 >lanes.bin
 t 0 "cat lanes.bin --split 2:0 -o even.bin"
 t 0 "cat lanes.bin --split 2:1 -o odd.bin"
 t 0 "cat even.bin@unsplit=2:0 odd.bin@unsplit=2:1 -o back.bin"
