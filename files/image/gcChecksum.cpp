@@ -1,5 +1,6 @@
 #include "gcChecksum.h"
 
+#include <dlfcn.h>
 #include <gcrypt.h>
 #include <zlib.h>
 
@@ -24,14 +25,52 @@ bool operator==(const gcCrcParameters& a, const gcCrcParameters& b) {
          a.iXorOut == b.iXorOut;
 }
 
-// A library is to ask libgcrypt for its version before anything else.
-bool digestsReady() {
-  static const bool bReady = gcry_check_version(nullptr) != nullptr;
-  return bReady;
+// libgcrypt, loaded at the first digest: a process that computes none maps
+// none of it (0.38 MiB resident with libgpg-error, over a third of a small
+// conversion's own memory). Loaded once, never unloaded.
+struct Gcrypt {
+  decltype(&gcry_md_open) open = nullptr;
+  decltype(&gcry_md_close) close = nullptr;
+  decltype(&gcry_md_write) write = nullptr;
+  decltype(&gcry_md_read) read = nullptr;
+  decltype(&gcry_md_algo_name) name = nullptr;
+  std::string sMissing;  // why the digests are not there, or empty
+};
+
+template <class F>
+void bind(void* pLibrary, const char* pName, F* pFunction, bool* pAll) {
+  *pFunction = reinterpret_cast<F>(dlsym(pLibrary, pName));
+  *pAll = *pAll && *pFunction != nullptr;
+}
+
+const Gcrypt& gcrypt() {
+  static const Gcrypt g = [] {
+    constexpr const char* kLibrary = "libgcrypt.so.20";
+    Gcrypt g;
+    void* pLibrary = dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
+    decltype(&gcry_check_version) check = nullptr;
+    bool bAll = pLibrary != nullptr;
+    if (bAll) {
+      bind(pLibrary, "gcry_check_version", &check, &bAll);
+      bind(pLibrary, "gcry_md_open", &g.open, &bAll);
+      bind(pLibrary, "gcry_md_close", &g.close, &bAll);
+      bind(pLibrary, "gcry_md_write", &g.write, &bAll);
+      bind(pLibrary, "gcry_md_read", &g.read, &bAll);
+      bind(pLibrary, "gcry_md_algo_name", &g.name, &bAll);
+    }
+    // A library is to ask libgcrypt for its version before anything else.
+    if (!bAll || check(nullptr) == nullptr) {
+      const char* pWhy = dlerror();
+      g.sMissing = std::string("the digests need ") + kLibrary +
+                   ", which cannot be loaded" + (pWhy ? ": " : "") +
+                   (pWhy ? pWhy : "");
+    }
+    return g;
+  }();
+  return g;
 }
 
 std::vector<A> makeAlgorithms() {
-  digestsReady();
   std::vector<A> all;
   auto both = [&](const std::string& name, A::Kind kind, unsigned width,
                   gcCrcParameters crc = {}) {
@@ -54,16 +93,23 @@ std::vector<A> makeAlgorithms() {
   both("adler32", A::kAdler32, 4);
   both("fletcher16", A::kFletcher16, 2);
   both("fletcher32", A::kFletcher32, 4);
-  for (auto [name, id] :
-       {std::pair{"md5", GCRY_MD_MD5}, std::pair{"sha1", GCRY_MD_SHA1},
-        std::pair{"sha224", GCRY_MD_SHA224},
-        std::pair{"sha256", GCRY_MD_SHA256},
-        std::pair{"sha384", GCRY_MD_SHA384},
-        std::pair{"sha512", GCRY_MD_SHA512},
-        std::pair{"rmd160", GCRY_MD_RMD160}, std::pair{"tiger", GCRY_MD_TIGER},
-        std::pair{"whirlpool", GCRY_MD_WHIRLPOOL}}) {
-    A a{name, A::kDigest, gcry_md_get_algo_dlen(id), false, {}};
-    a.iDigest = id;
+  // Each digest's length, as libgcrypt gives it, without loading it.
+  struct Digest {
+    const char* pName;
+    int id;
+    unsigned int iBytes;
+  };
+  for (const Digest& d :
+       {Digest{"md5", GCRY_MD_MD5, 16}, Digest{"sha1", GCRY_MD_SHA1, 20},
+        Digest{"sha224", GCRY_MD_SHA224, 28},
+        Digest{"sha256", GCRY_MD_SHA256, 32},
+        Digest{"sha384", GCRY_MD_SHA384, 48},
+        Digest{"sha512", GCRY_MD_SHA512, 64},
+        Digest{"rmd160", GCRY_MD_RMD160, 20},
+        Digest{"tiger", GCRY_MD_TIGER, 24},
+        Digest{"whirlpool", GCRY_MD_WHIRLPOOL, 64}}) {
+    A a{d.pName, A::kDigest, d.iBytes, false, {}};
+    a.iDigest = d.id;
     all.push_back(a);
   }
   for (auto [name, kind] :
@@ -103,8 +149,8 @@ std::string explain(const A& a) {
       return "Fletcher-32 as srec_cat: sums of bytes from 0xffff modulo "
              "65535, sum2 * 65536 + sum1";
     case A::kDigest:
-      return std::string(gcry_md_algo_name(a.iDigest)) + " digest (" +
-             std::to_string(a.iWidth) + " bytes, libgcrypt)";
+      return std::string(gcrypt().name ? gcrypt().name(a.iDigest) : "") +
+             " digest (" + std::to_string(a.iWidth) + " bytes, libgcrypt)";
     default:
       return "";
   }
@@ -227,8 +273,14 @@ const std::vector<gcChecksumAlgorithm>& checksumAlgorithms() {
 bool findChecksum(const std::string& sName, gcChecksumAlgorithm* pOut,
                   std::string* pWhy) {
   const std::string name = lower(sName);
-  for (const gcChecksumAlgorithm& a : checksumAlgorithms())
-    if (a.sName == name) return *pOut = a, true;
+  for (const gcChecksumAlgorithm& a : checksumAlgorithms()) {
+    if (a.sName != name) continue;
+    if (a.kind == A::kDigest && !gcrypt().sMissing.empty()) {
+      *pWhy = "checksum '" + sName + "': " + gcrypt().sMissing;
+      return false;
+    }
+    return *pOut = a, true;
+  }
   std::string base = name;
   int order = -1;  // none, else big-endian
   if (name.size() > 3 && (name.compare(name.size() - 3, 3, "-le") == 0 ||
@@ -343,13 +395,13 @@ gcChecksumState::gcChecksumState(const gcChecksumAlgorithm& a)
   } else if (a.kind == A::kCrc || a.kind == A::kStm32) {
     engine = std::make_unique<gcCrcEngine>(a.crc);
   } else if (a.kind == A::kDigest) {
-    if (!digestsReady() || gcry_md_open(&digest, a.iDigest, 0) != 0)
+    if (!gcrypt().open || gcrypt().open(&digest, a.iDigest, 0) != 0)
       throw std::bad_alloc();
   }
 }
 
 gcChecksumState::~gcChecksumState() {
-  if (digest != nullptr) gcry_md_close(digest);
+  if (digest != nullptr) gcrypt().close(digest);
 }
 
 // Sums of the bytes and of those sums, reduced often enough for 64 bits.
@@ -419,7 +471,7 @@ void gcChecksumState::add(const unsigned char* p, std::size_t n) {
       addSums(p, n);
       return;
     case A::kDigest:
-      gcry_md_write(digest, p, n);
+      gcrypt().write(digest, p, n);
       return;
     default: {
       std::uint64_t s = 0;
@@ -463,7 +515,7 @@ std::uint64_t gcChecksumState::value() const {
 std::vector<unsigned char> gcChecksumState::bytes() const {
   std::vector<unsigned char> out(algorithm.iWidth);
   if (algorithm.kind == A::kDigest) {
-    const unsigned char* p = gcry_md_read(digest, algorithm.iDigest);
+    const unsigned char* p = gcrypt().read(digest, algorithm.iDigest);
     out.assign(p, p + algorithm.iWidth);
   } else {
     storeValue(value(), algorithm.iWidth, algorithm.bBigEndian, out.data());

@@ -45,7 +45,7 @@ const std::vector<gcChecksumAlgorithm>& checksumAlgorithms();
 // Finds an algorithm by one of our names, by a catalogue name or alias with
 // "-le" or "-be" (optional for one byte), or by "crc(width=W,poly=P,...)"
 // with the suffix; names in any case. False with *pWhy set for an unknown
-// name or bad parameters.
+// name or bad parameters, or for a digest when libgcrypt cannot be loaded.
 bool findChecksum(const std::string& sName, gcChecksumAlgorithm* pAlgorithm,
                   std::string* pWhy);
 // Every name with its parameters and check value, a line each, and where a
