@@ -168,13 +168,28 @@ Edit unfillEdit(const std::string& text) {
   };
 }
 
+// Refuses an image with a byte to write outside every region.
+void fit(const gcImage& image, const std::vector<gcRegion>& regions,
+         const gcImageOptions& options) {
+  const std::vector<gcAddressRange> outside =
+      options.hasRange() ? outsideRegions(image.getVMM(), regions,
+                                          options.getFirst(), options.getLast())
+                         : outsideRegions(image.getVMM(), regions);
+  if (!outside.empty())
+    throw InputError(
+        hex(outside.front().iFirst) + "-" + hex(outside.front().iLast) +
+        " lies outside every region (" + std::to_string(outside.size()) +
+        " range" + (outside.size() == 1 ? "" : "s") + " outside)");
+}
+
 }  // namespace
 
 int cat(Args& args) {
   std::vector<gcImageInput> inputs;
   std::string sOutput, sFormat;
   gcImageOptions options;
-  bool bLaterWins = false;
+  bool bLaterWins = false, bFit = false;
+  std::vector<gcRegion> regions;
   std::vector<Edit> edits;
   int iFillByte = -1;  // the last --fill BYTE: a binary output's holes
   // Every --random-fill draws from one generator, made once --seed is known.
@@ -324,12 +339,17 @@ int cat(Args& args) {
       options.setArrayName(args.value());
     } else if (name == "--overwrite") {
       bLaterWins = true;
+    } else if (name == "--fit") {
+      bFit = true;
+    } else if (regionOption(args, name, &regions)) {
     } else {
       throw UsageError("unknown option " + name);
     }
   }
   if (inputs.empty()) throw UsageError("no input");
   if (sOutput.empty()) throw UsageError("no output: give -o OUTPUT");
+  if (bFit && regions.empty())
+    throw UsageError("--fit needs --region or --regions");
   const std::string type = outputType(sFormat, sOutput);
   gcImage image;
   gcImageOptions loading = args.loadOptions();
@@ -339,6 +359,7 @@ int cat(Args& args) {
        loading.setLaterWins(bLaterWins).setWordBits(options.getWordBits()));
   for (const Edit& edit : edits) edit(&image);
   if (iFillByte >= 0) options.setFillByte(static_cast<std::uint8_t>(iFillByte));
+  if (bFit) fit(image, regions, options);
   const gcFileResult result = image.save(sOutput, type, options);
   check(result);
   if (sOutput == "-") return kOk;  // standard output holds the image alone

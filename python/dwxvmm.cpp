@@ -343,6 +343,24 @@ bool toRange(py::handle start, py::handle stop, gcAddressRange* pRange) {
   return true;
 }
 
+// A mapping of name to (start, stop) as the library's regions, checked.
+std::vector<gcRegion> toRegions(py::handle regions) {
+  if (!PyMapping_Check(regions.ptr()) || PySequence_Check(regions.ptr()))
+    throw py::type_error("regions must be a mapping of name to (start, stop)");
+  std::vector<gcRegion> out;
+  for (const auto item : py::reinterpret_borrow<py::dict>(
+           py::dict(py::reinterpret_borrow<py::object>(regions)))) {
+    const std::string name = py::str(item.first);
+    const auto [start, stop] = toPair(item.second, "a region");
+    gcAddressRange r;
+    if (!toRange(start, stop, &r))
+      throw py::value_error("region '" + name + "' is empty");
+    out.push_back({name, r.iFirst, r.iLast});
+  }
+  check(checkRegions(out));
+  return out;
+}
+
 // A bytes object that output goes into as it comes: large ones grow by
 // realloc, which moves pages rather than copying them, and nothing is
 // copied once made. Only growing takes the interpreter lock: until take()
@@ -934,6 +952,12 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
   m.attr("CHECKSUMS") = py::tuple(py::cast(checksumNames()));
   m.attr("FORMATS") =
       py::tuple(py::str(gcFileSupport::formatWords()).attr("split")("|"));
+  const py::object namedtuple =
+      py::module_::import("collections").attr("namedtuple");
+  m.attr("Verification") = namedtuple("Verification", "ok stored computed",
+                                      py::arg("module") = "dwxvmm");
+  m.attr("Usage") =
+      namedtuple("Usage", "used free size", py::arg("module") = "dwxvmm");
   m.def("checksum_list", &checksumList,
         "Every checksum name with its parameters and check value, as text.");
 
@@ -1188,6 +1212,78 @@ run side by side, and calls on one image from several threads take turns.)");
           "The bytes checksum() would write for name over start..stop "
           "(default: the lowest to the highest written byte); writes "
           "nothing.")
+      .def(
+          "verify",
+          [](Image& self, const std::string& sName, py::handle at,
+             py::handle start, py::handle stop) {
+            const u64 iAt = toAddress(at);
+            const bool bRange = !start.is_none() || !stop.is_none();
+            gcAddressRange r{0, 0};
+            if (bRange && !self.range(start, stop, &r))
+              throw py::value_error(sName + ": the range is empty");
+            gcChecksumCheck c;
+            gcFileResult result;
+            {
+              Working working(self.mutex);
+              result = verifyChecksum(self.vmm(), sName, iAt, bRange, r.iFirst,
+                                      r.iLast, &c);
+            }
+            check(result);
+            const auto bytes = [](const std::vector<unsigned char>& v) {
+              return py::bytes(reinterpret_cast<const char*>(v.data()),
+                               v.size());
+            };
+            return py::module_::import("dwxvmm").attr("Verification")(
+                c.bOk, bytes(c.stored), bytes(c.computed));
+          },
+          py::arg("name"), py::arg("at"), py::arg("start") = py::none(),
+          py::arg("stop") = py::none(),
+          "Verification(ok, stored, computed): the checksum name over "
+          "start..stop as checksum() would write it at at, against the bytes "
+          "stored there. Without start and stop, the lowest to the highest "
+          "written byte less the stored value where it lies at either end. "
+          "An ImageError for a hole at at or in the range.")
+      .def(
+          "fit",
+          [](Image& self, py::handle regions) {
+            const std::vector<gcRegion> list = toRegions(regions);
+            std::vector<gcAddressRange> outside;
+            {
+              Working working(self.mutex);
+              outside = outsideRegions(self.vmm(), list);
+            }
+            py::list out;
+            for (const gcAddressRange& r : outside)
+              out.append(py::make_tuple(r.iFirst, r.iLast + 1));
+            return out;
+          },
+          py::arg("regions"),
+          "The (start, stop) ranges of written bytes outside every region "
+          "of regions, a mapping of name to (start, stop); empty when the "
+          "image fits. An ImageError for regions that overlap.")
+      .def(
+          "usage",
+          [](Image& self, py::handle regions) {
+            const std::vector<gcRegion> list = toRegions(regions);
+            std::vector<u64> used;
+            {
+              Working working(self.mutex);
+              used = regionUsage(self.vmm(), list);
+            }
+            const py::object usage =
+                py::module_::import("dwxvmm").attr("Usage");
+            py::dict out;
+            for (std::size_t i = 0; i < list.size(); ++i) {
+              const u64 iSize = list[i].iLast - list[i].iFirst + 1;
+              out[py::str(list[i].sName)] =
+                  usage(used[i], iSize - used[i], iSize);
+            }
+            return out;
+          },
+          py::arg("regions"),
+          "{name: Usage(used, free, size)} for regions, a mapping of name "
+          "to (start, stop): each region's written bytes, its holes and its "
+          "size. An ImageError for regions that overlap.")
       .def(
           "transform",
           [](Image& self, const std::string& sOp, py::handle value,

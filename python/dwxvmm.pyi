@@ -1,6 +1,7 @@
 """Firmware images in a sparse 32-bit memory (type stub of the C++ module)."""
 import os
-from typing import Iterable, Iterator, List, Optional, Tuple, Union, overload
+from typing import (Dict, Iterable, Iterator, List, Mapping, NamedTuple,
+                    Optional, Tuple, Union, overload)
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 _Range = Tuple[int, int]
@@ -9,6 +10,16 @@ _Bytes = Union[bytes, bytearray, memoryview]  # any bytes-like object
 CHECKSUMS: Tuple[str, ...]
 FORMATS: Tuple[str, ...]  # the words of save's and load's format=
 def checksum_list() -> str: ...
+
+class Verification(NamedTuple):
+    ok: bool
+    stored: bytes
+    computed: bytes
+
+class Usage(NamedTuple):
+    used: int
+    free: int
+    size: int
 
 class ImageError(ValueError):
     path: Optional[str]
@@ -77,6 +88,10 @@ class Image:
     def align(self, n: int, fill: int = 0xFF) -> None: ...
     def checksum_value(self, name: str, start: Optional[int] = None,
                        stop: Optional[int] = None) -> bytes: ...
+    def verify(self, name: str, at: int, start: Optional[int] = None,
+               stop: Optional[int] = None) -> Verification: ...
+    def fit(self, regions: Mapping[str, _Range]) -> List[_Range]: ...
+    def usage(self, regions: Mapping[str, _Range]) -> Dict[str, Usage]: ...
     def transform(self, op: str, value: Optional[int] = None,
                   start: Optional[int] = None,
                   stop: Optional[int] = None) -> None: ...

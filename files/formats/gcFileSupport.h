@@ -20,6 +20,7 @@
 #include "gcIntelHexFile.h"
 #include "gcMifFile.h"
 #include "gcRecordFile.h"
+#include "gcRegions.h"
 #include "gcSRecordFile.h"
 #include "gcTiTxtFile.h"
 #include "gcUf2File.h"
