@@ -335,6 +335,18 @@ int cat(Args& args) {
       options.setDfuIds(name == "--dfu-vid" ? id : options.getDfuVendor(),
                         name == "--dfu-pid" ? id : options.getDfuProduct(),
                         name == "--dfu-device" ? id : options.getDfuDevice());
+    } else if (name == "--elf-machine") {
+      const std::string machine = args.value();
+      std::uint16_t iMachine = 0;
+      if (!gcElfFile::machineId(machine, &iMachine))
+        throw UsageError("unknown ELF machine '" + machine + "' (" +
+                         gcElfFile::machineWords() + ", or 0 to 65535)");
+      options.setElfMachine(iMachine);
+    } else if (name == "--elf-endian") {
+      const std::string order = args.value();
+      if (order != "little" && order != "big")
+        throw UsageError("bad ELF byte order '" + order + "' (little or big)");
+      options.setElfBigEndian(order == "big");
     } else if (name == "--name") {
       options.setArrayName(args.value());
     } else if (name == "--overwrite") {

@@ -409,7 +409,8 @@ struct SaveChoice {
   bool bStart;
   py::object header, name;
   bool bCrlf, bDataOnly;
-  py::object addressUnit;
+  py::object addressUnit, elfMachine;
+  std::string sElfEndian;
 
   gcImageOptions options(const std::string& sType) const {
     gcImageOptions options;
@@ -467,6 +468,16 @@ struct SaveChoice {
     if (!name.is_none() && !py::isinstance<py::str>(name))
       throw py::type_error("name must be a str");
     if (!name.is_none()) options.setArrayName(name.cast<std::string>());
+    std::uint16_t iMachine = 0;
+    if (py::isinstance<py::int_>(elfMachine))
+      iMachine =
+          static_cast<std::uint16_t>(toInt(elfMachine, 0xFFFF, "elf_machine"));
+    else if (!gcElfFile::machineId(py::str(elfMachine), &iMachine))
+      throw py::value_error("elf_machine is one of " +
+                            gcElfFile::machineWords() + ", or 0 to 65535");
+    if (sElfEndian != "little" && sElfEndian != "big")
+      throw py::value_error("elf_endian is 'little' or 'big'");
+    options.setElfMachine(iMachine).setElfBigEndian(sElfEndian == "big");
     return options;
   }
 };
@@ -475,19 +486,22 @@ struct SaveChoice {
 // keywords, for pybind11 to bind.
 template <class... Lead, class F>
 auto withSaveChoice(F f) {
-  return [f](Lead... lead, py::object range, py::object fill,
-             py::object lineBytes, py::object wordWidth, py::object uf2Family,
-             py::object dfuAlt, const std::string& sDfuName, py::object dfuVid,
-             py::object dfuPid, py::object dfuDevice, py::object srecAddress,
-             py::object hexAddress, bool bStart, py::object header,
-             py::object name, bool bCrlf, bool bDataOnly,
-             py::object addressUnit) {
-    return std::invoke(
-        f, lead...,
-        SaveChoice{range, fill, lineBytes, wordWidth, uf2Family, dfuAlt,
-                   sDfuName, dfuVid, dfuPid, dfuDevice, srecAddress, hexAddress,
-                   bStart, header, name, bCrlf, bDataOnly, addressUnit});
-  };
+  return
+      [f](Lead... lead, py::object range, py::object fill, py::object lineBytes,
+          py::object wordWidth, py::object uf2Family, py::object dfuAlt,
+          const std::string& sDfuName, py::object dfuVid, py::object dfuPid,
+          py::object dfuDevice, py::object srecAddress, py::object hexAddress,
+          bool bStart, py::object header, py::object name, bool bCrlf,
+          bool bDataOnly, py::object addressUnit, py::object elfMachine,
+          const std::string& sElfEndian) {
+        return std::invoke(
+            f, lead...,
+            SaveChoice{range,     fill,        lineBytes,   wordWidth,
+                       uf2Family, dfuAlt,      sDfuName,    dfuVid,
+                       dfuPid,    dfuDevice,   srecAddress, hexAddress,
+                       bStart,    header,      name,        bCrlf,
+                       bDataOnly, addressUnit, elfMachine,  sElfEndian});
+      };
 }
 
 // Binds withSaveChoice<Lead...>(f) as pName of scope, lead its leading
@@ -505,7 +519,8 @@ void defSave(Scope& scope, const char* pName, F f, const char* pDoc,
             py::arg("hex_address") = py::none(), py::arg("start") = true,
             py::arg("header") = py::none(), py::arg("name") = py::none(),
             py::arg("crlf") = false, py::arg("data_only") = false,
-            py::arg("address_unit") = 1, pDoc);
+            py::arg("address_unit") = 1, py::arg("elf_machine") = "none",
+            py::arg("elf_endian") = "little", pDoc);
 }
 
 class Image {
@@ -903,7 +918,9 @@ bytes) replaces the S0 header, False writes none. crlf ends every line of a
 text format with CR LF; data_only writes only data records (no header,
 start address, record count or end record). name is the prefix of a C
 array's names. address_unit (2 or 4) writes addresses that count units of
-that many bytes (any format whose addresses count bytes).)";
+that many bytes (any format whose addresses count bytes). elf_machine (a
+name: 'arm', 'riscv', ..., or a number) and elf_endian ('little' or 'big')
+are an ELF file's; it holds a segment and a section a run.)";
 
 PYBIND11_MODULE(dwxvmm, m) {
   const std::string loadDoc =
@@ -924,7 +941,8 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
           "format is one of '") +
       formatList("', '") +
       "', else path's extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37 "
-      ".mot, .bin, .vmem .mem, .c, .uf2, .dfu, .mif, .coe, .fpc, .asm, .bas, "
+      ".mot, .bin, .vmem .mem, .c, .elf, .uf2, .dfu, .mif, .coe, .fpc, .asm, "
+      ".bas, "
       ".fth .4th, .vhd .vhdl, .aomf, .lda, .ppb)." +
       kSaveKeywords + " (default: from the file name).";
   const std::string dumpsDoc =

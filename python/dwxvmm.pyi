@@ -45,7 +45,9 @@ class Image:
              hex_address: Optional[str] = None, start: bool = True,
              header: Union[None, bool, str, bytes] = None,
              crlf: bool = False, data_only: bool = False,
-             name: Optional[str] = None, address_unit: int = 1) -> None: ...
+             name: Optional[str] = None, address_unit: int = 1,
+             elf_machine: Union[str, int] = "none",
+             elf_endian: str = "little") -> None: ...
     def dumps(self, format: str, *, range: Optional[_Range] = None,
               fill: Optional[int] = None, line_bytes: int = 32,
               word_width: int = 8, uf2_family: Union[str, int, None] = None,
@@ -56,7 +58,8 @@ class Image:
               header: Union[None, bool, str, bytes] = None,
               crlf: bool = False, data_only: bool = False,
               name: Optional[str] = None,
-              address_unit: int = 1) -> bytes: ...
+              address_unit: int = 1, elf_machine: Union[str, int] = "none",
+              elf_endian: str = "little") -> bytes: ...
     @overload
     def __getitem__(self, key: int) -> int: ...
     @overload
