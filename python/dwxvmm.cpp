@@ -879,6 +879,46 @@ class Chunks {
   gcChunks walk_;
 };
 
+// The iterator of Image.serials(): a copy of the image a serial, made as
+// it is asked for.
+class Serials {
+ public:
+  Serials(py::object owner, std::string sType, py::handle at, py::handle first,
+          py::handle count, py::handle step, bool bOverwrite)
+      : owner_(std::move(owner)),
+        image_(owner_.cast<Image&>()),
+        sType_(std::move(sType)),
+        iAt_(toAddress(at)),
+        iFirst_(toInt(first, ~u64{0}, "first")),
+        iCount_(toInt(count, ~u64{0}, "count")),
+        iStep_(toInt(step, ~u64{0}, "step")),
+        bOverwrite_(bOverwrite) {
+    check(checkSerials(sType_, iFirst_, iCount_, iStep_));
+  }
+
+  py::tuple next() {
+    if (i_ == iCount_) throw py::stop_iteration();
+    const u64 n = iFirst_ + i_ * iStep_;
+    std::unique_ptr<Image> pCopy = image_.copy();
+    std::string sValue;
+    gcFileResult result = serialValue(sType_, n, &sValue);
+    if (result.isOk()) {
+      Working working(pCopy->mutex);
+      result = setImage(pCopy->vmm(), sValue, iAt_, bOverwrite_);
+    }
+    check(result);
+    ++i_;
+    return py::make_tuple(n, std::move(pCopy));
+  }
+
+ private:
+  py::object owner_;  // keeps image_ alive
+  Image& image_;
+  std::string sType_;
+  u64 iAt_, iFirst_, iCount_, iStep_, i_ = 0;
+  bool bOverwrite_;
+};
+
 }  // namespace
 
 // What load() and loads() say of their keywords.
@@ -979,6 +1019,9 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
   m.def("checksum_list", &checksumList,
         "Every checksum name with its parameters and check value, as text.");
 
+  py::class_<Serials>(m, "_Serials", "The iterator of Image.serials().")
+      .def("__iter__", [](py::object self) { return self; })
+      .def("__next__", &Serials::next);
   py::class_<Chunks>(m, "_Chunks", "The iterator of Image.chunks().")
       .def("__iter__", [](py::object self) { return self; })
       .def("__next__", &Chunks::next);
@@ -1302,6 +1345,21 @@ run side by side, and calls on one image from several threads take turns.)");
           "{name: Usage(used, free, size)} for regions, a mapping of name "
           "to (start, stop): each region's written bytes, its holes and its "
           "size. An ImageError for regions that overlap.")
+      .def(
+          "serials",
+          [](py::object self, const std::string& sType, py::handle at,
+             py::handle first, py::handle count, py::handle step,
+             bool bOverwrite) {
+            return Serials(self, sType, at, first, count, step, bOverwrite);
+          },
+          py::arg("type"), py::arg("at"), py::arg("first"), py::arg("count"),
+          py::arg("step") = 1, py::kw_only(), py::arg("overwrite") = false,
+          "Yields (serial, Image) for count serials first, first + step, "
+          "...: a copy of this image with the serial written at at as type "
+          "(u8 ... u64be as set() takes them, 'text:WIDTH' zero-padded "
+          "decimal, 'bcd:BYTES'). An ImageError before the first copy for a "
+          "serial that does not fit, naming it; over written bytes of other "
+          "values unless overwrite.")
       .def(
           "transform",
           [](Image& self, const std::string& sOp, py::handle value,

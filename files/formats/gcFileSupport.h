@@ -21,6 +21,7 @@
 #include "gcMifFile.h"
 #include "gcRecordFile.h"
 #include "gcRegions.h"
+#include "gcSerials.h"
 #include "gcSRecordFile.h"
 #include "gcTiTxtFile.h"
 #include "gcUf2File.h"
