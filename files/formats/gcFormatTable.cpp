@@ -87,6 +87,7 @@ const struct {
     {"titxt", "TI-TXT", {}},
     {"vmem", "Verilog memory", {"vmem", "mem"}},
     {"c", "C array", {"c"}},
+    {"elf", "ELF", {"elf"}},
     {"uf2", "UF2", {"uf2"}},
     {"dfuse", "DfuSe", {"dfu"}},
     {"mif", "MIF", {"mif"}},
