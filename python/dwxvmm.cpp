@@ -887,7 +887,7 @@ start address, record count or end record). name is the prefix of a C
 array's names. address_unit (2 or 4) writes addresses that count units of
 that many bytes (any format whose addresses count bytes).)";
 
-PYBIND11_MODULE(dwxvmm, m) {
+PYBIND11_MODULE(_dwxvmm, m) {
   const std::string loadDoc =
       std::string("Loads the file at path into this image, all or nothing.") +
       kLoadKeywords;
@@ -931,6 +931,7 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
       PyExc_ValueError, attrs.ptr());
   if (pImageError == nullptr) throw py::error_already_set();
   m.attr("ImageError") = py::handle(pImageError);
+  m.attr("__version__") = DWXVMM_VERSION;
   m.attr("CHECKSUMS") = py::tuple(py::cast(checksumNames()));
   m.attr("FORMATS") =
       py::tuple(py::str(gcFileSupport::formatWords()).attr("split")("|"));
