@@ -962,7 +962,7 @@ that many bytes (any format whose addresses count bytes). elf_machine (a
 name: 'arm', 'riscv', ..., or a number) and elf_endian ('little' or 'big')
 are an ELF file's; it holds a segment and a section a run.)";
 
-PYBIND11_MODULE(dwxvmm, m) {
+PYBIND11_MODULE(_dwxvmm, m) {
   const std::string loadDoc =
       std::string("Loads the file at path into this image, all or nothing.") +
       kLoadKeywords;
@@ -1007,6 +1007,7 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
       PyExc_ValueError, attrs.ptr());
   if (pImageError == nullptr) throw py::error_already_set();
   m.attr("ImageError") = py::handle(pImageError);
+  m.attr("__version__") = DWXVMM_VERSION;
   m.attr("CHECKSUMS") = py::tuple(py::cast(checksumNames()));
   m.attr("FORMATS") =
       py::tuple(py::str(gcFileSupport::formatWords()).attr("split")("|"));
