@@ -25,6 +25,10 @@ test "$(readlink "$p/lib/libdwxvmm.so")" = libdwxvmm.so.1
   -ldwxvmm -o "$work/host_plain"
 LD_LIBRARY_PATH=$p/lib "$work/host_plain" | grep -q 'read "firmware v1" back'
 
+# The umbrella header of the formats compiles on its own, installed.
+echo '#include "gcFileSupport.h"' | "$cxx" -std=c++17 -fsyntax-only -x c++ - \
+  -I"$p/include/dwxfiles" -I"$p/include"
+
 # ...with pkg-config...
 # shellcheck disable=SC2046,SC2086
 "$cxx" -std=c++17 $flags "$src/examples/host.cpp" \

@@ -1,12 +1,25 @@
-#include "gcFileSupport.h"
+#include "gcFormatTable.h"
 
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "gcBinaryFile.h"
+#include "gcBinaryRecordFile.h"
+#include "gcCArrayFile.h"
+#include "gcCoeFile.h"
 #include "gcDataTextFiles.h"
+#include "gcDfuSeFile.h"
+#include "gcElfFile.h"
+#include "gcIntelHexFile.h"
 #include "gcListingFile.h"
+#include "gcMifFile.h"
+#include "gcRecordFile.h"
+#include "gcSRecordFile.h"
+#include "gcTiTxtFile.h"
+#include "gcUf2File.h"
+#include "gcVerilogMemFile.h"
 
 namespace {
 
