@@ -296,17 +296,16 @@ DWX_AVX2 char* encodeAvx2(char* p, const unsigned char* pData, std::size_t n,
   return p + 2 * n;
 }
 
-// Five "HH " items from 16 characters (the last one unread), in the low
-// lane and, for two steps, in the high: the digits gathered, checked and
-// paired, the blanks checked where they are.
-DWX_AVX2 inline bool spaced5x2(const char* p, unsigned char* pOut) {
+// Ten "HH" items one blank apart, five a lane: each lane's 16 characters
+// from p + iLow and p + iHigh, the digits gathered by the masks to bytes 0
+// to 9 and the blanks to bytes 10 to 14, checked and paired.
+DWX_AVX2 inline bool spaced10(const char* p, std::size_t iLow,
+                              std::size_t iHigh, __m256i gather,
+                              unsigned char* pOut) {
   const __m256i c = _mm256_inserti128_si256(
       _mm256_castsi128_si256(
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
-      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 15)), 1);
-  const __m256i gather =
-      _mm256_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, 2, 5, 8, 11, 14, -1, 0,
-                       1, 3, 4, 6, 7, 9, 10, 12, 13, 2, 5, 8, 11, 14, -1);
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + iLow))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + iHigh)), 1);
   const __m256i g = _mm256_shuffle_epi8(c, gather);
   int iValid = 0;
   const __m256i v = digitValues256(g, &iValid);
@@ -326,12 +325,21 @@ DWX_AVX2 inline bool spaced5x2(const char* p, unsigned char* pOut) {
 
 DWX_AVX2 bool decodeSpacedAvx2(const char* p, std::size_t n,
                                unsigned char* pOut) {
-  // A step reads one character past its fifth item's blank: the next
-  // item's, which is there while another item follows.
+  if (n < 10) return decodeSpacedPortable(p, n, pOut);
+  // Each lane from an item's first digit: its 16 characters reach the next
+  // item's first digit, there while another item follows.
+  const __m256i ahead =
+      _mm256_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, 2, 5, 8, 11, 14, -1, 0,
+                       1, 3, 4, 6, 7, 9, 10, 12, 13, 2, 5, 8, 11, 14, -1);
   std::size_t i = 0;
   for (; i + 10 < n; i += 10)
-    if (!spaced5x2(p + 3 * i, pOut + i)) return false;
-  return decodeSpacedPortable(p + 3 * i, n - i, pOut + i);
+    if (!spaced10(p + 3 * i, 0, 15, ahead, pOut + i)) return false;
+  // The last ten items, which may overlap those before: the high lane's
+  // characters end with the last digit.
+  const __m256i last =
+      _mm256_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, 2, 5, 8, 11, 14, -1, 2,
+                       3, 5, 6, 8, 9, 11, 12, 14, 15, 4, 7, 10, 13, 13, -1);
+  return spaced10(p, 3 * n - 30, 3 * n - 17, last, pOut + n - 10);
 }
 
 const gcHexKernels kAvx2 = {"avx2", decodeAvx2, encodeAvx2, decodeSpacedAvx2,
