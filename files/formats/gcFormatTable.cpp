@@ -146,9 +146,9 @@ const struct {
   const char* pType;
   bool bAhead;
 } kDecidingExtensions[] = {
-    {"vmem", "Verilog memory", true},   {"mif", "MIF", true},
-    {"tek", "Tektronix", false},        {"fpc", "Four Packed Code", false},
-    {"aomf", "AOMF", false},            {"ppb", "PPB", false},
+    {"vmem", "Verilog memory", true}, {"mif", "MIF", true},
+    {"tek", "Tektronix", false},      {"fpc", "Four Packed Code", false},
+    {"aomf", "AOMF", false},          {"ppb", "PPB", false},
     {"lda", "DEC binary", false},
 };
 
@@ -316,9 +316,7 @@ bool beginsDecBinary(const char* p, std::size_t n) {
   return charAt(p, n, 0, '\x01') && charAt(p, n, 1, '\0');
 }
 
-bool beginsPpb(const char* p, std::size_t n) {
-  return charAt(p, n, 0, '\x01');
-}
+bool beginsPpb(const char* p, std::size_t n) { return charAt(p, n, 0, '\x01'); }
 
 // A data, end or comment record.
 bool beginsTrs80(const char* p, std::size_t n) {
@@ -438,8 +436,9 @@ bool reads(const char* p, std::size_t n, Trial* pTrial) {
   if (bCut && bText) {
     while (n > 0 && p[n - 1] != '\n' && p[n - 1] != '\r') --n;
     if (n == 0) return false;
-    for (const char* q = p; (q = static_cast<const char*>(
-                                 std::memchr(q, '\n', p + n - q))) != nullptr;
+    for (const char* q = p;
+         (q = static_cast<const char*>(std::memchr(q, '\n', p + n - q))) !=
+         nullptr;
          ++q)
       ++iLines;
   }
@@ -568,8 +567,9 @@ gcFileResult gcFileSupport::detectInput(const std::string& sName,
       sGive += pSep + std::string("PATH@") + wordOf(both[i]);
     }
     return gcFileResult::failure(
-        sName, 0, "cannot tell the format: its first records read as " + sAs +
-                      ": give " + sGive);
+        sName, 0,
+        "cannot tell the format: its first records read as " + sAs + ": give " +
+            sGive);
   }
   if (*pType == kBinary && !sPreferred.empty()) *pType = sPreferred;
   if (*pType != kBinary || !isText(pHead, iSize)) return gcFileResult();
