@@ -19,11 +19,11 @@ def format_table(tool):
     lines = ["|[ *word*", ":[ *name*", ":[ *r/w*", ":[ *extensions*",
              ":[ *found*"]
     for f in rows:
-        words = ", ".join([f["word"]] + f.get("aliases", []))
+        name = f["name"] + "".join(" (" + a + ")" for a in f["aliases"])
         rw = ("r" if f["read"] else "") + ("w" if f["write"] else "")
         found = {"content": "content", "extension": "extension"}.get(
             f["detected"], "word")
-        lines += ["|  " + cell(words), ":  " + cell(f["name"]), ":  " + rw,
+        lines += ["|  " + cell(f["word"]), ":  " + cell(name), ":  " + rw,
                   ":  " + cell(" ".join(f["extensions"]) or "-"),
                   ":  " + found]
     return "\n".join(lines)
