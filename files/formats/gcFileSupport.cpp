@@ -129,9 +129,9 @@ const struct {
   const char* pType;
   bool bAhead;
 } kDecidingExtensions[] = {
-    {"vmem", "Verilog memory", true},   {"mif", "MIF", true},
-    {"tek", "Tektronix", false},        {"fpc", "Four Packed Code", false},
-    {"aomf", "AOMF", false},            {"ppb", "PPB", false},
+    {"vmem", "Verilog memory", true}, {"mif", "MIF", true},
+    {"tek", "Tektronix", false},      {"fpc", "Four Packed Code", false},
+    {"aomf", "AOMF", false},          {"ppb", "PPB", false},
     {"lda", "DEC binary", false},
 };
 
@@ -255,12 +255,13 @@ bool beginsPpx(const char* p, std::size_t n) {
 }
 
 bool beginsCosmac(const char* p, std::size_t n) {
-  return charAt(p, n, 0, '!') && charAt(p, n, 1, 'M');
+  return charAt(p, n, 0, '!') && charAt(p, n, 1, 'M') && hexAt(p, n, 2, 1);
 }
 
-// Its reset command, in either byte order.
+// Its reset command alone on a line, in either byte order.
 bool beginsMipsFlash(const char* p, std::size_t n) {
-  return charAt(p, n, 0, '!') && charAt(p, n, 1, 'R');
+  return charAt(p, n, 0, '!') && charAt(p, n, 1, 'R') && n > 2 &&
+         lineEndAt(p, n, 2);
 }
 
 bool beginsOs65v(const char* p, std::size_t n) {
@@ -299,9 +300,7 @@ bool beginsDecBinary(const char* p, std::size_t n) {
   return charAt(p, n, 0, '\x01') && charAt(p, n, 1, '\0');
 }
 
-bool beginsPpb(const char* p, std::size_t n) {
-  return charAt(p, n, 0, '\x01');
-}
+bool beginsPpb(const char* p, std::size_t n) { return charAt(p, n, 0, '\x01'); }
 
 // A data, end or comment record.
 bool beginsTrs80(const char* p, std::size_t n) {
@@ -406,10 +405,10 @@ struct Trial {
   gcImageInfo info;
 };
 
-// Whether the format's own reader takes the head. A head of kDetectBytes
-// may be cut: a text format reads its whole lines, and a failure on the
-// last of them is the cut's; a binary reader ends before a record the cut
-// cuts (setSourceHead).
+// Whether the format's own reader takes the head and finds data or a start
+// address in it. A head of kDetectBytes may be cut: a text format reads
+// its whole lines, and a failure on the last of them is the cut's; a
+// binary reader ends before a record the cut cuts (setSourceHead).
 bool reads(const char* p, std::size_t n, Trial* pTrial) {
   gcFileSupport support;
   gcFileFormat* pFormat = support.createFileSupport(pTrial->pType);
@@ -421,8 +420,9 @@ bool reads(const char* p, std::size_t n, Trial* pTrial) {
   if (bCut && bText) {
     while (n > 0 && p[n - 1] != '\n' && p[n - 1] != '\r') --n;
     if (n == 0) return false;
-    for (const char* q = p; (q = static_cast<const char*>(
-                                 std::memchr(q, '\n', p + n - q))) != nullptr;
+    for (const char* q = p;
+         (q = static_cast<const char*>(std::memchr(q, '\n', p + n - q))) !=
+         nullptr;
          ++q)
       ++iLines;
   }
@@ -430,7 +430,9 @@ bool reads(const char* p, std::size_t n, Trial* pTrial) {
   options.setSource(p, n).setSourceHead(bCut);
   const gcFileResult r =
       pFormat->loadImage("head", &pTrial->vmm, options, &pTrial->info);
-  return r.isOk() || (bCut && bText && iLines > 1 && r.getLine() >= iLines);
+  // Nothing read is no sign of the format.
+  if (r.isOk()) return r.getDataBytes() != 0 || pTrial->info.hasStartAddress();
+  return bCut && bText && iLines > 1 && r.getLine() >= iLines;
 }
 
 // Whether two trials read the same bytes at the same addresses and the
@@ -551,8 +553,9 @@ gcFileResult gcFileSupport::detectInput(const std::string& sName,
       sGive += pSep + std::string("PATH@") + wordOf(both[i]);
     }
     return gcFileResult::failure(
-        sName, 0, "cannot tell the format: its first records read as " + sAs +
-                      ": give " + sGive);
+        sName, 0,
+        "cannot tell the format: its first records read as " + sAs + ": give " +
+            sGive);
   }
   if (*pType == kBinary && !sPreferred.empty()) *pType = sPreferred;
   if (*pType != kBinary || !isText(pHead, iSize)) return gcFileResult();
