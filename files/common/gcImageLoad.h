@@ -122,6 +122,7 @@ class gcImageLoad {
   // read error.
   std::size_t readSome(char* pOut, std::size_t n);
   bool error() const;
+  bool nextSourceLine(const char** ppLine, std::size_t* pLength);
 
   FILE* pFile;
   const char* pSource;  // bytes in memory instead of pFile

@@ -29,6 +29,8 @@ gcImageOptions::gcImageOptions()
       iDfuVendor(0x0483),
       iDfuProduct(0xDF11),
       iDfuDevice(0xFFFF),
+      iElfMachine(0),
+      bElfBigEndian(false),
       bDataOnly(false),
       iAddressUnit(1),
       pSourceData(nullptr),
@@ -200,6 +202,17 @@ gcImageOptions& gcImageOptions::setDfuIds(std::uint16_t iVendor,
 std::uint16_t gcImageOptions::getDfuVendor() const { return iDfuVendor; }
 std::uint16_t gcImageOptions::getDfuProduct() const { return iDfuProduct; }
 std::uint16_t gcImageOptions::getDfuDevice() const { return iDfuDevice; }
+
+gcImageOptions& gcImageOptions::setElfMachine(std::uint16_t iMachine) {
+  iElfMachine = iMachine;
+  return *this;
+}
+std::uint16_t gcImageOptions::getElfMachine() const { return iElfMachine; }
+gcImageOptions& gcImageOptions::setElfBigEndian(bool bBig) {
+  bElfBigEndian = bBig;
+  return *this;
+}
+bool gcImageOptions::getElfBigEndian() const { return bElfBigEndian; }
 
 gcImageOptions& gcImageOptions::setAddressUnit(unsigned int iUnit) {
   iAddressUnit = iUnit;

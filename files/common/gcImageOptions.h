@@ -131,6 +131,12 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint16_t getDfuVendor() const;
   std::uint16_t getDfuProduct() const;
   std::uint16_t getDfuDevice() const;
+  // ELF saves: the machine (e_machine, default 0: none) and the byte order
+  // (default little-endian).
+  gcImageOptions& setElfMachine(std::uint16_t iMachine);
+  std::uint16_t getElfMachine() const;
+  gcImageOptions& setElfBigEndian(bool bBig);
+  bool getElfBigEndian() const;
 
   // Loading and saving: the N-byte unit the file's addresses count (1, the
   // default, or 2 or 4): image address = file address x N, the start
@@ -170,6 +176,8 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint16_t iDfuVendor;
   std::uint16_t iDfuProduct;
   std::uint16_t iDfuDevice;
+  std::uint16_t iElfMachine;
+  bool bElfBigEndian;
   bool bDataOnly;
   unsigned int iAddressUnit;
   const char* pSourceData;

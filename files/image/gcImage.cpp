@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "gcFileSupport.h"
+#include "gcCArrayFile.h"
+#include "gcFormatTable.h"
 #include "gcImageEdit.h"
 #include "gcLayoutSvg.h"
 #include "gcOutputFile.h"

@@ -25,6 +25,10 @@ test "$(readlink "$p/lib/libdwxvmm.so")" = libdwxvmm.so.1
   -ldwxvmm -o "$work/host_plain"
 LD_LIBRARY_PATH=$p/lib "$work/host_plain" | grep -q 'read "firmware v1" back'
 
+# The umbrella header of the formats compiles on its own, installed.
+echo '#include "gcFileSupport.h"' | "$cxx" -std=c++17 -fsyntax-only -x c++ - \
+  -I"$p/include/dwxfiles" -I"$p/include"
+
 # ...with pkg-config...
 # shellcheck disable=SC2046,SC2086
 "$cxx" -std=c++17 $flags "$src/examples/host.cpp" \
@@ -59,6 +63,6 @@ if [ "$(cached DWXVMM_PYTHON)" = ON ]; then
   env -u LD_LIBRARY_PATH PYTHONPATH="$p/$(cached DWXVMM_PYTHON_INSTALL_DIR)" \
     "$(cached Python_EXECUTABLE)" -c "import dwxvmm, sys
 assert len(dwxvmm.load(sys.argv[1])) == 144" "$src/examples/firmware.hex"
-  test -e "$p/$(cached DWXVMM_PYTHON_INSTALL_DIR)/dwxvmm.pyi"
+  test -e "$p/$(cached DWXVMM_PYTHON_INSTALL_DIR)/dwxvmm/py.typed"
 fi
 echo "install tree, host builds, vmmtest, dwxvmm and the Python module: ok"

@@ -1,4 +1,4 @@
-#include "gcFileSupport.h"
+#include "gcFormatTable.h"
 
 #include <cctype>
 #include <cstdint>
@@ -7,8 +7,21 @@
 #include <memory>
 #include <vector>
 
+#include "gcBinaryFile.h"
+#include "gcBinaryRecordFile.h"
+#include "gcCArrayFile.h"
+#include "gcCoeFile.h"
 #include "gcDataTextFiles.h"
+#include "gcDfuSeFile.h"
+#include "gcElfFile.h"
+#include "gcIntelHexFile.h"
 #include "gcListingFile.h"
+#include "gcMifFile.h"
+#include "gcRecordFile.h"
+#include "gcSRecordFile.h"
+#include "gcTiTxtFile.h"
+#include "gcUf2File.h"
+#include "gcVerilogMemFile.h"
 
 namespace {
 
@@ -74,6 +87,7 @@ const struct {
     {"titxt", "TI-TXT", {}},
     {"vmem", "Verilog memory", {"vmem", "mem"}},
     {"c", "C array", {"c"}},
+    {"elf", "ELF", {"elf"}},
     {"uf2", "UF2", {"uf2"}},
     {"dfuse", "DfuSe", {"dfu"}},
     {"mif", "MIF", {"mif"}},

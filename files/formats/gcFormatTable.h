@@ -1,29 +1,13 @@
-// The file-support library: image formats by type name. Hosts include this
-// header and link -ldwxfiles -ldwxvmm.
-#ifndef DWXFILES_GCFILESUPPORT_H_
-#define DWXFILES_GCFILESUPPORT_H_
+// The formats by type name: creation, detection and what each format is.
+// Hosts include gcFileSupport.h, which includes this.
+#ifndef DWXFILES_GCFORMATTABLE_H_
+#define DWXFILES_GCFORMATTABLE_H_
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "gcBinaryFile.h"
-#include "gcBinaryRecordFile.h"
-#include "gcCArrayFile.h"
-#include "gcCoeFile.h"
-#include "gcDfuSeFile.h"
-#include "gcElfFile.h"
 #include "gcFileFormat.h"
-#include "gcImage.h"
-#include "gcImageCompare.h"
-#include "gcImageEdit.h"
-#include "gcIntelHexFile.h"
-#include "gcMifFile.h"
-#include "gcRecordFile.h"
-#include "gcSRecordFile.h"
-#include "gcTiTxtFile.h"
-#include "gcUf2File.h"
-#include "gcVerilogMemFile.h"
 
 // Hands out formats by type name. Owns every format it returned and
 // releases them when it is destroyed.
@@ -93,4 +77,4 @@ class DWXFILES_EXPORT gcFileSupport {
   std::vector<std::unique_ptr<gcFileFormat>> formats_;
 };
 
-#endif  // DWXFILES_GCFILESUPPORT_H_
+#endif  // DWXFILES_GCFORMATTABLE_H_
