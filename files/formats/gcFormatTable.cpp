@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include <dwxvmm/dwxvmm.h>
+
 #include "gcBinaryFile.h"
 #include "gcBinaryRecordFile.h"
 #include "gcCArrayFile.h"
@@ -22,6 +24,7 @@
 #include "gcTiTxtFile.h"
 #include "gcUf2File.h"
 #include "gcVerilogMemFile.h"
+#include "tools/segments.h"
 
 namespace {
 
