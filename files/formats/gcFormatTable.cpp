@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include <dwxvmm/dwxvmm.h>
+
 #include "gcBinaryFile.h"
 #include "gcBinaryRecordFile.h"
 #include "gcCArrayFile.h"
