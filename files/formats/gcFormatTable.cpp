@@ -1,7 +1,5 @@
 #include "gcFormatTable.h"
 
-#include <dwxvmm/dwxvmm.h>
-
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
