@@ -1,13 +1,13 @@
 #include "gcFormatTable.h"
 
+#include <dwxvmm/dwxvmm.h>
+
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
-
-#include <dwxvmm/dwxvmm.h>
 
 #include "gcBinaryFile.h"
 #include "gcBinaryRecordFile.h"
