@@ -47,14 +47,14 @@ class DWXFILES_EXPORT gcFileSupport {
   // The format of the input sName (its extension counts) that begins with
   // pHead (its first kDetectBytes, or all of it): .vmem is "Verilog memory"
   // and .mif "MIF" whatever the bytes; then the bytes, as detectType says,
-  // and a MIF header's keywords after comments, in any case, but .tek
-  // (Tektronix), .fpc, .aomf, .ppb and .lda (DEC binary) choose their
-  // format among those the bytes' lead allows, with no trial, and for
-  // bytes no format claims. Bytes none of these tells, and none at all,
-  // are "Binary file", but printable text (isText) is a failure naming
-  // sName that asks for PATH@FORMAT; bytes two formats read differently a
-  // failure that names their words ("... give PATH@ihex or
-  // PATH@signetics"), with *pType empty.
+  // and a MIF header's keywords after comments, in any case, but the
+  // extensions of Tektronix, Four Packed Code, AOMF, PPB and DEC binary
+  // choose their format among those the bytes' lead allows, with no trial,
+  // and for bytes no format claims. Bytes none of these tells, and none at
+  // all, are "Binary file", but printable text (isText) is a failure
+  // naming sName that asks for PATH@FORMAT; bytes two formats read
+  // differently a failure that names both words ("... give PATH@WORD or
+  // PATH@WORD"), with *pType empty.
   static gcFileResult detectInput(const std::string& sName, const char* pHead,
                                   std::size_t iSize, std::string* pType);
   // detectInput of the file's first bytes; a file that cannot be read is
