@@ -925,8 +925,8 @@ class Serials {
 const char kLoadKeywords[] = R"(
 
 The format comes from the first bytes (.vmem and .mif from the name), or
-format; printable text that no format claims is an ImageError (give format,
-or format='binary'). at places a binary file, text too (default 0; a
+format; printable text that no format claims, and bytes that two formats
+read differently, are an ImageError (give format, or format='binary'). at places a binary file, text too (default 0; a
 ValueError for other formats); move shifts any file, and its start address with it. A byte that
 differs from one already written is an ImageError unless overwrite.
 Warnings (a missing end record) go to warnings.warn, or with strict are an
