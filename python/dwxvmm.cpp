@@ -1017,6 +1017,12 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
                                       py::arg("module") = "dwxvmm");
   m.attr("Usage") =
       namedtuple("Usage", "used free size", py::arg("module") = "dwxvmm");
+  m.attr("Verification").attr("__doc__") =
+      "What Image.verify() found: ok when the stored bytes are the computed "
+      "ones, and both as bytes.";
+  m.attr("Usage").attr("__doc__") =
+      "A region's written bytes (used), its holes (free) and its size, as "
+      "Image.usage() gives them.";
   m.def("checksum_list", &checksumList,
         "Every checksum name with its parameters and check value, as text.");
 
