@@ -442,6 +442,10 @@ int cat(Args& args) {
     } else if (name == "--list-checksums") {
       std::fputs(checksumList().c_str(), stdout);
       return kOk;
+    } else if (name == "--checksum-names") {
+      for (const std::string& each : checksumNames())
+        std::printf("%s\n", each.c_str());
+      return kOk;
     } else if (name == "--srec-address") {
       const std::string bits = args.value();
       if (bits != "16" && bits != "24" && bits != "32")

@@ -925,8 +925,8 @@ class Serials {
 const char kLoadKeywords[] = R"(
 
 The format comes from the first bytes (.vmem and .mif from the name), or
-format; printable text that no format claims is an ImageError (give format,
-or format='binary'). at places a binary file, text too (default 0; a
+format; printable text that no format claims, and bytes that two formats
+read differently, are an ImageError (give format, or format='binary'). at places a binary file, text too (default 0; a
 ValueError for other formats); move shifts any file, and its start address with it. A byte that
 differs from one already written is an ImageError unless overwrite.
 Warnings (a missing end record) go to warnings.warn, or with strict are an
@@ -962,7 +962,7 @@ that many bytes (any format whose addresses count bytes). elf_machine (a
 name: 'arm', 'riscv', ..., or a number) and elf_endian ('little' or 'big')
 are an ELF file's; it holds a segment and a section a run.)";
 
-PYBIND11_MODULE(dwxvmm, m) {
+PYBIND11_MODULE(_dwxvmm, m) {
   const std::string loadDoc =
       std::string("Loads the file at path into this image, all or nothing.") +
       kLoadKeywords;
@@ -1007,6 +1007,7 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
       PyExc_ValueError, attrs.ptr());
   if (pImageError == nullptr) throw py::error_already_set();
   m.attr("ImageError") = py::handle(pImageError);
+  m.attr("__version__") = DWXVMM_VERSION;
   m.attr("CHECKSUMS") = py::tuple(py::cast(checksumNames()));
   m.attr("FORMATS") =
       py::tuple(py::str(gcFileSupport::formatWords()).attr("split")("|"));

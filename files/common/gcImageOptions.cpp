@@ -34,7 +34,8 @@ gcImageOptions::gcImageOptions()
       bDataOnly(false),
       iAddressUnit(1),
       pSourceData(nullptr),
-      iSourceSize(0) {}
+      iSourceSize(0),
+      bSourceHead(false) {}
 
 gcImageOptions& gcImageOptions::setSource(const char* pData,
                                           std::uint64_t iSize) {
@@ -44,6 +45,11 @@ gcImageOptions& gcImageOptions::setSource(const char* pData,
 }
 const char* gcImageOptions::getSourceData() const { return pSourceData; }
 std::uint64_t gcImageOptions::getSourceSize() const { return iSourceSize; }
+gcImageOptions& gcImageOptions::setSourceHead(bool bHead) {
+  bSourceHead = bHead;
+  return *this;
+}
+bool gcImageOptions::getSourceHead() const { return bSourceHead; }
 
 gcImageOptions& gcImageOptions::setOutput(OutputSink sink) {
   output = std::move(sink);

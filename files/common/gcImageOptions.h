@@ -45,6 +45,12 @@ class DWXFILES_EXPORT gcImageOptions {
   gcImageOptions& setSource(const char* pData, std::uint64_t iSize);
   const char* getSourceData() const;  // null: none
   std::uint64_t getSourceSize() const;
+  // The source is only the first bytes of a longer file, as detection
+  // reads them (default false): where their end cuts a binary record after
+  // the first, the load ends there, as at a file's end without its end
+  // record, instead of failing.
+  gcImageOptions& setSourceHead(bool bHead);
+  bool getSourceHead() const;
 
   // Saving. The inclusive range to save (default: from the lowest to the
   // highest written byte). A save fails for iFirst > iLast or an iLast
@@ -177,6 +183,7 @@ class DWXFILES_EXPORT gcImageOptions {
   const char* pSourceData;
   std::uint64_t iSourceSize;
   OutputSink output;
+  bool bSourceHead;
 };
 
 // What an image carries beside its data: a start address (Intel HEX 03 or

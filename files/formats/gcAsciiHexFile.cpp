@@ -30,21 +30,39 @@ struct AsciiHexReader : gcTextReader {
     std::size_t i = *pI + 2;
     if (*pI + 1 >= n || (p[*pI + 1] != 'A' && p[*pI + 1] != 'S'))
       return load.fail("unknown command");
+    const bool bAddress = p[*pI + 1] == 'A';
     const std::size_t iFrom = i;
     while (i < n && p[i] != ',' && p[i] != '.') ++i;
-    u64 v;
+    u64 v = 0;
+    const gcHexField field =
+        i == n ? gcHexField::kNotHex
+               : hexField(p + iFrom, i - iFrom, bAddress ? 8 : 4, &v);
     // After a comma as execution character, a dot ends the command.
-    if (i == n || !hexValue(p + iFrom, i - iFrom, &v) ||
+    if (field == gcHexField::kNotHex ||
         (cExecution != 0 && (p[i] == '.') != (cExecution == ',')))
-      return load.fail(p[*pI + 1] == 'A' ? "bad address" : "bad checksum");
+      return load.fail(bAddress ? "bad address" : "bad checksum");
+    if (field == gcHexField::kTooWide)
+      return load.fail(bAddress ? "address wider than 32 bits"
+                                : "checksum wider than 16 bits");
     *pI = i + 1;
-    if (p[iFrom - 1] == 'S') {
-      if (v != (iSum & 0xFFFF) && !load.checksumMismatch()) return false;
-    } else if (v > 0xFFFFFFFF) {
-      return load.fail("address wider than 32 bits");
-    } else {
+    if (bAddress)
       iAddr = v * iUnit;
-    }
+    else if (v != (iSum & 0xFFFF) && !load.checksumMismatch())
+      return false;
+    return true;
+  }
+
+  // The rest of the line as bytes one blank apart (as writers write them),
+  // in one pass; false, having read nothing, for anything else.
+  bool rest(const char* p, std::size_t n, std::size_t* pI,
+            unsigned char* pBytes, std::size_t* pK) {
+    while (n > *pI && isBlank(p[n - 1])) --n;
+    const std::size_t m = (n - *pI + 1) / 3;
+    if ((n - *pI + 1) % 3 != 0 || iAddr + m > u64{1} << 32 ||
+        !gpHexKernels->decodeSpaced(p + *pI, m, pBytes + *pK))
+      return false;
+    for (std::size_t j = 0; j < m; ++j) iSum += pBytes[*pK + j];
+    iAddr += m, *pK += m, *pI = n;
     return true;
   }
 
@@ -64,10 +82,14 @@ struct AsciiHexReader : gcTextReader {
     }
     unsigned char bytes[1 << 15];
     std::size_t k = 0;
+    bool bTried = false;
     while (i < n) {
       const char c = p[i];
       if (isBlank(c)) {
         ++i;
+      } else if (!bTried) {  // once a line: a failed try reads nothing
+        bTried = true;
+        rest(p, n, &i, bytes, &k);
       } else if (c == kEtx || c == '$') {
         if (!load.put(iAddr - k, bytes, k)) return false;
         k = 0;

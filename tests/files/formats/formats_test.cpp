@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -184,10 +185,10 @@ const Load kLoads[] = {
   {"Verilog memory", "@0\n12 /* 34\n */ 5_6 // 78\n@10 55\n", "", 0},
   {"Verilog memory", "@0\n1x\n", ":2: word '1x' holds x or z", 0},
   {"Verilog memory", "@0 z\n", ":1: word 'z' holds x or z", 0},
-  {"Verilog memory", "@0 100\n", ":1: word '100' is wider than 8 bits", 0},
+  {"Verilog memory", "@0 0FF\n", ":1: word '0FF' is wider than 8 bits", 0},
   {"Verilog memory", "@0 1g\n", ":1: word '1g' is not hex", 0},
   {"Verilog memory", "@ 1\n", ":1: address missing", 0},
-  {"Verilog memory", "@100000000\n", ":1: address '100000000' is wider than 32 bits", 0},
+  {"Verilog memory", "@000000010\n", ":1: address '000000010' is wider than 32 bits", 0},
   {"Verilog memory", "@FFFFFFFF 1 2\n", ":1: word beyond address 0xFFFFFFFF", 0},
   {"Verilog memory", "/* 1\n", ": comment not closed", 0},
   {"Verilog memory", "@10 AA\n", ":1: address 0x00000010 already holds another value", 0},
@@ -209,7 +210,9 @@ const Load kLoads[] = {
   {"ASCII-Hex", "41 42\n", ": no STX (0x02) before the data", 0},
   {"ASCII-Hex", "\x02 $A0020,\n41 4G \x03\n", ":2: a data byte is not two hex digits", 0},
   {"ASCII-Hex", "\x02 $A0020,\n41 42 \x03\n$S0084,\n", ":3: checksum mismatch", 0},
-  {"ASCII-Hex", "\x02 $A100000000,\n", ":1: address wider than 32 bits", 0},
+  {"ASCII-Hex", "\x02 $A000000010,\n", ":1: address wider than 32 bits", 0},
+  {"ASCII-Hex", "\x02 $A0020,\n41 42 \x03\n$S00083,\n", ":3: checksum wider than 16 bits", 0},
+  {"Needham", "$A000000011D,\n01\n", ":1: address wider than 32 bits", 0},
   {"ASCII-Hex", "\x02 $AFFFFFFFF,\n41 42 \x03\n", ":2: data beyond address 0xFFFFFFFF", 0},
   {"ASCII-Hex", "\x02 $A0020,41%42'43\x03", ":1: a data byte is not followed by its execution character", 0},
   {"ASCII-Hex", "\x02$A0010,\nAA\x03", ":2: address 0x00000010 already holds another value", 0},
@@ -217,6 +220,7 @@ const Load kLoads[] = {
   {"FastLoad", "/AAAg\nAQI*\n", ":2: bad data digits", 0},
   {"FastLoad", "/AAAg\nAQ\n", ":2: bad data digits", 0},
   {"FastLoad", "/AAAg\nAQID/CAAH\n", ":2: checksum mismatch", 0},
+  {"FastLoad", "/AAAg\nAQID/CAAAAG\n", ":2: bad checksum", 0},
   {"FastLoad", "/A.......\n", ":1: bad address", 0},
   {"FastLoad", "/A......\n", ":1: address wider than 32 bits", 0},
   {"FastLoad", "/AAAg/EAA\nAQID\n", ":2: data after the end record", 0},
@@ -242,8 +246,8 @@ const Load kLoads[] = {
   {"OS65V", ".0010/AA\r\n.0010G", ":1: address 0x00000010 already holds another value", 0},
   {"OS65V", ".0020/41\r\n42\n.00FD/00\r00\r.0020G\r", "", 0},
   {"SPASM (big-endian)", "0010 12G4\n", ":1: bad data word", 0},
-  {"SPASM (big-endian)", "10000 1234\n", ":1: word address wider than 16 bits", 0},
-  {"SPASM (big-endian)", "0010 12345\n", ":1: data word wider than 16 bits", 0},
+  {"SPASM (big-endian)", "00010 1234\n", ":1: word address wider than 16 bits", 0},
+  {"SPASM (big-endian)", "0010 01234\n", ":1: data word wider than 16 bits", 0},
   {"SPASM (little-endian)", "0010\n", ":1: no data word", 0},
   {"SPASM (little-endian)", "0010 1234 5\n", ":1: text after the data word", 0},
   {"SPASM (big-endian)", "\n0008 1234\n", ":2: address 0x00000010 already holds another value", 0},
@@ -257,12 +261,14 @@ const Load kLoads[] = {
   {"MIPS flash (little-endian)", "!R\n>00000xxx @00000000 !E\n@00000020\n>00000020\n01020304>#DL_DONE\n>FINISHED\n", "", 0},
   {"Logisim", "1 2\n", ":1: the file does not start with 'v2.0 raw'", 0},
   {"Logisim", "v2.0 raw\n1 2G\n", ":2: bad value '2G'", 0},
-  {"Logisim", "v2.0 raw\n100\n", ":2: value '100' wider than 8 bits", 0},
+  {"Logisim", "v2.0 raw\n0FF\n", ":2: value '0FF' wider than 8 bits", 0},
   {"Logisim", "v2.0 raw\nx*5\n", ":2: bad count 'x'", 0},
   {"Logisim", "v2.0 raw\n4294967297*0\n", ":2: data beyond address 0xFFFFFFFF", 0},
   {"Logisim", "v2.0 raw\n1 AA\n", ":2: address 0x00000010 already holds another value", 0x0F},
   {"Logisim", "v2.0 raw\n\n# c\n1 2 3*4 # x\n", "", 0x20},
   {"ASM", "", ": cannot read ASM files (a format written only)", 0},
+  {"Atmel Generic", "000000:12345678\n", ":1: record too long", 0},
+  {"PPX", "*\n00010 01\n$S0001\n", ":2: an address of four hex digits expected", 0},
 };
 // clang-format on
 
@@ -350,6 +356,10 @@ TEST_F(Formats, SoundFilesPutEachByteWhereItBelongs) {
 // no format claims is refused.
 TEST(Detect, NameThenContentAndTextRefused) {
   const std::string kText = std::string(65535, 'a');
+  // A head of kDetectBytes, raw binary but for its lead.
+  std::mt19937 random(7);
+  std::string kNoise(gcFileSupport::kDetectBytes, '\0');
+  for (char& c : kNoise) c = static_cast<char>(random());
   // clang-format off
   for (auto [name, head, type] : std::initializer_list<std::tuple<const char*, std::string, const char*>>{
       {"a.MIF", ":00000001FF", "MIF"},
@@ -384,6 +394,25 @@ TEST(Detect, NameThenContentAndTextRefused) {
       {"a.bin", "a\xE2\x82", "Binary file"},
       {"a.bin", kText + "\xC3", ""},
       {"a.bin", kText + "\xC3(", "Binary file"},
+      // Leads that others share or raw binary and plain text begin with:
+      // the first records decide, and read alike they are the first's.
+      {"a.hex", ":00000001FF\n", "Intel HEX"},
+      {"a.in", "$HOME/bin\n", ""},
+      {"a.in", "/Applications\n", ""},
+      {"a.in", "deadbeef0123 words\n", ""},
+      {"a.in", "#!/bin/sh\n", ""},
+      {"a.in", "!Read me\n", ""},
+      {"a.in", "\x02\x00\x00", "Binary file"},
+      {"a.in", std::string("\x01\x00\xFF\xFF", 4) + kNoise, "Binary file"},
+      {"a.in", "\x01" + kNoise, "Binary file"},
+      {"a.in", "\x02" + kNoise, "Binary file"},
+      {"a.in", "\x05" + kNoise, "Binary file"},
+      {"a.in", "#" + kNoise, "Binary file"},
+      // An extension decides among the formats the lead allows, only.
+      {"a.aomf", "\x02\x00\x00", "AOMF"},
+      {"a.in", "$%%%%%\n", ""},
+      {"a.FPC", "$%%%%%\n", "Four Packed Code"},
+      {"a.tek", "S00600004844521B\n", "Motorola S-record"},
   }) {
     // clang-format on
     SCOPED_TRACE(head.substr(0, 40));
@@ -399,6 +428,15 @@ TEST(Detect, NameThenContentAndTextRefused) {
                   : "",
               r.getMessage());
   }
+  // Read differently in two formats: neither.
+  const char kBoth[] = ":0205020003FDF7\n";
+  std::string sType = "?";
+  EXPECT_EQ(
+      "a.hex: cannot tell the format: its first records read as Intel HEX and "
+      "as Signetics: give PATH@ihex or PATH@signetics",
+      gcFileSupport::detectInput("a.hex", kBoth, 16, &sType).getMessage());
+  EXPECT_EQ("", sType);
+  EXPECT_EQ("", gcFileSupport::detectType(kBoth, 16));
 }
 
 TEST_F(Formats, OptionsAndMetadata) {

@@ -1,4 +1,4 @@
-"""Firmware images in a sparse 32-bit memory (type stub of the C++ module)."""
+"""Firmware images in a sparse 32-bit memory (type stub of the compiled module)."""
 import os
 from typing import (Dict, Iterable, Iterator, List, Mapping, NamedTuple,
                     Optional, Tuple, Union, overload)
@@ -7,6 +7,7 @@ _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 _Range = Tuple[int, int]
 _Bytes = Union[bytes, bytearray, memoryview]  # any bytes-like object
 
+__version__: str  # the library's version
 CHECKSUMS: Tuple[str, ...]
 FORMATS: Tuple[str, ...]  # the words of save's and load's format=
 def checksum_list() -> str: ...
