@@ -241,7 +241,7 @@ std::string batchName(const std::string& pattern, std::uint64_t n,
 
 // Saves the image and says so; nothing more for standard output.
 int writeOne(const gcImage& image, const std::string& sOutput,
-          const std::string& type, const gcImageOptions& options) {
+             const std::string& type, const gcImageOptions& options) {
   const gcFileResult result = image.save(sOutput, type, options);
   check(result);
   if (sOutput == "-") return kOk;  // standard output holds the image alone
