@@ -1,6 +1,7 @@
 """Firmware images in a sparse 32-bit memory (type stub of the C++ module)."""
 import os
-from typing import Iterable, Iterator, List, Optional, Tuple, Union, overload
+from typing import (Dict, Iterable, Iterator, List, NamedTuple, Optional,
+                    Tuple, Union, overload)
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 _Range = Tuple[int, int]
@@ -8,6 +9,19 @@ _Bytes = Union[bytes, bytearray, memoryview]  # any bytes-like object
 
 CHECKSUMS: Tuple[str, ...]
 FORMATS: Tuple[str, ...]  # the words of save's and load's format=
+
+class FormatInfo(NamedTuple):
+    name: str
+    read: bool
+    write: bool
+    binary: bool
+    addressed: bool
+    unit: bool
+    extensions: Tuple[str, ...]
+    detected: str  # 'content', 'extension' or 'no'
+    description: str
+
+FORMAT_INFO: Dict[str, FormatInfo]  # every format by its word, as FORMATS
 def checksum_list() -> str: ...
 
 class ImageError(ValueError):

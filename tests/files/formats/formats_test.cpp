@@ -395,7 +395,8 @@ TEST(Detect, NameThenContentAndTextRefused) {
                   ? std::string(name) +
                         ": cannot tell the format of this text: give "
                         "PATH@FORMAT (" +
-                        gcFileSupport::formatWords() + ") or PATH@binary"
+                        gcFileSupport::formatWords(gcFormatInfo::kRead, "|") +
+                        ") or PATH@binary"
                   : "",
               r.getMessage());
   }
