@@ -5,19 +5,25 @@
 // "models DIR REPS" times each memory model loading and saving the image
 // workloads (the 16 MiB image in Intel HEX and in S-records, 100,000 bytes
 // scattered over the address space in Intel HEX) in the same format, and the
-// VMM's own memory.
+// VMM's own memory; "speed REPS" times the library's own path (gcImage's
+// load from memory and saveToMemory, as the module's loads and dumps use
+// it) for the text formats, in GB/s of text each way.
 // Usage: image_convert TYPE IN OUT | image_convert make DIR |
-//        image_convert writers IN DIR REPS | image_convert models DIR REPS
+//        image_convert writers IN DIR REPS | image_convert models DIR REPS |
+//        image_convert speed REPS [WORD]
 #include <dwxvmm/dwxvmm.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "gcFileSupport.h"
+#include "gcImage.h"
 
 namespace {
 
@@ -156,12 +162,112 @@ int models(const std::string& dir, int reps) {
   return 0;
 }
 
+// 16 MiB of random bytes from iBase in runs of iRun bytes, each followed
+// by a hole of iHole (0: one run).
+void fillImage(gcVMMBase* pVMM, std::uint64_t iBase, std::uint64_t iRun,
+               std::uint64_t iHole) {
+  std::vector<char> run(iRun);
+  std::uint32_t x = 2463534242u;
+  for (std::uint64_t done = 0; done < (16u << 20); done += iRun) {
+    for (char& c : run) {
+      x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+      c = static_cast<char>(x);
+    }
+    const std::uint64_t n = std::min<std::uint64_t>(iRun, (16u << 20) - done);
+    pVMM->setBlock(static_cast<vmm_int>(iBase), run.data(),
+                   static_cast<vmm_int>(n));
+    iBase += iRun + iHole;
+  }
+}
+
+// This thread's CPU time (user and system: page faults count, other jobs
+// on a shared machine do not).
+double threadSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+// Each text format's load from memory and save to memory of a dense 16 MiB
+// image and of one with a hole every 3,000 bytes, wall time on one thread:
+// the best and the median of REPS runs as GB/s of text. A save's bytes go
+// to a buffer allocated once; each load goes into a fresh image, and the
+// image loaded is compared with the one saved.
+int speed(int reps, const std::string& only) {
+  const struct {
+    const char* type;
+    const char* word;
+    std::uint64_t base;  // within the format's address field
+  } kFormats[] = {
+      {"Intel HEX", "ihex", 0x08000000},
+      {"Motorola S-record", "srec (S3)", 0x08000000},
+      {"TI-TXT", "ti-txt", 0x08000000},
+      {"Intel HEX-16", "ihex16", 0x08000000},
+      {"Tektronix extended", "tektronix-ext", 0x08000000},
+      {"ASCII-Hex", "ascii-hex", 0x08000000},
+  };
+  std::printf(
+      "| format | image | text | load best / median | save best / median "
+      "|\n|---|---|---:|---:|---:|\n");
+  for (const auto& f : kFormats)
+    for (const bool bHoles : {false, true}) {
+      if (!only.empty() && only != f.word) continue;
+      gcImage source;
+      fillImage(source.getVMM(), f.base, bHoles ? 3000 : 16u << 20,
+                bHoles ? 1096 : 0);
+      gcImageOptions options;
+      options.setRecordLength(32);
+      std::string text;
+      gcFileResult r = source.saveToMemory("image", f.type, options, &text);
+      std::vector<char> out(text.size());
+      std::vector<double> loads, saves;
+      for (int i = 0; i < reps && r.isOk(); ++i) {
+        gcImage image;
+        gcImageInput input;
+        input.sPath = "image";
+        input.pData = text.data();
+        input.iSize = text.size();
+        input.sType = f.type;
+        const double t0 = threadSeconds();
+        r = image.load({input}, gcImageOptions());
+        const double t1 = threadSeconds();
+        if (!r.isOk()) break;
+        std::size_t n = 0;
+        r = image.saveToMemory("out", f.type, options,
+                               [&](const char* p, std::size_t k) {
+                                 if (n + k <= out.size())
+                                   std::memcpy(out.data() + n, p, k);
+                                 n += k;
+                               });
+        const double t2 = threadSeconds();
+        if (r.isOk() &&
+            (n != text.size() || std::memcmp(out.data(), text.data(), n) != 0))
+          r = gcFileResult::failure("out", 0, "the output differs");
+        loads.push_back(text.size() / (t1 - t0) / 1e9);
+        saves.push_back(text.size() / (t2 - t1) / 1e9);
+      }
+      if (!r.isOk())
+        return std::fprintf(stderr, "%s\n", r.getMessage().c_str()), 1;
+      std::sort(loads.rbegin(), loads.rend());
+      std::sort(saves.rbegin(), saves.rend());
+      std::printf(
+          "| %s | %s | %.1f MiB | %.2f / %.2f GB/s | %.2f / %.2f "
+          "GB/s |\n",
+          f.word, bHoles ? "holes" : "dense", text.size() / 1048576.0, loads[0],
+          loads[loads.size() / 2], saves[0], saves[saves.size() / 2]);
+      std::fflush(stdout);
+    }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "make") return make(argv[2]);
   if (argc == 4 && std::string(argv[1]) == "models")
     return models(argv[2], std::atoi(argv[3]));
+  if ((argc == 3 || argc == 4) && std::string(argv[1]) == "speed")
+    return speed(std::atoi(argv[2]), argc == 4 ? argv[3] : "");
   if (argc == 5 && std::string(argv[1]) == "writers")
     return writers(argv[2], argv[3], std::atoi(argv[4]));
   if (argc != 4) {

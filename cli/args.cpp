@@ -130,6 +130,22 @@ unsigned int parseWordBits(const std::string& text) {
   return static_cast<unsigned>(std::stoul(text));
 }
 
+bool regionOption(Args& args, const std::string& option,
+                  std::vector<gcRegion>* pRegions) {
+  if (option == "--regions") {
+    check(loadRegions(args.value(), pRegions));
+  } else if (option == "--region") {
+    gcRegion r;
+    const gcFileResult parsed = parseRegion(args.value(), &r);
+    if (!parsed.isOk()) throw UsageError(parsed.getReason());
+    pRegions->push_back(r);
+  } else {
+    return false;
+  }
+  check(checkRegions(*pRegions));
+  return true;
+}
+
 gcImageInput parseInput(const std::string& whole) {
   gcImageInput input;
   std::string arg = whole;

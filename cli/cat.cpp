@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -170,13 +172,183 @@ Edit unfillEdit(const std::string& text) {
   };
 }
 
+// Refuses an image with a byte to write outside every region.
+void fit(const gcImage& image, const std::vector<gcRegion>& regions,
+         const gcImageOptions& options) {
+  const std::vector<gcAddressRange> outside =
+      options.hasRange() ? outsideRegions(image.getVMM(), regions,
+                                          options.getFirst(), options.getLast())
+                         : outsideRegions(image.getVMM(), regions);
+  if (!outside.empty())
+    throw InputError(
+        hex(outside.front().iFirst) + "-" + hex(outside.front().iLast) +
+        " lies outside every region (" + std::to_string(outside.size()) +
+        " range" + (outside.size() == 1 ? "" : "s") + " outside)");
+}
+
+// --serial TYPE@AT:FIRST[:STEP] and --count N: the serials of a batch.
+struct Serials {
+  std::string type;
+  std::uint64_t iAt = 0, iFirst = 0, iStep = 1, iCount = 1;
+  std::size_t iEdit = 0;  // the edits before it apply once, to every image
+  bool bGiven = false, bCount = false;
+};
+
+void parseSerial(const std::string& text, Serials* pSerials) {
+  const std::size_t at = text.rfind('@');
+  const std::size_t colon = text.find(':', at);
+  if (at == std::string::npos || colon == std::string::npos)
+    throw UsageError("bad --serial '" + text + "' (TYPE@AT:FIRST[:STEP])");
+  pSerials->type = text.substr(0, at);
+  const gcFileResult known = checkSerialType(pSerials->type);
+  if (!known.isOk()) throw UsageError(known.getReason());
+  pSerials->iAt = parseNumber(text.substr(at + 1, colon - at - 1), 0xFFFFFFFF,
+                              "serial address");
+  const std::size_t step = text.find(':', colon + 1);
+  const std::uint64_t kMax = ~std::uint64_t{0};
+  pSerials->iFirst =
+      parseNumber(text.substr(colon + 1, step - colon - 1), kMax, "serial");
+  if (step != std::string::npos)
+    pSerials->iStep = parseNumber(text.substr(step + 1), kMax, "serial step");
+  if (pSerials->iStep == 0)
+    throw UsageError("bad serial step '0' (at least 1)");
+  pSerials->bGiven = true;
+}
+
+// The output name of serial n, the i-th: {n}, {n:x} and {i} filled in.
+std::string batchName(const std::string& pattern, std::uint64_t n,
+                      std::uint64_t i) {
+  std::string out;
+  for (std::size_t at = 0; at < pattern.size();) {
+    const std::size_t open = pattern.find('{', at);
+    out += pattern.substr(at, open - at);
+    if (open == std::string::npos) break;
+    const std::size_t close = pattern.find('}', open);
+    const std::string field = pattern.substr(open, close - open + 1);
+    char text[24];
+    if (field == "{n}" || field == "{i}")
+      std::snprintf(text, sizeof text, "%llu",
+                    static_cast<unsigned long long>(field == "{n}" ? n : i));
+    else if (field == "{n:x}")
+      std::snprintf(text, sizeof text, "%llx",
+                    static_cast<unsigned long long>(n));
+    else
+      throw UsageError("bad output name '" + pattern +
+                       "' ({n}, {n:x} and {i} are filled in)");
+    out += text;
+    at = close + 1;
+  }
+  return out;
+}
+
+// Saves the image and says so; nothing more for standard output.
+int write(const gcImage& image, const std::string& sOutput,
+          const std::string& type, const gcImageOptions& options) {
+  const gcFileResult result = image.save(sOutput, type, options);
+  check(result);
+  if (sOutput == "-") return kOk;  // standard output holds the image alone
+  std::printf("%s: %s, %llu data bytes", sOutput.c_str(), type.c_str(),
+              static_cast<unsigned long long>(result.getDataBytes()));
+  if (gcFileSupport::isAddressless(type))
+    std::printf(", %llu bytes filled with %s",
+                static_cast<unsigned long long>(result.getFilledBytes()),
+                hex(options.getFillByte(), 2).c_str());
+  std::printf("\n");
+  return kOk;
+}
+
+// Fails, before any file is written, where a serial would change a written
+// byte: --set needs --overwrite for that, and so does every image's serial.
+void clashes(const gcImage& image, const Serials& serials) {
+  std::string value;
+  std::vector<unsigned char> bytes;
+  check(serialValue(serials.type, serials.iFirst, &value));
+  check(parseValue(value, &bytes));
+  const std::uint64_t iLast =
+      std::min<std::uint64_t>(serials.iAt + bytes.size() - 1, 0xFFFFFFFF);
+  const std::vector<gcRun> runs =
+      collectRuns(image.getVMM(), serials.iAt, iLast);
+  if (runs.empty()) return;
+  for (std::uint64_t i = 0; i < serials.iCount; ++i) {
+    const std::uint64_t n = serials.iFirst + i * serials.iStep;
+    check(serialValue(serials.type, n, &value));
+    check(parseValue(value, &bytes));
+    for (const gcRun& run : runs) {
+      std::string held(run.iLength, '\0');
+      std::uint64_t iHole = 0;
+      image.read(run.iFirst, run.iLength, &held[0], 0, &iHole);
+      for (std::uint64_t a = 0; a < run.iLength; ++a)
+        if (static_cast<unsigned char>(held[a]) !=
+            bytes[run.iFirst + a - serials.iAt])
+          throw InputError("serial " + std::to_string(n) + ": address " +
+                           hex(run.iFirst + a) +
+                           " already holds another value (--overwrite "
+                           "replaces it)");
+    }
+  }
+}
+
+// One image a serial from the loaded one: the edits before --serial once,
+// the serial and the edits after it in each. Everything a batch can know
+// before writing is checked first: the serials fit, the names differ, no
+// file is replaced without --overwrite.
+int batch(gcImage& image, const std::vector<Edit>& edits,
+          const Serials& serials, const std::string& pattern,
+          const std::string& type, bool bFit,
+          const std::vector<gcRegion>& regions, bool bOverwrite,
+          const gcImageOptions& options) {
+  check(checkSerials(serials.type, serials.iFirst, serials.iCount,
+                     serials.iStep));
+  if (pattern == "-" && serials.iCount > 1)
+    throw UsageError("a batch of --count above 1 cannot go to standard output");
+  if (serials.iCount > 1 &&
+      batchName(pattern, 0, 0) == batchName(pattern, 1, 1))
+    throw UsageError("output name '" + pattern +
+                     "' is the same for every image: put {n}, {n:x} or {i} "
+                     "in it");
+  std::vector<std::string> names;
+  for (std::uint64_t i = 0; i < serials.iCount; ++i) {
+    names.push_back(batchName(pattern, serials.iFirst + i * serials.iStep, i));
+    if (!bOverwrite && names.back() != "-" &&
+        access(names.back().c_str(), F_OK) == 0)
+      throw InputError(names.back() +
+                       ": exists; a batch replaces files only with "
+                       "--overwrite");
+  }
+  for (std::size_t i = 0; i < serials.iEdit; ++i) edits[i](&image);
+  if (!bOverwrite) clashes(image, serials);
+  // Each file's line says how far it is; where those go to a file, the
+  // terminal gets a count.
+  const bool bProgress =
+      serials.iCount > 1 && isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO);
+  for (std::uint64_t i = 0; i < serials.iCount; ++i) {
+    const std::uint64_t n = serials.iFirst + i * serials.iStep;
+    gcImage one;
+    check(one.merge(image, kOverlapReplace));
+    std::string value;
+    check(serialValue(serials.type, n, &value));
+    check(setImage(one.getVMM(), value, serials.iAt, bOverwrite));
+    for (std::size_t e = serials.iEdit; e < edits.size(); ++e) edits[e](&one);
+    if (bFit) fit(one, regions, options);
+    write(one, names[i], type, options);
+    if (bProgress)
+      std::fprintf(stderr, "\r%llu of %llu written",
+                   static_cast<unsigned long long>(i + 1),
+                   static_cast<unsigned long long>(serials.iCount));
+  }
+  if (bProgress) std::fprintf(stderr, "\n");
+  return kOk;
+}
+
 }  // namespace
 
 int cat(Args& args) {
   std::vector<gcImageInput> inputs;
   std::string sOutput, sFormat;
   gcImageOptions options;
-  bool bLaterWins = false;
+  bool bLaterWins = false, bFit = false;
+  std::vector<gcRegion> regions;
+  Serials serials;
   std::vector<Edit> edits;
   int iFillByte = -1;  // the last --fill BYTE: a binary output's holes
   // Every --random-fill draws from one generator, made once --seed is known.
@@ -272,6 +444,10 @@ int cat(Args& args) {
     } else if (name == "--list-checksums") {
       std::fputs(checksumList().c_str(), stdout);
       return kOk;
+    } else if (name == "--checksum-names") {
+      for (const std::string& each : checksumNames())
+        std::printf("%s\n", each.c_str());
+      return kOk;
     } else if (name == "--srec-address") {
       const std::string bits = args.value();
       if (bits != "16" && bits != "24" && bits != "32")
@@ -322,16 +498,43 @@ int cat(Args& args) {
       options.setDfuIds(name == "--dfu-vid" ? id : options.getDfuVendor(),
                         name == "--dfu-pid" ? id : options.getDfuProduct(),
                         name == "--dfu-device" ? id : options.getDfuDevice());
+    } else if (name == "--elf-machine") {
+      const std::string machine = args.value();
+      std::uint16_t iMachine = 0;
+      if (!gcElfFile::machineId(machine, &iMachine))
+        throw UsageError("unknown ELF machine '" + machine + "' (" +
+                         gcElfFile::machineWords() + ", or 0 to 65535)");
+      options.setElfMachine(iMachine);
+    } else if (name == "--elf-endian") {
+      const std::string order = args.value();
+      if (order != "little" && order != "big")
+        throw UsageError("bad ELF byte order '" + order + "' (little or big)");
+      options.setElfBigEndian(order == "big");
     } else if (name == "--name") {
       options.setArrayName(args.value());
     } else if (name == "--overwrite") {
       bLaterWins = true;
+    } else if (name == "--serial") {
+      if (serials.bGiven) throw UsageError("--serial given twice");
+      parseSerial(args.value(), &serials);
+      serials.iEdit = edits.size();
+    } else if (name == "--count") {
+      serials.iCount = parseNumber(args.value(), ~std::uint64_t{0}, "--count");
+      if (serials.iCount == 0) throw UsageError("bad --count '0' (at least 1)");
+      serials.bCount = true;
+    } else if (name == "--fit") {
+      bFit = true;
+    } else if (regionOption(args, name, &regions)) {
     } else {
       throw UsageError("unknown option " + name);
     }
   }
   if (inputs.empty()) throw UsageError("no input");
   if (sOutput.empty()) throw UsageError("no output: give -o OUTPUT");
+  if (serials.bCount && !serials.bGiven)
+    throw UsageError("--count needs --serial");
+  if (bFit && regions.empty())
+    throw UsageError("--fit needs --region or --regions");
   const std::string type = outputType(sFormat, sOutput);
   gcImage image;
   gcImageOptions loading = args.loadOptions();
@@ -339,19 +542,13 @@ int cat(Args& args) {
                  : std::make_unique<gcRandomBytes>();
   load(&image, inputs,
        loading.setLaterWins(bLaterWins).setWordBits(options.getWordBits()));
-  for (const Edit& edit : edits) edit(&image);
   if (iFillByte >= 0) options.setFillByte(static_cast<std::uint8_t>(iFillByte));
-  const gcFileResult result = image.save(sOutput, type, options);
-  check(result);
-  if (sOutput == "-") return kOk;  // standard output holds the image alone
-  std::printf("%s: %s, %llu data bytes", sOutput.c_str(), type.c_str(),
-              static_cast<unsigned long long>(result.getDataBytes()));
-  if (gcFileSupport::isAddressless(type))
-    std::printf(", %llu bytes filled with %s",
-                static_cast<unsigned long long>(result.getFilledBytes()),
-                hex(options.getFillByte(), 2).c_str());
-  std::printf("\n");
-  return kOk;
+  if (serials.bGiven)
+    return batch(image, edits, serials, sOutput, type, bFit, regions,
+                 bLaterWins, options);
+  for (const Edit& edit : edits) edit(&image);
+  if (bFit) fit(image, regions, options);
+  return write(image, sOutput, type, options);
 }
 
 }  // namespace cli

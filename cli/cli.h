@@ -81,6 +81,11 @@ void parseBanks(const std::string& text, const std::string& what,
 // "8", "16" or "32" for --word-width; else a UsageError.
 unsigned int parseWordBits(const std::string& text);
 
+// --region NAME=FIRST-LAST|NAME=FIRST+SIZE and --regions FILE: adds to
+// *pRegions and returns true, or false for another option.
+bool regionOption(Args& args, const std::string& option,
+                  std::vector<gcRegion>* pRegions);
+
 // Loads the inputs into *pImage, printing the warnings; throws InputError.
 void load(gcImage* pImage, const std::vector<gcImageInput>& inputs,
           const gcImageOptions& options);

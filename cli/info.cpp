@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -36,11 +37,61 @@ struct Checksum {
   std::string value;
 };
 
+// A stored checksum to verify: as cat's --checksum wrote it.
+struct Verify {
+  std::string name;
+  std::uint64_t iAt;
+  bool bRange;
+  std::uint64_t iFirst, iLast;
+  gcChecksumCheck check;
+};
+
 struct Summary {
   std::vector<gcRun> runs;
   std::uint64_t iBytes = 0, iPages = 0;
   std::vector<Checksum> checksums;
+  std::vector<Verify> verify;
+  std::vector<gcRegion> regions;
+  std::vector<std::uint64_t> used;
+  std::vector<gcAddressRange> outside;
 };
+
+void printRegions(const Summary& s) {
+  std::size_t iWidth = 0;
+  for (const gcRegion& r : s.regions) iWidth = std::max(iWidth, r.sName.size());
+  std::printf("regions:\n");
+  for (std::size_t i = 0; i < s.regions.size(); ++i) {
+    const gcRegion& r = s.regions[i];
+    const std::uint64_t iSize = r.iLast - r.iFirst + 1;
+    std::printf(
+        "  %-*s  %s-%s  %llu bytes used (%.1f%%), %llu free\n",
+        static_cast<int>(iWidth), r.sName.c_str(), hex(r.iFirst).c_str(),
+        hex(r.iLast).c_str(), static_cast<unsigned long long>(s.used[i]),
+        100.0 * static_cast<double>(s.used[i]) / static_cast<double>(iSize),
+        static_cast<unsigned long long>(iSize - s.used[i]));
+  }
+  std::uint64_t iOutside = 0;
+  for (const gcAddressRange& r : s.outside) iOutside += r.iLast - r.iFirst + 1;
+  std::printf("outside:       %llu bytes\n",
+              static_cast<unsigned long long>(iOutside));
+  for (std::size_t i = 0; i < s.outside.size() && i < kRunsShown; ++i)
+    std::printf("  %s-%s  %llu bytes\n", hex(s.outside[i].iFirst).c_str(),
+                hex(s.outside[i].iLast).c_str(),
+                static_cast<unsigned long long>(s.outside[i].iLast -
+                                                s.outside[i].iFirst + 1));
+  if (s.outside.size() > kRunsShown)
+    std::printf("  ... and %zu more\n", s.outside.size() - kRunsShown);
+}
+
+std::string hexBytes(const std::vector<unsigned char>& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (const unsigned char c : bytes) {
+    out += kDigits[c >> 4];
+    out += kDigits[c & 15];
+  }
+  return out;
+}
 
 void printText(const gcImage& image, const Summary& s) {
   std::printf("inputs:\n");
@@ -79,16 +130,18 @@ void printText(const gcImage& image, const Summary& s) {
   for (const Checksum& c : s.checksums)
     std::printf("%s %s-%s: %s\n", c.name.c_str(), hex(c.iFirst).c_str(),
                 hex(c.iLast).c_str(), c.value.c_str());
+  if (!s.regions.empty()) printRegions(s);
+  for (const Verify& v : s.verify)
+    if (v.check.bOk)
+      std::printf("%s %s: ok\n", v.name.c_str(), hex(v.iAt).c_str());
+    else
+      std::printf("%s %s: stored 0x%s, computed 0x%s\n", v.name.c_str(),
+                  hex(v.iAt).c_str(), hexBytes(v.check.stored).c_str(),
+                  hexBytes(v.check.computed).c_str());
 }
 
 std::string hexBytes(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (const char c : bytes) {
-    out += kDigits[static_cast<unsigned char>(c) >> 4];
-    out += kDigits[c & 15];
-  }
-  return out;
+  return hexBytes(std::vector<unsigned char>(bytes.begin(), bytes.end()));
 }
 
 void printJson(const gcImage& image, const Summary& s) {
@@ -136,6 +189,37 @@ void printJson(const gcImage& image, const Summary& s) {
                            {"value", c.value}});
     out["checksums"] = checksums;
   }
+  if (!s.regions.empty()) {
+    Json regions = Json::array(), outside = Json::array();
+    for (std::size_t i = 0; i < s.regions.size(); ++i) {
+      const gcRegion& r = s.regions[i];
+      const std::uint64_t iSize = r.iLast - r.iFirst + 1;
+      regions.push_back({{"name", r.sName},
+                         {"first", r.iFirst},
+                         {"last", r.iLast},
+                         {"size", iSize},
+                         {"used", s.used[i]},
+                         {"free", iSize - s.used[i]}});
+    }
+    for (const gcAddressRange& r : s.outside)
+      outside.push_back({{"first", r.iFirst},
+                         {"last", r.iLast},
+                         {"length", r.iLast - r.iFirst + 1}});
+    out["regions"] = regions;
+    out["outside"] = outside;
+  }
+  if (!s.verify.empty()) {
+    Json verify = Json::array();
+    for (const Verify& v : s.verify)
+      verify.push_back({{"name", v.name},
+                        {"at", v.iAt},
+                        {"first", v.check.iFirst},
+                        {"last", v.check.iLast},
+                        {"ok", v.check.bOk},
+                        {"stored", hexBytes(v.check.stored)},
+                        {"computed", hexBytes(v.check.computed)}});
+    out["verify"] = verify;
+  }
   // Names and headers are bytes: what is not UTF-8 becomes U+FFFD (the
   // header's exact bytes are in header_hex).
   std::puts(out.dump(-1, ' ', true, Json::error_handler_t::replace).c_str());
@@ -162,6 +246,22 @@ int info(Args& args) {
       if (colon != std::string::npos)
         parseRange(text.substr(colon + 1), &c.iFirst, &c.iLast);
       s.checksums.push_back(c);
+    } else if (option == "--verify") {
+      // "NAME@AT[:F-L]"; the range by default the written bytes' beside AT.
+      const std::string text = args.value();
+      const std::size_t at = text.find('@');
+      const std::size_t colon = text.find(':', at);
+      Verify v{text.substr(0, at), 0, colon != std::string::npos, 0, 0, {}};
+      const gcFileResult known = checkChecksumName(v.name);
+      if (!known.isOk())
+        throw UsageError(known.getReason() + " (see dwxvmm cat --help)");
+      if (at == std::string::npos)
+        throw UsageError("bad --verify '" + text + "' (NAME@AT[:FIRST-LAST])");
+      v.iAt = parseNumber(text.substr(at + 1, colon - at - 1), 0xFFFFFFFF,
+                          "checksum address");
+      if (v.bRange) parseRange(text.substr(colon + 1), &v.iFirst, &v.iLast);
+      s.verify.push_back(v);
+    } else if (regionOption(args, option, &s.regions)) {
     } else if (option == "--json") {
       bJson = true;
     } else {
@@ -181,12 +281,20 @@ int info(Args& args) {
       throw InputError(c.name + ": no written byte to compute it over");
     std::vector<unsigned char> bytes;
     check(checksumValue(image.getVMM(), c.name, c.iFirst, c.iLast, &bytes));
-    c.value = hexBytes(std::string(bytes.begin(), bytes.end()));
+    c.value = hexBytes(bytes);
+  }
+  s.used = regionUsage(image.getVMM(), s.regions);
+  s.outside = outsideRegions(image.getVMM(), s.regions);
+  bool bDiffer = false;
+  for (Verify& v : s.verify) {
+    check(verifyChecksum(image.getVMM(), v.name, v.iAt, v.bRange, v.iFirst,
+                         v.iLast, &v.check));
+    bDiffer = bDiffer || !v.check.bOk;
   }
   for (const gcRun& run : s.runs) s.iBytes += run.iLength;
   s.iPages = image.countPages();
   (bJson ? printJson : printText)(image, s);
-  return kOk;
+  return bDiffer ? kDiffer : kOk;
 }
 
 }  // namespace cli

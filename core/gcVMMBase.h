@@ -49,7 +49,9 @@ class DWXVMM_EXPORT gcVMMBase {
   // except the "NO TRANSLATION RULES!" line on a VMM without translators.
   virtual gcVMMPage* getPage(vmm_int iAddr);
   // The page that holds iAddr, created with every missing node above it.
-  // Null after a message when the tree cannot produce it. Throws bad_alloc.
+  // Null after a message when the tree cannot produce it (the message ends
+  // in the address in hex and leaves the error stream in decimal). Throws
+  // bad_alloc.
   virtual gcVMMPage* mapPage(vmm_int iAddr);
 
   // Maps the page and stores the byte; dropped after mapPage's message.

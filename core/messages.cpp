@@ -28,10 +28,31 @@ void reportLine(const char* pText) {
   std::cerr.flush();
 }
 
+namespace {
+
+// The stream's base, as the manipulator these lines once applied left it.
+// Written only when it is not decimal already: threads whose hosts leave
+// the base alone then only read the shared flags, and never race on them.
+void leaveDecimal() {
+  if (tQuiet != 0) return;
+  if ((std::cerr.flags() & std::ios_base::basefield) != std::ios_base::dec)
+    std::cerr.setf(std::ios_base::dec, std::ios_base::basefield);
+}
+
+}  // namespace
+
 void reportAddress(const char* pText, std::uint32_t iValue) {
   char line[512];
   std::snprintf(line, sizeof line, "%s%x", pText, iValue);
   reportLine(line);
+  leaveDecimal();
+}
+
+void reportCount(const char* pText, std::uint32_t iValue, const char* pTail) {
+  char line[512];
+  std::snprintf(line, sizeof line, "%s%u%s", pText, iValue, pTail);
+  reportLine(line);
+  leaveDecimal();
 }
 
 QuietErrors::QuietErrors() { ++tQuiet; }

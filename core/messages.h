@@ -13,9 +13,13 @@ namespace dwxvmm_detail {
 // nothing. Nothing while a QuietErrors lives in the calling thread.
 void reportLine(const char* pText);
 
-// Writes pText, iValue in lowercase hex and a flushing line end; the
-// stream's own flags are left as they are.
+// Writes pText, iValue in lowercase hex and a flushing line end, and leaves
+// the stream in decimal, whatever base it was in before.
 void reportAddress(const char* pText, std::uint32_t iValue);
+
+// Writes pText, iValue in decimal, pTail and a flushing line end, and leaves
+// the stream in decimal, whatever base it was in before.
+void reportCount(const char* pText, std::uint32_t iValue, const char* pTail);
 
 // Silences the library's lines in the calling thread while it lives (other
 // threads, and what a host writes itself, are not affected): for the

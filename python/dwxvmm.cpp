@@ -345,6 +345,24 @@ bool toRange(py::handle start, py::handle stop, gcAddressRange* pRange) {
   return true;
 }
 
+// A mapping of name to (start, stop) as the library's regions, checked.
+std::vector<gcRegion> toRegions(py::handle regions) {
+  if (!PyMapping_Check(regions.ptr()) || PySequence_Check(regions.ptr()))
+    throw py::type_error("regions must be a mapping of name to (start, stop)");
+  std::vector<gcRegion> out;
+  for (const auto item : py::reinterpret_borrow<py::dict>(
+           py::dict(py::reinterpret_borrow<py::object>(regions)))) {
+    const std::string name = py::str(item.first);
+    const auto [start, stop] = toPair(item.second, "a region");
+    gcAddressRange r;
+    if (!toRange(start, stop, &r))
+      throw py::value_error("region '" + name + "' is empty");
+    out.push_back({name, r.iFirst, r.iLast});
+  }
+  check(checkRegions(out));
+  return out;
+}
+
 // A bytes object that output goes into as it comes: large ones grow by
 // realloc, which moves pages rather than copying them, and nothing is
 // copied once made. Only growing takes the interpreter lock: until take()
@@ -393,7 +411,8 @@ struct SaveChoice {
   bool bStart;
   py::object header, name;
   bool bCrlf, bDataOnly;
-  py::object addressUnit;
+  py::object addressUnit, elfMachine;
+  std::string sElfEndian;
 
   gcImageOptions options(const std::string& sType) const {
     gcImageOptions options;
@@ -451,6 +470,16 @@ struct SaveChoice {
     if (!name.is_none() && !py::isinstance<py::str>(name))
       throw py::type_error("name must be a str");
     if (!name.is_none()) options.setArrayName(name.cast<std::string>());
+    std::uint16_t iMachine = 0;
+    if (py::isinstance<py::int_>(elfMachine))
+      iMachine =
+          static_cast<std::uint16_t>(toInt(elfMachine, 0xFFFF, "elf_machine"));
+    else if (!gcElfFile::machineId(py::str(elfMachine), &iMachine))
+      throw py::value_error("elf_machine is one of " +
+                            gcElfFile::machineWords() + ", or 0 to 65535");
+    if (sElfEndian != "little" && sElfEndian != "big")
+      throw py::value_error("elf_endian is 'little' or 'big'");
+    options.setElfMachine(iMachine).setElfBigEndian(sElfEndian == "big");
     return options;
   }
 };
@@ -459,19 +488,22 @@ struct SaveChoice {
 // keywords, for pybind11 to bind.
 template <class... Lead, class F>
 auto withSaveChoice(F f) {
-  return [f](Lead... lead, py::object range, py::object fill,
-             py::object lineBytes, py::object wordWidth, py::object uf2Family,
-             py::object dfuAlt, const std::string& sDfuName, py::object dfuVid,
-             py::object dfuPid, py::object dfuDevice, py::object srecAddress,
-             py::object hexAddress, bool bStart, py::object header,
-             py::object name, bool bCrlf, bool bDataOnly,
-             py::object addressUnit) {
-    return std::invoke(
-        f, lead...,
-        SaveChoice{range, fill, lineBytes, wordWidth, uf2Family, dfuAlt,
-                   sDfuName, dfuVid, dfuPid, dfuDevice, srecAddress, hexAddress,
-                   bStart, header, name, bCrlf, bDataOnly, addressUnit});
-  };
+  return
+      [f](Lead... lead, py::object range, py::object fill, py::object lineBytes,
+          py::object wordWidth, py::object uf2Family, py::object dfuAlt,
+          const std::string& sDfuName, py::object dfuVid, py::object dfuPid,
+          py::object dfuDevice, py::object srecAddress, py::object hexAddress,
+          bool bStart, py::object header, py::object name, bool bCrlf,
+          bool bDataOnly, py::object addressUnit, py::object elfMachine,
+          const std::string& sElfEndian) {
+        return std::invoke(
+            f, lead...,
+            SaveChoice{range,     fill,        lineBytes,   wordWidth,
+                       uf2Family, dfuAlt,      sDfuName,    dfuVid,
+                       dfuPid,    dfuDevice,   srecAddress, hexAddress,
+                       bStart,    header,      name,        bCrlf,
+                       bDataOnly, addressUnit, elfMachine,  sElfEndian});
+      };
 }
 
 // Binds withSaveChoice<Lead...>(f) as pName of scope, lead its leading
@@ -489,7 +521,8 @@ void defSave(Scope& scope, const char* pName, F f, const char* pDoc,
             py::arg("hex_address") = py::none(), py::arg("start") = true,
             py::arg("header") = py::none(), py::arg("name") = py::none(),
             py::arg("crlf") = false, py::arg("data_only") = false,
-            py::arg("address_unit") = 1, pDoc);
+            py::arg("address_unit") = 1, py::arg("elf_machine") = "none",
+            py::arg("elf_endian") = "little", pDoc);
 }
 
 class Image {
@@ -848,6 +881,46 @@ class Chunks {
   gcChunks walk_;
 };
 
+// The iterator of Image.serials(): a copy of the image a serial, made as
+// it is asked for.
+class Serials {
+ public:
+  Serials(py::object owner, std::string sType, py::handle at, py::handle first,
+          py::handle count, py::handle step, bool bOverwrite)
+      : owner_(std::move(owner)),
+        image_(owner_.cast<Image&>()),
+        sType_(std::move(sType)),
+        iAt_(toAddress(at)),
+        iFirst_(toInt(first, ~u64{0}, "first")),
+        iCount_(toInt(count, ~u64{0}, "count")),
+        iStep_(toInt(step, ~u64{0}, "step")),
+        bOverwrite_(bOverwrite) {
+    check(checkSerials(sType_, iFirst_, iCount_, iStep_));
+  }
+
+  py::tuple next() {
+    if (i_ == iCount_) throw py::stop_iteration();
+    const u64 n = iFirst_ + i_ * iStep_;
+    std::unique_ptr<Image> pCopy = image_.copy();
+    std::string sValue;
+    gcFileResult result = serialValue(sType_, n, &sValue);
+    if (result.isOk()) {
+      Working working(pCopy->mutex);
+      result = setImage(pCopy->vmm(), sValue, iAt_, bOverwrite_);
+    }
+    check(result);
+    ++i_;
+    return py::make_tuple(n, std::move(pCopy));
+  }
+
+ private:
+  py::object owner_;  // keeps image_ alive
+  Image& image_;
+  std::string sType_;
+  u64 iAt_, iFirst_, iCount_, iStep_, i_ = 0;
+  bool bOverwrite_;
+};
+
 // The extensions of the formats written, dotted, a comma between formats.
 std::string writtenExtensions() {
   std::string s;
@@ -868,13 +941,13 @@ void addFormatInfo(py::module_& m) {
       py::module_::import("collections")
           .attr("namedtuple")("FormatInfo",
                               "name read write binary addressed unit "
-                              "extensions detected description");
+                              "extensions detected description",
+                              py::arg("module") = "dwxvmm");
   info.attr("__doc__") =
       "What a format is: name (its type name), read, write, binary (bytes, "
       "not text), addressed (its files carry addresses), unit (takes an "
       "address unit), extensions ('.hex', ...), detected ('content', "
       "'extension' or 'no') and a one-line description.";
-  info.attr("__module__") = "dwxvmm";
   py::dict rows;
   for (std::size_t i = 0; i < gcFileSupport::formatCount(); ++i) {
     const gcFormatInfo& f = gcFileSupport::format(i);
@@ -933,9 +1006,11 @@ bytes) replaces the S0 header, False writes none. crlf ends every line of a
 text format with CR LF; data_only writes only data records (no header,
 start address, record count or end record). name is the prefix of a C
 array's names. address_unit (2 or 4) writes addresses that count units of
-that many bytes (any format whose addresses count bytes).)";
+that many bytes (any format whose addresses count bytes). elf_machine (a
+name: 'arm', 'riscv', ..., or a number) and elf_endian ('little' or 'big')
+are an ELF file's; it holds a segment and a section a run.)";
 
-PYBIND11_MODULE(dwxvmm, m) {
+PYBIND11_MODULE(_dwxvmm, m) {
   const std::string loadDoc =
       std::string("Loads the file at path into this image, all or nothing.") +
       kLoadKeywords;
@@ -977,13 +1052,27 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
       PyExc_ValueError, attrs.ptr());
   if (pImageError == nullptr) throw py::error_already_set();
   m.attr("ImageError") = py::handle(pImageError);
+  m.attr("__version__") = DWXVMM_VERSION;
   m.attr("CHECKSUMS") = py::tuple(py::cast(checksumNames()));
   m.attr("FORMATS") =
       py::tuple(py::str(gcFileSupport::formatWords()).attr("split")("|"));
+  const py::object namedtuple =
+      py::module_::import("collections").attr("namedtuple");
+  m.attr("Verification") = namedtuple("Verification", "ok stored computed",
+                                      py::arg("module") = "dwxvmm");
+  m.attr("Usage") =
+      namedtuple("Usage", "used free size", py::arg("module") = "dwxvmm");
+  m.attr("Verification").attr("__doc__") =
+      "What Image.verify() found: ok, the stored bytes and the computed ones.";
+  m.attr("Usage").attr("__doc__") =
+      "A region's bytes as Image.usage() counts them: used, free and size.";
   addFormatInfo(m);
   m.def("checksum_list", &checksumList,
         "Every checksum name with its parameters and check value, as text.");
 
+  py::class_<Serials>(m, "_Serials", "The iterator of Image.serials().")
+      .def("__iter__", [](py::object self) { return self; })
+      .def("__next__", &Serials::next);
   py::class_<Chunks>(m, "_Chunks", "The iterator of Image.chunks().")
       .def("__iter__", [](py::object self) { return self; })
       .def("__next__", &Chunks::next);
@@ -1235,6 +1324,93 @@ run side by side, and calls on one image from several threads take turns.)");
           "The bytes checksum() would write for name over start..stop "
           "(default: the lowest to the highest written byte); writes "
           "nothing.")
+      .def(
+          "verify",
+          [](Image& self, const std::string& sName, py::handle at,
+             py::handle start, py::handle stop) {
+            const u64 iAt = toAddress(at);
+            const bool bRange = !start.is_none() || !stop.is_none();
+            gcAddressRange r{0, 0};
+            if (bRange && !self.range(start, stop, &r))
+              throw py::value_error(sName + ": the range is empty");
+            gcChecksumCheck c;
+            gcFileResult result;
+            {
+              Working working(self.mutex);
+              result = verifyChecksum(self.vmm(), sName, iAt, bRange, r.iFirst,
+                                      r.iLast, &c);
+            }
+            check(result);
+            const auto bytes = [](const std::vector<unsigned char>& v) {
+              return py::bytes(reinterpret_cast<const char*>(v.data()),
+                               v.size());
+            };
+            return py::module_::import("dwxvmm").attr("Verification")(
+                c.bOk, bytes(c.stored), bytes(c.computed));
+          },
+          py::arg("name"), py::arg("at"), py::arg("start") = py::none(),
+          py::arg("stop") = py::none(),
+          "Verification(ok, stored, computed): the checksum name over "
+          "start..stop as checksum() would write it at at, against the bytes "
+          "stored there. Without start and stop, the lowest to the highest "
+          "written byte less the stored value where it lies at either end. "
+          "An ImageError for a hole at at or in the range.")
+      .def(
+          "fit",
+          [](Image& self, py::handle regions) {
+            const std::vector<gcRegion> list = toRegions(regions);
+            std::vector<gcAddressRange> outside;
+            {
+              Working working(self.mutex);
+              outside = outsideRegions(self.vmm(), list);
+            }
+            py::list out;
+            for (const gcAddressRange& r : outside)
+              out.append(py::make_tuple(r.iFirst, r.iLast + 1));
+            return out;
+          },
+          py::arg("regions"),
+          "The (start, stop) ranges of written bytes outside every region "
+          "of regions, a mapping of name to (start, stop); empty when the "
+          "image fits. An ImageError for regions that overlap.")
+      .def(
+          "usage",
+          [](Image& self, py::handle regions) {
+            const std::vector<gcRegion> list = toRegions(regions);
+            std::vector<u64> used;
+            {
+              Working working(self.mutex);
+              used = regionUsage(self.vmm(), list);
+            }
+            const py::object usage =
+                py::module_::import("dwxvmm").attr("Usage");
+            py::dict out;
+            for (std::size_t i = 0; i < list.size(); ++i) {
+              const u64 iSize = list[i].iLast - list[i].iFirst + 1;
+              out[py::str(list[i].sName)] =
+                  usage(used[i], iSize - used[i], iSize);
+            }
+            return out;
+          },
+          py::arg("regions"),
+          "{name: Usage(used, free, size)} for regions, a mapping of name "
+          "to (start, stop): each region's written bytes, its holes and its "
+          "size. An ImageError for regions that overlap.")
+      .def(
+          "serials",
+          [](py::object self, const std::string& sType, py::handle at,
+             py::handle first, py::handle count, py::handle step,
+             bool bOverwrite) {
+            return Serials(self, sType, at, first, count, step, bOverwrite);
+          },
+          py::arg("type"), py::arg("at"), py::arg("first"), py::arg("count"),
+          py::arg("step") = 1, py::kw_only(), py::arg("overwrite") = false,
+          "Yields (serial, Image) for count serials first, first + step, "
+          "...: a copy of this image with the serial written at at as type "
+          "(u8 ... u64be as set() takes them, 'text:WIDTH' zero-padded "
+          "decimal, 'bcd:BYTES'). An ImageError before the first copy for a "
+          "serial that does not fit, naming it; over written bytes of other "
+          "values unless overwrite.")
       .def(
           "transform",
           [](Image& self, const std::string& sOp, py::handle value,

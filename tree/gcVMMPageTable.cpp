@@ -1,6 +1,5 @@
 #include "gcVMMPageTable.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "../core/direct_path.h"
@@ -65,10 +64,8 @@ void gcVMMPageTable::addPageBase(gcVMMPageBase* pNew) {
 
 void gcVMMPageTable::createPageBaseList() {
   destroyPageBaseList();
-  char line[64];
-  std::snprintf(line, sizeof line, "Create space for %u base Entrys...",
-                static_cast<unsigned>(getMaxSize()));
-  reportLine(line);
+  dwxvmm_detail::reportCount("Create space for ", getMaxSize(),
+                             " base Entrys...");
   const vmm_int n = getMaxSize();
   pPageBaseList = new gcVMMPageBase*[n];
   std::memset(pPageBaseList, 0, n * sizeof(gcVMMPageBase*));

@@ -5,7 +5,8 @@
 #include "gcVMMPageBase.h"
 
 // Lookup is one index operation; the whole entry array is allocated (and its
-// "Create space for N base Entrys..." line written) when the table is built.
+// "Create space for N base Entrys..." line written, after which the error
+// stream is in decimal) when the table is built.
 // Reports its object and its array as static table memory.
 class DWXVMM_EXPORT gcVMMPageTable : public gcVMMPageBase {
  public:

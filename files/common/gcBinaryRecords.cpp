@@ -25,6 +25,7 @@ gcRecordReader::gcRecordReader(gcImageLoad& load, bool bAddresses)
 bool gcRecordReader::begin() {
   if (!isOk() || peek() < 0) return false;
   iRecord_ = offset();
+  ++iRecords_;
   load_.setContext(offsetText(iRecord_));
   return true;
 }
@@ -52,6 +53,11 @@ bool gcRecordReader::refill(std::size_t n) {
 
 const unsigned char* gcRecordReader::cutShort() {
   if (!isOk()) return nullptr;
+  // The head of a longer file: the records before this one told enough.
+  if (load_.isSourceHead() && iRecords_ > 1) {
+    bEof_ = true, iPos_ = iEnd_;
+    return nullptr;
+  }
   load_.setContext(offsetText(iBase_ + iEnd_));
   char reason[80];
   std::snprintf(reason, sizeof reason,

@@ -27,7 +27,9 @@ inline unsigned char* putBe(unsigned char* p, std::uint32_t v, int iBytes) {
 
 // Reads a file front to back, a record at a time. Every error names the
 // byte offset of the record begun last ("offset 0x1A: checksum mismatch");
-// a record that the file's end cuts short is named by that end.
+// a record that the file's end cuts short is named by that end, unless the
+// source is a longer file's head and the record is not the first: the
+// file then ends before it.
 class gcRecordReader {
  public:
   static constexpr std::size_t kMaxTake = 1 << 12;
@@ -101,6 +103,7 @@ class gcRecordReader {
   std::unique_ptr<unsigned char[]> buffer_;
   std::uint64_t iBase_ = 0;  // file offset of buffer_[0]
   std::uint64_t iRecord_ = 0;
+  std::uint64_t iRecords_ = 0;  // begun
   std::size_t iPos_ = 0, iEnd_ = 0;
   bool bEof_ = false;
 };

@@ -23,6 +23,14 @@ char* words(char* p, const unsigned char* pByte, unsigned int n, bool bFirst) {
   return p;
 }
 
+template <>
+char* words<1>(char* p, const unsigned char* pByte, unsigned int n,
+               bool bFirst) {
+  *p = ' ';
+  p += !bFirst;
+  return n == 0 ? p : gpHexKernels->encodeSpaced(p, pByte, n);
+}
+
 }  // namespace
 
 gcBlockWriter::gcBlockWriter(gcImageSave& save, unsigned int iWordBytes,

@@ -30,6 +30,7 @@ gcImageLoad::gcImageLoad(const std::string& sName, gcVMMBase* pTarget,
       pSource(options.getSourceData()),
       iSourceSize(options.getSourceSize()),
       iSourcePos(0),
+      bSourceHead(options.getSourceHead()),
       iPos(0),
       iEnd(0),
       bEof(false),
@@ -80,6 +81,7 @@ bool gcImageLoad::error() const {
 }
 
 bool gcImageLoad::nextLine(const char** ppLine, std::size_t* pLength) {
+  if (pSource != nullptr) return nextSourceLine(ppLine, pLength);
   for (;;) {
     char* pStart = buffer.get() + iPos;
     auto* pEnd = static_cast<char*>(std::memchr(pStart, '\n', iEnd - iPos));
@@ -105,6 +107,24 @@ bool gcImageLoad::nextLine(const char** ppLine, std::size_t* pLength) {
     bEof = n == 0;
     iEnd += n;
   }
+}
+
+// Lines of bytes in memory are read where they lie, held to the read
+// buffer's length as a file's are.
+bool gcImageLoad::nextSourceLine(const char** ppLine, std::size_t* pLength) {
+  if (iSourcePos >= iSourceSize) return false;
+  const char* pStart = pSource + iSourcePos;
+  const std::size_t iLeft = static_cast<std::size_t>(
+      std::min<std::uint64_t>(iSourceSize - iSourcePos, kBuffer));
+  const auto* pEnd = static_cast<const char*>(std::memchr(pStart, '\n', iLeft));
+  ++iLine;
+  if (pEnd == nullptr && iSourceSize - iSourcePos >= kBuffer)
+    return fail("line too long");
+  if (pEnd == nullptr) pEnd = pSource + iSourceSize;
+  iSourcePos = pEnd - pSource + 1;
+  *ppLine = pStart;
+  *pLength = pEnd - pStart - (pEnd > pStart && pEnd[-1] == '\r');
+  return true;
 }
 
 std::size_t gcImageLoad::nextBlock(const char** ppData) {

@@ -44,6 +44,8 @@ class gcImageLoad {
   int getDescriptor() const;
   // The bytes of a load from memory, or null for a file.
   const char* getSource() const;
+  // Whether they are only a longer file's first bytes (the options' head).
+  bool isSourceHead() const { return bSourceHead; }
   // The file's size in bytes; false (after fail()) if it cannot be told.
   bool getSize(std::uint64_t* pSize);
   // A prefix for the reasons of the errors that follow ("section .data: "),
@@ -120,11 +122,13 @@ class gcImageLoad {
   // read error.
   std::size_t readSome(char* pOut, std::size_t n);
   bool error() const;
+  bool nextSourceLine(const char** ppLine, std::size_t* pLength);
 
   FILE* pFile;
   const char* pSource;  // bytes in memory instead of pFile
   std::uint64_t iSourceSize;
   std::uint64_t iSourcePos;
+  bool bSourceHead;
   std::unique_ptr<char[]> buffer;
   std::size_t iPos;
   std::size_t iEnd;

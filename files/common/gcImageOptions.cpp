@@ -29,10 +29,13 @@ gcImageOptions::gcImageOptions()
       iDfuVendor(0x0483),
       iDfuProduct(0xDF11),
       iDfuDevice(0xFFFF),
+      iElfMachine(0),
+      bElfBigEndian(false),
       bDataOnly(false),
       iAddressUnit(1),
       pSourceData(nullptr),
-      iSourceSize(0) {}
+      iSourceSize(0),
+      bSourceHead(false) {}
 
 gcImageOptions& gcImageOptions::setSource(const char* pData,
                                           std::uint64_t iSize) {
@@ -42,6 +45,11 @@ gcImageOptions& gcImageOptions::setSource(const char* pData,
 }
 const char* gcImageOptions::getSourceData() const { return pSourceData; }
 std::uint64_t gcImageOptions::getSourceSize() const { return iSourceSize; }
+gcImageOptions& gcImageOptions::setSourceHead(bool bHead) {
+  bSourceHead = bHead;
+  return *this;
+}
+bool gcImageOptions::getSourceHead() const { return bSourceHead; }
 
 gcImageOptions& gcImageOptions::setOutput(OutputSink sink) {
   output = std::move(sink);
@@ -194,6 +202,17 @@ gcImageOptions& gcImageOptions::setDfuIds(std::uint16_t iVendor,
 std::uint16_t gcImageOptions::getDfuVendor() const { return iDfuVendor; }
 std::uint16_t gcImageOptions::getDfuProduct() const { return iDfuProduct; }
 std::uint16_t gcImageOptions::getDfuDevice() const { return iDfuDevice; }
+
+gcImageOptions& gcImageOptions::setElfMachine(std::uint16_t iMachine) {
+  iElfMachine = iMachine;
+  return *this;
+}
+std::uint16_t gcImageOptions::getElfMachine() const { return iElfMachine; }
+gcImageOptions& gcImageOptions::setElfBigEndian(bool bBig) {
+  bElfBigEndian = bBig;
+  return *this;
+}
+bool gcImageOptions::getElfBigEndian() const { return bElfBigEndian; }
 
 gcImageOptions& gcImageOptions::setAddressUnit(unsigned int iUnit) {
   iAddressUnit = iUnit;

@@ -45,6 +45,12 @@ class DWXFILES_EXPORT gcImageOptions {
   gcImageOptions& setSource(const char* pData, std::uint64_t iSize);
   const char* getSourceData() const;  // null: none
   std::uint64_t getSourceSize() const;
+  // The source is only the first bytes of a longer file, as detection
+  // reads them (default false): where their end cuts a binary record after
+  // the first, the load ends there, as at a file's end without its end
+  // record, instead of failing.
+  gcImageOptions& setSourceHead(bool bHead);
+  bool getSourceHead() const;
 
   // Saving. The inclusive range to save (default: from the lowest to the
   // highest written byte). A save fails for iFirst > iLast or an iLast
@@ -125,6 +131,12 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint16_t getDfuVendor() const;
   std::uint16_t getDfuProduct() const;
   std::uint16_t getDfuDevice() const;
+  // ELF saves: the machine (e_machine, default 0: none) and the byte order
+  // (default little-endian).
+  gcImageOptions& setElfMachine(std::uint16_t iMachine);
+  std::uint16_t getElfMachine() const;
+  gcImageOptions& setElfBigEndian(bool bBig);
+  bool getElfBigEndian() const;
 
   // Loading and saving: the N-byte unit the file's addresses count (1, the
   // default, or 2 or 4): image address = file address x N, the start
@@ -164,11 +176,14 @@ class DWXFILES_EXPORT gcImageOptions {
   std::uint16_t iDfuVendor;
   std::uint16_t iDfuProduct;
   std::uint16_t iDfuDevice;
+  std::uint16_t iElfMachine;
+  bool bElfBigEndian;
   bool bDataOnly;
   unsigned int iAddressUnit;
   const char* pSourceData;
   std::uint64_t iSourceSize;
   OutputSink output;
+  bool bSourceHead;
 };
 
 // What an image carries beside its data: a start address (Intel HEX 03 or

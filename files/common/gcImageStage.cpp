@@ -20,6 +20,17 @@ u64 nextBit(const u64* pWords, u64 o, u64 iEnd, bool bSet) {
   return iEnd;
 }
 
+// A record's bytes, a few dozen: a plain memcpy of a size bounded by the
+// page is inlined as rep movsq, which takes longer to start than this.
+void copyBytes(unsigned char* pTo, const unsigned char* pFrom, u64 n) {
+  if (n < 16) {
+    for (u64 i = 0; i < n; ++i) pTo[i] = pFrom[i];
+    return;
+  }
+  for (u64 i = 0; i + 16 < n; i += 16) std::memcpy(pTo + i, pFrom + i, 16);
+  std::memcpy(pTo + n - 16, pFrom + n - 16, 16);
+}
+
 }  // namespace
 
 gcImageStage::gcImageStage(gcVMMBase* pTarget, bool bWins, u64 iMaxMemory)
@@ -89,7 +100,7 @@ bool gcImageStage::put(u64 iAddr, const unsigned char* pData, u64 n,
       *pConflict = static_cast<std::uint32_t>(bad);
       return false;
     }
-    std::memcpy(p.data + o, pData, k);
+    copyBytes(p.data + o, pData, k);
     iBytes += k;
     iAddr += k, pData += k, n -= k;
   }

@@ -152,8 +152,9 @@ bool checkStartFits(gcImageSave& save, std::uint32_t iStart,
   return save.fail(reason);
 }
 
-bool hexValue(const char* p, std::size_t n, std::uint64_t* pValue) {
-  if (n == 0 || n > 16) return false;
+gcHexField hexField(const char* p, std::size_t n, unsigned int iDigits,
+                    std::uint64_t* pValue) {
+  if (n == 0) return gcHexField::kNotHex;
   u64 v = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const char c = p[i];
@@ -161,9 +162,10 @@ bool hexValue(const char* p, std::size_t n, std::uint64_t* pValue) {
                   : c >= 'A' && c <= 'F' ? c - 'A' + 10
                   : c >= 'a' && c <= 'f' ? c - 'a' + 10
                                          : -1;
-    if (d < 0) return false;
+    if (d < 0) return gcHexField::kNotHex;
     v = v << 4 | static_cast<unsigned int>(d);
   }
+  if (n > iDigits) return gcHexField::kTooWide;
   *pValue = v;
-  return true;
+  return gcHexField::kValue;
 }

@@ -78,8 +78,13 @@ unsigned int userUnit(Job& job, const char* pTypeName,
   return 0;
 }
 
-// The value of 1 to 16 hex digits, either case: false for none, more, or
-// any other character.
-bool hexValue(const char* p, std::size_t n, std::uint64_t* pValue);
+// What a field of hex digits held.
+enum class gcHexField : std::uint8_t { kValue, kNotHex, kTooWide };
+// Reads a field of 1 to iDigits hex digits, either case (iDigits, at most
+// 16, the width its format gives it): its value in *pValue, or kNotHex for
+// none or any other character, or kTooWide for more digits than iDigits,
+// leading zeros too.
+gcHexField hexField(const char* p, std::size_t n, unsigned int iDigits,
+                    std::uint64_t* pValue);
 
 #endif  // DWXFILES_GCTEXTLINES_H_

@@ -30,21 +30,25 @@ struct AsciiHexReader : gcTextReader {
     std::size_t i = *pI + 2;
     if (*pI + 1 >= n || (p[*pI + 1] != 'A' && p[*pI + 1] != 'S'))
       return load.fail("unknown command");
+    const bool bAddress = p[*pI + 1] == 'A';
     const std::size_t iFrom = i;
     while (i < n && p[i] != ',' && p[i] != '.') ++i;
-    u64 v;
+    u64 v = 0;
+    const gcHexField field =
+        i == n ? gcHexField::kNotHex
+               : hexField(p + iFrom, i - iFrom, bAddress ? 8 : 4, &v);
     // After a comma as execution character, a dot ends the command.
-    if (i == n || !hexValue(p + iFrom, i - iFrom, &v) ||
+    if (field == gcHexField::kNotHex ||
         (cExecution != 0 && (p[i] == '.') != (cExecution == ',')))
-      return load.fail(p[*pI + 1] == 'A' ? "bad address" : "bad checksum");
+      return load.fail(bAddress ? "bad address" : "bad checksum");
+    if (field == gcHexField::kTooWide)
+      return load.fail(bAddress ? "address wider than 32 bits"
+                                : "checksum wider than 16 bits");
     *pI = i + 1;
-    if (p[iFrom - 1] == 'S') {
-      if (v != (iSum & 0xFFFF) && !load.checksumMismatch()) return false;
-    } else if (v > 0xFFFFFFFF) {
-      return load.fail("address wider than 32 bits");
-    } else {
+    if (bAddress)
       iAddr = v * iUnit;
-    }
+    else if (v != (iSum & 0xFFFF) && !load.checksumMismatch())
+      return false;
     return true;
   }
 

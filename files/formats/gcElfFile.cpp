@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "gcImageLoad.h"
+#include "gcImageSave.h"
+#include "tools/segments.h"
 
 namespace {
 
@@ -240,8 +243,175 @@ gcFileResult gcElfFile::loadImage(const std::string& sFileName, gcVMMBase* pVMM,
   return load.finish(info, pInfo);
 }
 
-gcFileResult gcElfFile::saveImage(const std::string& sFileName, gcVMMBase*,
-                                  const gcImageOptions&, const gcImageInfo*) {
-  return gcFileResult::failure(sFileName, 0,
-                               "cannot write ELF files (a format read only)");
+namespace {
+
+// The machines a save takes by name; any other by its number.
+const struct {
+  const char* pWord;
+  unsigned int iMachine;
+} kMachineWords[] = {
+    {"none", EM_NONE},     {"arm", EM_ARM},   {"aarch64", EM_AARCH64},
+    {"riscv", EM_RISCV},   {"avr", EM_AVR},   {"msp430", EM_MSP430},
+    {"xtensa", EM_XTENSA}, {"mips", EM_MIPS}, {"ppc", EM_PPC},
+    {"sparc", EM_SPARC},   {"x86", EM_386},   {"x86-64", EM_X86_64},
+};
+
+// Without extended numbering, the section count (runs, the null section
+// and the name table) stays below SHN_LORESERVE.
+constexpr std::size_t kMaxRuns = SHN_LORESERVE - 3;
+
+// The bytes of n headers of type eType in the file's byte order.
+std::string fileBytes(const void* pHeaders, std::size_t n, Elf_Type eType,
+                      unsigned int iEncoding) {
+  std::string out(n, '\0');
+  Elf_Data from{const_cast<void*>(pHeaders), eType, EV_CURRENT, n, 0, 0};
+  Elf_Data to{&out[0], eType, EV_CURRENT, n, 0, 0};
+  if (n != 0 && elf32_xlatetof(&to, &from, iEncoding) == nullptr) out.clear();
+  return out;
+}
+
+// Hands bytes of any length to the save in pieces its buffer takes.
+void put(gcImageSave& save, const char* p, std::size_t n) {
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t m = std::min<std::size_t>(n - i, 1 << 15);
+    char* pTo = save.room(m);
+    std::memcpy(pTo, p + i, m);
+    save.advance(pTo + m);
+    i += m;
+  }
+}
+
+struct RunWriter : gcSegmentHandler {
+  explicit RunWriter(gcImageSave& save) : save(save) {}
+  bool handleSegment(vmm_int, std::uint64_t n, const char* p) override {
+    put(save, p, n);
+    return true;
+  }
+  gcImageSave& save;
+};
+
+}  // namespace
+
+bool gcElfFile::machineId(const std::string& sName, std::uint16_t* pId) {
+  for (const auto& m : kMachineWords)
+    if (sName == m.pWord) return *pId = m.iMachine, true;
+  u64 v = 0;
+  if (sName.empty() || sName.size() > 5 ||
+      sName.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  v = std::stoull(sName);
+  if (v > 0xFFFF) return false;
+  *pId = static_cast<std::uint16_t>(v);
+  return true;
+}
+
+std::string gcElfFile::machineWords() {
+  std::string out;
+  for (const auto& m : kMachineWords)
+    out += (out.empty() ? "" : ", ") + std::string(m.pWord);
+  return out;
+}
+
+gcFileResult gcElfFile::saveImage(const std::string& sFileName, gcVMMBase* pVMM,
+                                  const gcImageOptions& options,
+                                  const gcImageInfo* pInfo) {
+  static const unsigned int iVersion = elf_version(EV_CURRENT);
+  gcImageSave save(sFileName, pVMM, options);
+  if (iVersion == EV_NONE) save.fail("libelf is out of date");
+  std::vector<gcRun> runs;
+  if (save.isOk() && save.getFirst() <= save.getLast())
+    runs = collectRuns(pVMM, save.getFirst(), save.getLast());
+  const std::size_t n = runs.size();
+  if (n > kMaxRuns)
+    save.fail(std::to_string(n) + " runs: an ELF section table holds " +
+              std::to_string(kMaxRuns) + " without extended numbering");
+  const unsigned int iEncoding =
+      options.getElfBigEndian() ? ELFDATA2MSB : ELFDATA2LSB;
+
+  // Headers, one segment and one section a run, the run's bytes in file
+  // order, the section names, then the section headers.
+  std::vector<Elf32_Phdr> segments(n);
+  std::vector<Elf32_Shdr> sections(n + 2);
+  std::string names(1, '\0');
+  u64 iOffset = sizeof(Elf32_Ehdr) + n * sizeof(Elf32_Phdr), iData = 0;
+  for (std::size_t i = 0; i < n && save.isOk(); ++i) {
+    const gcRun& run = runs[i];
+    if (run.iLength >= kSpace) save.fail("a run of 4 GiB does not fit ELF32");
+    const auto a = static_cast<Elf32_Addr>(run.iFirst);
+    const auto size = static_cast<Elf32_Word>(run.iLength);
+    const auto offset = static_cast<Elf32_Off>(iOffset);
+    segments[i] = {PT_LOAD, offset, a, a, size, size, PF_R | PF_X, 1};
+    sections[i + 1] = {static_cast<Elf32_Word>(names.size()),
+                       SHT_PROGBITS,
+                       SHF_ALLOC | SHF_EXECINSTR,
+                       a,
+                       offset,
+                       size,
+                       0,
+                       0,
+                       1,
+                       0};
+    names += ".sec" + std::to_string(i + 1) + '\0';
+    iOffset += run.iLength;
+    iData += run.iLength;
+  }
+  const u64 iNames = iOffset;
+  sections[n + 1] = {static_cast<Elf32_Word>(names.size()),
+                     SHT_STRTAB,
+                     0,
+                     0,
+                     static_cast<Elf32_Off>(iNames),
+                     0,
+                     0,
+                     0,
+                     1,
+                     0};
+  names += std::string(".shstrtab") + '\0';
+  sections[n + 1].sh_size = static_cast<Elf32_Word>(names.size());
+  const u64 iTable = (iNames + names.size() + 3) & ~u64{3};
+  if (iTable + sections.size() * sizeof(Elf32_Shdr) >= kSpace)
+    save.fail("the file would pass 4 GiB, beyond ELF32's offsets");
+
+  Elf32_Ehdr eh{};
+  std::memcpy(eh.e_ident, ELFMAG, SELFMAG);
+  eh.e_ident[EI_CLASS] = ELFCLASS32;
+  eh.e_ident[EI_DATA] = static_cast<unsigned char>(iEncoding);
+  eh.e_ident[EI_VERSION] = EV_CURRENT;
+  eh.e_type = ET_EXEC;
+  eh.e_machine = options.getElfMachine();
+  eh.e_version = EV_CURRENT;
+  if (pInfo != nullptr && pInfo->hasStartAddress() && options.getWriteStart())
+    eh.e_entry = pInfo->getLinearStartAddress();
+  eh.e_phoff = n == 0 ? 0 : sizeof(Elf32_Ehdr);
+  eh.e_shoff = static_cast<Elf32_Off>(iTable);
+  // ARM's tools take an image without an EABI version for the old ABI.
+  eh.e_flags = eh.e_machine == EM_ARM ? EF_ARM_EABI_VER5 : 0;
+  eh.e_ehsize = sizeof(Elf32_Ehdr);
+  eh.e_phentsize = sizeof(Elf32_Phdr);
+  eh.e_phnum = static_cast<Elf32_Half>(n);
+  eh.e_shentsize = sizeof(Elf32_Shdr);
+  eh.e_shnum = static_cast<Elf32_Half>(n + 2);
+  eh.e_shstrndx = static_cast<Elf32_Half>(n + 1);
+
+  if (!save.open()) return save.finish(0, 0);
+  const std::string header = fileBytes(&eh, sizeof eh, ELF_T_EHDR, iEncoding);
+  const std::string programs =
+      fileBytes(segments.data(), n * sizeof(Elf32_Phdr), ELF_T_PHDR, iEncoding);
+  const std::string table =
+      fileBytes(sections.data(), sections.size() * sizeof(Elf32_Shdr),
+                ELF_T_SHDR, iEncoding);
+  if (header.empty() || table.empty() ||
+      programs.size() != n * sizeof(Elf32_Phdr)) {
+    save.fail("ELF headers: " + libelfError());
+    return save.finish(0, 0);
+  }
+  put(save, header.data(), header.size());
+  put(save, programs.data(), programs.size());
+  RunWriter writer(save);
+  if (n != 0)
+    forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
+  names.resize(iTable - iNames, '\0');
+  put(save, names.data(), names.size());
+  put(save, table.data(), table.size());
+  return save.finish(iData, 0);
 }

@@ -34,14 +34,15 @@ struct FastLoadReader : gcTextReader {
   bool bEnd = false;
 
   // The digits from p[*pI] on: exactly iCount of them, or with iCount 0 as
-  // many as there are (at most 6).
+  // many as there are, at most iMost (an address's 6, a sum's 4).
   bool number(const char* p, std::size_t n, std::size_t* pI,
-              unsigned int iCount, u64* pValue, const char* pWhat) {
+              unsigned int iCount, u64* pValue, const char* pWhat,
+              unsigned int iMost = 6) {
     std::size_t i = *pI;
     u64 v = 0;
     for (; i < n && digit(p[i]) >= 0 && (iCount == 0 || i - *pI < iCount); ++i)
       v = v << 6 | static_cast<unsigned int>(digit(p[i]));
-    if (i == *pI || (iCount != 0 && i - *pI != iCount) || i - *pI > 6)
+    if (i == *pI || (iCount != 0 && i - *pI != iCount) || i - *pI > iMost)
       return load.fail(std::string("bad ") + pWhat);
     *pI = i;
     *pValue = v;
@@ -73,7 +74,7 @@ struct FastLoadReader : gcTextReader {
         return put(&b, 1);
       }
       case 'C':
-        if (!number(p, n, pI, 0, &v, "checksum")) return false;
+        if (!number(p, n, pI, 0, &v, "checksum", 4)) return false;
         return v == (iSum & 0xFFFF) || load.checksumMismatch();
       case 'E':
         if (!number(p, n, pI, 2, &v, "entry command")) return false;

@@ -24,6 +24,10 @@ struct DWXFILES_EXPORT gcFormatInfo {
     kNamed = 64,     // an input with its first extension is one, whatever
                      // its bytes
     kRest = 128,     // bytes no other format claims, unless they are text
+    kProve = 256,    // its lead alone does not tell: its reader must take
+                     // the first records
+    kHinted = 512,   // an input with one of its extensions is one where
+                     // its first bytes allow it or tell nothing
   };
   const char* pWord;        // --format WORD, PATH@WORD, the module's format=
   const char* pTypeName;    // createFileSupport's name, getTypeName's
@@ -56,9 +60,11 @@ class DWXFILES_EXPORT gcFileSupport {
   // any other name null.
   gcFileFormat* createFileSupport(std::string sTypeName);
 
-  // The type name of the first row, in the table's order, whose recogniser
-  // takes these bytes ("Intel HEX" for ':', "ELF" for 0x7F "ELF", ...), else
-  // that of the row for the rest ("Binary file").
+  // The type name of the format whose recogniser takes these bytes ("ELF"
+  // for 0x7F "ELF", ...); where several do, or one must prove its claim
+  // (kProve), of the one whose reader takes the first records, the first
+  // in the table's order that reads them alike; else the first that needs
+  // no proof, else that of the row for the rest ("Binary file").
   static std::string detectType(const char* pHead, std::size_t iSize);
   // detectType of the file's first bytes; empty when it cannot be read.
   static std::string detectFileType(const std::string& sFileName);
@@ -67,10 +73,12 @@ class DWXFILES_EXPORT gcFileSupport {
   static constexpr std::size_t kDetectBytes = 65536;
   // The format of the input sName (its extension counts) that begins with
   // pHead (its first kDetectBytes, or all of it): a row whose extension
-  // decides (kNamed) whatever the bytes; then the bytes, as
-  // detectType says. Bytes none of these tells, and none at all, are
-  // "Binary file", but printable text (isText) is a failure naming sName
-  // that asks for PATH@FORMAT, listing the words of the formats read.
+  // decides (kNamed) whatever the bytes; then the bytes, as detectType
+  // says, preferring a format an extension hints at (kHinted). Bytes that
+  // formats read differently are a failure naming their words. Bytes none of
+  // these tells, and none at all, are "Binary file", but printable text
+  // (isText) is a failure naming sName that asks for PATH@FORMAT, listing the
+  // words of the formats read.
   static gcFileResult detectInput(const std::string& sName, const char* pHead,
                                   std::size_t iSize, std::string* pType);
   // detectInput of the file's first bytes; a file that cannot be read is

@@ -34,10 +34,11 @@ struct LogisimReader : gcTextReader {
       n -= pStar + 1 - p;
       p = pStar + 1;
     }
-    u64 v;
-    if (!hexValue(p, n, &v))
+    u64 v = 0;
+    const gcHexField field = hexField(p, n, 2, &v);
+    if (field == gcHexField::kNotHex)
       return load.fail("bad value '" + std::string(p, n) + "'");
-    if (v > 0xFF)
+    if (field == gcHexField::kTooWide)
       return load.fail("value '" + std::string(p, n) + "' wider than 8 bits");
     if (iAddr + iCount > u64{1} << 32)
       return load.fail("data beyond address 0xFFFFFFFF");

@@ -48,7 +48,7 @@ struct MipsReader : gcTextReader {
       return true;
     }
     if (p[0] != '@') return load.fail("a data word is not 8 hex digits");
-    if (!hexValue(p + 1, n - 1, &iAddr) || n > 9)
+    if (hexField(p + 1, n - 1, 8, &iAddr) != gcHexField::kValue)
       return load.fail("bad address '" + std::string(p, n) + "'");
     iAddr *= iUnit;
     return true;

@@ -31,9 +31,10 @@ bool SpasmReader::line(const char* p, std::size_t n) {
   for (int k = 0; k < 2; ++k) {
     const std::size_t iFrom = i;
     while (i < n && !isBlank(p[i])) ++i;
-    if (!hexValue(p + iFrom, i - iFrom, &v[k]))
+    const gcHexField field = hexField(p + iFrom, i - iFrom, 4, &v[k]);
+    if (field == gcHexField::kNotHex)
       return load.fail(k == 0 ? "bad word address" : "bad data word");
-    if (v[k] > 0xFFFF)
+    if (field == gcHexField::kTooWide)
       return load.fail(k == 0 ? "word address wider than 16 bits"
                               : "data word wider than 16 bits");
     while (i < n && isBlank(p[i])) ++i;

@@ -44,7 +44,14 @@ bool readLine(TiTxtState& s, const char* pLine, std::size_t iLength) {
     return s.bAddress = true;
   }
   if (!s.bAddress) return s.load.fail("data before the first address");
-  std::size_t n = 0;
+  // Bytes one blank apart, as writers write them, in one pass; anything
+  // else byte by byte, which names what is wrong.
+  std::size_t n = (iLength - i + 1) / 3;
+  if ((iLength - i + 1) % 3 != 0 ||
+      !gpHexKernels->decodeSpaced(pLine + i, n, s.data))
+    n = 0;
+  else
+    i = iLength;
   for (; i < iLength; ++n) {
     unsigned int sum = 0;
     if (iLength - i < 2 || (iLength - i > 2 && !isBlank(pLine[i + 2])) ||

@@ -47,11 +47,12 @@ struct VmemReader {
     return true;
   }
 
-  // Hex digits and '_' (not first) of at most iMaxBits: false, failed,
-  // for anything else.
+  // Hex digits and '_' (not first), at most iMaxBits / 4 digits, leading
+  // zeros too: false, failed, for anything else.
   bool number(const char* p, std::size_t n, unsigned int iMaxBits, u64* pV,
               const char* pWhat) {
     u64 v = 0;
+    unsigned int iDigits = 0;
     for (std::size_t i = 0; i < n; ++i) {
       const int c = std::tolower(static_cast<unsigned char>(p[i]));
       if (c == '_' && i != 0) continue;
@@ -65,7 +66,7 @@ struct VmemReader {
         return load.fail(std::string(pWhat) + " '" + std::string(p, n) +
                          "' is not hex");
       v = v << 4 | d;
-      if (v >> iMaxBits != 0)
+      if (4 * ++iDigits > iMaxBits)
         return load.fail(std::string(pWhat) + " '" + std::string(p, n) +
                          "' is wider than " + std::to_string(iMaxBits) +
                          " bits");

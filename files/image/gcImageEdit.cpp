@@ -452,6 +452,54 @@ gcFileResult checksumImage(gcVMMBase* pVMM, const std::string& sAlgorithm,
   return putBytes(pVMM, sName, iAt, value.data(), w, bOverwrite);
 }
 
+gcFileResult verifyChecksum(gcVMMBase* pVMM, const std::string& sAlgorithm,
+                            u64 iAt, bool bRange, u64 iFirst, u64 iLast,
+                            gcChecksumCheck* pCheck) {
+  gcChecksumAlgorithm algorithm;
+  std::string sWhy;
+  if (!findChecksum(sAlgorithm, &algorithm, &sWhy)) return fail(sWhy);
+  if (!hasModel(pVMM)) return fail("no VMM with a memory model to read");
+  const std::string sName = sAlgorithm + ": ";
+  const u64 w = algorithm.iWidth;
+  if (iAt + w > kEnd) return fail(sName + pastTheEnd(iAt, w));
+  std::vector<unsigned char> stored(w);
+  u64 next = iAt;
+  walk(pVMM, iAt, iAt + w - 1, [&](u64 a, u64 n, const unsigned char* p) {
+    if (a != next) return false;
+    std::copy(p, p + n, stored.begin() + (a - iAt));
+    next = a + n;
+    return true;
+  });
+  if (next < iAt + w)
+    return fail(sName + "no stored value at " + hex(iAt) + ": " + hex(next) +
+                " is a hole");
+  if (!bRange) {
+    vmm_int low = 0, high = 0;
+    findWrittenBounds(pVMM, 0, kEnd - 1, &low, &high);
+    iFirst = low, iLast = high;
+    // checksumImage wrote it beside the bytes it covers: they were the range.
+    if (iAt == iFirst) iFirst += w;
+    if (iAt + w - 1 == iLast) iLast = iAt - 1;
+    if (iFirst > iLast || iLast >= kEnd)
+      return fail(sName + "no written byte beside the stored value");
+  }
+  sWhy = checkRange(iFirst, iLast);
+  if (!sWhy.empty()) return fail(sName + sWhy);
+  if (algorithm.kind < gcChecksumAlgorithm::kLength && iAt <= iLast &&
+      iAt + w - 1 >= iFirst)
+    return fail(sName + "the checksum at " + hex(iAt) +
+                " overlaps the range it covers");
+  std::vector<unsigned char> computed;
+  const gcFileResult result =
+      computeChecksum(pVMM, algorithm, sName, iFirst, iLast, &computed);
+  if (!result.isOk()) return result;
+  pCheck->bOk = computed == stored;
+  pCheck->stored = std::move(stored);
+  pCheck->computed = std::move(computed);
+  pCheck->iFirst = iFirst, pCheck->iLast = iLast;
+  return result;
+}
+
 const std::vector<std::string>& checksumNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> all;

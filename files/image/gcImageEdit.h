@@ -92,6 +92,27 @@ DWXFILES_EXPORT gcFileResult checksumValue(gcVMMBase* pVMM,
                                            std::uint64_t iLast,
                                            std::vector<unsigned char>* pBytes);
 
+// What verifyChecksum found: the bytes stored at the address, the bytes
+// checksumImage would write there, and the range they were computed over.
+struct gcChecksumCheck {
+  bool bOk = false;
+  std::vector<unsigned char> stored, computed;
+  std::uint64_t iFirst = 0, iLast = 0;
+};
+// Computes sAlgorithm over iFirst..iLast as checksumImage would write it at
+// iAt and compares it with the bytes at iAt. Without bRange, the range is
+// the lowest to the highest written byte, less the stored value's own bytes
+// where they lie at either end (where checksumImage put them). Fails, as
+// checksumImage does, for the name or the range, and for a hole in the
+// stored value (naming its address); a stored value that differs is
+// success with bOk false.
+DWXFILES_EXPORT gcFileResult verifyChecksum(gcVMMBase* pVMM,
+                                            const std::string& sAlgorithm,
+                                            std::uint64_t iAt, bool bRange,
+                                            std::uint64_t iFirst,
+                                            std::uint64_t iLast,
+                                            gcChecksumCheck* pCheck);
+
 // Our own algorithm names and each catalogue CRC's name with -le and -be,
 // in the order checksumList() gives them.
 DWXFILES_EXPORT const std::vector<std::string>& checksumNames();

@@ -29,7 +29,7 @@ struct PpxReader {
     if (p[0] != '$') {
       unsigned char a[2], bytes[1 << 15];
       unsigned int sum = 0, unused = 0;
-      if (n < 4 || !decodeHex(p, 2, a, &unused))
+      if (n < 4 || (n > 4 && p[4] != ' ') || !decodeHex(p, 2, a, &unused))
         return load.fail("an address of four hex digits expected");
       const u64 first = bigEndian(a, 2) * iUnit;
       std::size_t k = 0;

@@ -272,13 +272,15 @@ class Reader {
     }
     if (avail != n * iByte) return load_.fail("incomplete data byte");
     if (n % f_.iUnit != 0) return load_.fail("data not in whole words");
-    if (n > kMaxData) return load_.fail("record too long");
     if (f_.bWholeRecords && n != f_.iMaxData) {
       char reason[48];
       std::snprintf(reason, sizeof reason, "a data record holds %u bytes",
                     f_.iMaxData);
       return load_.fail(reason);
     }
+    // Without a count, the data field is as wide as the format says.
+    if (n > (s.has(kC) ? kMaxData : f_.iMaxData))
+      return load_.fail("record too long");
 
     unsigned int sum = 0;
     const char* q = p + *pPos;

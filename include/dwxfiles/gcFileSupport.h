@@ -17,6 +17,8 @@
 #include "gcIntelHexFile.h"
 #include "gcMifFile.h"
 #include "gcRecordFile.h"
+#include "gcRegions.h"
+#include "gcSerials.h"
 #include "gcSRecordFile.h"
 #include "gcTiTxtFile.h"
 #include "gcUf2File.h"

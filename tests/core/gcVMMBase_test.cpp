@@ -38,6 +38,26 @@ TEST(VMMBase, WithoutTranslatorsEveryAccessIsRefused) {
   EXPECT_EQ(0u, vmm.getUsedPhysicalMemory());
 }
 
+// A host's base for its own numbers holds until a table's creation line or
+// a line that ends in an address: those leave the stream in decimal.
+TEST(VMMBase, TableLinesAndAddressesLeaveTheStreamInDecimal) {
+  Transcript log;
+  gcVMMBase vmm, empty;
+  std::cerr << std::hex;
+  vmm.addAddressTranslator(new gcVMMPageTable(&vmm, 0xFF000000, 0));
+  std::cerr << 4096 << ' ' << std::hex;
+  vmm.addAddressTranslator(new gcVMMPageBase(&vmm, 0xFFF, 0));  // no page
+  empty.getByte(0);  // a line without an address keeps the host's base
+  std::cerr << 4096 << ' ';
+  EXPECT_EQ(nullptr, vmm.mapPage(0x5000));
+  std::cerr << 4096;
+  EXPECT_EQ("Create space for 256 base Entrys...\n4096 " + kNoRules +
+                "1000 gcVMMBase::translateVirtualAddress(vmm_int iAddr): "
+                "UNABLE TO MAP PAGE AT ADDRESS 5000\n4096",
+            log.take());
+  std::cerr << std::dec;
+}
+
 // A host's narrower address space ends at its last address: the half is
 // 1 << (bits - 1), which 32 bits alone would not tell from 2 << (bits - 1).
 TEST(VMMBase, AddressSpaceEndFollowsAHostsBits) {

@@ -63,6 +63,6 @@ if [ "$(cached DWXVMM_PYTHON)" = ON ]; then
   env -u LD_LIBRARY_PATH PYTHONPATH="$p/$(cached DWXVMM_PYTHON_INSTALL_DIR)" \
     "$(cached Python_EXECUTABLE)" -c "import dwxvmm, sys
 assert len(dwxvmm.load(sys.argv[1])) == 144" "$src/examples/firmware.hex"
-  test -e "$p/$(cached DWXVMM_PYTHON_INSTALL_DIR)/dwxvmm.pyi"
+  test -e "$p/$(cached DWXVMM_PYTHON_INSTALL_DIR)/dwxvmm/py.typed"
 fi
 echo "install tree, host builds, vmmtest, dwxvmm and the Python module: ok"

@@ -1,12 +1,13 @@
-"""Firmware images in a sparse 32-bit memory (type stub of the C++ module)."""
+"""Firmware images in a sparse 32-bit memory (type stub of the compiled module)."""
 import os
-from typing import (Dict, Iterable, Iterator, List, NamedTuple, Optional,
-                    Tuple, Union, overload)
+from typing import (Dict, Iterable, Iterator, List, Mapping, NamedTuple,
+                    Optional, Tuple, Union, overload)
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 _Range = Tuple[int, int]
 _Bytes = Union[bytes, bytearray, memoryview]  # any bytes-like object
 
+__version__: str  # the library's version
 CHECKSUMS: Tuple[str, ...]
 FORMATS: Tuple[str, ...]  # the words of save's and load's format=
 
@@ -23,6 +24,16 @@ class FormatInfo(NamedTuple):
 
 FORMAT_INFO: Dict[str, FormatInfo]  # every format by its word, as FORMATS
 def checksum_list() -> str: ...
+
+class Verification(NamedTuple):
+    ok: bool
+    stored: bytes
+    computed: bytes
+
+class Usage(NamedTuple):
+    used: int
+    free: int
+    size: int
 
 class ImageError(ValueError):
     path: Optional[str]
@@ -48,7 +59,9 @@ class Image:
              hex_address: Optional[str] = None, start: bool = True,
              header: Union[None, bool, str, bytes] = None,
              crlf: bool = False, data_only: bool = False,
-             name: Optional[str] = None, address_unit: int = 1) -> None: ...
+             name: Optional[str] = None, address_unit: int = 1,
+             elf_machine: Union[str, int] = "none",
+             elf_endian: str = "little") -> None: ...
     def dumps(self, format: str, *, range: Optional[_Range] = None,
               fill: Optional[int] = None, line_bytes: int = 32,
               word_width: int = 8, uf2_family: Union[str, int, None] = None,
@@ -59,7 +72,8 @@ class Image:
               header: Union[None, bool, str, bytes] = None,
               crlf: bool = False, data_only: bool = False,
               name: Optional[str] = None,
-              address_unit: int = 1) -> bytes: ...
+              address_unit: int = 1, elf_machine: Union[str, int] = "none",
+              elf_endian: str = "little") -> bytes: ...
     @overload
     def __getitem__(self, key: int) -> int: ...
     @overload
@@ -91,6 +105,13 @@ class Image:
     def align(self, n: int, fill: int = 0xFF) -> None: ...
     def checksum_value(self, name: str, start: Optional[int] = None,
                        stop: Optional[int] = None) -> bytes: ...
+    def verify(self, name: str, at: int, start: Optional[int] = None,
+               stop: Optional[int] = None) -> Verification: ...
+    def serials(self, type: str, at: int, first: int, count: int,
+                step: int = 1, *, overwrite: bool = False
+                ) -> Iterator[Tuple[int, "Image"]]: ...
+    def fit(self, regions: Mapping[str, _Range]) -> List[_Range]: ...
+    def usage(self, regions: Mapping[str, _Range]) -> Dict[str, Usage]: ...
     def transform(self, op: str, value: Optional[int] = None,
                   start: Optional[int] = None,
                   stop: Optional[int] = None) -> None: ...
