@@ -973,8 +973,8 @@ void addFormatInfo(py::module_& m) {
 const char kLoadKeywords[] = R"(
 
 The format comes from the first bytes (or the name: FORMAT_INFO's
-detected), or format; printable text that no format claims is an
-ImageError (give format, or at). at places a binary file, text too (default 0; a
+detected), or format; printable text that no format claims, and bytes that
+two formats read differently, are an ImageError (give format, or at). at places a binary file, text too (default 0; a
 ValueError for other formats); move shifts any file, and its start address with it. A byte that
 differs from one already written is an ImageError unless overwrite.
 Warnings (a missing end record) go to warnings.warn, or with strict are an
@@ -1063,9 +1063,11 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
   m.attr("Usage") =
       namedtuple("Usage", "used free size", py::arg("module") = "dwxvmm");
   m.attr("Verification").attr("__doc__") =
-      "What Image.verify() found: ok, the stored bytes and the computed ones.";
+      "What Image.verify() found: ok when the stored bytes are the computed "
+      "ones, and both as bytes.";
   m.attr("Usage").attr("__doc__") =
-      "A region's bytes as Image.usage() counts them: used, free and size.";
+      "A region's written bytes (used), its holes (free) and its size, as "
+      "Image.usage() gives them.";
   addFormatInfo(m);
   m.def("checksum_list", &checksumList,
         "Every checksum name with its parameters and check value, as text.");

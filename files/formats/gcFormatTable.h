@@ -61,10 +61,16 @@ class DWXFILES_EXPORT gcFileSupport {
   gcFileFormat* createFileSupport(std::string sTypeName);
 
   // The type name of the format whose recogniser takes these bytes ("ELF"
-  // for 0x7F "ELF", ...); where several do, or one must prove its claim
-  // (kProve), of the one whose reader takes the first records, the first
-  // in the table's order that reads them alike; else the first that needs
-  // no proof, else that of the row for the rest ("Binary file").
+  // for 0x7F "ELF", "Tektronix" for '/' and eight hex digits, ...). Where
+  // several do (':' is Signetics's and Intel HEX-16's too), or one must
+  // prove its claim (kProve: a lead raw binary or plain text may begin
+  // with), each such format's own reader tries the first records (the
+  // whole lines of the bytes, or their records up to one their end cuts)
+  // and the one that reads data from them is the file's, the first in the
+  // table's order of those that read them alike; none: the first of them
+  // that needs no proof, else that of the row for the rest ("Binary
+  // file"). Empty where two read them as different images (detectInput
+  // names both). Maps nothing; allocates a VMM a trial.
   static std::string detectType(const char* pHead, std::size_t iSize);
   // detectType of the file's first bytes; empty when it cannot be read.
   static std::string detectFileType(const std::string& sFileName);
@@ -74,11 +80,13 @@ class DWXFILES_EXPORT gcFileSupport {
   // The format of the input sName (its extension counts) that begins with
   // pHead (its first kDetectBytes, or all of it): a row whose extension
   // decides (kNamed) whatever the bytes; then the bytes, as detectType
-  // says, preferring a format an extension hints at (kHinted). Bytes that
-  // formats read differently are a failure naming their words. Bytes none of
-  // these tells, and none at all, are "Binary file", but printable text
-  // (isText) is a failure naming sName that asks for PATH@FORMAT, listing the
-  // words of the formats read.
+  // says, but an extension that hints at a format (kHinted) chooses it
+  // among those the bytes' lead allows, with no trial, and for bytes no
+  // format claims. Bytes none of these tells, and none at all, are "Binary
+  // file", but printable text (isText) is a failure naming sName that asks
+  // for PATH@FORMAT, listing the words of the formats read; bytes two
+  // formats read differently a failure that names both words ("... give
+  // PATH@WORD or PATH@WORD"), with *pType empty.
   static gcFileResult detectInput(const std::string& sName, const char* pHead,
                                   std::size_t iSize, std::string* pType);
   // detectInput of the file's first bytes; a file that cannot be read is
