@@ -44,7 +44,7 @@ echo
   "$build/record-formats" "${REPS:-5}"
 echo
 /usr/bin/python3 "$root/bench/cli.py" "$build/cli/dwxvmm" "$build/cli-images" \
-  "${REPS:-5}"
+  "${REPS:-5}" "$build/bench/image_convert"
 echo
 /usr/bin/python3 "$root/bench/flash.py" "$build/cli/dwxvmm" "$build/flash" \
   "${REPS:-5}"
