@@ -2,7 +2,8 @@
 # Builds the benchmark suite (Release), runs every workload for the library
 # and its peers with repetitions, and prints the table of ratios; then times
 # the image formats (bench/formats.py) and the command-line tool
-# (bench/cli.py) against srec_cat, ELF to Intel HEX against objcopy and
+# (bench/cli.py) against srec_cat, a serial batch against single
+# conversions (bench/serials.py), ELF to Intel HEX against objcopy and
 # the writers against each other (bench/elf.py), the memory models on the
 # image workloads (image_convert models), map's picture in Chromium
 # (bench/map_svg.py), and the Python module against python3-intelhex
@@ -47,6 +48,9 @@ echo
   "${REPS:-5}" "$build/bench/image_convert"
 echo
 /usr/bin/python3 "$root/bench/flash.py" "$build/cli/dwxvmm" "$build/flash" \
+  "${REPS:-5}"
+echo
+/usr/bin/python3 "$root/bench/serials.py" "$build/cli/dwxvmm" "$build/serials" \
   "${REPS:-5}"
 echo
 /usr/bin/python3 "$root/bench/elf.py" "$build/cli/dwxvmm" \
