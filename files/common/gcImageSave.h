@@ -2,6 +2,7 @@
 #ifndef DWXFILES_GCIMAGESAVE_H_
 #define DWXFILES_GCIMAGESAVE_H_
 
+#include <cassert>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -46,7 +47,9 @@ class gcImageSave {
   // error.
   bool open();
   // Room for n more bytes of output; write them, then call advance().
+  // REQUIRES: n <= 64 KiB (putLine() writes a longer line in pieces).
   char* room(std::size_t n) {
+    assert(n <= kBuffer);
     if (kBuffer - iUsed < n) flush();
     return buffer.get() + iUsed;
   }

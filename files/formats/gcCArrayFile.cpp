@@ -86,11 +86,16 @@ class CArrayWriter : public gcSegmentHandler {
   void endRun() {
     if (!runs_.empty()) text("\n};\n");
   }
-  // s's line ends as the save ends lines (CR LF with --crlf).
+  // s's line ends as the save ends lines (CR LF with --crlf); a piece at a
+  // time, for a name of any length.
   void text(const std::string& s) {
-    char* p = save_.room(2 * s.size());
-    for (char c : s) p = c == '\n' ? save_.lineEnd(p) : (*p++ = c, p);
-    save_.advance(p);
+    for (std::size_t i = 0; i < s.size(); i += 4096) {
+      const std::size_t n = std::min<std::size_t>(4096, s.size() - i);
+      char* p = save_.room(2 * n);
+      for (char c : s.substr(i, n))
+        p = c == '\n' ? save_.lineEnd(p) : (*p++ = c, p);
+      save_.advance(p);
+    }
   }
   const std::vector<std::pair<u64, u64>>& runs() const { return runs_; }
 

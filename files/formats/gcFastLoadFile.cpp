@@ -115,7 +115,7 @@ struct FastLoadReader : gcTextReader {
         k = 0, ++i;
         if (!command(p, n, &i)) return false;
       } else {
-        u64 v;
+        u64 v = 0;
         if (!number(p, n, &i, 4, &v, "data digits")) return false;
         bytes[k] = static_cast<unsigned char>(v >> 16);
         bytes[k + 1] = static_cast<unsigned char>(v >> 8);

@@ -144,14 +144,14 @@ class Writer : public gcChunkWriter {
       *out++ = '*';
       out = encodeHex(out, hexPairDigits(), p[n - 1]);
     }
-    save_.advance(end(start, out));
+    save_.advance(save_.lineEnd(end(start, out)));
   }
-  // The checksum and the end of the record from start to out.
-  char* end(const char* start, char* out) const {
+  // The checksum and 'F' after the record from start to out.
+  static char* end(const char* start, char* out) {
     *out++ = '7';
     out = field(out - 1, '7', -charSum(start, out - start) & 0xFFFF);
     *out++ = 'F';
-    return save_.lineEnd(out);
+    return out;
   }
   static char* field(char* out, char tag, unsigned int v) {
     const std::uint16_t* pDigits = hexPairDigits();
@@ -185,7 +185,9 @@ gcFileResult saveTagged(const gcRecordFormat& f, const std::string& sFileName,
   if (options.hasHeader())
     header = options.getWriteHeader() ? options.getHeader() : "";
   if (options.getDataOnly()) header.clear();
-  if (header.size() > 0xFFFF - 5 ||
+  // Its record ("K", its length, the text, the check, "F", CR LF) is one
+  // line, which a reader takes up to 64 KiB long.
+  if (header.size() > 0xFFFF - 12 ||
       header.find_first_of("\r\n") != std::string::npos)
     save.fail("the header does not fit a program identifier (one line)");
   const unsigned int iScale = f.iUnit * std::max(userUnit(f, save), 1u);
@@ -199,12 +201,13 @@ gcFileResult saveTagged(const gcRecordFormat& f, const std::string& sFileName,
   const unsigned int iStep = std::max(iScale, 2u);
   const unsigned int iLength = options.getRecordLength();
   Writer writer(save, iScale, std::max(iLength - iLength % iStep, iStep));
-  if (!header.empty()) {
-    char* out = save.room(header.size() + 16);
-    char* start = out;
-    out = Writer::field(out, 'K', static_cast<unsigned>(header.size() + 5));
-    out = std::copy(header.begin(), header.end(), out);
-    save.advance(writer.end(start, out));
+  if (!header.empty()) {  // up to 64 KiB: more than the save's buffer
+    std::string record(header.size() + 11, '\0');
+    char* out = Writer::field(&record[0], 'K',
+                              static_cast<unsigned>(header.size() + 5));
+    out = Writer::end(&record[0], std::copy(header.begin(), header.end(), out));
+    record.resize(out - &record[0]);
+    putLine(save, record);
   }
   forAllSegments(pVMM, &writer, save.getFirst(), save.getLast(), 0x10000);
   if (!options.getDataOnly()) {

@@ -160,6 +160,7 @@ TEST_F(FlashFormats, Uf2FamiliesAndBlocksNotInMainFlash) {
   for (auto [name, id] : {std::pair{"rp2040", 0xE48BFF56u},
                           {"Samd51", 0x55114460u},
                           {"0xC47E5767", 0xC47E5767u},
+                          {"0x5", 5u},
                           {"42", 42u},
                           {"0xFFFFFFFF", 0xFFFFFFFFu},
                           {"4294967295", 0xFFFFFFFFu}}) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "../../support/scratch_dir.h"
@@ -120,6 +121,73 @@ TEST_F(TextFormats, WriteTheirFramingAndReadItBack) {
       EXPECT_EQ(0x1004u, read.getStartAddress());
     }
   }
+}
+
+std::unique_ptr<gcVMM> newVMM() {
+  auto pVMM = std::make_unique<gcVMM>();
+  pVMM->setMemoryModell(new gcVMM32BitCompact);
+  return pVMM;
+}
+
+// Runs of many lines (FastLoad's sum compared every 16th among them) read
+// back as written, every check passing.
+TEST_F(TextFormats, LongRunsReadBackWithTheirChecks) {
+  gcFileSupport support;
+  const auto image = newVMM();
+  std::string run(3000, '\0');
+  for (std::size_t i = 0; i < run.size(); ++i)
+    run[i] = static_cast<char>(i * 37 + i / 256);
+  image->setBlock(0x1000, &run[0], 3000);
+  image->setBlock(0x2000, &run[0], 8);
+  for (const Framing& c : kFramings) {
+    if (!c.bReads || std::string(c.type) == "Logisim") continue;  // no holes
+    SCOPED_TRACE(c.type);
+    gcFileFormat* pFormat = support.createFileSupport(c.type);
+    ASSERT_TRUE(pFormat->saveImage("f", image.get(), {}, nullptr).isOk());
+    const auto vmm = newVMM();
+    const gcFileResult r = pFormat->loadImage("f", vmm.get(), {}, nullptr);
+    ASSERT_TRUE(r.isOk()) << r.getMessage();
+    EXPECT_EQ(std::vector<std::string>{}, r.getWarnings());
+    EXPECT_EQ(writtenBytes(*image), writtenBytes(*vmm));
+  }
+}
+
+// A header fills its field to the last byte and fails one past it; a
+// listing's, and a name, longer than the save's pieces are written whole.
+TEST_F(TextFormats, HeadersToTheEdgeOfTheirField) {
+  gcFileSupport support;
+  const auto image = newVMM();
+  image->setByte(0x10, 1);
+  std::string text(0x10000, ' ');
+  for (std::size_t i = 0; i < text.size(); ++i)
+    text[i] = static_cast<char>('a' + i % 23);
+  for (auto [type, iMost] :
+       {std::pair{"AOMF", 255u}, {"TRS-80", 255u}, {"TI-Tagged", 0xFFFFu - 12}})
+    for (unsigned int n : {iMost, iMost + 1}) {
+      SCOPED_TRACE(std::string(type) + " " + std::to_string(n));
+      gcImageInfo info, back;
+      info.setHeader(text.substr(0, n));
+      gcFileFormat* pFormat = support.createFileSupport(type);
+      ASSERT_EQ(n == iMost,
+                pFormat->saveImage("h", image.get(), {}, &info).isOk());
+      if (n > iMost) continue;
+      const gcFileResult r = pFormat->loadImage("h", newVMM().get(), {}, &back);
+      ASSERT_TRUE(r.isOk()) << r.getMessage();
+      EXPECT_EQ(info.getHeader(), back.getHeader());
+    }
+  gcImageInfo info;
+  info.setHeader(text.substr(0, 5000));
+  ASSERT_TRUE(support.createFileSupport("ASM")
+                  ->saveImage("h", image.get(), {}, &info)
+                  .isOk());
+  EXPECT_EQ("; " + info.getHeader() + "\n", slurp("h").substr(0, 5003));
+  gcImageOptions options;  // a C array's name, of any length
+  ASSERT_TRUE(support.createFileSupport("C array")
+                  ->saveImage("h", image.get(),
+                              options.setArrayName(text.substr(0, 40000)),
+                              nullptr)
+                  .isOk());
+  EXPECT_EQ("/* " + options.getArrayName() + ":", slurp("h").substr(0, 40004));
 }
 
 // What a format cannot hold fails the save, naming the first address that

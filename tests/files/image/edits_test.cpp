@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -97,6 +98,19 @@ TEST(Edits, FillReachesEveryHoleAndTheLastAddress) {
   ASSERT_TRUE(fillImage(top.get(), 0xAB, 0xFFFFFFF0, 0xFFFFFFFF).isOk());
   EXPECT_EQ(writtenBytes(*top).size(), 16u);
   EXPECT_EQ(writtenBytes(*top).rbegin()->first, 0xFFFFFFFFu);
+}
+
+// Every run is spread, and split gathers them back.
+TEST(Edits, UnsplitAndSplitTakeEveryRun) {
+  auto vmm = newVMM(), spread = newVMM(), back = newVMM();
+  char data[] = "abc";
+  vmm->setBlock(0x10, data, 2);
+  vmm->setBlock(0x40, data + 2, 1);
+  ASSERT_TRUE(unsplitImage(vmm.get(), 4, 1, 2, spread.get(), nullptr).isOk());
+  EXPECT_EQ(writtenBytes(*spread),
+            (std::map<vmm_int, char>{{0x21, 'a'}, {0x22, 'b'}, {0x81, 'c'}}));
+  ASSERT_TRUE(splitImage(spread.get(), 4, 1, 2, back.get(), nullptr).isOk());
+  EXPECT_EQ(writtenBytes(*back), writtenBytes(*vmm));
 }
 
 TEST(Edits, SegmentedStartKeepsItsFormWhereItCan) {

@@ -173,6 +173,7 @@ TEST_F(Image, LoadsAndSavesInMemoryAsFiles) {
 TEST_F(Image, ReadsFillOrStopAtTheFirstHole) {
   gcImage image;
   image.write(0x0FFE, "abcd", 4);  // across a page
+  EXPECT_EQ(2u, image.countPages());
   std::string out(8, '?');
   std::uint64_t hole = 0;
   EXPECT_TRUE(image.read(0x0FFC, 8, &out[0], '.', &hole));
