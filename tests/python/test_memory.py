@@ -62,7 +62,7 @@ FORMATS = [
     ('uf2', {'uf2_family': 'RP2040'}, {}),
     ('dfuse', {'dfu_alt': 2, 'dfu_name': 'Flash'}, {'alt': 2}),
 ]
-BINARY = ('binary', 'uf2', 'dfuse', 'aomf', 'msbin', 'formatted-binary',
+BINARY = ('binary', 'elf', 'uf2', 'dfuse', 'aomf', 'msbin', 'formatted-binary',
           'dec-binary', 'idt', 'ppb', 'stewie', 'trs80', 'wilson')
 
 
