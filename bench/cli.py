@@ -5,17 +5,22 @@ same build edit of it (fill a 32 MiB flash with 0xff short of its last word,
 a CRC-32 of the rest in that word), each as a whole process; prints a table
 and exits 1 if two outputs differ.
 
-Usage: cli.py DWXVMM WORKDIR [REPS]
-REPS runs each (default 5), timed as bench/processes.py says; outputs are
-compared with srec_cmp.
+Usage: cli.py DWXVMM WORKDIR [REPS [IMAGE_CONVERT]]
+REPS paired runs each (default 5: ours, then srec_cat's, then the floor's),
+timed as bench/processes.py says; the ratio is the median of the pairs'
+ratios. The floor is `image_convert floor`: a process that reads the input
+and writes as many bytes as our output has, 64 KiB a call, the files in the
+page cache. Outputs are compared with srec_cmp.
 """
 import os
+import statistics
 import sys
 
-from processes import HEADER, regions_hex, row, run, same
+from processes import regions_hex, run, same
 
 tool, work = sys.argv[1:3]
 reps = int(sys.argv[3]) if len(sys.argv) > 3 else 5
+floor_tool = sys.argv[4] if len(sys.argv) > 4 else None
 os.makedirs(work, exist_ok=True)
 os.chdir(work)
 BASE, REGION = 0x08000000, 4 << 20
@@ -54,12 +59,29 @@ cases = (
       f'{CRC_AT:#x}', '-crc32-l-e', f'{CRC_AT:#x}', '-o', 't3.hex', '-intel',
       block]),
 )
-print(HEADER.format(what='conversion', peer='srec_cat'))
+print('| conversion | input | ours median / best | srec_cat median / best '
+      '| ratio, median of pairs | CPU ratio | floor median | ours / floor '
+      '| max RSS ours / srec_cat |\n'
+      '|---|---:|---:|---:|---:|---:|---:|---:|---:|')
 bad = False
 for name, src, out, theirs_out, flag, ours_cmd, theirs_cmd in cases:
-    ours = [run(ours_cmd) for _ in range(reps)]
-    theirs = [run(theirs_cmd) for _ in range(reps)]
+    ours, theirs, floor = [], [], []
+    for _ in range(reps):
+        ours.append(run(ours_cmd))
+        theirs.append(run(theirs_cmd))
+        if floor_tool:
+            floor.append(run([floor_tool, 'floor', src, 'floor.out',
+                              os.path.getsize(out)]))
     alike = same(out, theirs_out, flag)
     bad |= not alike
-    print(row(name, src, ours, theirs, alike))
+    med = [statistics.median(r[0] for r in x) for x in (ours, theirs)]
+    best = [min(r[0] for r in x) for x in (ours, theirs)]
+    cpu = [statistics.median(r[1] for r in x) for x in (ours, theirs)]
+    pairs = statistics.median(t[0] / o[0] for o, t in zip(ours, theirs))
+    low = statistics.median(r[0] for r in floor) if floor else float('nan')
+    print(f'| {name} | {os.path.getsize(src) / 2**20:.1f} MiB '
+          f'| {med[0]:.3f} / {best[0]:.3f} s | {med[1]:.3f} / {best[1]:.3f} s '
+          f'| {pairs:.1f} x | {cpu[1] / cpu[0]:.1f} x | {low:.3f} s '
+          f'| {med[0] / low:.1f} x | {ours[0][2]:.1f} / {theirs[0][2]:.1f} MiB |'
+          + ('' if alike else ' **outputs differ**'))
 sys.exit(1 if bad else 0)

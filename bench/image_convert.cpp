@@ -7,10 +7,12 @@
 // scattered over the address space in Intel HEX) in the same format, and the
 // VMM's own memory; "speed REPS" times the library's own path (gcImage's
 // load from memory and saveToMemory, as the module's loads and dumps use
-// it) for the text formats, in GB/s of text each way.
+// it) for the text formats, in GB/s of text each way; "floor IN OUT BYTES"
+// reads IN and writes BYTES bytes to OUT, 64 KiB a call as the tool does:
+// the least a conversion can cost.
 // Usage: image_convert TYPE IN OUT | image_convert make DIR |
 //        image_convert writers IN DIR REPS | image_convert models DIR REPS |
-//        image_convert speed REPS [WORD]
+//        image_convert speed REPS [WORD] | image_convert floor IN OUT BYTES
 #include <dwxvmm/dwxvmm.h>
 #include <time.h>
 
@@ -260,6 +262,20 @@ int speed(int reps, const std::string& only) {
   return 0;
 }
 
+int floor(const char* pIn, const char* pOut, std::uint64_t iBytes) {
+  FILE* pFrom = std::fopen(pIn, "rb");
+  FILE* pTo = std::fopen(pOut, "wb");
+  if (pFrom == nullptr || pTo == nullptr) return 1;
+  std::vector<char> buffer(1 << 16);
+  while (std::fread(buffer.data(), 1, buffer.size(), pFrom) > 0) {
+  }
+  for (std::uint64_t i = 0; i < iBytes; i += buffer.size())
+    std::fwrite(buffer.data(), 1,
+                std::min<std::uint64_t>(buffer.size(), iBytes - i), pTo);
+  std::fclose(pFrom);
+  return std::fclose(pTo) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -268,6 +284,8 @@ int main(int argc, char** argv) {
     return models(argv[2], std::atoi(argv[3]));
   if ((argc == 3 || argc == 4) && std::string(argv[1]) == "speed")
     return speed(std::atoi(argv[2]), argc == 4 ? argv[3] : "");
+  if (argc == 5 && std::string(argv[1]) == "floor")
+    return floor(argv[2], argv[3], std::strtoull(argv[4], nullptr, 10));
   if (argc == 5 && std::string(argv[1]) == "writers")
     return writers(argv[2], argv[3], std::atoi(argv[4]));
   if (argc != 4) {

@@ -240,7 +240,7 @@ std::string batchName(const std::string& pattern, std::uint64_t n,
 }
 
 // Saves the image and says so; nothing more for standard output.
-int write(const gcImage& image, const std::string& sOutput,
+int writeOne(const gcImage& image, const std::string& sOutput,
           const std::string& type, const gcImageOptions& options) {
   const gcFileResult result = image.save(sOutput, type, options);
   check(result);
@@ -328,7 +328,7 @@ int batch(gcImage& image, const std::vector<Edit>& edits,
     check(setImage(one.getVMM(), value, serials.iAt, bOverwrite));
     for (std::size_t e = serials.iEdit; e < edits.size(); ++e) edits[e](&one);
     if (bFit) fit(one, regions, options);
-    write(one, names[i], type, options);
+    writeOne(one, names[i], type, options);
     if (bProgress)
       std::fprintf(stderr, "\r%llu of %llu written",
                    static_cast<unsigned long long>(i + 1),
@@ -546,7 +546,7 @@ int cat(Args& args) {
                  bLaterWins, options);
   for (const Edit& edit : edits) edit(&image);
   if (bFit) fit(image, regions, options);
-  return write(image, sOutput, type, options);
+  return writeOne(image, sOutput, type, options);
 }
 
 }  // namespace cli

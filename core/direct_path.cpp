@@ -99,8 +99,11 @@ void gcVMMBase::decideDirectPath() {
   const Kind root = kindOf(pFirstTranslator);
   if (root != kTable && root != kDir && root != kHash) return;
   pDirectRoot = pFirstTranslator;
-  bHashedRoot = root == kHash;
-  if (root == kHash) {
+  // The byte operations' probe takes a table for granted: a hash that has
+  // none yet (a host's bare root) is looked up the longer way.
+  bHashedRoot = root == kHash &&
+                static_cast<gcVMMPageHash*>(pDirectRoot)->pBuckets != nullptr;
+  if (bHashedRoot) {
     // Kept while the node was not the root, nobody told it what came and
     // went since.
     auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);

@@ -78,14 +78,21 @@ inline char* gcVMMBase::hashedMemory(vmm_int iAddr, vmm_int* pMask,
                                      bool bWriter) {
   if (!bHashedRoot) return nullptr;
   auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
-  if (pHash->pBuckets == nullptr) return nullptr;
   const std::uint64_t iProbe = pHash->iProbe;
   const vmm_int iMask = gcVMMPageHash::probeMask(iProbe);
   const vmm_int iKey = iAddr & iMask;
-  const gcVMMPageHash::Bucket& b =
-      pHash->pBuckets[gcVMMPageHash::home(iKey, iProbe)];
-  const unsigned iMatches = gcVMMPageHash::keyMatches(b, iKey);
-  if (iMatches == 0) return nullptr;
+  const gcVMMPageHash::Bucket* pBucket =
+      &pHash->pBuckets[gcVMMPageHash::home(iKey, iProbe)];
+  unsigned iMatches = gcVMMPageHash::keyMatches(*pBucket, iKey);
+  // A key that overflowed its full home bucket is found here too (the
+  // direct path would load the page object for it), without a call: a
+  // call would cost every access a stack frame.
+  while (iMatches == 0) {
+    if (pBucket->aChild[gcVMMPageHash::kSlots - 1] == 0) return nullptr;
+    pBucket = pHash->nextBucket(pBucket);
+    iMatches = gcVMMPageHash::keyMatches(*pBucket, iKey);
+  }
+  const gcVMMPageHash::Bucket& b = *pBucket;
   // The first match is the key's slot if the bucket has it: slots fill from
   // the front. A free slot has no memory.
   const auto j = static_cast<unsigned>(__builtin_ctz(iMatches));

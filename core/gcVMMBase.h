@@ -118,7 +118,8 @@ class DWXVMM_EXPORT gcVMMBase {
   // The direct path (direct_path.cpp). Null root: every call is virtual.
   gcVMMPageBase* pDirectRoot;   // the root, a table, directory or hash of ours
   vmm_int iDirectPageSize;      // the page size for blocks; 0: blocks virtual
-  bool bHashedRoot;             // the root is a gcVMMPageHash (in padding)
+  bool bHashedRoot;             // the root is a gcVMMPageHash with a table
+                                // (in padding)
   gcVMMPage* pRecentPage;       // a page of ours, reached by every address
   std::uint64_t iRecentRange;   // with (address & mask) == key (the mask in
                                 // the low half: one load), as long as no node

@@ -469,6 +469,9 @@ void readText(FuzzedDataProvider& in) {
             m.getWarnings() == r.getWarnings() &&
             snapshot(twin) == snapshot(vmm),
         "a load from memory differs from the file's");
+  // Detection runs the readers over any first bytes.
+  gcFileSupport::detectType(text.data(),
+                            std::min(text.size(), gcFileSupport::kDetectBytes));
 }
 
 typedef std::uint64_t u64;

@@ -925,8 +925,8 @@ class Serials {
 const char kLoadKeywords[] = R"(
 
 The format comes from the first bytes (.vmem and .mif from the name), or
-format; printable text that no format claims is an ImageError (give format,
-or format='binary'). at places a binary file, text too (default 0; a
+format; printable text that no format claims, and bytes that two formats
+read differently, are an ImageError (give format, or format='binary'). at places a binary file, text too (default 0; a
 ValueError for other formats); move shifts any file, and its start address with it. A byte that
 differs from one already written is an ImageError unless overwrite.
 Warnings (a missing end record) go to warnings.warn, or with strict are an
@@ -1017,6 +1017,12 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
                                       py::arg("module") = "dwxvmm");
   m.attr("Usage") =
       namedtuple("Usage", "used free size", py::arg("module") = "dwxvmm");
+  m.attr("Verification").attr("__doc__") =
+      "What Image.verify() found: ok when the stored bytes are the computed "
+      "ones, and both as bytes.";
+  m.attr("Usage").attr("__doc__") =
+      "A region's written bytes (used), its holes (free) and its size, as "
+      "Image.usage() gives them.";
   m.def("checksum_list", &checksumList,
         "Every checksum name with its parameters and check value, as text.");
 

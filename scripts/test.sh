@@ -9,11 +9,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh" clang libclang-rt-dev || exit 1  # corpus replay
 "$root/scripts/deps.sh" srecord python3-intelhex python3-crccheck dfu-util || exit 1  # peers
 "$root/scripts/deps.sh" gcc-arm-none-eabi binutils-arm-none-eabi binutils \
-  iverilog || exit 1  # firmware builds and $readmemh for the formats' tests
+  iverilog gdb-multiarch || exit 1  # firmware builds, $readmemh, gdb for the formats' tests
 "$root/scripts/deps.sh" pybind11-dev python3-dev python3-pytest python3-mypy \
   python3-build python3-venv || exit 1
 "$root/scripts/deps.sh" chromium python3-pil || exit 1  # map's pictures
-"$root/scripts/deps.sh" bash-completion zsh fish || exit 1  # completions
+"$root/scripts/deps.sh" bash-completion zsh fish scdoc lintian dpkg-dev file || exit 1  # completions, manual pages, packages
 jobs=$(nproc)
 passed=0 failed=0 tally=()
 

@@ -79,6 +79,10 @@ class DWXVMM_EXPORT gcVMMPageHash : public gcVMMPageBase {
     return static_cast<vmm_int>(iProbe >> 32);
   }
   std::size_t home(vmm_int iKey) const { return home(iKey, iProbe); }
+  // The bucket after pBucket along a probe sequence.
+  const Bucket* nextBucket(const Bucket* pBucket) const {
+    return pBuckets + ((pBucket - pBuckets + 1) & iBucketMask);
+  }
   // The bucket, and in *pSlot the slot, of the child stored under iAddr's
   // key; null if there is none.
   Bucket* findSlot(vmm_int iAddr, unsigned* pSlot) const;

@@ -173,52 +173,71 @@ DWX_AVX2 inline __m128i pairsToBytes(__m128i v) {
                           _mm_setzero_si128());
 }
 
-DWX_AVX2 inline bool decode32(const char* p, unsigned char* pOut) {
-  int iValid = 0;
+// 16 bytes from 32 digits, stored and returned.
+DWX_AVX2 inline __m128i decode32(const char* p, unsigned char* pOut,
+                                 int* pValid) {
   const __m256i v = digitValues256(
-      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), &iValid);
+      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), pValid);
   const __m256i w = _mm256_maddubs_epi16(v, _mm256_set1_epi16(0x0110));
-  const __m256i b =
-      _mm256_permute4x64_epi64(_mm256_packus_epi16(w, w), 0xD8);  // 0 2 1 3
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut), _mm256_castsi256_si128(b));
-  return iValid == -1;
+  const __m128i b = _mm256_castsi256_si128(
+      _mm256_permute4x64_epi64(_mm256_packus_epi16(w, w), 0xD8));  // 0 2 1 3
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut), b);
+  return b;
 }
 
-DWX_AVX2 inline bool decode16(const char* p, unsigned char* pOut) {
-  int iMask = 0;
-  const __m128i v = digitValues128(
-      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), &iMask);
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(pOut), pairsToBytes(v));
-  return iMask == 0xFFFF;
+// 8 bytes from 16 digits, stored and returned (the upper half 0).
+DWX_AVX2 inline __m128i decode16(const char* p, unsigned char* pOut,
+                                 int* pValid) {
+  const __m128i b = pairsToBytes(digitValues128(
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), pValid));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(pOut), b);
+  return b;
 }
 
-DWX_AVX2 unsigned int sumBytes(const unsigned char* p, std::size_t n) {
-  __m128i acc = _mm_setzero_si128();
-  std::size_t i = 0;
-  for (; i + 16 <= n; i += 16)
-    acc = _mm_add_epi64(
-        acc,
-        _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)),
-                     _mm_setzero_si128()));
-  unsigned int sum = static_cast<unsigned int>(
-      _mm_cvtsi128_si32(acc) + _mm_cvtsi128_si32(_mm_srli_si128(acc, 8)));
-  for (; i < n; ++i) sum += p[i];
-  return sum;
+// Lanes from 16 - s on, for the bytes an overlapping last step adds.
+DWX_AVX2 inline __m128i lanesFrom(std::size_t s) {
+  static const unsigned char kMask[32] = {
+      0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+      0,    0,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(kMask + s));
 }
 
+DWX_AVX2 inline unsigned int sum128(__m128i acc) {
+  return static_cast<unsigned int>(_mm_cvtsi128_si32(acc) +
+                                   _mm_cvtsi128_si32(_mm_srli_si128(acc, 8)));
+}
+
+// The sum comes from the registers: reading the bytes back would wait on
+// the stores, which a load across two of them cannot take from.
 DWX_AVX2 bool decodeAvx2(const char* p, std::size_t n, unsigned char* pOut,
                          unsigned int* pSum) {
   if (n < 8) return decodePortable(p, n, pOut, pSum);
-  bool bOk = true;
+  const __m128i zero = _mm_setzero_si128();
+  int iValid = 0, iLast = -1;
+  __m128i acc;
   if (n < 16) {
-    bOk = decode16(p, pOut) & decode16(p + 2 * n - 16, pOut + n - 8);
+    const __m128i a = decode16(p, pOut, &iValid);
+    const __m128i b = decode16(p + 2 * n - 16, pOut + n - 8, &iLast);
+    acc = _mm_add_epi64(_mm_sad_epu8(a, zero),
+                        _mm_sad_epu8(_mm_and_si128(b, lanesFrom(n)), zero));
+    iValid = (iValid & iLast) | ~0xFFFF;
   } else {
+    acc = zero;
+    iValid = -1;
     std::size_t i = 0;
-    for (; i + 16 <= n && bOk; i += 16) bOk = decode32(p + 2 * i, pOut + i);
-    if (i < n && bOk) bOk = decode32(p + 2 * n - 32, pOut + n - 16);
+    for (; i + 16 <= n && iValid == -1; i += 16)
+      acc = _mm_add_epi64(
+          acc, _mm_sad_epu8(decode32(p + 2 * i, pOut + i, &iValid), zero));
+    if (i < n && iValid == -1) {
+      const __m128i b = decode32(p + 2 * n - 32, pOut + n - 16, &iValid);
+      acc = _mm_add_epi64(
+          acc, _mm_sad_epu8(_mm_and_si128(b, lanesFrom(n - i)), zero));
+    }
   }
-  if (bOk) *pSum += sumBytes(pOut, n);
-  return bOk;
+  if (iValid != -1) return false;
+  *pSum += sum128(acc);
+  return true;
 }
 
 DWX_AVX2 inline __m128i hexTable128() {
@@ -226,16 +245,19 @@ DWX_AVX2 inline __m128i hexTable128() {
                        'B', 'C', 'D', 'E', 'F');
 }
 
-// 8 bytes' 16 digits.
-DWX_AVX2 inline __m128i hex8(const unsigned char* pData) {
+// 8 bytes' 16 digits, stored; returns the bytes (the upper half 0).
+DWX_AVX2 inline __m128i encode8(char* p, const unsigned char* pData) {
   const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pData));
   const __m128i low = _mm_set1_epi8(0x0F);
   const __m128i nibbles = _mm_unpacklo_epi8(
       _mm_and_si128(_mm_srli_epi16(b, 4), low), _mm_and_si128(b, low));
-  return _mm_shuffle_epi8(hexTable128(), nibbles);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
+                   _mm_shuffle_epi8(hexTable128(), nibbles));
+  return b;
 }
 
-DWX_AVX2 inline void encode16(char* p, const unsigned char* pData) {
+// 16 bytes' 32 digits, stored; returns the bytes.
+DWX_AVX2 inline __m128i encode16(char* p, const unsigned char* pData) {
   const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pData));
   const __m128i low = _mm_set1_epi8(0x0F);
   const __m128i hi = _mm_and_si128(_mm_srli_epi16(b, 4), low);
@@ -245,35 +267,45 @@ DWX_AVX2 inline void encode16(char* p, const unsigned char* pData) {
   const __m256i table = _mm256_broadcastsi128_si256(hexTable128());
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(p),
                       _mm256_shuffle_epi8(table, nibbles));
+  return b;
 }
 
 DWX_AVX2 char* encodeAvx2(char* p, const unsigned char* pData, std::size_t n,
                           unsigned int* pSum) {
   if (n < 8) return encodePortable(p, pData, n, pSum);
+  const __m128i zero = _mm_setzero_si128();
+  __m128i acc;
   if (n < 16) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), hex8(pData));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 2 * n - 16),
-                     hex8(pData + n - 8));
+    const __m128i a = encode8(p, pData);
+    const __m128i b = encode8(p + 2 * n - 16, pData + n - 8);
+    acc = _mm_add_epi64(_mm_sad_epu8(a, zero),
+                        _mm_sad_epu8(_mm_and_si128(b, lanesFrom(n)), zero));
   } else {
+    acc = zero;
     std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) encode16(p + 2 * i, pData + i);
-    if (i < n) encode16(p + 2 * n - 32, pData + n - 16);
+    for (; i + 16 <= n; i += 16)
+      acc = _mm_add_epi64(acc,
+                          _mm_sad_epu8(encode16(p + 2 * i, pData + i), zero));
+    if (i < n) {
+      const __m128i b = encode16(p + 2 * n - 32, pData + n - 16);
+      acc = _mm_add_epi64(
+          acc, _mm_sad_epu8(_mm_and_si128(b, lanesFrom(n - i)), zero));
+    }
   }
-  *pSum += sumBytes(pData, n);
+  *pSum += sum128(acc);
   return p + 2 * n;
 }
 
-// Five "HH " items from 16 characters (the last one unread), in the low
-// lane and, for two steps, in the high: the digits gathered, checked and
-// paired, the blanks checked where they are.
-DWX_AVX2 inline bool spaced5x2(const char* p, unsigned char* pOut) {
+// Ten "HH" items one blank apart, five a lane: each lane's 16 characters
+// from p + iLow and p + iHigh, the digits gathered by the masks to bytes 0
+// to 9 and the blanks to bytes 10 to 14, checked and paired.
+DWX_AVX2 inline bool spaced10(const char* p, std::size_t iLow,
+                              std::size_t iHigh, __m256i gather,
+                              unsigned char* pOut) {
   const __m256i c = _mm256_inserti128_si256(
       _mm256_castsi128_si256(
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
-      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 15)), 1);
-  const __m256i gather =
-      _mm256_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, 2, 5, 8, 11, 14, -1, 0,
-                       1, 3, 4, 6, 7, 9, 10, 12, 13, 2, 5, 8, 11, 14, -1);
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + iLow))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + iHigh)), 1);
   const __m256i g = _mm256_shuffle_epi8(c, gather);
   int iValid = 0;
   const __m256i v = digitValues256(g, &iValid);
@@ -293,12 +325,21 @@ DWX_AVX2 inline bool spaced5x2(const char* p, unsigned char* pOut) {
 
 DWX_AVX2 bool decodeSpacedAvx2(const char* p, std::size_t n,
                                unsigned char* pOut) {
-  // A step reads one character past its fifth item's blank: the next
-  // item's, which is there while another item follows.
+  if (n < 10) return decodeSpacedPortable(p, n, pOut);
+  // Each lane from an item's first digit: its 16 characters reach the next
+  // item's first digit, there while another item follows.
+  const __m256i ahead =
+      _mm256_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, 2, 5, 8, 11, 14, -1, 0,
+                       1, 3, 4, 6, 7, 9, 10, 12, 13, 2, 5, 8, 11, 14, -1);
   std::size_t i = 0;
   for (; i + 10 < n; i += 10)
-    if (!spaced5x2(p + 3 * i, pOut + i)) return false;
-  return decodeSpacedPortable(p + 3 * i, n - i, pOut + i);
+    if (!spaced10(p + 3 * i, 0, 15, ahead, pOut + i)) return false;
+  // The last ten items, which may overlap those before: the high lane's
+  // characters end with the last digit.
+  const __m256i last =
+      _mm256_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, 2, 5, 8, 11, 14, -1, 2,
+                       3, 5, 6, 8, 9, 11, 12, 14, 15, 4, 7, 10, 13, 13, -1);
+  return spaced10(p, 3 * n - 30, 3 * n - 17, last, pOut + n - 10);
 }
 
 const gcHexKernels kAvx2 = {"avx2", decodeAvx2, encodeAvx2, decodeSpacedAvx2,
@@ -337,7 +378,12 @@ const gcHexKernels* chooseKernels() {
 
 constexpr std::array<std::uint16_t, 256> kHexDigitValues = digitValues();
 
-const gcHexKernels* gpHexKernels = chooseKernels();
+// Constant-initialized, so that whatever runs before the choice (another
+// static initializer) reads digits too, on the portable path.
+const gcHexKernels* gpHexKernels = &kPortable;
+namespace {
+const bool kChosen = (gpHexKernels = chooseKernels(), true);
+}  // namespace
 
 const gcHexKernels* const* hexKernelSets() { return availableSets(); }
 

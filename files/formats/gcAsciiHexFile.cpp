@@ -52,6 +52,20 @@ struct AsciiHexReader : gcTextReader {
     return true;
   }
 
+  // The rest of the line as bytes one blank apart (as writers write them),
+  // in one pass; false, having read nothing, for anything else.
+  bool rest(const char* p, std::size_t n, std::size_t* pI,
+            unsigned char* pBytes, std::size_t* pK) {
+    while (n > *pI && isBlank(p[n - 1])) --n;
+    const std::size_t m = (n - *pI + 1) / 3;
+    if ((n - *pI + 1) % 3 != 0 || iAddr + m > u64{1} << 32 ||
+        !gpHexKernels->decodeSpaced(p + *pI, m, pBytes + *pK))
+      return false;
+    for (std::size_t j = 0; j < m; ++j) iSum += pBytes[*pK + j];
+    iAddr += m, *pK += m, *pI = n;
+    return true;
+  }
+
   bool line(const char* p, std::size_t n) {
     std::size_t i = 0;
     if (eState == kBefore) {
@@ -68,10 +82,14 @@ struct AsciiHexReader : gcTextReader {
     }
     unsigned char bytes[1 << 15];
     std::size_t k = 0;
+    bool bTried = false;
     while (i < n) {
       const char c = p[i];
       if (isBlank(c)) {
         ++i;
+      } else if (!bTried) {  // once a line: a failed try reads nothing
+        bTried = true;
+        rest(p, n, &i, bytes, &k);
       } else if (c == kEtx || c == '$') {
         if (!load.put(iAddr - k, bytes, k)) return false;
         k = 0;

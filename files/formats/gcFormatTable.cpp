@@ -1,13 +1,13 @@
 #include "gcFormatTable.h"
 
+#include <dwxvmm/dwxvmm.h>
+
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
-
-#include <dwxvmm/dwxvmm.h>
 
 #include "gcBinaryFile.h"
 #include "gcBinaryRecordFile.h"
@@ -146,9 +146,9 @@ const struct {
   const char* pType;
   bool bAhead;
 } kDecidingExtensions[] = {
-    {"vmem", "Verilog memory", true},   {"mif", "MIF", true},
-    {"tek", "Tektronix", false},        {"fpc", "Four Packed Code", false},
-    {"aomf", "AOMF", false},            {"ppb", "PPB", false},
+    {"vmem", "Verilog memory", true}, {"mif", "MIF", true},
+    {"tek", "Tektronix", false},      {"fpc", "Four Packed Code", false},
+    {"aomf", "AOMF", false},          {"ppb", "PPB", false},
     {"lda", "DEC binary", false},
 };
 
@@ -272,12 +272,13 @@ bool beginsPpx(const char* p, std::size_t n) {
 }
 
 bool beginsCosmac(const char* p, std::size_t n) {
-  return charAt(p, n, 0, '!') && charAt(p, n, 1, 'M');
+  return charAt(p, n, 0, '!') && charAt(p, n, 1, 'M') && hexAt(p, n, 2, 1);
 }
 
-// Its reset command, in either byte order.
+// Its reset command alone on a line, in either byte order.
 bool beginsMipsFlash(const char* p, std::size_t n) {
-  return charAt(p, n, 0, '!') && charAt(p, n, 1, 'R');
+  return charAt(p, n, 0, '!') && charAt(p, n, 1, 'R') && n > 2 &&
+         lineEndAt(p, n, 2);
 }
 
 bool beginsOs65v(const char* p, std::size_t n) {
@@ -316,9 +317,7 @@ bool beginsDecBinary(const char* p, std::size_t n) {
   return charAt(p, n, 0, '\x01') && charAt(p, n, 1, '\0');
 }
 
-bool beginsPpb(const char* p, std::size_t n) {
-  return charAt(p, n, 0, '\x01');
-}
+bool beginsPpb(const char* p, std::size_t n) { return charAt(p, n, 0, '\x01'); }
 
 // A data, end or comment record.
 bool beginsTrs80(const char* p, std::size_t n) {
@@ -418,28 +417,30 @@ bool readHead(const std::string& sFileName, std::string* pHead) {
 
 // One format's reading of a file's first records, into a VMM of its own.
 struct Trial {
-  const char* pType = nullptr;
+  explicit Trial(const char* pName) : pType(pName) {
+    vmm.setMemoryModell(new gcVMM32BitHashed);
+  }
+  const char* pType;
   gcVMM vmm;
   gcImageInfo info;
 };
 
-// Whether the format's own reader takes the head. A head of kDetectBytes
-// may be cut: a text format reads its whole lines, and a failure on the
-// last of them is the cut's; a binary reader ends before a record the cut
-// cuts (setSourceHead).
-bool reads(const char* p, std::size_t n, Trial* pTrial) {
+// Whether the format's own reader takes p[0, n) and finds data or a start
+// address in it. Bytes bCut cuts from more: a text format reads their whole
+// lines, and a failure on the last of them is the cut's; a binary reader
+// ends before a record the cut cuts (setSourceHead).
+bool reads(const char* p, std::size_t n, bool bCut, Trial* pTrial) {
   gcFileSupport support;
   gcFileFormat* pFormat = support.createFileSupport(pTrial->pType);
   if (pFormat == nullptr) return false;
-  pTrial->vmm.setMemoryModell(new gcVMM32BitHashed);
-  const bool bCut = n >= gcFileSupport::kDetectBytes;
   const bool bText = !gcFileSupport::isBinary(pTrial->pType);
   std::uint64_t iLines = 0;
   if (bCut && bText) {
     while (n > 0 && p[n - 1] != '\n' && p[n - 1] != '\r') --n;
     if (n == 0) return false;
-    for (const char* q = p; (q = static_cast<const char*>(
-                                 std::memchr(q, '\n', p + n - q))) != nullptr;
+    for (const char* q = p;
+         (q = static_cast<const char*>(std::memchr(q, '\n', p + n - q))) !=
+         nullptr;
          ++q)
       ++iLines;
   }
@@ -447,7 +448,18 @@ bool reads(const char* p, std::size_t n, Trial* pTrial) {
   options.setSource(p, n).setSourceHead(bCut);
   const gcFileResult r =
       pFormat->loadImage("head", &pTrial->vmm, options, &pTrial->info);
-  return r.isOk() || (bCut && bText && iLines > 1 && r.getLine() >= iLines);
+  // Nothing read is no sign of the format.
+  if (r.isOk()) return r.getDataBytes() != 0 || pTrial->info.hasStartAddress();
+  return bCut && bText && iLines > 1 && r.getLine() >= iLines;
+}
+
+// The first 4 KiB tell the formats apart but where the first records are
+// long or hold no data: the whole head then decides. A head of
+// kDetectBytes may be cut from a longer file.
+bool readsFirstRecords(const char* p, std::size_t n, Trial* pTrial) {
+  constexpr std::size_t kFirst = 4096;
+  return (n > kFirst && reads(p, kFirst, true, pTrial)) ||
+         reads(p, n, n >= gcFileSupport::kDetectBytes, pTrial);
 }
 
 // Whether two trials read the same bytes at the same addresses and the
@@ -493,9 +505,9 @@ std::string detectHead(const char* p, std::size_t n,
   if (leads.size() == 1 && pFallback != nullptr) return pFallback;
   std::vector<std::unique_ptr<Trial>> read;
   for (const char* pType : leads) {
-    auto pTrial = std::make_unique<Trial>();
-    pTrial->pType = pType;
-    if (reads(p, n, pTrial.get())) read.push_back(std::move(pTrial));
+    auto pTrial = std::make_unique<Trial>(pType);
+    if (readsFirstRecords(p, n, pTrial.get()))
+      read.push_back(std::move(pTrial));
   }
   if (read.empty()) return pFallback != nullptr ? pFallback : kBinary;
   bool bSame = true;
@@ -568,8 +580,9 @@ gcFileResult gcFileSupport::detectInput(const std::string& sName,
       sGive += pSep + std::string("PATH@") + wordOf(both[i]);
     }
     return gcFileResult::failure(
-        sName, 0, "cannot tell the format: its first records read as " + sAs +
-                      ": give " + sGive);
+        sName, 0,
+        "cannot tell the format: its first records read as " + sAs + ": give " +
+            sGive);
   }
   if (*pType == kBinary && !sPreferred.empty()) *pType = sPreferred;
   if (*pType != kBinary || !isText(pHead, iSize)) return gcFileResult();

@@ -26,13 +26,18 @@ class DWXFILES_EXPORT gcFileSupport {
   // lists one of those; any other name null.
   gcFileFormat* createFileSupport(std::string sTypeName);
 
-  // The type name for a file that begins with these bytes: "Intel HEX" for
-  // ':', "Motorola S-record" for 'S' and a digit, "ELF" for 0x7F "ELF",
-  // "TI-TXT" for '@', "UF2" for its two magic numbers, "DfuSe" for "DfuSe",
-  // "MsBin" for "B000FF\n", "Formatted binary" for either of its leaders,
-  // "MIF" for a MIF header (see detectInput), "Tektronix extended" for '%',
-  // two hex digits and 3, 6 or 8, "MOS Technology" for ';' and two hex
-  // digits, else "Binary file".
+  // The type name for a file that begins with these bytes: the format
+  // whose lead they begin with ("Intel HEX" for ':', "Motorola S-record"
+  // for 'S' and a digit, "ELF" for 0x7F "ELF", "TI-TXT" for '@', "UF2" and
+  // "DfuSe" for their magic, "MIF" for a MIF header (see detectInput),
+  // "Tektronix" for '/' and eight hex digits, "PPX" for '*' alone, ...).
+  // Where leads meet (':' is Signetics's and Intel HEX-16's too) or a lead
+  // is one that raw binary or plain text may begin with, each such format's
+  // own reader tries the first records (the whole lines of the bytes, or
+  // their records up to one their end cuts) and the one that reads data
+  // from them is the file's; none: the first of them that needs no proof,
+  // else "Binary file". Empty where two read them as different images
+  // (detectInput names both). Maps nothing; allocates a VMM a trial.
   static std::string detectType(const char* pHead, std::size_t iSize);
   // detectType of the file's first bytes; empty when it cannot be read.
   static std::string detectFileType(const std::string& sFileName);
@@ -42,9 +47,14 @@ class DWXFILES_EXPORT gcFileSupport {
   // The format of the input sName (its extension counts) that begins with
   // pHead (its first kDetectBytes, or all of it): .vmem is "Verilog memory"
   // and .mif "MIF" whatever the bytes; then the bytes, as detectType says,
-  // and a MIF header's keywords after comments, in any case. Bytes none of
-  // these tells, and none at all, are "Binary file", but printable text
-  // (isText) is a failure naming sName that asks for PATH@FORMAT.
+  // and a MIF header's keywords after comments, in any case, but the
+  // extensions of Tektronix, Four Packed Code, AOMF, PPB and DEC binary
+  // choose their format among those the bytes' lead allows, with no trial,
+  // and for bytes no format claims. Bytes none of these tells, and none at
+  // all, are "Binary file", but printable text (isText) is a failure
+  // naming sName that asks for PATH@FORMAT; bytes two formats read
+  // differently a failure that names both words ("... give PATH@WORD or
+  // PATH@WORD"), with *pType empty.
   static gcFileResult detectInput(const std::string& sName, const char* pHead,
                                   std::size_t iSize, std::string* pType);
   // detectInput of the file's first bytes; a file that cannot be read is

@@ -224,7 +224,7 @@ for b in '\0' '\x01' '\x1b' '\x7f' '\xc2\x85' '\xc3(' '\xc3' '\xc0\x80' \
   printf "text, then $b" >"bin$n.txt"
 done
 # Every format word, as the refusals list them.
-words="ihex|srec|binary|titxt|vmem|c|uf2|dfuse|mif|coe|ihex16|tektronix|"
+words="ihex|srec|binary|titxt|vmem|c|elf|uf2|dfuse|mif|coe|ihex16|tektronix|"
 words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord|"
 words+="fairchild|ti-tagged|ti-tagged16|needham|ppx|cosmac|ascii-hex|"
 words+="fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|mips-flash-le|"
@@ -292,8 +292,8 @@ t 2 "" "" "$(usage "no command")"
 t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
 t 2 "cat a.hex -o out.txt" "" \
   "$(usage "cannot tell the output format of 'out.txt': give --format $words" cat)"
-t 2 "cat a.hex -o x.hex --format elf" "" \
-  "$(usage "unknown format 'elf' (${words//|/, })" cat)"
+t 2 "cat a.hex -o x.hex --format elves" "" \
+  "$(usage "unknown format 'elves' (${words//|/, })" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 64" "" \
   "$(usage "bad word width '64' (8, 16 or 32)" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 32 --range 0x10-0x12" "" \
@@ -581,6 +581,96 @@ printf ':0400100001020304E2\n:0400000300010002F6\n:00000001FF\n' >seg.hex
 t 0 "cat seg.hex@unit=2 --address-unit 2 -o - --format srec --no-header" "S107001001020304DE
 S5030001FB
 S9030012EA"
+
+# Stored checks: written by --checksum at either end of the written bytes
+# and found again without a range; one bit changed; a hole; a digest.
+t 0 "cat a.hex --checksum crc32-le@0x14 -o v.hex"
+t 0 "cat a.hex --checksum crc16-xmodem-be@0xe -o w.hex"
+t 0 "cat a.hex --checksum sha256@0x14 -o d.hex"
+t 0 "info v.hex --verify crc32-le@0x14 --verify crc32-le@0x14:0x10-0x13" "*" ""
+[ "$("$tool" info v.hex --verify crc32-le@0x14 | tail -n 1)" = "crc32-le 0x00000014: ok" ] ||
+  { echo "FAIL: verify ok"; failed=$((failed + 1)); }
+t 0 "info w.hex --verify crc16-xmodem-be@0xe" "*" ""
+t 0 "info d.hex --verify sha256@0x14" "*" ""
+t 0 "cat v.hex --xor 0x01@0x17-0x17 -o v1.hex"
+t 1 "info --json v1.hex --verify crc32-le@0x14" "*"
+[ "$("$tool" info v1.hex --verify crc32-le@0x14 | tail -n 1)" = "crc32-le 0x00000014: stored 0xcdfb3cb7, computed 0xcdfb3cb6" ] ||
+  { echo "FAIL: verify of a changed bit"; failed=$((failed + 1)); }
+json=$("$tool" info --json v1.hex --verify crc32-le@0x14)  # status 1
+grep -qF '"verify":[{"name":"crc32-le","at":20,"first":16,"last":19,"ok":false,"stored":"cdfb3cb7","computed":"cdfb3cb6"}]' <<<"$json" ||
+  { echo "FAIL: verify in JSON"; failed=$((failed + 1)); }
+t 2 "info v.hex --verify crc32-le@0x16" "" \
+  "dwxvmm: crc32-le: no stored value at 0x00000016: 0x00000018 is a hole"
+t 2 "info v.hex --verify sum8@0x13:0x10-0x14" "" \
+  "dwxvmm: sum8: the checksum at 0x00000013 overlaps the range it covers"
+t 2 "info v.hex --verify crc32-le" "" \
+  "$(usage "bad --verify 'crc32-le' (NAME@AT[:FIRST-LAST])" info)"
+
+# Regions at their edges: the first and last byte in, and one past.
+printf '# a part\nlo 0x10 2 # the first two\n\nhi 0x12 0x2\n' >part.txt
+t 0 "info a.hex --regions part.txt --region top=0xffffff00+256" "*"
+[ "$("$tool" info a.hex --regions part.txt --region top=0xffffff00+256 | sed -n '/^regions/,$p')" = "regions:
+  lo   0x00000010-0x00000011  2 bytes used (100.0%), 0 free
+  hi   0x00000012-0x00000013  2 bytes used (100.0%), 0 free
+  top  0xffffff00-0xffffffff  0 bytes used (0.0%), 256 free
+outside:       0 bytes" ] || { echo "FAIL: info --regions"; failed=$((failed + 1)); }
+[ "$("$tool" info a.hex --region r=0x11-0x12 | sed -n '/^outside/,$p')" = "outside:       2 bytes
+  0x00000010-0x00000010  1 bytes
+  0x00000013-0x00000013  1 bytes" ] || { echo "FAIL: bytes outside"; failed=$((failed + 1)); }
+t 0 "cat a.hex --fit --region r=0x10-0x13 -o fit.hex" "fit.hex: Intel HEX, 4 data bytes"
+t 2 "cat a.hex --fit --region r=0x10+3 -o nofit.hex" "" \
+  "dwxvmm: 0x00000013-0x00000013 lies outside every region (1 range outside)"
+t 2 "cat a.hex --fit --region r=0x11+3 -o nofit.hex" "" \
+  "dwxvmm: 0x00000010-0x00000010 lies outside every region (1 range outside)"
+[ ! -e nofit.hex ] || { echo "FAIL: --fit wrote a file"; failed=$((failed + 1)); }
+t 2 "info a.hex --regions part.txt --region x=0x13-0x20" "" \
+  "dwxvmm: regions 'hi' (0x00000012-0x00000013) and 'x' (0x00000013-0x00000020) overlap"
+printf 'ok 0 1\nbad 0x10\n' >bad.txt
+t 2 "info a.hex --regions bad.txt" "" "dwxvmm: bad.txt:2: expected NAME FIRST SIZE"
+t 2 "info a.hex --region r=0xffffff00+257" "" \
+  "$(usage "region 'r' runs past address 0xffffffff" info)"
+t 2 "cat a.hex --fit -o e.hex" "" "$(usage "--fit needs --region or --regions" cat)"
+
+# Serial batches against single conversions with --set and --checksum, at
+# each type's edges; what a batch refuses before it writes anything.
+mkdir batch single
+while IFS='|' read -r type first count refusal; do
+  t 0 "cat a.hex --serial $type@0x20:$first:3 --count $count --checksum crc32-be@0x30:0x10-0x13 -o batch/{i}-{n}.hex" "*"
+  for ((i = 0; i < count; i++)); do
+    n=$(/usr/bin/python3 -c "print($first + 3 * $i)")
+    case $type in
+    text:*) value=text:$(printf "%0${type#text:}d" "$n") ;;
+    bcd:*) value=bytes:$(printf "%0$((2 * ${type#bcd:}))d" "$n") ;;
+    *) value=$type:$n ;;
+    esac
+    t 0 "cat a.hex --set $value@0x20 --checksum crc32-be@0x30:0x10-0x13 -o single/$i.hex" "*"
+    cmp -s "batch/$i-$n.hex" "single/$i.hex" ||
+      { echo "FAIL: serial $n as $type"; failed=$((failed + 1)); }
+  done
+  t 2 "cat a.hex --serial $type@0x20:$first:3 --count $((count + 1)) -o batch/x{n}.hex" "" \
+    "dwxvmm: $refusal"
+done <<EOT
+u8|249|3|serial 258 does not fit u8
+u16be|65529|3|serial 65538 does not fit u16be
+u32le|0xfffffff9|3|serial 4294967298 does not fit u32le
+u64be|0xfffffffffffffff9|3|serial 18446744073709551609 + 3 x 3 passes 2^64 - 1
+text:3|993|3|serial 1002 does not fit text:3
+bcd:1|93|3|serial 102 does not fit bcd:1
+EOT
+ls batch/x* 2>/dev/null && { echo "FAIL: a batch that does not fit wrote"; failed=$((failed + 1)); }
+t 0 "cat a.hex --serial u16le@0x20:0x1ff --count 2 -o s{n:x}.hex" "s1ff.hex: Intel HEX, 6 data bytes
+s200.hex: Intel HEX, 6 data bytes"
+t 2 "cat a.hex --serial u16le@0x20:0x1ff --count 2 -o s{n:x}.hex" "" \
+  "dwxvmm: s1ff.hex: exists; a batch replaces files only with --overwrite"
+t 0 "cat a.hex --serial u16le@0x20:0x1ff --count 2 --overwrite -o s{n:x}.hex" "*"
+t 2 "cat a.hex --serial u8@0x10:1 --count 2 -o o{i}.hex" "" \
+  "dwxvmm: serial 2: address 0x00000010 already holds another value (--overwrite replaces it)"
+t 2 "cat a.hex --serial u8@0x20:1 --count 2 -o one.hex" "" \
+  "$(usage "output name 'one.hex' is the same for every image: put {n}, {n:x} or {i} in it" cat)"
+t 2 "cat a.hex --count 2 -o c{i}.hex" "" "$(usage "--count needs --serial" cat)"
+t 2 "cat a.hex --serial u24@0:1 -o c{i}.hex" "" \
+  "$(usage "bad serial type 'u24' (u8, u16le, u16be, u32le, u32be, u64le, u64be, text:WIDTH 1 to 64, bcd:BYTES 1 to 32)" cat)"
+ls o0.hex c0.hex 2>/dev/null && { echo "FAIL: a refused batch wrote"; failed=$((failed + 1)); }
 
 echo "cli: $failed failed"
 [ "$failed" -eq 0 ]

@@ -13,7 +13,11 @@ mv "$work/first" "$work/p"
 p=$work/p
 for f in include/dwxvmm/dwxvmm.h lib/libdwxvmm.so.1 lib/libdwxvmm.so \
          lib/libdwxfiles.so.1 lib/pkgconfig/dwxvmm.pc \
-         lib/cmake/dwxvmm/dwxvmmConfig.cmake bin/vmmtest bin/dwxvmm; do
+         lib/cmake/dwxvmm/dwxvmmConfig.cmake bin/vmmtest bin/dwxvmm \
+         share/man/man1/dwxvmm.1 \
+         share/man/man3/libdwxvmm.3 share/bash-completion/completions/dwxvmm \
+         share/zsh/site-functions/_dwxvmm \
+         share/fish/vendor_completions.d/dwxvmm.fish; do
   test -e "$p/$f" || { echo "missing: $f"; exit 1; }
 done
 test "$(readlink "$p/lib/libdwxvmm.so")" = libdwxvmm.so.1

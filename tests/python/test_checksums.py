@@ -203,3 +203,20 @@ def test_lanes_and_word_addresses_through_files(tmp_path):
         img.save(tmp_path / 'w.bin', address_unit=2)
     with pytest.raises(ValueError, match='unit is 1, 2 or 4'):
         dwxvmm.load(tmp_path / 'w.hex', unit=3)
+
+
+def test_verify_every_name_at_its_check_value_and_one_bit_off():
+    for name in dwxvmm.CHECKSUMS + ('sha256',):
+        data = b'12345678' if name.startswith('stm32') else b'123456789'
+        img = image_of([(0x100, data)])
+        img.checksum(name, 0x200, 0x100, 0x100 + len(data))
+        stored = img.checksum_value(name, 0x100, 0x100 + len(data))
+        at_end = image_of([(0x100, data)])
+        at_end.checksum(name, 0x100 + len(data))  # no range: found again
+        assert at_end.verify(name, 0x100 + len(data)) == (True, stored, stored), name
+        assert img.verify(name, 0x200, 0x100, 0x100 + len(data)) == (True, stored, stored), name
+        img[0x200] ^= 0x10
+        ok, bad, computed = img.verify(name, 0x200, 0x100, 0x100 + len(data))
+        assert not ok and bad != stored and computed == stored, name
+    with pytest.raises(dwxvmm.ImageError, match='0x00000202 is a hole'):
+        image_of([(0x100, data), (0x200, b'12')]).verify('crc32-le', 0x200, 0x100, 0x109)

@@ -62,7 +62,7 @@ FORMATS = [
     ('uf2', {'uf2_family': 'RP2040'}, {}),
     ('dfuse', {'dfu_alt': 2, 'dfu_name': 'Flash'}, {'alt': 2}),
 ]
-BINARY = ('binary', 'uf2', 'dfuse', 'aomf', 'msbin', 'formatted-binary',
+BINARY = ('binary', 'elf', 'uf2', 'dfuse', 'aomf', 'msbin', 'formatted-binary',
           'dec-binary', 'idt', 'ppb', 'stewie', 'trs80', 'wilson')
 
 
@@ -204,9 +204,8 @@ def test_dumps_raises_what_save_raises(tmp_path):
     e = error_of(lambda: img.dumps('c', name='1st'))
     assert (e.path, e.reason) == ('<bytes>', "array name '1st' is not a C "
                                   "identifier")
-    for word in ('elf', 'nope'):
-        with pytest.raises(ValueError, match='unknown format'):
-            img.dumps(word)
+    with pytest.raises(ValueError, match='unknown format'):
+        img.dumps('nope')
     with pytest.raises(TypeError):
         img.dumps(None)
     empty = dwxvmm.Image()

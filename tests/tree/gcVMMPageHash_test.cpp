@@ -133,6 +133,10 @@ TEST(PageHash, AdoptedAsARootWhenFullItsSlotsLearnTheMemory) {
     EXPECT_EQ(static_cast<char>(p->getVAddr() / 0x00101000),
               vmm.getByte(p->getVAddr()));
   }
+  // Pages whose keys overflowed their home bucket among them: no slot
+  // keeps memory that went.
+  for (gcVMMPage* p : pages) p->unmapPhysical();
+  for (gcVMMPage* p : pages) EXPECT_EQ(0, vmm.getByte(p->getVAddr()));
 }
 
 }  // namespace

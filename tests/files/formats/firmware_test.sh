@@ -4,8 +4,9 @@
 # by `dwxvmm` and compared with objcopy -O ihex (srec_cmp); TI-TXT both ways
 # with srec_cat; Verilog memory read by Icarus Verilog's $readmemh, and
 # what its $writememh writes read by us; C arrays
-# compiled as C99 and C++17 and run. Skips (status 77) only when a tool is
-# missing: scripts/test.sh installs them.
+# compiled as C99 and C++17 and run; the ELF files we write read by readelf,
+# objcopy and gdb-multiarch (where Debian has it). Skips (status 77) only
+# when a tool is missing: scripts/test.sh installs them.
 # Usage: firmware_test.sh DWXVMM SOURCE_DIR
 set -uo pipefail
 tool=$1
@@ -179,6 +180,88 @@ for cc in "gcc -std=c99 -x c" "g++ -std=c++17 -x c++"; do
     cmp -s got.txt want.txt || fail "$cc: the C arrays hold: $(diff got.txt want.txt | head -n 3)"
   $cc $flags -c fw.c -o fw.o || fail "$cc: fw.c alone"
 done
+
+# ELF out, a row a machine and byte order: readelf's headers, our reader,
+# objcopy's HEX where one knows the machine and gdb's sections where Debian
+# has gdb-multiarch. Runs with holes up to the top of the address space.
+/usr/bin/python3 -c '
+import random
+from intelhex import IntelHex
+h, rnd = IntelHex(), random.Random(45)
+for a, n in ((0, 1), (0x08000000, 300), (0x08001000, 5), (0xfffffff0, 16)):
+    for i in range(n):
+        h[a + i] = rnd.randrange(256)
+h.start_addr = {"EIP": 0x08000101}
+h.write_hex_file("out.hex")'
+while IFS='|' read -r machine order readelf objcopy gdb; do
+  elf=$machine-$order.elf
+  quiet "$tool" cat out.hex --elf-machine "$machine" --elf-endian "$order" \
+    -o "$elf" || { fail "cat $elf"; continue; }
+  got=$(readelf -hlSs "$elf" | awk '
+    /Type:|Class:|Machine:|Data:/ { sub(/^ +/, ""); print }
+    /LOAD/ { print "LOAD", $3, $5, $6 }
+    /\] \.sec[0-9]+ +PROGBITS/ { sub(/^.*\] /, ""); print $1, $2, $3, $5, $7 }
+    /Symbol table/ { print "symbols" }')
+  want="Class: ELF32
+Data: 2's complement, $order endian
+Type: EXEC (Executable file)
+Machine: $readelf"
+  i=0
+  for r in 00000000:000001 08000000:00012c 08001000:000005 fffffff0:000010; do
+    i=$((i + 1))
+    want="$want
+.sec$i PROGBITS ${r%:*} ${r#*:} AX"
+  done
+  for r in 00000000:0x1 08000000:0x12c 08001000:0x5 fffffff0:0x10; do
+    want="$want
+LOAD 0x${r%:*} 0x$(printf %05x "${r#*:}") 0x$(printf %05x "${r#*:}")"
+  done
+  [ "$(sed -E 's/ +/ /g' <<<"$got")" = "$want" ] ||
+    fail "$elf: readelf: $(diff <(echo "$want") <(sed -E 's/ +/ /g' <<<"$got"))"
+  quiet "$tool" cmp "$elf" out.hex || fail "$elf: not the image it was made of"
+  "$tool" info "$elf" | grep -q "start address: 0x08000101" ||
+    fail "$elf: start address"
+  if [ -n "$objcopy" ]; then
+    "$objcopy" -O ihex "$elf" "$elf.hex" || fail "$objcopy $elf"
+    [ "$(dump "$elf.hex")" = "$(dump out.hex)" ] || fail "$elf: as $objcopy reads it"
+  fi
+  if [ -n "$gdb" ] && command -v gdb-multiarch >/dev/null; then
+    files=$(gdb-multiarch -batch -ex 'info files' "$elf" 2>/dev/null |
+      sed -nE 's/.*(Entry point: 0x[0-9a-f]+).*/\1/p
+        s/.*0x(ffffffff)?([0-9a-f]{8}) - 0x[0-9a-f]+ is (\.sec[0-9]+).*/0x\2 \3/p')
+    # gdb shows an ARM entry point without its Thumb bit, MIPS addresses
+    # sign-extended.
+    [ "$files" = "Entry point: $gdb
+0x00000000 .sec1
+0x08000000 .sec2
+0x08001000 .sec3
+0xfffffff0 .sec4" ] || fail "$elf: gdb-multiarch: $files"
+  fi
+done <<EOT
+arm|little|ARM|arm-none-eabi-objcopy|0x8000100
+arm|big|ARM|arm-none-eabi-objcopy|0x8000100
+riscv|little|RISC-V||0x8000101
+mips|big|MIPS R3000||0x8000101
+x86|little|Intel 80386|objcopy|0x8000101
+none|big|None||
+EOT
+readelf -h arm-little.elf | grep -q "Flags: *0x5000000, Version5 EABI" ||
+  fail "arm: e_flags"
+readelf -h riscv-little.elf | grep -q "Flags: *0x0$" || fail "riscv: e_flags"
+# The most runs a section table holds without extended numbering, and one
+# more.
+/usr/bin/python3 -c '
+from intelhex import IntelHex
+for n in (65277, 65278):
+    h = IntelHex()
+    for a in range(0, 2 * n, 2):
+        h[a] = 0x5a
+    h.write_hex_file("runs%d.hex" % n)'
+quiet "$tool" cat runs65277.hex -o runs.elf || fail "65277 runs to ELF"
+[ "$(readelf -h runs.elf | grep -c 'Number of section headers: *65279')" = 1 ] ||
+  fail "65277 runs: section headers"
+[ "$("$tool" cat runs65278.hex -o runs2.elf 2>&1)" = "dwxvmm: runs2.elf: 65278 runs: an ELF section table holds 65277 without extended numbering" ] &&
+  [ ! -e runs2.elf ] || fail "65278 runs to ELF not refused"
 
 echo "firmware: $failed failed"
 [ "$failed" -eq 0 ]
