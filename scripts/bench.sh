@@ -5,7 +5,8 @@
 # (bench/cli.py) against srec_cat, a serial batch against single
 # conversions (bench/serials.py), ELF to Intel HEX against objcopy and
 # the writers against each other (bench/elf.py), the memory models on the
-# image workloads (image_convert models), map's picture in Chromium
+# image workloads (image_convert models), the text formats' GB/s through
+# the library (image_convert speed), map's picture in Chromium
 # (bench/map_svg.py), and the Python module against python3-intelhex
 # (bench/python.py); FORMATS_ONLY=1 runs only those.
 # Arguments go to the benchmark binary (e.g. --benchmark_filter=block_).
@@ -36,6 +37,9 @@ echo
 mkdir -p "$build/models"  # the image workloads with each memory model
 "$build/bench/image_convert" models "$build/models" "${REPS:-5}" \
   2>"$build/models.log"
+echo
+# The text formats through the library's own path, GB/s of text each way
+"$build/bench/image_convert" speed "${REPS:-5}"
 echo
 mkdir -p "$build/formats"
 /usr/bin/python3 "$root/bench/formats.py" "$build/bench/image_convert" \

@@ -378,7 +378,12 @@ const gcHexKernels* chooseKernels() {
 
 constexpr std::array<std::uint16_t, 256> kHexDigitValues = digitValues();
 
-const gcHexKernels* gpHexKernels = chooseKernels();
+// Constant-initialized, so that whatever runs before the choice (another
+// static initializer) reads digits too, on the portable path.
+const gcHexKernels* gpHexKernels = &kPortable;
+namespace {
+const bool kChosen = (gpHexKernels = chooseKernels(), true);
+}  // namespace
 
 const gcHexKernels* const* hexKernelSets() { return availableSets(); }
 

@@ -121,7 +121,7 @@ bool gcImageLoad::nextSourceLine(const char** ppLine, std::size_t* pLength) {
   if (pEnd == nullptr && iSourceSize - iSourcePos >= kBuffer)
     return fail("line too long");
   if (pEnd == nullptr) pEnd = pSource + iSourceSize;
-  iSourcePos = pEnd - pSource + 1;
+  iSourcePos = std::min<std::uint64_t>(pEnd - pSource + 1, iSourceSize);
   *ppLine = pStart;
   *pLength = pEnd - pStart - (pEnd > pStart && pEnd[-1] == '\r');
   return true;

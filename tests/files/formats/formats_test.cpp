@@ -424,7 +424,8 @@ TEST(Detect, NameThenContentAndTextRefused) {
                   ? std::string(name) +
                         ": cannot tell the format of this text: give "
                         "PATH@FORMAT (" +
-                        gcFileSupport::formatWords() + ") or PATH@binary"
+                        gcFileSupport::formatWords(gcFormatInfo::kRead, "|") +
+                        ") or PATH@binary"
                   : "",
               r.getMessage());
   }
@@ -617,7 +618,7 @@ TEST_F(Formats, ElfLoadAddressesAndUnsoundFiles) {
               info.getDetails());
   }
   // A file cut short; an empty section, and a program header holding only
-  // it (as one for .bss would), at the file's very end; writing.
+  // it (as one for .bss would), at the file's very end.
   gcVMM vmm;
   vmm.setMemoryModell(new gcVMM32BitFast);
   std::vector<ElfSection> atEnd{{".a", 0x20, "x"}, {".e", 0x40, ""}};
