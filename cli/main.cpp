@@ -359,10 +359,18 @@ std::string withFormats(const char* pHelp) {
   std::string text = pHelp, out;
   for (std::size_t open; (open = text.find('{')) != std::string::npos;) {
     const std::size_t close = text.find('}', open);
+    // Other braces are the help's own text (cat's output names: {n}, {i}).
+    const std::string token = text.substr(open + 1, close - open - 1);
+    if (std::string(" read unit fills rest content named write-ext ")
+            .find(" " + token + " ") == std::string::npos) {
+      out += text.substr(0, close + 1);
+      text.erase(0, close + 1);
+      continue;
+    }
     const std::size_t lineStart = text.rfind('\n', open) + 1;  // npos + 1 = 0
     const std::string indent(text.find_first_not_of(' ', lineStart) - lineStart,
                              ' ');
-    std::string list = formatList(text.substr(open + 1, close - open - 1));
+    std::string list = formatList(token);
     std::size_t column = open - lineStart;
     const std::size_t lineEnd = text.find('\n', close);
     std::size_t tail = lineEnd - close - 1;  // what follows on the line
