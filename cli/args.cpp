@@ -182,6 +182,12 @@ gcImageInput parseInput(const std::string& whole) {
     const char sign = at + 1 < arg.size() ? arg[at + 1] : '\0';
     input.bMoved = sign == '+' || sign == '-';
     input.bPlaced = !input.bMoved;
+    // Not a number: a misspelt format.
+    if (input.bPlaced && sign != '\0' &&
+        !std::isdigit(static_cast<unsigned char>(sign)))
+      throw UsageError(
+          "unknown format '" + arg.substr(at + 1) + "' in '" + whole + "' (" +
+          gcFileSupport::formatWords(gcFormatInfo::kRead, ", ") + ")");
     const std::uint64_t value = parseNumber(
         arg.substr(at + (input.bMoved ? 2 : 1)), 0xFFFFFFFF,
         (input.bMoved ? "offset in '" : "address in '") + arg + "'");
@@ -191,7 +197,8 @@ gcImageInput parseInput(const std::string& whole) {
     else
       input.iAddress = static_cast<std::uint32_t>(value);
     // An address says the file is a binary one, whatever its first bytes.
-    if (input.bPlaced && input.sType.empty()) input.sType = "Binary file";
+    if (input.bPlaced && input.sType.empty())
+      input.sType = gcFileSupport::detectType(nullptr, 0);
   }
   return input;
 }

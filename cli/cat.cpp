@@ -12,21 +12,23 @@ namespace cli {
 
 namespace {
 
-// The type name for --format's word, or for the output's extension.
+// The type name for --format's word, or for the output's extension; the
+// hints list only the formats written.
 std::string outputType(const std::string& sFormat, const std::string& sPath) {
   const std::string sType = sFormat.empty()
                                 ? gcFileSupport::typeForExtension(sPath)
                                 : gcFileSupport::typeForWord(sFormat);
-  if (!sType.empty()) return sType;
-  if (!sFormat.empty()) {
-    std::string sWords = gcFileSupport::formatWords();
-    for (std::size_t i = sWords.find('|'); i != std::string::npos;
-         i = sWords.find('|', i))
-      sWords.replace(i, 1, ", ");
-    throw UsageError("unknown format '" + sFormat + "' (" + sWords + ")");
-  }
+  const gcFormatInfo* pRow = gcFileSupport::findType(sType);
+  if (pRow != nullptr && pRow->is(gcFormatInfo::kWrite)) return sType;
+  const std::string sWritten =
+      gcFileSupport::formatWords(gcFormatInfo::kWrite, ", ");
+  if (pRow != nullptr)
+    throw UsageError("cannot write " + sType + " files (" + sWritten + ")");
+  if (!sFormat.empty())
+    throw UsageError("unknown format '" + sFormat + "' (" + sWritten + ")");
   throw UsageError("cannot tell the output format of '" + sPath +
-                   "': give --format " + gcFileSupport::formatWords());
+                   "': give --format " +
+                   gcFileSupport::formatWords(gcFormatInfo::kWrite, "|"));
 }
 
 // "RANGE[,RANGE...]".

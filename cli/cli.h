@@ -97,6 +97,7 @@ int cat(Args& args);
 int cmp(Args& args);
 int map(Args& args);
 int dump(Args& args);
+int formats(Args& args);
 
 }  // namespace cli
 

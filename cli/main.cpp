@@ -16,23 +16,23 @@ const char kUsage[] =
     "  cmp    compare the written bytes of two inputs\n"
     "  map    write the memory-map report of an image, or its picture (.svg)\n"
     "  dump   the written bytes of an image in hex and ASCII\n"
+    "  formats  every format: word, name, read or written, extensions\n"
     "\n"
-    "An INPUT is a path, its format (any that cat --format reads, binary\n"
-    "too) found from its first bytes (.vmem and .mif from the name; text no\n"
-    "format claims, and bytes two formats read differently, are refused),\n"
-    "or\n"
+    "An INPUT is a path, its format (any that is read, and {rest}) found from\n"
+    "its first bytes ({named} from the name; text no format claims, and bytes\n"
+    "two formats read differently, are refused), or\n"
     "PATH@ADDRESS for a binary file placed at ADDRESS (0x hex or decimal; a\n"
     "binary input without it starts at 0), or PATH@+DELTA, PATH@-DELTA for\n"
-    "any input moved by DELTA, or PATH@FORMAT (ihex, srec, titxt, binary,\n"
-    "vmem, mif, uf2, dfuse, or any other word of cat's --format) for a file\n"
-    "of that format (PATH@logisim@ADDRESS places a Logisim file); then\n"
+    "any input moved by DELTA, or PATH@FORMAT for a file of that format:\n"
+    "  {read}\n"
+    "(PATH@FORMAT@ADDRESS places a file of a format without addresses); then\n"
     "@family=NAME or @alt=N choose from a UF2 or DfuSe file of several,\n"
     "@unit=N (2 or 4) reads addresses that count N-byte units (any format\n"
     "whose addresses count bytes: see cat --address-unit),\n"
     "@unsplit=M:O[:W] spreads a bank back (see cat --split). '-' reads\n"
     "standard input\n"
     "(its format found from its first bytes; a binary one needs -@ADDRESS\n"
-    "or -@binary).\n"
+    "or -@{rest}).\n"
     "Holes stay holes: only written bytes are data.\n"
     "\n"
     "Every command that loads (info, cat, cmp, map, dump) also takes:\n"
@@ -79,7 +79,7 @@ const Command kCommands[] = {
      "           U+FFFD; the header's bytes also as header_hex)\n"
      "  --strict, --max-memory SIZE, --ignore-checksums  see 'dwxvmm "
      "--help'\n"
-     "  --word-width B  bits a word of PATH@vmem inputs (default 8)\n"
+     "  --word-width B  bits a word of Verilog memory inputs (default 8)\n"
      "  --checksum NAME[:F-L]  then a line 'NAME 0xFIRST-0xLAST: VALUE', the\n"
      "           bytes cat's --checksum would write, in hex (default range:\n"
      "           the lowest to the highest written byte; a hole is an error);\n"
@@ -101,11 +101,10 @@ const Command kCommands[] = {
      "image fit a 128 KiB flash and its option bytes?\n"
      "  dwxvmm info fw.hex --verify crc32-le@0x0801fffc \\\n"
      "    --region flash=0x08000000+128K --region opt=0x1fff7800+16\n"
-     "PATH@vmem, PATH@mif, PATH@family=NAME and PATH@alt=N as for cat.\n"},
+     "PATH@FORMAT, PATH@family=NAME and PATH@alt=N as for cat.\n"},
     {"cat", cli::cat,
      "usage: dwxvmm cat INPUT... -o OUTPUT\n"
-     "                  [--format ihex|srec|binary|titxt|vmem|c|uf2|dfuse|"
-     "mif|coe|...]\n"
+     "                  [--format FORMAT]\n"
      "                  [--range FIRST-LAST] [--line-bytes N]\n"
      "                  [--word-width 8|16|32] [--name NAME] [--overwrite]\n"
      "                  [--uf2-family NAME|ID] [--dfu-alt N] [--dfu-name "
@@ -126,50 +125,37 @@ const Command kCommands[] = {
      "Loads the inputs in order into one image, applies the edits in the\n"
      "order given, and writes the image to OUTPUT (first to a file beside it,\n"
      "then renamed: never half-written). PATH@+DELTA and PATH@-DELTA move an\n"
-     "input of any format, its start address with it. PATH@vmem reads a\n"
-     "Verilog memory file of --word-width words, PATH@mif a MIF file;\n"
+     "input of any format, its start address with it. PATH@FORMAT reads a\n"
+     "file of that format (Verilog memory of --word-width words);\n"
      "PATH@family=NAME loads that family of a UF2 file of several,\n"
      "PATH@alt=N those targets of a DfuSe file of several.\n"
      "  -o, --output OUTPUT  the file to write; '-' is standard output (a\n"
      "                 binary one not to a terminal), then --format is needed\n"
-     "  --format F     ihex, srec, binary, titxt (TI-TXT), vmem (Verilog\n"
-     "                 $readmemh), c (C arrays), elf, uf2, dfuse, mif "
-     "(Quartus)\n"
-     "                 or coe (Xilinx); else from OUTPUT's extension: .hex\n"
-     "                 .ihex .ihx, .srec .s19 .s28 .s37 .mot, .bin, .vmem\n"
-     "                 .mem, .c, .elf, .uf2, .dfu, .mif, .coe, .fpc, .asm, "
-     ".bas,\n"
-     "                 .fth .4th, .vhd .vhdl, .aomf, .lda, .ppb; or a record\n"
-     "                 format: ihex16, tektronix, tektronix-ext, mos-tech,\n"
-     "                 signetics, atmel-generic, emon52, brecord, fairchild,\n"
-     "                 ti-tagged, ti-tagged16, needham, ppx, cosmac; a binary\n"
-     "                 one: aomf, msbin, formatted-binary, dec-binary, idt,\n"
-     "                 ppb, stewie, trs80, wilson; or ascii-hex, fastload,\n"
-     "                 fpc, os65v, spasm-be, spasm-le, mips-flash-be,\n"
-     "                 mips-flash-le, logisim (from the lowest to the\n"
-     "                 highest byte, holes as --fill's byte); written only:\n"
-     "                 asm, basic and lattice-mem (holes filled as for\n"
-     "                 logisim), forth, vhdl, hexdump (files/README.md)\n"
+     "  --format F     a format written ('dwxvmm formats'), else from "
+     "OUTPUT's\n"
+     "                 extension:\n"
+     "                 {write-ext}\n"
      "  --range F-L    only the addresses F to L, inclusive\n"
      "  --line-bytes N data bytes per record, 1 to 255 (default 32); TI-TXT,\n"
-     "                 vmem and C write 16 a line\n"
-     "  --word-width B vmem, mif, coe: bits a word, 8, 16 or 32 (default 8),\n"
-     "                 words little-endian (--vmem-width too); vmem runs must\n"
-     "                 start and end on a word; mif and coe write from 0 to\n"
-     "                 the highest word, holes as --fill's byte (default 0)\n"
-     "  --uf2-family F uf2: the family (a short name of the UF2 list in any\n"
+     "                 Verilog memory and C write 16 a line\n"
+     "  --word-width B Verilog memory, MIF, COE: bits a word, 8, 16 or 32\n"
+     "                 (default 8), words little-endian (--vmem-width too);\n"
+     "                 Verilog memory runs must start and end on a word; MIF\n"
+     "                 and COE write from 0 to the highest word, holes as\n"
+     "                 --fill's byte (default 0)\n"
+     "  --uf2-family F UF2: the family (a short name of the UF2 list in any\n"
      "                 case, e.g. RP2040, or an ID); default none\n"
-     "  --dfu-alt N, --dfu-name NAME  dfuse: the target's alternate setting\n"
+     "  --dfu-alt N, --dfu-name NAME  DfuSe: the target's alternate setting\n"
      "                 (default 0) and name (default ST...)\n"
-     "  --dfu-vid, --dfu-pid, --dfu-device ID  dfuse: the suffix's IDs\n"
+     "  --dfu-vid, --dfu-pid, --dfu-device ID  DfuSe: the suffix's IDs\n"
      "                 (default 0x0483, 0xdf11, 0xffff)\n"
-     "  --elf-machine M  elf: e_machine, by name (none, arm, aarch64, riscv,\n"
+     "  --elf-machine M  ELF: e_machine, by name (none, arm, aarch64, riscv,\n"
      "                 avr, msp430, xtensa, mips, ppc, sparc, x86, x86-64) or\n"
      "                 number (default none); an executable ELF32, a PT_LOAD\n"
      "                 segment and an AX section (.sec1, ...) a run, the "
      "start\n"
      "                 address as entry point, e_flags 0 (arm: EABI 5)\n"
-     "  --elf-endian E elf: little (default) or big\n"
+     "  --elf-endian E ELF: little (default) or big\n"
      "  --fit          refuse to write an image with a byte outside every\n"
      "                 region of --region and --regions (see info --help)\n"
      "  --name NAME    C: the prefix of the names defined (default: OUTPUT's\n"
@@ -189,16 +175,14 @@ const Command kCommands[] = {
      "  --crlf         end every line of a text format with CR LF\n"
      "  --address-unit N  addresses count N-byte units (2 or 4), the start\n"
      "                 address too; each run must begin and end on a unit\n"
-     "                 (inputs: PATH@unit=N). Intel HEX, S-record, TI-TXT\n"
-     "                 and the record, binary record and text formats whose\n"
-     "                 addresses count bytes (tektronix, aomf, ascii-hex,\n"
-     "                 ...); refused by those with words of their own\n"
-     "                 (ihex16, atmel-generic, ti-tagged16, spasm) or none\n"
+     "                 (inputs: PATH@unit=N), in the formats whose addresses\n"
+     "                 count bytes:\n"
+     "                 {unit}\n"
      "  --strict, --max-memory SIZE, --ignore-checksums  see 'dwxvmm --help'\n"
      "Edits (ranges F-L are inclusive; RANGES is F-L[,F-L...]):\n"
      "  --fill BYTE    fill the holes of --range, else of the lowest to the\n"
-     "                 highest written byte; also binary, formatted-binary\n"
-     "                 and uf2 output's holes (default 0xff)\n"
+     "                 highest written byte; also the holes the output\n"
+     "                 fills: {fills} (default 0xff)\n"
      "  --fill BYTE@F-L       fill the holes from F to L\n"
      "  --crop RANGES         keep only the bytes in RANGES\n"
      "  --exclude RANGES      drop the bytes in RANGES\n"
@@ -309,6 +293,19 @@ const Command kCommands[] = {
      "                 value (without it that is an error)\n"
      "  --strict, --max-memory SIZE, --ignore-checksums  see 'dwxvmm "
      "--help'\n"},
+    {"formats", cli::formats,
+     "usage: dwxvmm formats [--json | --words read|write|all]\n"
+     "\n"
+     "Prints the formats, a line each after a header: the word that names it\n"
+     "(PATH@WORD, cat's --format), its name, whether it is read, written or\n"
+     "both, the extensions cat's OUTPUT takes it from, and how an input is\n"
+     "found to be one: by its first bytes (content), by its name alone\n"
+     "(extension) or only by its word (no).\n"
+     "  --json         the same as a JSON array, an object a format: word,\n"
+     "                 name, aliases, read, write, binary, addressed, unit,\n"
+     "                 extensions, detected, description\n"
+     "  --words W      only the words, one a line: of the formats read,\n"
+     "                 written, or all\n"},
     {"dump", cli::dump,
      "usage: dwxvmm dump INPUT... [--range FIRST-LAST] [--width 16|32]\n"
      "                   [--overwrite] [--strict] [--max-memory SIZE]\n"
@@ -327,6 +324,69 @@ const Command kCommands[] = {
      "  --strict, --max-memory SIZE, --ignore-checksums  see 'dwxvmm "
      "--help'\n"},
 };
+
+// A list of formats that a help text names by {token}, from the table.
+std::string formatList(const std::string& token) {
+  if (token == "read")
+    return gcFileSupport::formatWords(gcFormatInfo::kRead, ", ");
+  if (token == "unit")
+    return gcFileSupport::formatWords(gcFormatInfo::kUnit, ", ");
+  if (token == "fills")
+    return gcFileSupport::formatWords(
+        gcFormatInfo::kFills | gcFormatInfo::kWrite, ", ");
+  std::string s;
+  for (std::size_t i = 0; i < gcFileSupport::formatCount(); ++i) {
+    const gcFormatInfo& f = gcFileSupport::format(i);
+    std::string item;
+    if (token == "rest" && f.is(gcFormatInfo::kRest)) return f.pWord;
+    if (token == "content" && f.recognise != nullptr) item = f.pWord;
+    if (token == "named" && f.is(gcFormatInfo::kNamed))
+      item = "." + std::string(f.pExtensions)
+                       .substr(0, std::strcspn(f.pExtensions, " "));
+    if (token == "write-ext" && f.is(gcFormatInfo::kWrite)) {
+      item = f.pWord;
+      for (const char* p = f.pExtensions; *p != '\0'; p += *p == ' ')
+        for (item += " ."; *p != '\0' && *p != ' '; ++p) item += *p;
+    }
+    if (!item.empty()) s += (s.empty() ? "" : ", ") + item;
+  }
+  return s;
+}
+
+// The help text with each {token} replaced by its list, wrapped at ", " to
+// 78 columns, indented as the token's line.
+std::string withFormats(const char* pHelp) {
+  std::string text = pHelp, out;
+  for (std::size_t open; (open = text.find('{')) != std::string::npos;) {
+    const std::size_t close = text.find('}', open);
+    const std::size_t lineStart = text.rfind('\n', open) + 1;  // npos + 1 = 0
+    const std::string indent(text.find_first_not_of(' ', lineStart) - lineStart,
+                             ' ');
+    std::string list = formatList(text.substr(open + 1, close - open - 1));
+    std::size_t column = open - lineStart;
+    const std::size_t lineEnd = text.find('\n', close);
+    std::size_t tail = lineEnd - close - 1;  // what follows on the line
+    std::string wrapped;
+    for (std::size_t at = 0; at < list.size();) {
+      std::size_t next = list.find(", ", at);
+      next = next == std::string::npos ? list.size() : next + 2;
+      std::string item = list.substr(at, next - at);
+      const std::size_t width = item.size() - (next < list.size() ? 1 : 0) +
+                                (next == list.size() ? tail : 0);
+      if (column + width > 78 && column > indent.size()) {
+        while (!wrapped.empty() && wrapped.back() == ' ') wrapped.pop_back();
+        wrapped += "\n" + indent;
+        column = indent.size();
+      }
+      wrapped += item;
+      column += item.size();
+      at = next;
+    }
+    out += text.substr(0, open) + wrapped;
+    text.erase(0, close + 1);
+  }
+  return out + text;
+}
 
 int usageError(const std::string& sReason, const char* pCommand) {
   std::fprintf(
@@ -350,7 +410,9 @@ int main(int argc, char** argv) {
     if (w == "--verbose") {
       bVerbose = true;
     } else if (w == "--help" || w == "-h") {
-      std::fputs(pCommand == nullptr ? kUsage : pCommand->help, stdout);
+      std::fputs(
+          withFormats(pCommand == nullptr ? kUsage : pCommand->help).c_str(),
+          stdout);
       return cli::kOk;
     } else if (pCommand == nullptr) {
       for (const Command& c : kCommands)

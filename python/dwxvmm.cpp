@@ -170,32 +170,33 @@ class Buffer {
 
 const char kBytesName[] = "<bytes>";  // what messages call data in memory
 
-// The format words, joined by sSeparator.
-std::string formatList(const std::string& sSeparator) {
-  std::string s = gcFileSupport::formatWords();
-  for (std::size_t i = s.find('|'); i != std::string::npos;
-       i = s.find('|', i + sSeparator.size()))
-    s.replace(i, 1, sSeparator);
-  return s;
+// The words of the formats written, joined by sSeparator.
+std::string writtenList(const std::string& sSeparator) {
+  return gcFileSupport::formatWords(gcFormatInfo::kWrite, sSeparator);
 }
 
 // The type name for save's format word, else for the path's extension (as
-// the command-line tool's cat tells them).
+// the command-line tool's cat tells them); the hints list the formats
+// written.
 std::string outputType(const py::object& format, const std::string& sPath) {
+  std::string sType;
   if (!format.is_none()) {
     if (!py::isinstance<py::str>(format))
       throw py::type_error("format must be a str");
     const std::string sWord = format.cast<std::string>();
-    const std::string sType = gcFileSupport::typeForWord(sWord);
+    sType = gcFileSupport::typeForWord(sWord);
     if (sType.empty())
       throw py::value_error("unknown format '" + sWord + "' (" +
-                            formatList(", ") + ")");
-    return sType;
+                            writtenList(", ") + ")");
+  } else {
+    sType = gcFileSupport::typeForExtension(sPath);
+    if (sType.empty())
+      throw py::value_error("cannot tell the format of '" + sPath +
+                            "': give format='" + writtenList("', '") + "'");
   }
-  const std::string sType = gcFileSupport::typeForExtension(sPath);
-  if (sType.empty())
-    throw py::value_error("cannot tell the format of '" + sPath +
-                          "': give format='" + formatList("', '") + "'");
+  if (!gcFileSupport::findType(sType)->is(gcFormatInfo::kWrite))
+    throw py::value_error("cannot write " + sType + " files (" +
+                          writtenList(", ") + ")");
   return sType;
 }
 
@@ -263,8 +264,9 @@ struct LoadChoice {
         throw py::type_error("format must be a str");
       pInput->sType = gcFileSupport::typeForWord(format.cast<std::string>());
       if (pInput->sType.empty())
-        throw py::value_error("unknown format '" + format.cast<std::string>() +
-                              "'");
+        throw py::value_error(
+            "unknown format '" + format.cast<std::string>() + "' (" +
+            gcFileSupport::formatWords(gcFormatInfo::kRead, ", ") + ")");
     }
     if ((pInput->bUf2Family = !family.is_none()))
       pInput->iUf2Family = toFamily(family, "family");
@@ -421,12 +423,12 @@ struct SaveChoice {
       options.setRange(r.iFirst, r.iLast);
     }
     if (!fill.is_none()) {
-      if (!gcFileSupport::isAddressless(sType) && sType != "UF2" &&
-          sType != "MIF" && sType != "COE")
+      if (!gcFileSupport::findType(sType)->is(gcFormatInfo::kFills))
         throw py::value_error(
-            "fill applies to binary, formatted-binary, UF2, MIF, COE, "
-            "Logisim, BASIC and Lattice MEM output; fill() the image for " +
-            sType);
+            "fill applies to " +
+            gcFileSupport::formatWords(
+                gcFormatInfo::kFills | gcFormatInfo::kWrite, ", ") +
+            " output; fill() the image for " + sType);
       options.setFillByte(toByte(fill, "fill"));
     }
     options.setWordBits(toWordBits(wordWidth));
@@ -919,14 +921,60 @@ class Serials {
   bool bOverwrite_;
 };
 
+// The extensions of the formats written, dotted, a comma between formats.
+std::string writtenExtensions() {
+  std::string s;
+  for (std::size_t i = 0; i < gcFileSupport::formatCount(); ++i) {
+    const gcFormatInfo& f = gcFileSupport::format(i);
+    if (!f.is(gcFormatInfo::kWrite) || *f.pExtensions == '\0') continue;
+    std::string sExts = std::string(" ") + f.pExtensions;
+    for (std::size_t at = 0; (at = sExts.find(' ', at)) != std::string::npos;)
+      sExts.insert(++at, ".");
+    s += (s.empty() ? "" : ",") + sExts;
+  }
+  return s.substr(1);
+}
+
+// FORMAT_INFO: every format's row of the library's table, by its word.
+void addFormatInfo(py::module_& m) {
+  const py::object info =
+      py::module_::import("collections")
+          .attr("namedtuple")("FormatInfo",
+                              "name read write binary addressed unit "
+                              "extensions detected description",
+                              py::arg("module") = "dwxvmm");
+  info.attr("__doc__") =
+      "What a format is: name (its type name), read, write, binary (bytes, "
+      "not text), addressed (its files carry addresses), unit (takes an "
+      "address unit), extensions ('.hex', ...), detected ('content', "
+      "'extension' or 'no') and a one-line description.";
+  py::dict rows;
+  for (std::size_t i = 0; i < gcFileSupport::formatCount(); ++i) {
+    const gcFormatInfo& f = gcFileSupport::format(i);
+    py::list exts;
+    for (std::string rest = f.pExtensions; !rest.empty();) {
+      const std::string e = rest.substr(0, rest.find(' '));
+      exts.append("." + e);
+      rest.erase(0, e.size() + 1);
+    }
+    rows[f.pWord] =
+        info(f.pTypeName, f.is(gcFormatInfo::kRead), f.is(gcFormatInfo::kWrite),
+             f.is(gcFormatInfo::kBinary), f.is(gcFormatInfo::kAddressed),
+             f.is(gcFormatInfo::kUnit), py::tuple(exts), f.foundBy(),
+             f.pDescription);
+  }
+  m.attr("FormatInfo") = info;
+  m.attr("FORMAT_INFO") = rows;
+}
+
 }  // namespace
 
 // What load() and loads() say of their keywords.
 const char kLoadKeywords[] = R"(
 
-The format comes from the first bytes (.vmem and .mif from the name), or
-format; printable text that no format claims, and bytes that two formats
-read differently, are an ImageError (give format, or format='binary'). at places a binary file, text too (default 0; a
+The format comes from the first bytes (or the name: FORMAT_INFO's
+detected), or format; printable text that no format claims, and bytes that
+two formats read differently, are an ImageError (give format, or at). at places a binary file, text too (default 0; a
 ValueError for other formats); move shifts any file, and its start address with it. A byte that
 differs from one already written is an ImageError unless overwrite.
 Warnings (a missing end record) go to warnings.warn, or with strict are an
@@ -944,11 +992,11 @@ loaded lane back as split() took it.)";
 // What save() and dumps() say of their keywords.
 const char kSaveKeywords[] = R"(
 
-range (start, stop) limits what is written. Binary, formatted-binary,
+range (start, stop) limits what is written. Binary, Formatted binary,
 UF2, Logisim, BASIC and Lattice MEM output write fill (default 0xFF)
 for holes, MIF and COE (default 0); line_bytes (1 to 255) are the data
 bytes of a record; word_width (8,
-16, 32) the bits of a vmem, MIF or COE word; uf2_family a UF2 family's name
+16, 32) the bits of a Verilog memory, MIF or COE word; uf2_family a UF2 family's name
 or ID. A DfuSe file's target has the alternate setting dfu_alt and the name
 dfu_name, its suffix the IDs dfu_vid, dfu_pid and dfu_device.
 srec_address 16, 24 or 32 writes S1, S2 or S3 records (default: the
@@ -970,7 +1018,7 @@ PYBIND11_MODULE(_dwxvmm, m) {
       std::string(R"(A new Image from data as load() reads a file.
 
 data is bytes (or any bytes-like object), or a str taken as UTF-8, which a
-binary format ('binary', 'uf2', 'dfuse', 'aomf', ...) or at refuses (TypeError). Data
+binary format (FORMAT_INFO's binary) or at refuses (TypeError). Data
 that no format claims is an ImageError unless format or at says it is
 binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
 1-based line.)") +
@@ -979,15 +1027,12 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
       std::string(
           "Saves the written bytes of range (default: all) to path.\n\n"
           "format is one of '") +
-      formatList("', '") +
-      "', else path's extension tells (.hex .ihex .ihx, .srec .s19 .s28 .s37 "
-      ".mot, .bin, .vmem .mem, .c, .elf, .uf2, .dfu, .mif, .coe, .fpc, .asm, "
-      ".bas, "
-      ".fth .4th, .vhd .vhdl, .aomf, .lda, .ppb)." +
-      kSaveKeywords + " (default: from the file name).";
+      writtenList("', '") + "', else path's extension tells (" +
+      writtenExtensions() + ")." + kSaveKeywords +
+      " (default: from the file name).";
   const std::string dumpsDoc =
       std::string("The bytes that save() writes for format ('") +
-      formatList("', '") +
+      writtenList("', '") +
       "'), without a file; save()'s errors, an ImageError's path '<bytes>'." +
       kSaveKeywords + " (default: 'image').";
   m.doc() =
@@ -1023,6 +1068,7 @@ binary. Errors are ImageErrors whose path is '<bytes>' and line the data's
   m.attr("Usage").attr("__doc__") =
       "A region's written bytes (used), its holes (free) and its size, as "
       "Image.usage() gives them.";
+  addFormatInfo(m);
   m.def("checksum_list", &checksumList,
         "Every checksum name with its parameters and check value, as text.");
 

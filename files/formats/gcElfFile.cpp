@@ -88,22 +88,22 @@ bool readHeaders(gcImageLoad& load, gcImageInfo& info,
                  std::vector<Contents>* pContents, std::string* pCopy) {
   u64 iFileSize = 0;
   if (!load.getSize(&iFileSize)) return false;
-  std::unique_ptr<Elf, ElfCloser> elf;
+  std::unique_ptr<Elf, ElfCloser> handle;
   if (load.getSource() == nullptr) {
-    elf.reset(elf_begin(load.getDescriptor(), ELF_C_READ_MMAP, nullptr));
+    handle.reset(elf_begin(load.getDescriptor(), ELF_C_READ_MMAP, nullptr));
   } else {
     // libelf may convert headers in place: it gets a copy, not the caller's.
     pCopy->assign(load.getSource(), iFileSize);
-    elf.reset(elf_memory(&(*pCopy)[0], pCopy->size()));
+    handle.reset(elf_memory(&(*pCopy)[0], pCopy->size()));
   }
   GElf_Ehdr eh;
-  if (!elf || elf_kind(elf.get()) != ELF_K_ELF ||
-      gelf_getehdr(elf.get(), &eh) == nullptr)
+  if (!handle || elf_kind(handle.get()) != ELF_K_ELF ||
+      gelf_getehdr(handle.get(), &eh) == nullptr)
     return load.fail("ELF header: " + libelfError(), false);
   const unsigned char iData = eh.e_ident[EI_DATA];
   if (iData != ELFDATA2LSB && iData != ELFDATA2MSB)
     return load.fail("ELF header: unknown byte order", false);
-  info.setDetails(std::string(gelf_getclass(elf.get()) == ELFCLASS64
+  info.setDetails(std::string(gelf_getclass(handle.get()) == ELFCLASS64
                                   ? "ELF64, "
                                   : "ELF32, ") +
                   (iData == ELFDATA2LSB ? "little-endian, " : "big-endian, ") +
@@ -129,14 +129,14 @@ bool readHeaders(gcImageLoad& load, gcImageInfo& info,
     if (!tableInFile(load, "section", eh.e_shoff, std::max<u64>(eh.e_shnum, 1),
                      eh.e_shentsize, iFileSize))
       return false;
-    if (elf_getshdrnum(elf.get(), &iSections) != 0)
+    if (elf_getshdrnum(handle.get(), &iSections) != 0)
       return load.fail("section headers: " + libelfError(), false);
     if (!tableInFile(load, "section", eh.e_shoff, iSections, eh.e_shentsize,
                      iFileSize))
       return false;
   }
   std::size_t iHeaders = 0;
-  if (elf_getphdrnum(elf.get(), &iHeaders) != 0)
+  if (elf_getphdrnum(handle.get(), &iHeaders) != 0)
     return load.fail("program headers: " + libelfError(), false);
   if (!programTable(iHeaders)) return false;
 
@@ -145,7 +145,7 @@ bool readHeaders(gcImageLoad& load, gcImageInfo& info,
   for (std::size_t i = 0; i < iHeaders; ++i) {
     GElf_Phdr ph;
     const std::string where = "program header " + std::to_string(i) + ": ";
-    if (gelf_getphdr(elf.get(), static_cast<int>(i), &ph) == nullptr)
+    if (gelf_getphdr(handle.get(), static_cast<int>(i), &ph) == nullptr)
       return load.fail(where + libelfError(), false);
     bAllZero = bAllZero && ph.p_paddr == 0;
     // An empty range may point anywhere (objcopy's debug files do).
@@ -157,14 +157,14 @@ bool readHeaders(gcImageLoad& load, gcImageInfo& info,
 
   std::size_t iNames = eh.e_shstrndx;
   if (iSections != 0 &&
-      (elf_getshdrstrndx(elf.get(), &iNames) != 0 || iNames >= iSections))
+      (elf_getshdrstrndx(handle.get(), &iNames) != 0 || iNames >= iSections))
     return load.fail("section-name table index " + std::to_string(iNames) +
                          " out of range (" + std::to_string(iSections) +
                          " sections)",
                      false);
   std::vector<GElf_Shdr> headers(iSections);
   for (std::size_t i = 1; i < iSections; ++i) {
-    Elf_Scn* pScn = elf_getscn(elf.get(), i);
+    Elf_Scn* pScn = elf_getscn(handle.get(), i);
     if (pScn == nullptr || gelf_getshdr(pScn, &headers[i]) == nullptr)
       return load.fail(
           "section header " + std::to_string(i) + ": " + libelfError(), false);
@@ -179,7 +179,7 @@ bool readHeaders(gcImageLoad& load, gcImageInfo& info,
     const bool bOutside = hasContentsOutside(sh, iFileSize);
     if (!bLoad && !bOutside) continue;
     const char* pName =
-        bNames ? elf_strptr(elf.get(), iNames, sh.sh_name) : nullptr;
+        bNames ? elf_strptr(handle.get(), iNames, sh.sh_name) : nullptr;
     const std::string name = pName != nullptr && *pName != '\0'
                                  ? std::string(pName)
                                  : "[" + std::to_string(i) + "]";

@@ -2,10 +2,12 @@
 
 #include <dwxvmm/dwxvmm.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -29,128 +31,39 @@
 namespace {
 
 template <class Format>
-gcFileFormat* make() {
+gcFileFormat* make(const char*) {
   return new Format;
 }
 
+template <gcFileFormat* (*New)()>
+gcFileFormat* call(const char*) {
+  return New();
+}
+
 template <gcFileFormat* (*New)(bool), bool bLittleEndian>
-gcFileFormat* makeEndian() {
+gcFileFormat* endian(const char*) {
   return New(bLittleEndian);
 }
 
 template <gcListing eKind>
-gcFileFormat* makeListing() {
+gcFileFormat* listing(const char*) {
   return newListingFile(eKind);
 }
 
-// Every format by its type names; a new format is a row.
-const struct {
-  const char* pName;
-  const char* pAlias;
-  gcFileFormat* (*create)();
-} kFormats[] = {
-    {"Binary file", "Binaray file", make<gcBinaryFile>},
-    {"Intel HEX", nullptr, make<gcIntelHexFile>},
-    {"Motorola S-record", nullptr, make<gcSRecordFile>},
-    {"ELF", nullptr, make<gcElfFile>},
-    {"TI-TXT", nullptr, make<gcTiTxtFile>},
-    {"Verilog memory", nullptr, make<gcVerilogMemFile>},
-    {"C array", nullptr, make<gcCArrayFile>},
-    {"UF2", nullptr, make<gcUf2File>},
-    {"DfuSe", nullptr, make<gcDfuSeFile>},
-    {"MIF", nullptr, make<gcMifFile>},
-    {"COE", nullptr, make<gcCoeFile>},
-    {"ASCII-Hex", nullptr, newAsciiHexFile},
-    {"Needham", nullptr, newNeedhamFile},
-    {"FastLoad", nullptr, newFastLoadFile},
-    {"Four Packed Code", nullptr, newFpcFile},
-    {"OS65V", nullptr, newOs65vFile},
-    {"SPASM (big-endian)", nullptr, makeEndian<newSpasmFile, false>},
-    {"SPASM (little-endian)", nullptr, makeEndian<newSpasmFile, true>},
-    {"MIPS flash (big-endian)", nullptr, makeEndian<newMipsFlashFile, false>},
-    {"MIPS flash (little-endian)", nullptr, makeEndian<newMipsFlashFile, true>},
-    {"Logisim", nullptr, newLogisimFile},
-    {"ASM", nullptr, makeListing<gcListing::kAsm>},
-    {"BASIC", nullptr, makeListing<gcListing::kBasic>},
-    {"FORTH", nullptr, makeListing<gcListing::kForth>},
-    {"VHDL", nullptr, makeListing<gcListing::kVhdl>},
-    {"Lattice MEM", nullptr, makeListing<gcListing::kMem>},
-    {"Hex dump", nullptr, makeListing<gcListing::kHexDump>},
-};
+// The record formats and the binary ones find their descriptions by the
+// type name (records/gcRecordFormats.cpp, gcBinaryRecordFormats.cpp).
+gcFileFormat* record(const char* pTypeName) {
+  return new gcRecordFile(pTypeName);
+}
 
-// The formats a user names: a word, the type name, the extensions.
-const struct {
-  const char* pWord;
-  const char* pType;
-  const char* extensions[5];
-} kWords[] = {
-    {"ihex", "Intel HEX", {"hex", "ihex", "ihx"}},
-    {"srec", "Motorola S-record", {"srec", "s19", "s28", "s37", "mot"}},
-    {"binary", "Binary file", {"bin"}},
-    {"titxt", "TI-TXT", {}},
-    {"vmem", "Verilog memory", {"vmem", "mem"}},
-    {"c", "C array", {"c"}},
-    {"elf", "ELF", {"elf"}},
-    {"uf2", "UF2", {"uf2"}},
-    {"dfuse", "DfuSe", {"dfu"}},
-    {"mif", "MIF", {"mif"}},
-    {"coe", "COE", {"coe"}},
-    {"ihex16", "Intel HEX-16", {}},
-    {"tektronix", "Tektronix", {}},
-    {"tektronix-ext", "Tektronix extended", {}},
-    {"mos-tech", "MOS Technology", {}},
-    {"signetics", "Signetics", {}},
-    {"atmel-generic", "Atmel Generic", {}},
-    {"emon52", "Elektor Monitor (EMON52)", {}},
-    {"brecord", "B-Record", {}},
-    {"fairchild", "Fairchild", {}},
-    {"ti-tagged", "TI-Tagged", {}},
-    {"ti-tagged16", "TI-Tagged-16", {}},
-    {"needham", "Needham", {}},
-    {"ppx", "PPX", {}},
-    {"cosmac", "Cosmac", {}},
-    {"ascii-hex", "ASCII-Hex", {}},
-    {"fastload", "FastLoad", {}},
-    {"fpc", "Four Packed Code", {"fpc"}},
-    {"os65v", "OS65V", {}},
-    {"spasm-be", "SPASM (big-endian)", {}},
-    {"spasm-le", "SPASM (little-endian)", {}},
-    {"mips-flash-be", "MIPS flash (big-endian)", {}},
-    {"mips-flash-le", "MIPS flash (little-endian)", {}},
-    {"logisim", "Logisim", {}},
-    {"asm", "ASM", {"asm"}},
-    {"basic", "BASIC", {"bas"}},
-    {"forth", "FORTH", {"fth", "4th"}},
-    {"vhdl", "VHDL", {"vhd", "vhdl"}},
-    {"lattice-mem", "Lattice MEM", {}},
-    {"hexdump", "Hex dump", {}},
-    {"aomf", "AOMF", {"aomf"}},
-    {"msbin", "MsBin", {}},
-    {"formatted-binary", "Formatted binary", {}},
-    {"dec-binary", "DEC binary", {"lda"}},
-    {"idt", "IDT", {}},
-    {"ppb", "PPB", {"ppb"}},
-    {"stewie", "Stewie", {}},
-    {"trs80", "TRS-80", {}},
-    {"wilson", "Wilson", {}},
-};
+gcFileFormat* binaryRecord(const char* pTypeName) {
+  return gcBinaryRecordFile::create(pTypeName);
+}
 
-// Extensions that decide an input's format: ahead of its bytes (a Verilog
-// memory file may begin with '@' as TI-TXT does, and a MIF file that does
-// not parse is a MIF file all the same), or among the formats its first
-// bytes may begin (where they leave it open, and for a file its format's
-// reader should judge rather than take as binary). Only the common ones
-// that name one format alone: .hex names several.
-const struct {
-  const char* pExtension;
-  const char* pType;
-  bool bAhead;
-} kDecidingExtensions[] = {
-    {"vmem", "Verilog memory", true}, {"mif", "MIF", true},
-    {"tek", "Tektronix", false},      {"fpc", "Four Packed Code", false},
-    {"aomf", "AOMF", false},          {"ppb", "PPB", false},
-    {"lda", "DEC binary", false},
-};
+template <std::size_t N>
+bool startsWith(const char* p, std::size_t n, const char (&magic)[N]) {
+  return n >= N - 1 && std::memcmp(p, magic, N - 1) == 0;
+}
 
 bool isWordChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
@@ -218,7 +131,7 @@ bool lineEndAt(const char* p, std::size_t n, std::size_t i) {
 }
 
 // How each format's files begin: its lead. Where two leads meet, the
-// first records decide (kContents).
+// first records decide (detectHead).
 bool beginsSRecord(const char* p, std::size_t n) {
   return n >= 2 && p[0] == 'S' && p[1] >= '0' && p[1] <= '9';
 }
@@ -329,67 +242,171 @@ bool beginsWilson(const char* p, std::size_t n) {
   return charAt(p, n, 0, '#') || charAt(p, n, 0, '\'');
 }
 
-// Formats by their first bytes: the bytes a file begins with, or a test of
-// them. A file whose first bytes one row claims is that row's; where
-// several claim it, or a row must prove its claim (a lead that raw binary
-// or plain text may begin with too: a byte, hex digits, '$' or '/' and a
-// letter), the first records decide: each format's own reader tries them,
-// and the file is the one format that reads them. Where none does, it is
-// the first row's that needs no proof (its reader then says what is
-// wrong), else binary. A new format is a row.
-const struct {
-  const char* pType;
-  const char* pMagic;
-  std::size_t iMagic;
-  bool (*begins)(const char* p, std::size_t n);
-  bool bProve;
-} kContents[] = {
-    {"Intel HEX", ":", 1, nullptr, false},
-    {"Signetics", ":", 1, nullptr, false},
-    {"Intel HEX-16", ":", 1, nullptr, false},
-    {"Motorola S-record", nullptr, 0, beginsSRecord, false},
-    {"Fairchild", nullptr, 0, beginsFairchild, false},
-    {"IDT", nullptr, 0, beginsSRecord, true},
-    {"Stewie", nullptr, 0, beginsSRecord, true},
-    {"ELF",
-     "\x7F"
-     "ELF",
-     4, nullptr, false},
-    {"TI-TXT", "@", 1, nullptr, false},
-    {"UF2", "UF2\nWQ]\x9E", 8, nullptr, false},
-    {"DfuSe", "DfuSe", 5, nullptr, false},
-    {"MsBin", "B000FF\n", 7, nullptr, false},
-    {"Formatted binary", "\x08\x1C\x2A\x49\x08\x00", 6, nullptr, false},
-    {"Formatted binary", "\x08\x1C\x3E\x6B\x08\x00", 6, nullptr, false},
-    {"MIF", nullptr, 0, beginsMif, false},
-    {"Tektronix extended", nullptr, 0, beginsTektronixExtended, false},
-    {"MOS Technology", nullptr, 0, beginsMosTechnology, false},
-    {"Tektronix", nullptr, 0, beginsTektronix, false},
-    {"FastLoad", nullptr, 0, beginsFastLoad, true},
-    {"Needham", nullptr, 0, beginsNeedham, false},
-    {"Four Packed Code", nullptr, 0, beginsFpc, true},
-    {"ASCII-Hex", nullptr, 0, beginsStx, true},
-    {"AOMF", nullptr, 0, beginsAomf, true},
-    {"PPX", nullptr, 0, beginsPpx, false},
-    {"Cosmac", nullptr, 0, beginsCosmac, false},
-    {"MIPS flash (big-endian)", nullptr, 0, beginsMipsFlash, false},
-    {"MIPS flash (little-endian)", nullptr, 0, beginsMipsFlash, false},
-    {"OS65V", nullptr, 0, beginsOs65v, false},
-    {"Logisim", nullptr, 0, beginsLogisim, false},
-    {"TI-Tagged", nullptr, 0, beginsTiTagged, true},
-    {"TI-Tagged-16", nullptr, 0, beginsTiTagged, true},
-    {"B-Record", nullptr, 0, beginsBRecord, true},
-    {"Atmel Generic", nullptr, 0, beginsAtmelGeneric, true},
-    {"Elektor Monitor (EMON52)", nullptr, 0, beginsElektorMonitor52, true},
-    {"SPASM (big-endian)", nullptr, 0, beginsSpasm, true},
-    {"SPASM (little-endian)", nullptr, 0, beginsSpasm, true},
-    {"DEC binary", nullptr, 0, beginsDecBinary, true},
-    {"PPB", nullptr, 0, beginsPpb, true},
-    {"TRS-80", nullptr, 0, beginsTrs80, true},
-    {"Wilson", nullptr, 0, beginsWilson, true},
+// Intel HEX, Signetics and Intel HEX-16.
+bool beginsColon(const char* p, std::size_t n) { return startsWith(p, n, ":"); }
+
+bool beginsTiTxt(const char* p, std::size_t n) { return startsWith(p, n, "@"); }
+
+bool beginsElf(const char* p, std::size_t n) {
+  return startsWith(p, n,
+                    "\x7F"
+                    "ELF");
+}
+
+bool beginsUf2(const char* p, std::size_t n) {
+  return startsWith(p, n, "UF2\nWQ]\x9E");
+}
+
+bool beginsDfuSe(const char* p, std::size_t n) {
+  return startsWith(p, n, "DfuSe");
+}
+
+bool beginsMsBin(const char* p, std::size_t n) {
+  return startsWith(p, n, "B000FF\n");
+}
+
+bool beginsFormattedBinary(const char* p, std::size_t n) {
+  return startsWith(p, n, "\x08\x1C\x2A\x49\x08\x00") ||
+         startsWith(p, n, "\x08\x1C\x3E\x6B\x08\x00");
+}
+
+enum : unsigned {
+  R = gcFormatInfo::kRead,
+  W = gcFormatInfo::kWrite,
+  RW = R | W,
+  kBin = gcFormatInfo::kBinary,
+  kAddr = gcFormatInfo::kAddressed,
+  kUnit = gcFormatInfo::kUnit,
+  kFills = gcFormatInfo::kFills,
+  kNamed = gcFormatInfo::kNamed,
+  kRest = gcFormatInfo::kRest,
+  kProve = gcFormatInfo::kProve,
+  kHinted = gcFormatInfo::kHinted,
 };
 
-const char kBinary[] = "Binary file";
+// Every format, a row each: word, type name, alias, extensions, kinds, how
+// its first bytes are recognised, a line of description, how to make one.
+// Detection tries the recognisers in this order (where two formats' files
+// may begin alike, the first that reads them wins); the tool and the
+// module list the formats in it.
+const gcFormatInfo kTable[] = {
+    {"ihex", "Intel HEX", nullptr, "hex ihex ihx", RW | kAddr | kUnit,
+     beginsColon, "Intel HEX: 00 to 05 records", make<gcIntelHexFile>},
+    {"srec", "Motorola S-record", nullptr, "srec s19 s28 s37 mot",
+     RW | kAddr | kUnit, beginsSRecord, "Motorola S-record: S0 to S9",
+     make<gcSRecordFile>},
+    {"binary", "Binary file", "Binaray file", "bin", RW | kBin | kFills | kRest,
+     nullptr, "raw bytes, placed at the load address, holes filled",
+     make<gcBinaryFile>},
+    {"titxt", "TI-TXT", nullptr, "", RW | kAddr | kUnit, beginsTiTxt,
+     "TI-TXT: @ addresses, 16 bytes a line", make<gcTiTxtFile>},
+    {"vmem", "Verilog memory", nullptr, "vmem mem", RW | kAddr | kNamed,
+     nullptr, "Verilog $readmemh words of 8, 16 or 32 bits",
+     make<gcVerilogMemFile>},
+    {"c", "C array", nullptr, "c", W | kAddr, nullptr,
+     "C99 and C++ arrays, a run each", make<gcCArrayFile>},
+    {"elf", "ELF", nullptr, "elf", RW | kBin | kAddr, beginsElf,
+     "ELF: the loadable sections' contents; writes ELF32 executables",
+     make<gcElfFile>},
+    {"uf2", "UF2", nullptr, "uf2", RW | kBin | kAddr | kFills, beginsUf2,
+     "UF2: 512-byte blocks of 256 bytes, one family", make<gcUf2File>},
+    {"dfuse", "DfuSe", nullptr, "dfu", RW | kBin | kAddr, beginsDfuSe,
+     "ST's DfuSe: one target, an element a run, CRC checked",
+     make<gcDfuSeFile>},
+    {"mif", "MIF", nullptr, "mif", RW | kAddr | kFills | kNamed, beginsMif,
+     "Quartus Memory Initialization File: words from 0", make<gcMifFile>},
+    {"coe", "COE", nullptr, "coe", W | kAddr | kFills, nullptr,
+     "Xilinx coefficient file: words from 0", make<gcCoeFile>},
+    {"tektronix", "Tektronix", nullptr, "tek", RW | kAddr | kUnit | kHinted,
+     beginsTektronix, "Tektronix: 16-bit addresses, digit sums", record},
+    {"tektronix-ext", "Tektronix extended", nullptr, "", RW | kAddr | kUnit,
+     beginsTektronixExtended, "extended Tektronix: % records, 32 bits", record},
+    {"mos-tech", "MOS Technology", nullptr, "", RW | kAddr | kUnit,
+     beginsMosTechnology, "MOS Technology: ; records, 16-bit sums", record},
+    {"signetics", "Signetics", nullptr, "", RW | kAddr | kUnit, beginsColon,
+     "Signetics: XOR and rotate checks", record},
+    {"ihex16", "Intel HEX-16", nullptr, "", RW | kAddr, beginsColon,
+     "Intel HEX of 16-bit words", record},
+    {"atmel-generic", "Atmel Generic", nullptr, "", RW | kAddr | kProve,
+     beginsAtmelGeneric, "Atmel Generic: a 16-bit word a line", record},
+    {"emon52", "Elektor Monitor (EMON52)", nullptr, "",
+     RW | kAddr | kUnit | kProve, beginsElektorMonitor52,
+     "Elektor Monitor (EMON52): 16-bit sums of data", record},
+    {"fairchild", "Fairchild", nullptr, "", RW | kAddr | kUnit, beginsFairchild,
+     "Fairchild: S addresses, 8-byte records, * at the end", record},
+    {"ti-tagged", "TI-Tagged", nullptr, "", RW | kAddr | kUnit | kProve,
+     beginsTiTagged, "TI-Tagged: a stream of tags, 16-bit addresses", record},
+    {"ti-tagged16", "TI-Tagged-16", nullptr, "", RW | kAddr | kProve,
+     beginsTiTagged, "TI-Tagged of 16-bit words", record},
+    {"brecord", "B-Record", nullptr, "", RW | kAddr | kUnit | kProve,
+     beginsBRecord, "B-Record: 32-bit addresses, no checks", record},
+    {"needham", "Needham", nullptr, "", RW | kAddr | kUnit, beginsNeedham,
+     "Needham: ASCII-Hex without STX, ETX and sum", call<newNeedhamFile>},
+    {"ppx", "PPX", nullptr, "", RW | kAddr | kUnit, beginsPpx,
+     "PPX: address lines between * and $S and its sum", record},
+    {"cosmac", "Cosmac", nullptr, "", RW | kAddr | kUnit, beginsCosmac,
+     "Cosmac: !M commands, 32-bit addresses", record},
+    {"ascii-hex", "ASCII-Hex", nullptr, "", RW | kAddr | kUnit | kProve,
+     beginsStx, "ASCII-Hex: STX, $A addresses, ETX, $S sum",
+     call<newAsciiHexFile>},
+    {"fastload", "FastLoad", nullptr, "", RW | kAddr | kUnit | kProve,
+     beginsFastLoad, "FastLoad: base-64 groups and / commands",
+     call<newFastLoadFile>},
+    {"fpc", "Four Packed Code", nullptr, "fpc",
+     RW | kAddr | kUnit | kProve | kHinted, beginsFpc,
+     "Four Packed Code: base 85 records", call<newFpcFile>},
+    {"os65v", "OS65V", nullptr, "", RW | kAddr | kUnit, beginsOs65v,
+     "Ohio Scientific OS65V: 16-bit addresses", call<newOs65vFile>},
+    {"spasm-be", "SPASM (big-endian)", nullptr, "", RW | kAddr | kProve,
+     beginsSpasm, "SPASM: 16-bit words, big-endian",
+     endian<newSpasmFile, false>},
+    {"spasm-le", "SPASM (little-endian)", nullptr, "", RW | kAddr | kProve,
+     beginsSpasm, "SPASM: 16-bit words, little-endian",
+     endian<newSpasmFile, true>},
+    {"mips-flash-be", "MIPS flash (big-endian)", nullptr, "",
+     RW | kAddr | kUnit, beginsMipsFlash,
+     "MIPS flash commands, big-endian words", endian<newMipsFlashFile, false>},
+    {"mips-flash-le", "MIPS flash (little-endian)", nullptr, "",
+     RW | kAddr | kUnit, beginsMipsFlash,
+     "MIPS flash commands, little-endian words",
+     endian<newMipsFlashFile, true>},
+    {"logisim", "Logisim", nullptr, "", RW | kFills, beginsLogisim,
+     "Logisim v2.0 raw: from the load address, N*HH runs",
+     call<newLogisimFile>},
+    {"asm", "ASM", nullptr, "asm", W | kAddr, nullptr,
+     "assembler DB lines after ORG", listing<gcListing::kAsm>},
+    {"basic", "BASIC", nullptr, "bas", W | kFills, nullptr,
+     "BASIC DATA lines, holes filled", listing<gcListing::kBasic>},
+    {"forth", "FORTH", nullptr, "fth 4th", W | kAddr, nullptr,
+     "FORTH: a C! a byte", listing<gcListing::kForth>},
+    {"vhdl", "VHDL", nullptr, "vhd vhdl", W | kAddr, nullptr,
+     "VHDL: a ROM entry a byte", listing<gcListing::kVhdl>},
+    {"lattice-mem", "Lattice MEM", nullptr, "", W | kFills, nullptr,
+     "Lattice MEM: a byte a line, holes filled", listing<gcListing::kMem>},
+    {"hexdump", "Hex dump", nullptr, "", W | kAddr, nullptr,
+     "hex dump: 16 bytes a row, holes blank", listing<gcListing::kHexDump>},
+    {"aomf", "AOMF", nullptr, "aomf",
+     RW | kBin | kAddr | kUnit | kProve | kHinted, beginsAomf,
+     "Absolute Object Module Format: 16-bit addresses", binaryRecord},
+    {"msbin", "MsBin", nullptr, "", RW | kBin | kAddr | kUnit, beginsMsBin,
+     "MsBin: B000FF, records with 32-bit sums", binaryRecord},
+    {"formatted-binary", "Formatted binary", nullptr, "", RW | kBin | kFills,
+     beginsFormattedBinary, "Formatted binary: leaders, bytes and a sum",
+     binaryRecord},
+    {"dec-binary", "DEC binary", nullptr, "lda",
+     RW | kBin | kAddr | kUnit | kProve | kHinted, beginsDecBinary,
+     "DEC binary: records with 16-bit addresses", binaryRecord},
+    {"idt", "IDT", nullptr, "", RW | kBin | kAddr | kUnit | kProve,
+     beginsSRecord, "IDT: binary S3 and S7 records", binaryRecord},
+    {"ppb", "PPB", nullptr, "ppb", RW | kBin | kAddr | kUnit | kProve | kHinted,
+     beginsPpb, "PPB: packets, a sum after every 1024 bytes", binaryRecord},
+    {"stewie", "Stewie", nullptr, "", RW | kBin | kAddr | kUnit | kProve,
+     beginsSRecord, "Stewie: binary S-records", binaryRecord},
+    {"trs80", "TRS-80", nullptr, "", RW | kBin | kAddr | kUnit | kProve,
+     beginsTrs80, "TRS-80: load records, 16-bit addresses", binaryRecord},
+    {"wilson", "Wilson", nullptr, "", RW | kBin | kAddr | kUnit | kProve,
+     beginsWilson, "Wilson: binary S-records", binaryRecord},
+};
 
 // The file name's extension in lower case; empty for none.
 std::string extensionOf(const std::string& sFileName) {
@@ -413,6 +430,27 @@ bool readHead(const std::string& sFileName, std::string* pHead) {
   std::fclose(pFile);
   pHead->resize(n);
   return true;
+}
+
+// The row for bytes no other format claims.
+const gcFormatInfo& rest() {
+  static const gcFormatInfo& row = *std::find_if(
+      std::begin(kTable), std::end(kTable),
+      [](const gcFormatInfo& f) { return f.is(gcFormatInfo::kRest); });
+  return row;
+}
+
+// Whether sExt (lower case) is one of the row's extensions, or its first.
+bool hasExtension(const gcFormatInfo& f, const std::string& sExt,
+                  bool bFirst = false) {
+  if (sExt.empty()) return false;
+  for (const char* p = f.pExtensions; *p != '\0';) {
+    const std::size_t n = std::strcspn(p, " ");
+    if (sExt.size() == n && sExt.compare(0, n, p, n) == 0) return true;
+    if (bFirst) break;
+    p += n + (p[n] == ' ');
+  }
+  return false;
 }
 
 // One format's reading of a file's first records, into a VMM of its own.
@@ -484,23 +522,26 @@ bool sameImage(Trial& a, Trial& b) {
   return true;
 }
 
-// The format of a file that begins with the head (see kContents), sPreferred
-// (an extension's) among those its lead allows; empty, with *pBoth the
-// formats that read it differently, where the head tells none.
+// The format of a file that begins with the head, sPreferred (an
+// extension's) among those its lead allows: a file whose first bytes one
+// row's recogniser claims is that row's; where several claim it, or a row
+// must prove its claim (kProve: a lead that raw binary or plain text may
+// begin with too), each format's own reader tries the first records, and
+// the file is the one format that reads them. Where none does, it is the
+// first row's that needs no proof (its reader then says what is wrong),
+// else the rest's. Empty, with *pBoth the formats that read it
+// differently, where the head tells none.
 std::string detectHead(const char* p, std::size_t n,
                        const std::string& sPreferred,
                        std::vector<std::string>* pBoth) {
   std::vector<const char*> leads;
   const char* pFallback = nullptr;  // the first lead that needs no proof
-  for (const auto& c : kContents) {
-    const bool bMatch =
-        c.begins != nullptr
-            ? c.begins(p, n)
-            : n >= c.iMagic && std::memcmp(p, c.pMagic, c.iMagic) == 0;
-    if (!bMatch) continue;
-    if (c.pType == sPreferred) return c.pType;
-    leads.push_back(c.pType);
-    if (pFallback == nullptr && !c.bProve) pFallback = c.pType;
+  for (const gcFormatInfo& f : kTable) {
+    if (f.recognise == nullptr || !f.recognise(p, n)) continue;
+    if (f.pTypeName == sPreferred) return f.pTypeName;
+    leads.push_back(f.pTypeName);
+    if (pFallback == nullptr && !f.is(gcFormatInfo::kProve))
+      pFallback = f.pTypeName;
   }
   if (leads.size() == 1 && pFallback != nullptr) return pFallback;
   std::vector<std::unique_ptr<Trial>> read;
@@ -509,19 +550,13 @@ std::string detectHead(const char* p, std::size_t n,
     if (readsFirstRecords(p, n, pTrial.get()))
       read.push_back(std::move(pTrial));
   }
-  if (read.empty()) return pFallback != nullptr ? pFallback : kBinary;
+  if (read.empty()) return pFallback != nullptr ? pFallback : rest().pTypeName;
   bool bSame = true;
   for (std::size_t i = 1; i < read.size() && bSame; ++i)
     bSame = sameImage(*read[0], *read[i]);
   if (bSame) return read[0]->pType;
   for (const auto& pTrial : read) pBoth->push_back(pTrial->pType);
   return std::string();
-}
-
-const char* wordOf(const std::string& sType) {
-  for (const auto& w : kWords)
-    if (sType == w.pType) return w.pWord;
-  return "binary";
 }
 
 }  // namespace
@@ -531,18 +566,9 @@ gcFileSupport::gcFileSupport() = default;
 gcFileSupport::~gcFileSupport() = default;
 
 gcFileFormat* gcFileSupport::createFileSupport(std::string sTypeName) {
-  for (const auto& f : kFormats) {
-    if (sTypeName != f.pName && (f.pAlias == nullptr || sTypeName != f.pAlias))
-      continue;
-    formats_.emplace_back(f.create());
-    return formats_.back().get();
-  }
-  if (gcFileFormat* pBinary = gcBinaryRecordFile::create(sTypeName)) {
-    formats_.emplace_back(pBinary);
-    return pBinary;
-  }
-  if (!gcRecordFile::isRecordFormat(sTypeName.c_str())) return nullptr;
-  formats_.emplace_back(new gcRecordFile(sTypeName.c_str()));
+  const gcFormatInfo* pRow = findType(sTypeName);
+  if (pRow == nullptr) return nullptr;
+  formats_.emplace_back(pRow->create(pRow->pTypeName));
   return formats_.back().get();
 }
 
@@ -562,13 +588,13 @@ gcFileResult gcFileSupport::detectInput(const std::string& sName,
                                         std::string* pType) {
   const std::string sExt = extensionOf(sName);
   std::string sPreferred;
-  for (const auto& e : kDecidingExtensions) {
-    if (sExt != e.pExtension) continue;
-    if (e.bAhead) {
-      *pType = e.pType;
+  for (const gcFormatInfo& f : kTable) {
+    if (f.is(gcFormatInfo::kNamed) && hasExtension(f, sExt, true)) {
+      *pType = f.pTypeName;
       return gcFileResult();
     }
-    sPreferred = e.pType;
+    if (f.is(gcFormatInfo::kHinted) && hasExtension(f, sExt))
+      sPreferred = f.pTypeName;
   }
   std::vector<std::string> both;
   *pType = detectHead(pHead, iSize, sPreferred, &both);
@@ -577,20 +603,21 @@ gcFileResult gcFileSupport::detectInput(const std::string& sName,
     for (std::size_t i = 0; i < both.size(); ++i) {
       const char* pSep = i == 0 ? "" : i + 1 == both.size() ? " or " : ", ";
       sAs += std::string(i == 0 ? "" : " and as ") + both[i];
-      sGive += pSep + std::string("PATH@") + wordOf(both[i]);
+      sGive += pSep + std::string("PATH@") + findType(both[i])->pWord;
     }
     return gcFileResult::failure(
         sName, 0,
         "cannot tell the format: its first records read as " + sAs + ": give " +
             sGive);
   }
-  if (*pType == kBinary && !sPreferred.empty()) *pType = sPreferred;
-  if (*pType != kBinary || !isText(pHead, iSize)) return gcFileResult();
+  const std::string sRest = rest().pTypeName;
+  if (*pType == sRest && !sPreferred.empty()) *pType = sPreferred;
+  if (*pType != sRest || !isText(pHead, iSize)) return gcFileResult();
   pType->clear();
   return gcFileResult::failure(
       sName, 0,
-      std::string("cannot tell the format of this text: give PATH@FORMAT (") +
-          formatWords() + ") or PATH@binary");
+      "cannot tell the format of this text: give PATH@FORMAT (" +
+          formatWords(gcFormatInfo::kRead, "|") + ") or PATH@" + rest().pWord);
 }
 
 gcFileResult gcFileSupport::detectInputFile(const std::string& sFileName,
@@ -598,7 +625,7 @@ gcFileResult gcFileSupport::detectInputFile(const std::string& sFileName,
   std::string sHead;
   if (readHead(sFileName, &sHead))
     return detectInput(sFileName, sHead.data(), sHead.size(), pType);
-  *pType = kBinary;
+  *pType = rest().pTypeName;
   return gcFileResult();
 }
 
@@ -638,40 +665,58 @@ bool gcFileSupport::isText(const char* p, std::size_t iSize) {
 }
 
 std::string gcFileSupport::typeForWord(const std::string& sWord) {
-  for (const auto& w : kWords)
-    if (sWord == w.pWord) return w.pType;
-  return std::string();
+  const gcFormatInfo* pRow = findWord(sWord);
+  return pRow != nullptr ? pRow->pTypeName : std::string();
 }
 
 std::string gcFileSupport::typeForExtension(const std::string& sFileName) {
   const std::string sExt = extensionOf(sFileName);
-  for (const auto& w : kWords)
-    for (const char* pExt : w.extensions)
-      if (pExt != nullptr && sExt == pExt) return w.pType;
+  for (const gcFormatInfo& f : kTable)
+    if (hasExtension(f, sExt)) return f.pTypeName;
   return std::string();
 }
 
 bool gcFileSupport::isAddressless(const std::string& sType) {
-  for (const char* pType :
-       {"Binary file", "Formatted binary", "Logisim", "BASIC", "Lattice MEM"})
-    if (sType == pType) return true;
-  return false;
+  const gcFormatInfo* pRow = findType(sType);
+  return pRow != nullptr && !pRow->is(gcFormatInfo::kAddressed);
 }
 
 bool gcFileSupport::isBinary(const std::string& sType) {
-  for (const char* pType : {"Binary file", "ELF", "UF2", "DfuSe", "AOMF",
-                            "MsBin", "Formatted binary", "DEC binary", "IDT",
-                            "PPB", "Stewie", "TRS-80", "Wilson"})
-    if (sType == pType) return true;
-  return false;
+  const gcFormatInfo* pRow = findType(sType);
+  return pRow != nullptr && pRow->is(gcFormatInfo::kBinary);
 }
 
 const char* gcFileSupport::formatWords() {
-  static const std::string sWords = [] {
-    std::string s;
-    for (const auto& w : kWords)
-      s += std::string(s.empty() ? "" : "|") + w.pWord;
-    return s;
-  }();
+  static const std::string sWords = formatWords(0, "|");
   return sWords.c_str();
+}
+
+std::string gcFileSupport::formatWords(unsigned iFlags,
+                                       const std::string& sSeparator) {
+  std::string s;
+  for (const gcFormatInfo& f : kTable)
+    if (f.is(iFlags)) s += (s.empty() ? "" : sSeparator) + f.pWord;
+  return s;
+}
+
+std::size_t gcFileSupport::formatCount() { return std::size(kTable); }
+
+const gcFormatInfo& gcFileSupport::format(std::size_t i) { return kTable[i]; }
+
+const gcFormatInfo* gcFileSupport::findWord(const std::string& sWord) {
+  for (const gcFormatInfo& f : kTable)
+    if (sWord == f.pWord) return &f;
+  return nullptr;
+}
+
+const gcFormatInfo* gcFileSupport::findType(const std::string& sType) {
+  for (const gcFormatInfo& f : kTable)
+    if (sType == f.pTypeName || (f.pAlias != nullptr && sType == f.pAlias))
+      return &f;
+  return nullptr;
+}
+
+const char* gcFormatInfo::foundBy() const {
+  if (recognise != nullptr || is(kRest)) return "content";
+  return is(kNamed) ? "extension" : "no";
 }

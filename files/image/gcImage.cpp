@@ -227,7 +227,7 @@ gcFileResult gcImage::save(const std::string& sPath, const std::string& sType,
     return pFormat->saveImage(sFile, vmm.get(), mine, &info);
   };
   if (sPath != kStandard) return replaceFile(sPath, write);
-  if (sType == kBinary && isatty(STDOUT_FILENO))
+  if (gcFileSupport::isBinary(sType) && isatty(STDOUT_FILENO))
     return gcFileResult::failure(kStdoutName, 0,
                                  "will not write a binary format to a "
                                  "terminal");

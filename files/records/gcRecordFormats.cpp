@@ -12,7 +12,7 @@ gcRecordFormat shaped(const char* pTypeName, const char* pData) {
   return f;
 }
 
-gcRecordFormat tektronix() {
+gcRecordFormat tektronixRecords() {
   gcRecordFormat f = shaped("Tektronix", "/AAAACCXXDYY");
   f.pEnd = "/AAAACCXX";  // the start address
   f.bEndOnlyForStart = true;
@@ -44,7 +44,7 @@ gcRecordFormat mosTechnology() {
   return f;
 }
 
-gcRecordFormat signetics() {
+gcRecordFormat signeticsRecords() {
   gcRecordFormat f = shaped("Signetics", ":AAAACCXXDYY");
   f.pEnd = ":AAAACC";
   f.eEndAddress = gcEndAddress::kNext;
@@ -89,7 +89,7 @@ gcRecordFormat atmelGeneric() {
   return f;
 }
 
-gcRecordFormat fairchild() {
+gcRecordFormat fairchildRecords() {
   gcRecordFormat f = shaped("Fairchild", "\\XDY");
   f.pAddress = "SAAAA";
   f.pEnd = "*";
@@ -109,33 +109,33 @@ gcRecordFormat tiTagged(const char* pTypeName, unsigned int iUnit) {
 }
 
 // "*", lines of an address and bytes, "$S" and the sum: gcPpxFile.cpp.
-gcRecordFormat ppx() {
+gcRecordFormat ppxStream() {
   gcRecordFormat f = shaped("PPX", nullptr);
   f.eStream = gcRecordFormat::kPpx;
   return f;
 }
 
 // "!M", an address and bytes, ',' or ';' to go on: gcCosmacFile.cpp.
-gcRecordFormat cosmac() {
+gcRecordFormat cosmacStream() {
   gcRecordFormat f = shaped("Cosmac", nullptr);
   f.eStream = gcRecordFormat::kCosmac;
   return f;
 }
 
 const gcRecordFormat kFormats[] = {
-    tektronix(),
+    tektronixRecords(),
     tektronixExtended(),
     mosTechnology(),
-    signetics(),
+    signeticsRecords(),
     intelHex16(),
     bRecord(),
     elektorMonitor52(),
     atmelGeneric(),
-    fairchild(),
+    fairchildRecords(),
     tiTagged("TI-Tagged", 1),
     tiTagged("TI-Tagged-16", 2),
-    ppx(),
-    cosmac(),
+    ppxStream(),
+    cosmacStream(),
 };
 
 }  // namespace

@@ -10,6 +10,19 @@ _Bytes = Union[bytes, bytearray, memoryview]  # any bytes-like object
 __version__: str  # the library's version
 CHECKSUMS: Tuple[str, ...]
 FORMATS: Tuple[str, ...]  # the words of save's and load's format=
+
+class FormatInfo(NamedTuple):
+    name: str
+    read: bool
+    write: bool
+    binary: bool
+    addressed: bool
+    unit: bool
+    extensions: Tuple[str, ...]
+    detected: str  # 'content', 'extension' or 'no'
+    description: str
+
+FORMAT_INFO: Dict[str, FormatInfo]  # every format by its word, as FORMATS
 def checksum_list() -> str: ...
 
 class Verification(NamedTuple):

@@ -223,13 +223,37 @@ for b in '\0' '\x01' '\x1b' '\x7f' '\xc2\x85' '\xc3(' '\xc3' '\xc0\x80' \
   n=$((n + 1))
   printf "text, then $b" >"bin$n.txt"
 done
-# Every format word, as the refusals list them.
-words="ihex|srec|binary|titxt|vmem|c|elf|uf2|dfuse|mif|coe|ihex16|tektronix|"
-words+="tektronix-ext|mos-tech|signetics|atmel-generic|emon52|brecord|"
-words+="fairchild|ti-tagged|ti-tagged16|needham|ppx|cosmac|ascii-hex|"
+# The words of the formats read and of those written, as the hints list
+# them (and 'dwxvmm formats --words read|write').
+words="ihex|srec|binary|titxt|vmem|elf|uf2|dfuse|mif|tektronix|"
+words+="tektronix-ext|mos-tech|signetics|ihex16|atmel-generic|emon52|"
+words+="fairchild|ti-tagged|ti-tagged16|brecord|needham|ppx|cosmac|ascii-hex|"
 words+="fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|mips-flash-le|"
-words+="logisim|asm|basic|forth|vhdl|lattice-mem|hexdump|aomf|msbin|"
-words+="formatted-binary|dec-binary|idt|ppb|stewie|trs80|wilson"
+words+="logisim|aomf|msbin|formatted-binary|dec-binary|idt|ppb|stewie|"
+words+="trs80|wilson"
+written="ihex|srec|binary|titxt|vmem|c|elf|uf2|dfuse|mif|coe|tektronix|"
+written+="tektronix-ext|mos-tech|signetics|ihex16|atmel-generic|emon52|"
+written+="fairchild|ti-tagged|ti-tagged16|brecord|needham|ppx|cosmac|ascii-hex|"
+written+="fastload|fpc|os65v|spasm-be|spasm-le|mips-flash-be|mips-flash-le|"
+written+="logisim|asm|basic|forth|vhdl|lattice-mem|hexdump|aomf|msbin|"
+written+="formatted-binary|dec-binary|idt|ppb|stewie|trs80|wilson"
+t 0 "formats --words read" "${words//|/$'\n'}"
+t 0 "formats --words write" "${written//|/$'\n'}"
+t 2 "formats --words some" "" "$(usage "bad --words 'some' (read, write or all)" formats)"
+t 0 "formats" "*"
+[ "$("$tool" formats | sed -n '1p;2p;7p' | tr -s ' ')" = "word name access extensions found by
+ihex Intel HEX read/write .hex .ihex .ihx content
+c C array write .c no" ] || { echo "FAIL: dwxvmm formats"; failed=$((failed + 1)); }
+"$tool" formats --json | /usr/bin/python3 -c "import json, sys
+rows = json.load(sys.stdin)
+assert [r['word'] for r in rows if r['write']] == '$written'.split('|')
+assert rows[0] == {'word': 'ihex', 'name': 'Intel HEX', 'aliases': [],
+    'read': True, 'write': True, 'binary': False, 'addressed': True,
+    'unit': True, 'extensions': ['.hex', '.ihex', '.ihx'],
+    'detected': 'content', 'description': rows[0]['description']}
+assert {r['detected'] for r in rows} == {'content', 'extension', 'no'}" ||
+  { echo "FAIL: dwxvmm formats --json"; failed=$((failed + 1)); }
+t 2 "info a.hex@ihx" "" "$(usage "unknown format 'ihx' in 'a.hex@ihx' (${words//|/, })" info)"
 text() { echo "dwxvmm: $1: cannot tell the format of this text: give PATH@FORMAT ($words) or PATH@binary"; }
 while IFS='|' read -r input want; do
   if [ "$want" = text ]; then
@@ -291,9 +315,9 @@ t 2 "cat a.hex -o no/such/dir/out.hex" "" \
 t 2 "" "" "$(usage "no command")"
 t 2 "frob a.hex" "" "$(usage "unknown command 'frob'")"
 t 2 "cat a.hex -o out.txt" "" \
-  "$(usage "cannot tell the output format of 'out.txt': give --format $words" cat)"
-t 2 "cat a.hex -o x.hex --format elves" "" \
-  "$(usage "unknown format 'elves' (${words//|/, })" cat)"
+  "$(usage "cannot tell the output format of 'out.txt': give --format $written" cat)"
+t 2 "cat a.hex -o x.hex --format nope" "" \
+  "$(usage "unknown format 'nope' (${written//|/, })" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 64" "" \
   "$(usage "bad word width '64' (8, 16 or 32)" cat)"
 t 2 "cat a.hex -o x.mem --vmem-width 32 --range 0x10-0x12" "" \

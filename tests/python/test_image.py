@@ -265,6 +265,7 @@ def test_errors(tmp_path):
             (lambda: img.read(0xFFFFFFFF, 2), ValueError),
             (lambda: img.move(2 ** 32), ValueError),
             (lambda: img.save(tmp_path / 'out.txt'), ValueError),
+            (lambda: img.save(tmp_path / 'out', format='elves'), ValueError),
             (lambda: img.save(tmp_path / 'out.hex', fill=0), ValueError),
             (lambda: img.save(tmp_path / 'out.hex', line_bytes=0), ValueError),
             (lambda: img.save(tmp_path / 'out.hex', range=(5, 5)), ValueError),

@@ -95,7 +95,8 @@ def test_dumps_is_save_and_loads_is_load(tmp_path, word, save, load):
             dwxvmm.loads(raw.decode('latin-1'), format=word)
 
 
-@pytest.mark.parametrize('word', dwxvmm.FORMATS)
+@pytest.mark.parametrize(
+    'word', [w for w, f in dwxvmm.FORMAT_INFO.items() if f.write])
 def test_every_format_word_dumps_and_loads_as_files(tmp_path, word):
     # Whole 8-byte records at multiples of 8, as Fairchild takes them.
     img = image({0x1000 + i: i * 7 & 255 for i in range(296)}, start=0x1000)
@@ -110,7 +111,7 @@ def test_every_format_word_dumps_and_loads_as_files(tmp_path, word):
             e.reason
         return
     assert dwxvmm.loads(raw, format=word) == want
-    if word not in BINARY:
+    if not dwxvmm.FORMAT_INFO[word].binary:
         assert dwxvmm.loads(raw.decode(), format=word) == want
 
 
@@ -204,8 +205,13 @@ def test_dumps_raises_what_save_raises(tmp_path):
     e = error_of(lambda: img.dumps('c', name='1st'))
     assert (e.path, e.reason) == ('<bytes>', "array name '1st' is not a C "
                                   "identifier")
-    with pytest.raises(ValueError, match='unknown format'):
+    # The hints list the formats written; loads' those read.
+    with pytest.raises(ValueError, match='unknown format') as e:
         img.dumps('nope')
+    assert ', hexdump,' in str(e.value)
+    with pytest.raises(ValueError, match='unknown format') as e:
+        dwxvmm.loads(b':00000001FF', format='nope')
+    assert ', elf,' in str(e.value) and ', hexdump,' not in str(e.value)
     with pytest.raises(TypeError):
         img.dumps(None)
     empty = dwxvmm.Image()

@@ -424,7 +424,8 @@ TEST(Detect, NameThenContentAndTextRefused) {
                   ? std::string(name) +
                         ": cannot tell the format of this text: give "
                         "PATH@FORMAT (" +
-                        gcFileSupport::formatWords() + ") or PATH@binary"
+                        gcFileSupport::formatWords(gcFormatInfo::kRead, "|") +
+                        ") or PATH@binary"
                   : "",
               r.getMessage());
   }
@@ -627,6 +628,7 @@ TEST_F(Formats, ElfLoadAddressesAndUnsoundFiles) {
   spill("cut", last.substr(0, 40));
   const gcFileResult r = pElf->loadImage("cut", &vmm, {}, nullptr);
   EXPECT_EQ(0u, r.getMessage().find("cut: ELF header: ")) << r.getMessage();
+  EXPECT_EQ("", pElf->saveImage("o", &vmm, {}, nullptr).getMessage());
 }
 
 // A cut or inconsistent file is refused, never loaded as less than it holds.

@@ -214,8 +214,18 @@ TEST_F(TextFormats, SavesRefuseWhatTheFieldCannotHold) {
             "address 0x00000011 does not fill a whole 16-bit word"},
            {"MIPS flash (big-endian)", 0x10, 6, 0,
             "address 0x00000015 does not fill a whole 32-bit word"},
+           // A single byte: the range's first address is its last.
+           {"PPX", 0x10000, 1, 0,
+            "address 0x00010000 is past the address field (below "
+            "0x00010000)"},
+           {"Tektronix", 0x10000, 1, 0,
+            "address 0x00010000 is past the address field (below "
+            "0x00010000)"},
+           {"TI-Tagged", 0x10000, 1, 0,
+            "address 0x00010000 is past the address field (below "
+            "0x00010000)"},
        }) {
-    SCOPED_TRACE(c.reason);
+    SCOPED_TRACE(std::string(c.type) + ": " + c.reason);
     gcVMM vmm;
     vmm.setMemoryModell(new gcVMM32BitCompact);
     for (unsigned int i = 0; i < c.iBytes; ++i) vmm.setByte(c.iAddr + i, 1);
