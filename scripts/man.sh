@@ -8,8 +8,8 @@ build=${1:-$root/build/release}
 "$root/scripts/deps.sh" scdoc
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target dwxvmm_man
-for page in "$root"/man/*.scd; do
-  page=$(basename "$page" .scd)
+for page in "$build"/man/*.[135]; do
+  page=$(basename "$page")
   cp "$build/man/$page" "$root/man/$page"
 done
 git -C "$root" status --short man/

@@ -14,7 +14,7 @@ failed=0
 fail() { echo "FAIL $*"; failed=1; }
 text() { sed -e 's/\\-/-/g' -e 's/\\f[BIRP]//g' -e 's/\\&//g' "$1"; }
 
-for page in dwxvmm.1 libdwxvmm.3; do
+for page in dwxvmm.1 dwxvmm-formats.5 libdwxvmm.3; do
   out=$(groff -ww -z -t -man "$pages/$page" 2>&1) || fail "$page: groff"
   [ -z "$out" ] || fail "$page: groff: $out"
   out=$(MANWIDTH=80 man --warnings -l "$pages/$page" 2>&1 >/dev/null)
@@ -38,5 +38,11 @@ for command in "" $commands; do
     fail "dwxvmm.1 lacks the command $command"
 done
 
+page=$(text "$pages/dwxvmm-formats.5")
+for word in $("$tool" formats --words all); do
+  grep -qE "^$word(,|\$)" <<<"$page" || fail "dwxvmm-formats.5: $word not in the table"
+  grep -qE "^\.SS .*\b$word(,|\$)" <<<"$page" ||
+    fail "dwxvmm-formats.5: no section for $word"
+done
 [ "$failed" -eq 0 ] && echo "manual pages: ok"
 exit "$failed"

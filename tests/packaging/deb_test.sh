@@ -35,7 +35,7 @@ trap 'rm -rf "$root"' EXIT
 for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$root"; done
 export LD_LIBRARY_PATH=$root/usr/lib  # in place of /usr/lib
 "$root/usr/bin/dwxvmm" info "$src/examples/firmware.hex" | grep -q '^data bytes: *144$'
-for page in man1/dwxvmm.1 man3/libdwxvmm.3; do
+for page in man1/dwxvmm.1 man5/dwxvmm-formats.5 man3/libdwxvmm.3; do
   MANWIDTH=80 man -l "$root/usr/share/man/$page.gz" | grep -q NAME
 done
 test -s "$root/usr/share/bash-completion/completions/dwxvmm"

@@ -14,7 +14,7 @@ p=$work/p
 for f in include/dwxvmm/dwxvmm.h lib/libdwxvmm.so.1 lib/libdwxvmm.so \
          lib/libdwxfiles.so.1 lib/pkgconfig/dwxvmm.pc \
          lib/cmake/dwxvmm/dwxvmmConfig.cmake bin/vmmtest bin/dwxvmm \
-         share/man/man1/dwxvmm.1 \
+         share/man/man1/dwxvmm.1 share/man/man5/dwxvmm-formats.5 \
          share/man/man3/libdwxvmm.3 share/bash-completion/completions/dwxvmm \
          share/zsh/site-functions/_dwxvmm \
          share/fish/vendor_completions.d/dwxvmm.fish; do
