@@ -6,8 +6,8 @@
 #include <iostream>
 
 #include "../core/gcVMM.h"
-#include "gcFileSupport.h"
 #include "../models/gcVMM32BitModels.h"
+#include "gcFileSupport.h"
 #include "tStopClock.h"
 
 DWXVMM_EXPORT int main() {
