@@ -47,7 +47,7 @@ expect "bash: --format" "$write" "$(bash_complete 'dwxvmm cat fw.hex --format ')
 expect "bash: PATH@" "$with_at" "$(bash_complete 'dwxvmm info fw.bin@')"
 expect "bash: --checksum" "$sums" "$(bash_complete 'dwxvmm info --checksum ')"
 expect "bash: files" "fw.bin fw.hex" "$(bash_complete 'dwxvmm cat fw')"
-bash_complete 'dwxvmm cat --fo' | grep -qx -- --format || { echo "FAIL bash: options"; failed=1; }
+bash_complete 'dwxvmm cat --fo' | grep -x -- --format >/dev/null || { echo "FAIL bash: options"; failed=1; }
 
 fish_complete() { fish --no-config -c "source $src/completion/dwxvmm.fish
   complete -C '$1'" | cut -f1; }
@@ -56,7 +56,7 @@ expect "fish: --format" "$write" "$(fish_complete 'dwxvmm cat fw.hex --format ')
 expect "fish: PATH@" "$with_at" "$(fish_complete 'dwxvmm info fw.bin@')"
 expect "fish: --checksum" "$sums" "$(fish_complete 'dwxvmm info --checksum ')"
 expect "fish: files" "fw.bin fw.hex" "$(fish_complete 'dwxvmm cat fw')"
-fish_complete 'dwxvmm cat --fo' | grep -qx -- --format || { echo "FAIL fish: options"; failed=1; }
+fish_complete 'dwxvmm cat --fo' | grep -x -- --format >/dev/null || { echo "FAIL fish: options"; failed=1; }
 
 # zsh's completion system needs a terminal; its builtins are recorded here.
 zsh_complete() {  # PREFIX, words...
@@ -71,6 +71,6 @@ expect "zsh: --format" "$write" "$(zsh_complete '' dwxvmm cat fw.hex --format ''
 expect "zsh: PATH@" "$read" "$(zsh_complete fw.bin@ dwxvmm info fw.bin@)"
 expect "zsh: --checksum" "$sums" "$(zsh_complete '' dwxvmm info --checksum '')"
 expect "zsh: files" "fw.bin fw.hex" "$(zsh_complete fw dwxvmm cat fw)"
-zsh_complete --fo dwxvmm cat --fo | grep -qx -- --format || { echo "FAIL zsh: options"; failed=1; }
+zsh_complete --fo dwxvmm cat --fo | grep -x -- --format >/dev/null || { echo "FAIL zsh: options"; failed=1; }
 [ "$failed" -eq 0 ] && echo "bash, fish and zsh completions: ok"
 exit "$failed"

@@ -24,25 +24,25 @@ echo "$lint"
 ! grep -q '^E:' <<<"$lint"
 
 depends() { dpkg-deb -f "$build/$1_${version}-1_"*.deb Depends; }
-depends libdwxvmm1 | grep -q 'libgcrypt20'  # opened at run time: by hand
-depends libdwxvmm1 | grep -q 'libelf1'
-depends libdwxvmm-dev | grep -q "libdwxvmm1 (= $version-1)"
-depends dwxvmm | grep -q "libdwxvmm1 (= $version-1)"
-depends python3-dwxvmm | grep -q 'python3 (>= 3'
+depends libdwxvmm1 | grep 'libgcrypt20' >/dev/null  # opened at run time: by hand
+depends libdwxvmm1 | grep 'libelf1' >/dev/null
+depends libdwxvmm-dev | grep "libdwxvmm1 (= $version-1)" >/dev/null
+depends dwxvmm | grep "libdwxvmm1 (= $version-1)" >/dev/null
+depends python3-dwxvmm | grep 'python3 (>= 3' >/dev/null
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$root"; done
 export LD_LIBRARY_PATH=$root/usr/lib  # in place of /usr/lib
-"$root/usr/bin/dwxvmm" info "$src/examples/firmware.hex" | grep -q '^data bytes: *144$'
+"$root/usr/bin/dwxvmm" info "$src/examples/firmware.hex" | grep '^data bytes: *144$' >/dev/null
 for page in man1/dwxvmm.1 man5/dwxvmm-formats.5 man3/libdwxvmm.3; do
-  MANWIDTH=80 man -l "$root/usr/share/man/$page.gz" | grep -q NAME
+  MANWIDTH=80 man -l "$root/usr/share/man/$page.gz" | grep NAME >/dev/null
 done
 test -s "$root/usr/share/bash-completion/completions/dwxvmm"
 # shellcheck disable=SC2046
 g++ -std=c++17 "$src/examples/host.cpp" -o "$root/host" \
   $(PKG_CONFIG_PATH=$root/usr/lib/pkgconfig pkg-config --cflags --libs dwxvmm)
-"$root/host" | grep -q 'read "firmware v1" back'
+"$root/host" | grep 'read "firmware v1" back' >/dev/null
 PYTHONPATH=$root/usr/lib/python3/dist-packages /usr/bin/python3 -c "import dwxvmm, sys
 assert len(dwxvmm.load(sys.argv[1])) == 144" "$src/examples/firmware.hex"
 test -e "$root/usr/lib/python3/dist-packages/dwxvmm/py.typed"

@@ -20,7 +20,9 @@ command -v ccache >/dev/null && export CMAKE_CXX_COMPILER_LAUNCHER=ccache
   >"$work/build.log" 2>&1 || { tail -n 30 "$work/build.log"; exit 1; }
 version=$(sed -nE 's/^project\(dwxvmm VERSION ([0-9.]+).*/\1/p' "$src/CMakeLists.txt")
 wheel=$(ls "$work"/dist/dwxvmm-"$version"-*.whl)
-unzip -l "$wheel" | grep -q 'dwxvmm/py.typed'
+# grep reads to the end: under pipefail a grep -q that quits early may kill
+# the writer with SIGPIPE, a silent and random failure.
+unzip -l "$wheel" | grep 'dwxvmm/py.typed' >/dev/null
 
 "$py" -m venv "$work/venv"
 "$work/venv/bin/pip" install -q --no-index "$wheel"
