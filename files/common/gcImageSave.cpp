@@ -1,10 +1,15 @@
 #include "gcImageSave.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "core/gcVMMBase.h"
+#include "gcFileWriter.h"
 #include "tools/segments.h"
 
 gcImageSave::gcImageSave(const std::string& sName, gcVMMBase* pVMM,
@@ -46,6 +51,7 @@ gcImageSave::gcImageSave(const std::string& sName, gcVMMBase* pVMM,
 
 gcImageSave::~gcImageSave() {
   if (pFile == nullptr) return;
+  writer.reset();
   std::fclose(pFile);
   std::remove(sFileName.c_str());  // only an unfinished save gets here
 }
@@ -97,15 +103,29 @@ bool gcImageSave::open() {
   if (!isOk()) return false;
   buffer.reset(new char[kBuffer]);
   if (output) return true;
-  pFile = std::fopen(sFileName.c_str(), "wb");
-  if (pFile == nullptr)
-    return fail(std::string("cannot write: ") + std::strerror(errno));
+  // Truncating, even an empty file such as the new one beside an output,
+  // has ext4 write the file out at its close: only a file with bytes is cut.
+  const int fd =
+      ::open(sFileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0 ||
+      (S_ISREG(st.st_mode) && st.st_size != 0 && ftruncate(fd, 0) != 0) ||
+      (pFile = fdopen(fd, "wb")) == nullptr) {
+    const int iError = errno;
+    if (fd >= 0) ::close(fd);
+    return fail(std::string("cannot write: ") + std::strerror(iError));
+  }
+  // The buffer above gathers the writes: a second one would split them.
+  std::setvbuf(pFile, nullptr, _IONBF, 0);
+  if (S_ISREG(st.st_mode)) writer.reset(new gcFileWriter(fd, kBuffer));
   return true;
 }
 
 void gcImageSave::flush() {
   if (output && iUsed != 0)
     output(buffer.get(), iUsed);
+  else if (iUsed != 0 && writer)
+    writer->write(&buffer, iUsed);
   else if (iUsed != 0 && std::fwrite(buffer.get(), 1, iUsed, pFile) != iUsed)
     fail(std::string("cannot write: ") + std::strerror(errno));
   iUsed = 0;
@@ -116,6 +136,11 @@ gcFileResult gcImageSave::finish(std::uint64_t iDataBytes,
   if (output && buffer && isOk()) flush();
   if (pFile != nullptr) {
     flush();
+    if (writer) {
+      if (const int iError = writer->finish())
+        fail(std::string("cannot write: ") + std::strerror(iError));
+      writer.reset();
+    }
     if (std::fclose(pFile) != 0)
       fail(std::string("cannot write: ") + std::strerror(errno));
     pFile = nullptr;

@@ -12,6 +12,7 @@
 #include "gcImageOptions.h"
 
 class gcVMMBase;
+class gcFileWriter;
 
 // Settles the range, opens the file, gathers output in a buffer that goes
 // to the file (or the options' output sink) in large writes, and keeps the
@@ -75,7 +76,8 @@ class gcImageSave {
   std::uint64_t iHighest;
   bool bCrlf;
   FILE* pFile;
-  gcImageOptions::OutputSink output;  // instead of pFile
+  std::unique_ptr<gcFileWriter> writer;  // writes a regular pFile
+  gcImageOptions::OutputSink output;     // instead of pFile
   std::unique_ptr<char[]> buffer;
   std::size_t iUsed;
   gcFileResult result;

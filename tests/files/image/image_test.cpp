@@ -1,7 +1,9 @@
 // The one path from files to an image: loading lists of inputs, saving
 // beside and renaming, runs, reads, and differences as ranges.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -76,6 +78,36 @@ TEST_F(Image, SavesWholeOrLeavesTheTargetAsItWas) {
   EXPECT_EQ(0u, files);
   gcImage back;
   ASSERT_TRUE(back.load({input("out.hex")}, gcImageOptions()).isOk());
+  EXPECT_EQ(writtenBytes(*image.getVMM()), writtenBytes(*back.getVMM()));
+}
+
+// Outputs of many buffers are written from a thread: in order, and a write
+// that fails there still fails the save and leaves the old file.
+TEST_F(Image, ALargeSaveIsWholeOrFailsLeavingTheOldFile) {
+  gcImage image;
+  std::mt19937 random(7);
+  std::string bytes(3 << 20, '\0');
+  for (char& c : bytes) c = static_cast<char>(random());
+  image.write(0x1000, bytes.data(), bytes.size());
+  spill("big.hex", "old");
+  rlimit old{};
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
+  rlimit small = old;
+  small.rlim_cur = 1 << 20;
+  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+  const gcFileResult failed =
+      image.save("big.hex", "Intel HEX", gcImageOptions());
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_EQ("big.hex: cannot write: File too large", failed.getMessage());
+  EXPECT_EQ("old", slurp("big.hex"));
+  EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator("."),
+                             std::filesystem::directory_iterator()));
+
+  ASSERT_TRUE(image.save("big.hex", "Intel HEX", gcImageOptions()).isOk());
+  gcImage back;
+  ASSERT_TRUE(back.load({input("big.hex")}, gcImageOptions()).isOk());
   EXPECT_EQ(writtenBytes(*image.getVMM()), writtenBytes(*back.getVMM()));
 }
 

@@ -16,7 +16,7 @@
 namespace {
 
 const int kThreads = 8;
-const std::uint32_t kRun = 5000;  // three runs, a hole of kRun between each
+const std::uint32_t kRun = 40000;  // three runs, a hole of kRun between each
 const std::uint32_t kSpan = 5 * kRun;
 
 std::uint32_t base(int i) { return 0x08000000 + i * 0x00100000 + i * 77; }
