@@ -44,10 +44,11 @@ void gcFileWriter::write(std::unique_ptr<char[]>* pBuffer, std::size_t n) {
   }
   if (!thread.joinable()) {
     if (iError == 0) iError = writeOut(pBuffer->get(), n);
-    iWrittenAtOnce += n;
+    iWritten += n;
     return;
   }
   std::unique_ptr<char[]> empty;
+  std::uint64_t iWrittenNow = 0;
   {
     std::unique_lock<std::mutex> lock(mutex);
     if (spare.empty() && iBuffers == kMaxBuffers)
@@ -57,8 +58,10 @@ void gcFileWriter::write(std::unique_ptr<char[]>* pBuffer, std::size_t n) {
       spare.pop_back();
     }
     queue.emplace_back(std::move(*pBuffer), n);
+    iWrittenNow = iError == 0 ? iWritten : 0;
   }
   changed.notify_all();
+  startWriteback(iWrittenNow);
   if (!empty) {
     // Made outside the lock; bad_alloc leaves the queued buffer queued.
     empty.reset(new char[iBufferSize]);
@@ -68,6 +71,23 @@ void gcFileWriter::write(std::unique_ptr<char[]>* pBuffer, std::size_t n) {
   *pBuffer = std::move(empty);
 }
 
+// Here rather than in the thread, which the writes keep busier: the call
+// does the file system's part of the writeback (allocating the blocks,
+// queueing the pages). Whole MiB only: the rename takes the rest. A failure
+// costs only the head start.
+void gcFileWriter::startWriteback(std::uint64_t iUpTo) {
+#ifdef SYNC_FILE_RANGE_WRITE
+  iUpTo = iUpTo / kWriteback * kWriteback;
+  if (iUpTo <= iStarted) return;
+  sync_file_range(fd, static_cast<off64_t>(iStarted),
+                  static_cast<off64_t>(iUpTo - iStarted),
+                  SYNC_FILE_RANGE_WRITE);
+  iStarted = iUpTo;
+#else
+  static_cast<void>(iUpTo);
+#endif
+}
+
 int gcFileWriter::finish() {
   std::unique_lock<std::mutex> lock(mutex);
   changed.wait(lock, [&] { return iHead == queue.size(); });
@@ -75,7 +95,6 @@ int gcFileWriter::finish() {
 }
 
 void gcFileWriter::run() {
-  std::uint64_t iWritten = iWrittenAtOnce, iStarted = 0;
   std::unique_lock<std::mutex> lock(mutex);
   for (;;) {
     changed.wait(lock, [&] { return bStop || iHead < queue.size(); });
@@ -85,19 +104,8 @@ void gcFileWriter::run() {
     const bool bWrite = iError == 0;
     lock.unlock();
     const int iFailed = bWrite ? writeOut(buffer.get(), n) : 0;
-    iWritten += n;
-#ifdef SYNC_FILE_RANGE_WRITE
-    // Whole MiB only: the rename takes the rest. A failure costs only the
-    // head start.
-    if (bWrite && iFailed == 0 && iWritten - iStarted >= kWriteback) {
-      const std::uint64_t iUpTo = iWritten / kWriteback * kWriteback;
-      sync_file_range(fd, static_cast<off64_t>(iStarted),
-                      static_cast<off64_t>(iUpTo - iStarted),
-                      SYNC_FILE_RANGE_WRITE);
-      iStarted = iUpTo;
-    }
-#endif
     lock.lock();
+    iWritten += n;
     if (iError == 0) iError = iFailed;
     spare.push_back(std::move(buffer));
     if (++iHead == queue.size()) queue.clear(), iHead = 0;

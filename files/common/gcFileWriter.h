@@ -12,12 +12,12 @@
 #include <vector>
 
 // Takes full buffers for a regular file and writes them in order from a
-// thread, so that the caller fills the next one meanwhile; the system's
-// copy into its page cache and the file system's work are a large part of
-// a conversion. Has the kernel start writing each finished MiB back to the
-// disk: otherwise the whole file waits for the rename over an older one,
-// before which ext4 writes it out (a crash then leaves the old file or the
-// new one). Never waits for the disk itself.
+// thread, so that the caller fills the next one meanwhile: the system's
+// copy into its page cache is a large part of a conversion. Has the kernel
+// start writing each finished MiB back to the disk: otherwise the whole
+// file waits for the rename over an older one, before which ext4 writes it
+// out (so that a crash leaves the old file or the new one). Never waits for
+// the disk itself.
 class gcFileWriter {
  public:
   gcFileWriter(int fd, std::size_t iBufferSize);
@@ -36,19 +36,21 @@ class gcFileWriter {
  private:
   void run();
   int writeOut(const char* p, std::size_t n);
+  void startWriteback(std::uint64_t iUpTo);
 
   int fd;
   std::size_t iBufferSize;
   std::uint64_t iWrites = 0;
-  std::uint64_t iWrittenAtOnce = 0;  // before the thread
+  std::uint64_t iStarted = 0;  // the writeback asked for up to here
   std::thread thread;
   std::mutex mutex;
   std::condition_variable changed;
   // Under mutex:
   std::vector<std::pair<std::unique_ptr<char[]>, std::size_t>> queue;
   std::vector<std::unique_ptr<char[]>> spare;
-  std::size_t iHead = 0;     // the next buffer of queue to write
-  std::size_t iBuffers = 0;  // made so far
+  std::size_t iHead = 0;       // the next buffer of queue to write
+  std::size_t iBuffers = 0;    // made so far
+  std::uint64_t iWritten = 0;  // bytes in the file
   int iError = 0;
   bool bStop = false;
 };
