@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <typeinfo>
 
 #include "../page/gcVMMPage.h"
@@ -46,14 +47,31 @@ gcVMMPage* mappedPage(gcVMMPageBase* pEnd, vmm_int iAddr);
 inline std::uint64_t range(vmm_int iMask, vmm_int iKey) {
   return iMask | std::uint64_t{iKey} << 32;
 }
-inline bool inRange(std::uint64_t iRange, vmm_int iAddr) {
-  return (iAddr & static_cast<vmm_int>(iRange)) == iRange >> 32;
+// The halves of a word that holds a mask (low) and a key (high), each
+// loaded on its own: an operand of the instruction that uses it, where the
+// whole word would cost a register and a shift.
+inline vmm_int lowHalf(const std::uint64_t* pWord) {
+  vmm_int i;
+  std::memcpy(&i, pWord, sizeof i);
+  return i;
+}
+inline vmm_int highHalf(const std::uint64_t* pWord) {
+  vmm_int i;
+  std::memcpy(&i, reinterpret_cast<const char*>(pWord) + 4, sizeof i);
+  return i;
+}
+inline bool inRange(const std::uint64_t* pRange, vmm_int iAddr) {
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  return (iAddr & lowHalf(pRange)) == highHalf(pRange);
+#else
+  return (iAddr & static_cast<vmm_int>(*pRange)) == *pRange >> 32;
+#endif
 }
 
 }  // namespace dwxvmm_detail
 
 inline bool gcVMMBase::isRecent(vmm_int iAddr) const {
-  return dwxvmm_detail::inRange(iRecentRange, iAddr) &&
+  return dwxvmm_detail::inRange(&iRecentRange, iAddr) &&
          iRecentEpoch == dwxvmm_detail::treeEpoch();
 }
 
@@ -64,8 +82,8 @@ inline char* gcVMMBase::recentMemory(vmm_int iAddr) const {
 }
 
 // The memory of the page that an exact hashed root holds for iAddr, as its
-// slot keeps it, and in *pMask the root's mask (the page's offset bits are
-// the others); null where the direct path must decide. Inline in the byte
+// slot keeps it, and in *pOffset iAddr's offset in it (*pMask: the root's
+// mask); null where the direct path must decide. Inline in the byte
 // operations: a scattered access is a probe and the byte, with no load of
 // the page object, in few loads and instructions, which bound how many
 // scattered accesses the processor has in flight.
@@ -74,15 +92,21 @@ inline char* gcVMMBase::recentMemory(vmm_int iAddr) const {
 // than the probe, where a run shows: for a reader at the page's first byte
 // (a test, no store, for each scattered read), for a writer when met twice
 // in a row (its stores cost a writer little).
-inline char* gcVMMBase::hashedMemory(vmm_int iAddr, vmm_int* pMask,
-                                     bool bWriter) {
+inline char* gcVMMBase::hashedMemory(vmm_int iAddr, vmm_int* pOffset,
+                                     vmm_int* pMask, bool bWriter) {
   if (!bHashedRoot) return nullptr;
   auto* pHash = static_cast<gcVMMPageHash*>(pDirectRoot);
-  const std::uint64_t iProbe = pHash->iProbe;
-  const vmm_int iMask = gcVMMPageHash::probeMask(iProbe);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  const vmm_int iMask = dwxvmm_detail::highHalf(&pHash->iProbe);
+  // The shift takes the count's low six bits: the low half as it is.
+  const std::uint64_t iShift = dwxvmm_detail::lowHalf(&pHash->iProbe);
+#else
+  const vmm_int iMask = gcVMMPageHash::probeMask(pHash->iProbe);
+  const std::uint64_t iShift = pHash->iProbe;
+#endif
   const vmm_int iKey = iAddr & iMask;
   const gcVMMPageHash::Bucket* pBucket =
-      &pHash->pBuckets[gcVMMPageHash::home(iKey, iProbe)];
+      &pHash->pBuckets[gcVMMPageHash::home(iKey, iShift)];
   unsigned iMatches = gcVMMPageHash::keyMatches(*pBucket, iKey);
   // A key that overflowed its full home bucket is found here too (the
   // direct path would load the page object for it), without a call: a
@@ -95,12 +119,13 @@ inline char* gcVMMBase::hashedMemory(vmm_int iAddr, vmm_int* pMask,
   const gcVMMPageHash::Bucket& b = *pBucket;
   // The first match is the key's slot if the bucket has it: slots fill from
   // the front. A free slot has no memory.
-  const auto j = static_cast<unsigned>(__builtin_ctz(iMatches));
+  const auto j = static_cast<std::size_t>(__builtin_ctzl(iMatches));
   char* pMemory = b.apMemory[j];
   if (pMemory == nullptr) return nullptr;
   *pMask = iMask;
+  *pOffset = iAddr - iKey;
   const std::uint64_t iRange = dwxvmm_detail::range(iMask, iKey);
-  if (bWriter ? iRecentRange != iRange : (iAddr & ~iMask) != 0) {
+  if (bWriter ? iRecentRange != iRange : *pOffset != 0) {
     // A writer's first meeting: remembered, not yet recent.
     if (bWriter) iRecentRange = iRange, iRecentEpoch = ~std::uint64_t{0};
     return pMemory;

@@ -140,9 +140,8 @@ void gcVMMBase::setByte(vmm_int iAddr, char value) {
         static_cast<char>(0x80u >> (iOffset & 7));
     return;
   }
-  vmm_int iMask;
-  if (char* pMemory = hashedMemory(iAddr, &iMask, true)) {
-    const vmm_int iOffset = iAddr & ~iMask;
+  vmm_int iOffset, iMask;
+  if (char* pMemory = hashedMemory(iAddr, &iOffset, &iMask, true)) {
     pMemory[iOffset] = value;
     pMemory[~iMask + 1 + (iOffset >> 3)] |=
         static_cast<char>(0x80u >> (iOffset & 7));
@@ -155,9 +154,9 @@ void gcVMMBase::setByte(vmm_int iAddr, char value) {
 char gcVMMBase::getByte(vmm_int iAddr) {
   if (const char* pMemory = recentMemory(iAddr))
     return pMemory[iAddr & pRecentPage->iAddrMask];
-  vmm_int iMask;
-  if (const char* pMemory = hashedMemory(iAddr, &iMask, false))
-    return pMemory[iAddr & ~iMask];
+  vmm_int iOffset, iMask;
+  if (const char* pMemory = hashedMemory(iAddr, &iOffset, &iMask, false))
+    return pMemory[iOffset];
   if (pDirectRoot == nullptr) return getByteVirtually(iAddr);
   return getByteDirect(iAddr);
 }
@@ -168,9 +167,8 @@ bool gcVMMBase::isByteMapped(vmm_int iAddr) {
     return (pMemory[pRecentPage->iMaxSize + (iOffset >> 3)] &
             (0x80u >> (iOffset & 7))) != 0;
   }
-  vmm_int iMask;
-  if (const char* pMemory = hashedMemory(iAddr, &iMask, false)) {
-    const vmm_int iOffset = iAddr & ~iMask;
+  vmm_int iOffset, iMask;
+  if (const char* pMemory = hashedMemory(iAddr, &iOffset, &iMask, false)) {
     return (pMemory[~iMask + 1 + (iOffset >> 3)] & (0x80u >> (iOffset & 7))) !=
            0;
   }

@@ -133,7 +133,8 @@ class DWXVMM_EXPORT gcVMMBase {
   gcVMMPage* pageFor(vmm_int iAddr, bool bMap);
   gcVMMPage* pageInTables(vmm_int iAddr);
   gcVMMPage* pageInHash(vmm_int iAddr);
-  char* hashedMemory(vmm_int iAddr, vmm_int* pMask, bool bWriter);
+  char* hashedMemory(vmm_int iAddr, vmm_int* pOffset, vmm_int* pMask,
+                     bool bWriter);
   // Called by a page of this VMM when its memory came and before it goes:
   // the hashed root's slot keeps the memory while the page has it.
   friend class gcVMMPage;
