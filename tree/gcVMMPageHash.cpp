@@ -1,5 +1,7 @@
 #include "gcVMMPageHash.h"
 
+#include <sys/mman.h>
+
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -32,6 +34,28 @@ void sortByKey(std::vector<std::uint64_t>* pItems,
   }
 }
 
+// A large table lies in huge pages where the system offers them: a
+// scattered lookup then misses the cache for its bucket but seldom the TLB
+// too. The table is filled whole, so they hold no more than it does.
+constexpr std::size_t kHugePage = std::size_t{1} << 21;
+
+std::align_val_t tableAlignment(std::size_t iBytes) {
+  return std::align_val_t{iBytes >= kHugePage ? kHugePage : 64};
+}
+
+void* newTable(std::size_t iBytes) {
+  void* p = ::operator new(iBytes, tableAlignment(iBytes));
+#ifdef MADV_HUGEPAGE
+  if (iBytes >= kHugePage)
+    madvise(p, iBytes / kHugePage * kHugePage, MADV_HUGEPAGE);  // a hint
+#endif
+  return p;
+}
+
+void deleteTable(void* p, std::size_t iBytes) {
+  ::operator delete(p, tableAlignment(iBytes));
+}
+
 }  // namespace
 
 std::size_t gcVMMPageHash::tableBytes(std::size_t iBuckets) {
@@ -56,7 +80,7 @@ gcVMMPageHash::~gcVMMPageHash() {
     dwxvmm_detail::treeChanged();
     for (std::size_t i = 0; i < iChildren; ++i) delete pChildren[i];
     const std::size_t iBytes = tableBytes(iBucketMask + 1);
-    ::operator delete (pBuckets, std::align_val_t{alignof(Bucket)});
+    deleteTable(pBuckets, iBytes);
     if (pOwner != nullptr)
       pOwner->notifyDynamicTablePFree(static_cast<vmm_int>(iBytes));
     pBuckets = nullptr;
@@ -130,8 +154,7 @@ gcVMMPageHash::Bucket* gcVMMPageHash::findSlot(vmm_int iAddr,
 
 void gcVMMPageHash::rehash(std::size_t iBuckets) {
   const std::size_t iOldBuckets = pBuckets == nullptr ? 0 : iBucketMask + 1;
-  auto* pNew = static_cast<Bucket*>(
-      ::operator new (tableBytes(iBuckets), std::align_val_t{alignof(Bucket)}));
+  auto* pNew = static_cast<Bucket*>(newTable(tableBytes(iBuckets)));
   std::memset(static_cast<void*>(pNew), 0, iBuckets * sizeof(Bucket));
   auto** pNewChildren = reinterpret_cast<gcVMMPageBase**>(pNew + iBuckets);
   if (iChildren != 0)
@@ -145,8 +168,7 @@ void gcVMMPageHash::rehash(std::size_t iBuckets) {
     for (unsigned j = 0; j < kSlots && pOld[k].aChild[j] != 0; ++j)
       place(pOld[k].aKey[j], pOld[k].aChild[j], pOld[k].apMemory[j]);
   }
-  if (pOld != nullptr)
-    ::operator delete (pOld, std::align_val_t{alignof(Bucket)});
+  if (pOld != nullptr) deleteTable(pOld, tableBytes(iOldBuckets));
   if (getVMMBase() != nullptr) {
     getVMMBase()->notifyDynamicTablePAlloc(
         static_cast<vmm_int>(tableBytes(iBuckets)));
