@@ -9,8 +9,8 @@ Usage: cli.py DWXVMM WORKDIR [REPS [IMAGE_CONVERT]]
 REPS paired runs each (default 5: ours, then srec_cat's, then the floor's),
 timed as bench/processes.py says; the ratio is the median of the pairs'
 ratios. The floor is `image_convert floor`: a process that reads the input
-and writes as many bytes as our output has, 64 KiB a call, the files in the
-page cache. Outputs are compared with srec_cmp.
+and writes as many bytes as our output has, 64 KiB a call, into a new file
+renamed over the old as the tool writes, the files in the page cache. Outputs are compared with srec_cmp.
 """
 import os
 import statistics

@@ -8,13 +8,15 @@
 // VMM's own memory; "speed REPS" times the library's own path (gcImage's
 // load from memory and saveToMemory, as the module's loads and dumps use
 // it) for the text formats, in GB/s of text each way; "floor IN OUT BYTES"
-// reads IN and writes BYTES bytes to OUT, 64 KiB a call as the tool does:
-// the least a conversion can cost.
+// reads IN and writes BYTES bytes to OUT, 64 KiB a call, in a new file
+// renamed over OUT as the tool writes: the least a conversion can cost.
 // Usage: image_convert TYPE IN OUT | image_convert make DIR |
 //        image_convert writers IN DIR REPS | image_convert models DIR REPS |
 //        image_convert speed REPS [WORD] | image_convert floor IN OUT BYTES
 #include <dwxvmm/dwxvmm.h>
+#include <fcntl.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -262,18 +264,29 @@ int speed(int reps, const std::string& only) {
   return 0;
 }
 
+// Written as the library writes an output: a new file beside the old one,
+// the writeback of each finished MiB asked for, then renamed over it.
 int floor(const char* pIn, const char* pOut, std::uint64_t iBytes) {
-  FILE* pFrom = std::fopen(pIn, "rb");
-  FILE* pTo = std::fopen(pOut, "wb");
-  if (pFrom == nullptr || pTo == nullptr) return 1;
+  const std::string sBeside = std::string(pOut) + ".floor";
+  const int from = open(pIn, O_RDONLY | O_CLOEXEC);
+  const int to =
+      open(sBeside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (from < 0 || to < 0) return 1;
   std::vector<char> buffer(1 << 16);
-  while (std::fread(buffer.data(), 1, buffer.size(), pFrom) > 0) {
+  while (read(from, buffer.data(), buffer.size()) > 0) {
   }
-  for (std::uint64_t i = 0; i < iBytes; i += buffer.size())
-    std::fwrite(buffer.data(), 1,
-                std::min<std::uint64_t>(buffer.size(), iBytes - i), pTo);
-  std::fclose(pFrom);
-  return std::fclose(pTo) == 0 ? 0 : 1;
+  bool bOk = true;
+  for (std::uint64_t i = 0; i < iBytes && bOk; i += buffer.size()) {
+    const auto n = static_cast<std::size_t>(
+        std::min<std::uint64_t>(buffer.size(), iBytes - i));
+    bOk = write(to, buffer.data(), n) == static_cast<ssize_t>(n);
+    if ((i + n) % (1 << 20) == 0)
+      sync_file_range(to, static_cast<off64_t>(i + n - (1 << 20)), 1 << 20,
+                      SYNC_FILE_RANGE_WRITE);
+  }
+  close(from);
+  bOk = close(to) == 0 && bOk;
+  return bOk && std::rename(sBeside.c_str(), pOut) == 0 ? 0 : 1;
 }
 
 }  // namespace

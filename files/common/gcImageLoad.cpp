@@ -191,7 +191,7 @@ bool gcImageLoad::unitUnasked() {
 
 bool gcImageLoad::put(std::uint64_t iAddr, const unsigned char* pData,
                       std::uint64_t n) {
-  if (unitUnasked()) return false;
+  if (!bUnitAsked && unitUnasked()) return false;
   std::uint32_t iConflict = 0;
   if (stage->put(iAddr, pData, n, &iConflict)) return true;
   if (stage->isOverLimit())
