@@ -119,7 +119,7 @@ inline char* gcVMMBase::hashedMemory(vmm_int iAddr, vmm_int* pOffset,
   const gcVMMPageHash::Bucket& b = *pBucket;
   // The first match is the key's slot if the bucket has it: slots fill from
   // the front. A free slot has no memory.
-  const auto j = static_cast<std::size_t>(__builtin_ctzl(iMatches));
+  const unsigned j = static_cast<unsigned>(__builtin_ctz(iMatches));
   char* pMemory = b.apMemory[j];
   if (pMemory == nullptr) return nullptr;
   *pMask = iMask;
