@@ -429,6 +429,20 @@ gcFileResult checksumValue(gcVMMBase* pVMM, const std::string& sAlgorithm,
                          pBytes);
 }
 
+namespace {
+
+// Why a stored value at iAt may not cover [iFirst, iLast], or "": what
+// reads no byte may sit among those it describes.
+std::string overlapWhy(const gcChecksumAlgorithm& algorithm, u64 iAt,
+                       u64 iFirst, u64 iLast) {
+  if (algorithm.kind >= gcChecksumAlgorithm::kLength || iAt > iLast ||
+      iAt + algorithm.iWidth - 1 < iFirst)
+    return std::string();
+  return "the checksum at " + hex(iAt) + " overlaps the range it covers";
+}
+
+}  // namespace
+
 gcFileResult checksumImage(gcVMMBase* pVMM, const std::string& sAlgorithm,
                            u64 iAt, u64 iFirst, u64 iLast, bool bOverwrite) {
   gcChecksumAlgorithm algorithm;
@@ -440,11 +454,8 @@ gcFileResult checksumImage(gcVMMBase* pVMM, const std::string& sAlgorithm,
   if (!sWhy.empty()) return fail(sName + sWhy);
   const u64 w = algorithm.iWidth;
   if (iAt + w > kEnd) return fail(sName + pastTheEnd(iAt, w));
-  // What reads no byte may sit among those it describes.
-  if (algorithm.kind < gcChecksumAlgorithm::kLength && iAt <= iLast &&
-      iAt + w - 1 >= iFirst)
-    return fail(sName + "the checksum at " + hex(iAt) +
-                " overlaps the range it covers");
+  sWhy = overlapWhy(algorithm, iAt, iFirst, iLast);
+  if (!sWhy.empty()) return fail(sName + sWhy);
   std::vector<unsigned char> value;
   const gcFileResult computed =
       computeChecksum(pVMM, algorithm, sName, iFirst, iLast, &value);
@@ -484,11 +495,8 @@ gcFileResult verifyChecksum(gcVMMBase* pVMM, const std::string& sAlgorithm,
       return fail(sName + "no written byte beside the stored value");
   }
   sWhy = checkRange(iFirst, iLast);
+  if (sWhy.empty()) sWhy = overlapWhy(algorithm, iAt, iFirst, iLast);
   if (!sWhy.empty()) return fail(sName + sWhy);
-  if (algorithm.kind < gcChecksumAlgorithm::kLength && iAt <= iLast &&
-      iAt + w - 1 >= iFirst)
-    return fail(sName + "the checksum at " + hex(iAt) +
-                " overlaps the range it covers");
   std::vector<unsigned char> computed;
   const gcFileResult result =
       computeChecksum(pVMM, algorithm, sName, iFirst, iLast, &computed);
