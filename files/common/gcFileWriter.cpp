@@ -34,9 +34,10 @@ int gcFileWriter::writeOut(const char* p, std::size_t n) {
   return 0;
 }
 
-void gcFileWriter::write(std::unique_ptr<char[]>* pBuffer, std::size_t n) {
-  // The first buffer is written at once: a small file needs no thread.
-  if (!thread.joinable() && iWrites++ != 0 && iError == 0) {
+int gcFileWriter::write(std::unique_ptr<char[]>* pBuffer, std::size_t n) {
+  // The first buffer is written at once: a small file needs no thread. The
+  // thread is tried once.
+  if (!thread.joinable() && iWrites++ == 1 && iError == 0) {
     try {
       thread = std::thread(&gcFileWriter::run, this);
     } catch (const std::system_error&) {
@@ -45,10 +46,11 @@ void gcFileWriter::write(std::unique_ptr<char[]>* pBuffer, std::size_t n) {
   if (!thread.joinable()) {
     if (iError == 0) iError = writeOut(pBuffer->get(), n);
     iWritten += n;
-    return;
+    return iError;
   }
   std::unique_ptr<char[]> empty;
   std::uint64_t iWrittenNow = 0;
+  int iFailed = 0;
   {
     std::unique_lock<std::mutex> lock(mutex);
     if (spare.empty() && iBuffers == kMaxBuffers)
@@ -59,6 +61,7 @@ void gcFileWriter::write(std::unique_ptr<char[]>* pBuffer, std::size_t n) {
     }
     queue.emplace_back(std::move(*pBuffer), n);
     iWrittenNow = iError == 0 ? iWritten : 0;
+    iFailed = iError;
   }
   changed.notify_all();
   startWriteback(iWrittenNow);
@@ -69,6 +72,7 @@ void gcFileWriter::write(std::unique_ptr<char[]>* pBuffer, std::size_t n) {
     ++iBuffers;
   }
   *pBuffer = std::move(empty);
+  return iFailed;
 }
 
 // Here rather than in the thread, which the writes keep busier: the call

@@ -28,7 +28,8 @@ class gcFileWriter {
   // Queues the first n bytes of *pBuffer and puts an empty buffer of the
   // same size in its place; waits while every buffer is queued. The first
   // buffer, and every one when no thread can be had, is written at once.
-  void write(std::unique_ptr<char[]>* pBuffer, std::size_t n);
+  // The errno of the first write known to have failed, or 0.
+  int write(std::unique_ptr<char[]>* pBuffer, std::size_t n);
   // Waits until everything queued is written; the errno of the first write
   // that failed (later buffers are dropped), or 0.
   int finish();

@@ -124,9 +124,11 @@ bool gcImageSave::open() {
 void gcImageSave::flush() {
   if (output && iUsed != 0)
     output(buffer.get(), iUsed);
-  else if (iUsed != 0 && writer)
-    writer->write(&buffer, iUsed);
-  else if (iUsed != 0 && std::fwrite(buffer.get(), 1, iUsed, pFile) != iUsed)
+  else if (iUsed != 0 && writer) {
+    // The save fails as soon as a write is known to have failed.
+    if (const int iError = writer->write(&buffer, iUsed))
+      fail(std::string("cannot write: ") + std::strerror(iError));
+  } else if (iUsed != 0 && std::fwrite(buffer.get(), 1, iUsed, pFile) != iUsed)
     fail(std::string("cannot write: ") + std::strerror(errno));
   iUsed = 0;
 }
